@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs, from Debian's archive and the npm registry, whatever the build and the tests need
+# and this machine lacks. Safe to run again: it installs nothing that is already there.
+set -euo pipefail
+
+need_apt=()
+want() {  # want COMMAND-OR-PATH PACKAGE
+  if [[ $1 == /* ]]; then [[ -e $1 ]] || need_apt+=("$2")
+  else command -v "$1" >/dev/null 2>&1 || need_apt+=("$2"); fi
+}
+
+want cmake cmake
+want ninja ninja-build
+want g++ g++
+want /usr/include/gtest/gtest.h libgtest-dev
+want /usr/include/benchmark/benchmark.h libbenchmark-dev
+
+if ((${#need_apt[@]})); then
+  echo "installing: ${need_apt[*]}"
+  sudo_cmd=()
+  [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${need_apt[@]}"
+fi
