@@ -14,6 +14,7 @@ want ninja ninja-build
 want g++ g++
 want /usr/include/gtest/gtest.h libgtest-dev
 want /usr/include/benchmark/benchmark.h libbenchmark-dev
+want javac default-jdk-headless
 
 if ((${#need_apt[@]})); then
   echo "installing: ${need_apt[*]}"
