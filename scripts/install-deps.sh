@@ -15,6 +15,7 @@ want g++ g++
 want /usr/include/gtest/gtest.h libgtest-dev
 want /usr/include/benchmark/benchmark.h libbenchmark-dev
 want javac default-jdk-headless
+want parallel parallel  # the tournament test runs emitted jobs with GNU parallel
 
 if ((${#need_apt[@]})); then
   echo "installing: ${need_apt[*]}"
@@ -22,4 +23,23 @@ if ((${#need_apt[@]})); then
   [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${need_apt[@]}"
+fi
+
+# Replay viewer tests: Node's test runner drives Debian's Chromium through playwright-core.
+# playwright-core never downloads a browser of its own; the tests use /usr/bin/chromium.
+need_apt=()
+want /usr/bin/chromium chromium
+want node nodejs
+want npm npm
+if ((${#need_apt[@]})); then
+  echo "installing: ${need_apt[*]}"
+  sudo_cmd=()
+  [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${need_apt[@]}"
+fi
+viewer_tests="$(dirname "$0")/../tests/viewer"
+if [[ ! -f $viewer_tests/node_modules/playwright-core/package.json ]]; then
+  echo "installing: playwright-core for the viewer tests"
+  (cd "$viewer_tests" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
 fi

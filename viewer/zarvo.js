@@ -1,0 +1,643 @@
+/* Zarvo replay viewer.
+ *
+ * The replay page defines the global `moves` (the start move, then every move in order) and
+ * runs `new Zarvo([name1, name2], moves, [colour1, colour2])`. This file draws the board on
+ * canvas-1, the points of both players after every move on canvas-2, fills p1-score, p2-score
+ * and the move table, and wires the five buttons and the keys Left, Right, Home, End, Space.
+ *
+ * Self-contained on purpose: the page loads this one script (from disk, too), so there are no
+ * imports and no requests. The game rules sit in their own section at the top and are exported
+ * when the file is loaded by Node, so that they can be tested without a browser.
+ */
+(function (root) {
+  'use strict';
+
+  // ---------------------------------------------------------------------------------------
+  // Rules: move texts, where a tile lays its colours, and the points of a colour.
+  // ---------------------------------------------------------------------------------------
+
+  const ROWS = 16;
+  const COLUMNS = 20;
+  const TILE_LONG = 6;
+  const COLOURS = 6;
+
+  const rowLetter = (row) => String.fromCharCode(64 + row);
+  const columnLetter = (column) => String.fromCharCode(96 + column);
+
+  // A full move text: row letter, column letter, six colour digits, orientation letter.
+  // As on the referee, any orientation letter other than h lays the tile vertically.
+  function parseMove(text) {
+    if (typeof text !== 'string' || text.length !== 9) {
+      throw new Error('a move has nine characters, got ' + JSON.stringify(text));
+    }
+    const row = text.charCodeAt(0) - 64;
+    const column = text.charCodeAt(1) - 96;
+    const digits = [];
+    for (let i = 2; i < 8; i++) {
+      const colour = text.charCodeAt(i) - 48;
+      if (!(colour >= 1 && colour <= COLOURS)) {
+        throw new Error('move ' + text + ' has a colour digit outside 1 to 6');
+      }
+      digits.push(colour);
+    }
+    const horizontal = text[8] === 'h';
+    const lastRow = row + (horizontal ? 1 : TILE_LONG - 1);
+    const lastColumn = column + (horizontal ? TILE_LONG - 1 : 1);
+    if (!(row >= 1 && column >= 1 && lastRow <= ROWS && lastColumn <= COLUMNS)) {
+      throw new Error('move ' + text + ' does not lie on the board');
+    }
+    return { text, row, column, digits, horizontal };
+  }
+
+  // The twelve cells of a laid tile with their colours. The first line of the tile (the top
+  // row when horizontal, the right column when vertical) carries the digits in text order,
+  // the second line in reverse order.
+  function tileCells(move) {
+    const t = move.digits;
+    const cells = [];
+    for (let i = 0; i < TILE_LONG; i++) {
+      if (move.horizontal) {
+        cells.push({ row: move.row, column: move.column + i, colour: t[i] });
+        cells.push({ row: move.row + 1, column: move.column + i, colour: t[TILE_LONG - 1 - i] });
+      } else {
+        cells.push({ row: move.row + i, column: move.column, colour: t[TILE_LONG - 1 - i] });
+        cells.push({ row: move.row + i, column: move.column + 1, colour: t[i] });
+      }
+    }
+    return cells;
+  }
+
+  // A board position: the visible colour of every cell (0 = empty) and the index of the
+  // move whose tile lies on top there (-1 = empty). Rows and columns count from 1.
+  class Board {
+    constructor(other) {
+      this.colours = other ? other.colours.slice() : new Array(ROWS * COLUMNS).fill(0);
+      this.owners = other ? other.owners.slice() : new Array(ROWS * COLUMNS).fill(-1);
+    }
+    static index(row, column) { return (row - 1) * COLUMNS + (column - 1); }
+    colour(row, column) { return this.colours[Board.index(row, column)]; }
+    owner(row, column) { return this.owners[Board.index(row, column)]; }
+    // A later tile hides whatever lies beneath it.
+    lay(move, moveIndex) {
+      for (const cell of tileCells(move)) {
+        const k = Board.index(cell.row, cell.column);
+        this.colours[k] = cell.colour;
+        this.owners[k] = moveIndex;
+      }
+    }
+  }
+
+  // Every square whose four corner cells show the colour, as {row, column, size} with
+  // (row, column) its top-left corner. Each one is worth its size.
+  function scoringSquares(board, colour) {
+    const squares = [];
+    for (let r = 1; r < ROWS; r++) {
+      for (let c = 1; c < COLUMNS; c++) {
+        if (board.colour(r, c) !== colour) continue;
+        const largest = Math.min(ROWS - r, COLUMNS - c);
+        for (let d = 1; d <= largest; d++) {
+          if (board.colour(r + d, c) === colour && board.colour(r, c + d) === colour &&
+              board.colour(r + d, c + d) === colour) {
+            squares.push({ row: r, column: c, size: d });
+          }
+        }
+      }
+    }
+    return squares;
+  }
+
+  function score(board, colour) {
+    return scoringSquares(board, colour).reduce((sum, square) => sum + square.size, 0);
+  }
+
+  // The whole game, replayed once: the position and both players' points after each move.
+  // A move text that cannot be read ends the replay before it and is reported in `error`.
+  function replay(moveTexts, playerColours) {
+    const positions = [];
+    const points = [];
+    const parsed = [];
+    let error = null;
+    let board = new Board();
+    for (let i = 0; i < moveTexts.length; i++) {
+      let move;
+      try {
+        move = parseMove(moveTexts[i]);
+      } catch (e) {
+        error = 'Move ' + i + ' cannot be shown: ' + e.message;
+        break;
+      }
+      board = new Board(board);
+      board.lay(move, i);
+      parsed.push(move);
+      positions.push(board);
+      points.push(playerColours.map((colour) => (isColour(colour) ? score(board, colour) : 0)));
+    }
+    return { moves: parsed, positions, points, error };
+  }
+
+  function isColour(value) {
+    return Number.isInteger(value) && value >= 1 && value <= COLOURS;
+  }
+
+  // Move 0 is the referee's start move; then player 1 and player 2 alternate.
+  function moverOf(moveIndex) {
+    return moveIndex === 0 ? 0 : ((moveIndex - 1) % 2) + 1;
+  }
+
+  const rules = {
+    ROWS, COLUMNS, rowLetter, columnLetter, parseMove, tileCells, Board, scoringSquares, score,
+    replay, moverOf, isColour,
+  };
+
+  // ---------------------------------------------------------------------------------------
+  // Viewer.
+  // ---------------------------------------------------------------------------------------
+
+  // Okabe-Ito colours, chosen to stay apart for the common kinds of colour blindness; every
+  // cell also shows its digit, so no colour has to be told by hue alone.
+  const PALETTE = {
+    1: '#D55E00', // vermillion
+    2: '#56B4E9', // sky blue
+    3: '#F0E442', // yellow
+    4: '#009E73', // bluish green
+    5: '#CC79A7', // reddish purple
+    6: '#0072B2', // blue
+  };
+  const DIGIT_INK = { 1: '#000', 2: '#000', 3: '#000', 4: '#fff', 5: '#000', 6: '#fff' };
+  const EMPTY_CELL = '#F4F4F0';
+  const GRID_LINE = '#D0D0C8';
+  const TILE_EDGE = '#202020';
+  const LAST_MOVE = '#000000';
+  const PLAYER_DASH = [[], [7, 4]];
+
+  const CELL = 28;
+  const MARGIN_LEFT = 24;
+  const MARGIN_TOP = 22;
+  const MARGIN_END = 8;
+  const PLAY_INTERVAL_MS = 700;
+
+  function element(id) {
+    const found = document.getElementById(id);
+    if (!found) throw new Error('the replay page has no element with id "' + id + '"');
+    return found;
+  }
+
+  // Backing store at the screen's pixel density so that lines and digits stay sharp.
+  function sizeCanvas(canvas, width, height) {
+    const ratio = root.devicePixelRatio || 1;
+    canvas.width = Math.round(width * ratio);
+    canvas.height = Math.round(height * ratio);
+    canvas.style.width = width + 'px';
+    canvas.style.height = height + 'px';
+    const context = canvas.getContext('2d');
+    context.setTransform(ratio, 0, 0, ratio, 0, 0);
+    return context;
+  }
+
+  class Zarvo {
+    constructor(names, moveTexts, colours) {
+      this.names = [0, 1].map((p) => String((names && names[p]) || ''));
+      this.colours = [0, 1].map((p) => Number(colours && colours[p]));
+      const game = replay(Array.isArray(moveTexts) ? moveTexts : [], this.colours);
+      this.moves = game.moves;
+      this.positions = game.positions;
+      this.points = game.points;
+      this.current = this.moves.length - 1;
+      this.timer = null;
+      this.highlighted = [false, false];
+
+      this.boardCanvas = element('canvas-1');
+      this.chartCanvas = element('canvas-2');
+      this.scoreText = [element('p1-score'), element('p2-score')];
+      this.playButton = element('play-pause');
+      this.tableBox = element('move-table').querySelector('div') || element('move-table');
+
+      this.boardWidth = MARGIN_LEFT + COLUMNS * CELL + MARGIN_END;
+      this.boardHeight = MARGIN_TOP + ROWS * CELL + MARGIN_END;
+      this.board = sizeCanvas(this.boardCanvas, this.boardWidth, this.boardHeight);
+      this.chart = sizeCanvas(this.chartCanvas, this.boardWidth, 190);
+
+      if (game.error) this.showError(game.error);
+      this.buildHighlightToggles();
+      this.buildMoveTable();
+      this.bindControls();
+      this.show(this.current);
+    }
+
+    // --- navigation -------------------------------------------------------------------
+
+    show(index) {
+      if (this.moves.length === 0) {
+        this.current = -1;
+      } else {
+        this.current = Math.max(0, Math.min(this.moves.length - 1, index));
+      }
+      this.drawBoard();
+      this.drawChart();
+      this.updateScores();
+      this.updateMoveTable();
+    }
+
+    first() { this.show(0); }
+    prev() { this.show(this.current - 1); }
+    next() { this.show(this.current + 1); }
+    last() { this.show(this.moves.length - 1); }
+
+    playPause() {
+      if (this.timer !== null) {
+        this.pause();
+        return;
+      }
+      if (this.current >= this.moves.length - 1) this.show(0);
+      this.timer = root.setInterval(() => {
+        if (this.current >= this.moves.length - 1) this.pause();
+        else this.next();
+      }, PLAY_INTERVAL_MS);
+      this.playButton.textContent = 'Pause';
+    }
+
+    pause() {
+      if (this.timer !== null) root.clearInterval(this.timer);
+      this.timer = null;
+      this.playButton.textContent = 'Play';
+    }
+
+    bindControls() {
+      // Stepping by hand stops a running replay, as in any media player.
+      const manual = (step) => () => { this.pause(); step(); };
+      const actions = {
+        first: manual(() => this.first()),
+        prev: manual(() => this.prev()),
+        next: manual(() => this.next()),
+        last: manual(() => this.last()),
+        'play-pause': () => this.playPause(),
+      };
+      for (const [id, action] of Object.entries(actions)) {
+        element(id).addEventListener('click', action);
+      }
+      const keys = {
+        ArrowLeft: actions.prev, ArrowRight: actions.next, Home: actions.first,
+        End: actions.last, ' ': actions['play-pause'],
+      };
+      document.addEventListener('keydown', (event) => {
+        if (event.ctrlKey || event.altKey || event.metaKey) return;
+        const action = keys[event.key];
+        if (!action) return;
+        // A focused button or checkbox already answers Space with a click of its own.
+        const tag = event.target && event.target.tagName;
+        if (event.key === ' ' && (tag === 'BUTTON' || tag === 'INPUT')) return;
+        event.preventDefault();
+        action();
+      });
+    }
+
+    // --- scores -------------------------------------------------------------------------
+
+    updateScores() {
+      for (let p = 0; p < 2; p++) {
+        const colour = isColour(this.colours[p]) ? String(this.colours[p]) : '?';
+        const points = this.current >= 0 ? this.points[this.current][p] : 0;
+        this.scoreText[p].textContent = 'Player ' + (p + 1) + ' (colour ' + colour + '): ' + points;
+        if (this.names[p]) this.scoreText[p].title = this.names[p];
+      }
+    }
+
+    buildHighlightToggles() {
+      const bar = document.createElement('div');
+      bar.className = 'highlight-bar';
+      for (let p = 0; p < 2; p++) {
+        const label = document.createElement('label');
+        const box = document.createElement('input');
+        box.type = 'checkbox';
+        box.id = 'highlight-p' + (p + 1);
+        box.addEventListener('change', () => {
+          this.highlighted[p] = box.checked;
+          this.drawBoard();
+        });
+        label.appendChild(box);
+        label.appendChild(document.createTextNode(' squares of player ' + (p + 1)));
+        bar.appendChild(label);
+      }
+      const scores = this.scoreText[1].parentNode;
+      scores.appendChild(bar);
+    }
+
+    showError(message) {
+      const note = document.createElement('p');
+      note.className = 'zarvo-error';
+      note.textContent = message;
+      this.boardCanvas.parentNode.insertBefore(note, this.boardCanvas);
+    }
+
+    // --- move table ---------------------------------------------------------------------
+
+    playerLabel(player) {
+      return player === 0 ? 'start' : (this.names[player - 1] || 'Player ' + player);
+    }
+
+    buildMoveTable() {
+      const table = document.createElement('table');
+      table.className = 'moves';
+      const head = table.createTHead().insertRow();
+      for (const title of ['#', 'Player', 'Move']) {
+        const cell = document.createElement('th');
+        cell.textContent = title;
+        head.appendChild(cell);
+      }
+      const body = table.createTBody();
+      this.rows = this.moves.map((move, i) => {
+        const row = body.insertRow();
+        const player = moverOf(i);
+        row.className = 'player-' + player;
+        row.insertCell().textContent = String(i);
+        const who = row.insertCell();
+        if (player > 0 && isColour(this.colours[player - 1])) {
+          const swatch = document.createElement('span');
+          swatch.className = 'swatch';
+          swatch.style.backgroundColor = PALETTE[this.colours[player - 1]];
+          who.appendChild(swatch);
+        }
+        who.appendChild(document.createTextNode(this.playerLabel(player)));
+        row.insertCell().textContent = move.text;
+        row.addEventListener('click', () => { this.pause(); this.show(i); });
+        return row;
+      });
+      this.tableBox.appendChild(table);
+    }
+
+    updateMoveTable() {
+      this.rows.forEach((row, i) => {
+        const current = i === this.current;
+        row.classList.toggle('current', current);
+        if (current) row.setAttribute('aria-current', 'step');
+        else row.removeAttribute('aria-current');
+      });
+      const row = this.rows[this.current];
+      if (!row) return;
+      // Scroll the table's own box only: scrollIntoView would also move the page. The header
+      // row stays put (sticky), so the row must come out below it.
+      const box = this.tableBox;
+      const boxTop = box.getBoundingClientRect().top;
+      const rect = row.getBoundingClientRect();
+      const top = rect.top - boxTop + box.scrollTop;
+      const bottom = rect.bottom - boxTop + box.scrollTop;
+      const head = box.querySelector('thead');
+      const headHeight = head ? head.getBoundingClientRect().height : 0;
+      if (top - headHeight < box.scrollTop) box.scrollTop = top - headHeight;
+      else if (bottom > box.scrollTop + box.clientHeight) box.scrollTop = bottom - box.clientHeight;
+    }
+
+    // --- board --------------------------------------------------------------------------
+
+    // The pixel rectangle of a cell on canvas-1, in CSS pixels.
+    cellRect(row, column) {
+      return { x: MARGIN_LEFT + (column - 1) * CELL, y: MARGIN_TOP + (row - 1) * CELL, size: CELL };
+    }
+
+    // Every drawing starts from the same context state, so a redraw gives the same pixels.
+    drawBoard() {
+      this.board.save();
+      this.paintBoard();
+      this.board.restore();
+    }
+
+    paintBoard() {
+      const g = this.board;
+      const position = this.current >= 0 ? this.positions[this.current] : new Board();
+      g.fillStyle = '#FFFFFF';
+      g.fillRect(0, 0, this.boardWidth, this.boardHeight);
+
+      g.font = 'bold 13px sans-serif';
+      g.textAlign = 'center';
+      g.textBaseline = 'middle';
+      g.fillStyle = '#333';
+      for (let c = 1; c <= COLUMNS; c++) {
+        g.fillText(columnLetter(c), MARGIN_LEFT + (c - 0.5) * CELL, MARGIN_TOP / 2);
+      }
+      for (let r = 1; r <= ROWS; r++) {
+        g.fillText(rowLetter(r), MARGIN_LEFT / 2, MARGIN_TOP + (r - 0.5) * CELL);
+      }
+
+      g.font = 'bold 14px sans-serif';
+      for (let r = 1; r <= ROWS; r++) {
+        for (let c = 1; c <= COLUMNS; c++) {
+          const { x, y } = this.cellRect(r, c);
+          const colour = position.colour(r, c);
+          g.fillStyle = colour ? PALETTE[colour] : EMPTY_CELL;
+          g.fillRect(x, y, CELL, CELL);
+          if (colour) {
+            g.fillStyle = DIGIT_INK[colour];
+            g.fillText(String(colour), x + CELL / 2, y + CELL / 2 + 1);
+          }
+        }
+      }
+      this.drawGrid(position);
+      this.drawTileEdges(position);
+      this.drawLastMove();
+      for (let p = 0; p < 2; p++) {
+        if (this.highlighted[p] && isColour(this.colours[p])) {
+          this.drawSquares(scoringSquares(position, this.colours[p]), p);
+        }
+      }
+    }
+
+    drawGrid() {
+      const g = this.board;
+      g.strokeStyle = GRID_LINE;
+      g.lineWidth = 1;
+      g.beginPath();
+      for (let r = 0; r <= ROWS; r++) {
+        g.moveTo(MARGIN_LEFT, MARGIN_TOP + r * CELL + 0.5);
+        g.lineTo(MARGIN_LEFT + COLUMNS * CELL, MARGIN_TOP + r * CELL + 0.5);
+      }
+      for (let c = 0; c <= COLUMNS; c++) {
+        g.moveTo(MARGIN_LEFT + c * CELL + 0.5, MARGIN_TOP);
+        g.lineTo(MARGIN_LEFT + c * CELL + 0.5, MARGIN_TOP + ROWS * CELL);
+      }
+      g.stroke();
+    }
+
+    // Outlines follow the visible part of each tile: an edge is drawn wherever the tile on
+    // top changes, so a tile half hidden by a later one shows only what is left of it.
+    drawTileEdges(position) {
+      const g = this.board;
+      const ownerAt = (r, c) =>
+        (r < 1 || r > ROWS || c < 1 || c > COLUMNS) ? -1 : position.owner(r, c);
+      g.strokeStyle = TILE_EDGE;
+      g.lineWidth = 2;
+      g.lineCap = 'square';
+      g.beginPath();
+      for (let r = 1; r <= ROWS + 1; r++) {
+        for (let c = 1; c <= COLUMNS + 1; c++) {
+          const here = ownerAt(r, c);
+          const x = MARGIN_LEFT + (c - 1) * CELL;
+          const y = MARGIN_TOP + (r - 1) * CELL;
+          if (c <= COLUMNS && here !== ownerAt(r - 1, c)) { g.moveTo(x, y); g.lineTo(x + CELL, y); }
+          if (r <= ROWS && here !== ownerAt(r, c - 1)) { g.moveTo(x, y); g.lineTo(x, y + CELL); }
+        }
+      }
+      g.stroke();
+    }
+
+    drawLastMove() {
+      if (this.current < 0) return;
+      const move = this.moves[this.current];
+      const { x, y } = this.cellRect(move.row, move.column);
+      const width = (move.horizontal ? TILE_LONG : 2) * CELL;
+      const height = (move.horizontal ? 2 : TILE_LONG) * CELL;
+      const g = this.board;
+      g.lineWidth = 4;
+      g.strokeStyle = '#FFFFFF';
+      g.strokeRect(x + 1, y + 1, width - 2, height - 2);
+      g.lineWidth = 2;
+      g.strokeStyle = LAST_MOVE;
+      g.setLineDash([6, 3]);
+      g.strokeRect(x + 1, y + 1, width - 2, height - 2);
+      g.setLineDash([]);
+    }
+
+    // Each scoring square as a frame through the centres of its four corner cells, with a
+    // ring on every corner cell. Lines are drawn over a halo of the opposite ink so that they
+    // show on every cell colour; player 1 draws solid black, player 2 dashed white.
+    drawSquares(squares, player) {
+      const g = this.board;
+      const centre = (r, c) => {
+        const { x, y } = this.cellRect(r, c);
+        return [x + CELL / 2, y + CELL / 2];
+      };
+      const ink = player === 0 ? ['#000000', '#FFFFFF'] : ['#FFFFFF', '#000000'];
+      const stroke = (tracePath) => {
+        g.beginPath();
+        tracePath();
+        g.setLineDash([]);
+        g.lineWidth = 5;
+        g.strokeStyle = ink[1];
+        g.stroke();
+        g.setLineDash(PLAYER_DASH[player]);
+        g.lineWidth = 2;
+        g.strokeStyle = ink[0];
+        g.stroke();
+      };
+      stroke(() => {
+        for (const s of squares) {
+          const [x0, y0] = centre(s.row, s.column);
+          g.rect(x0, y0, s.size * CELL, s.size * CELL);
+        }
+      });
+      stroke(() => {
+        for (const s of squares) {
+          for (const [dr, dc] of [[0, 0], [0, s.size], [s.size, 0], [s.size, s.size]]) {
+            const [x, y] = centre(s.row + dr, s.column + dc);
+            g.moveTo(x + CELL / 2 - 4, y);
+            g.arc(x, y, CELL / 2 - 4, 0, 2 * Math.PI);
+          }
+        }
+      });
+      g.setLineDash([]);
+    }
+
+    // --- points chart -------------------------------------------------------------------
+
+    drawChart() {
+      this.chart.save();
+      this.paintChart();
+      this.chart.restore();
+    }
+
+    paintChart() {
+      const g = this.chart;
+      const width = this.boardWidth;
+      const height = 190;
+      const left = 44;
+      const right = width - 12;
+      const top = 26;
+      const bottom = height - 26;
+      g.fillStyle = '#FFFFFF';
+      g.fillRect(0, 0, width, height);
+
+      const count = this.points.length;
+      const highest = Math.max(1, ...this.points.map((pair) => Math.max(pair[0], pair[1])));
+      const xOf = (i) => left + (count > 1 ? (i * (right - left)) / (count - 1) : 0);
+      const yOf = (value) => bottom - (value * (bottom - top)) / highest;
+
+      g.strokeStyle = '#888';
+      g.lineWidth = 1;
+      g.beginPath();
+      g.moveTo(left, top);
+      g.lineTo(left, bottom);
+      g.lineTo(right, bottom);
+      g.stroke();
+      g.font = '11px sans-serif';
+      g.fillStyle = '#333';
+      g.textAlign = 'right';
+      g.textBaseline = 'middle';
+      g.fillText(String(highest), left - 4, top);
+      g.fillText('0', left - 4, bottom);
+      g.textAlign = 'center';
+      g.textBaseline = 'top';
+      g.fillText('move', (left + right) / 2, bottom + 10);
+      if (count > 1) g.fillText(String(count - 1), right, bottom + 3);
+      g.fillText('0', left, bottom + 3);
+
+      if (this.current >= 0) {
+        g.strokeStyle = '#BBBBBB';
+        g.beginPath();
+        g.moveTo(xOf(this.current), top);
+        g.lineTo(xOf(this.current), bottom);
+        g.stroke();
+      }
+
+      g.textAlign = 'left';
+      g.textBaseline = 'middle';
+      for (let p = 0; p < 2; p++) {
+        const ink = isColour(this.colours[p]) ? PALETTE[this.colours[p]] : '#666';
+        // A dark edge under each line keeps the light colours (yellow) visible on white.
+        g.beginPath();
+        this.points.forEach((pair, i) => {
+          if (i === 0) g.moveTo(xOf(i), yOf(pair[p]));
+          else g.lineTo(xOf(i), yOf(pair[p]));
+        });
+        g.setLineDash(PLAYER_DASH[p]);
+        g.strokeStyle = '#333333';
+        g.lineWidth = 4.5;
+        g.stroke();
+        g.strokeStyle = ink;
+        g.lineWidth = 2.5;
+        g.stroke();
+        // Legend: the line style tells the players apart even where the colours do not.
+        const legendX = left + 8 + p * 200;
+        g.beginPath();
+        g.moveTo(legendX, 11);
+        g.lineTo(legendX + 28, 11);
+        g.strokeStyle = '#333333';
+        g.lineWidth = 4.5;
+        g.stroke();
+        g.strokeStyle = ink;
+        g.lineWidth = 2.5;
+        g.stroke();
+        g.setLineDash([]);
+        g.fillStyle = '#222';
+        const name = this.names[p].length > 20 ? this.names[p].slice(0, 19) + '\u2026' : this.names[p];
+        g.fillText('Player ' + (p + 1) + (name ? ' ' + name : ''), legendX + 34, 11);
+        if (this.current >= 0) {
+          g.fillStyle = ink;
+          g.strokeStyle = '#333333';
+          g.lineWidth = 1.5;
+          g.beginPath();
+          g.arc(xOf(this.current), yOf(this.points[this.current][p]), 4.5, 0, 2 * Math.PI);
+          g.fill();
+          g.stroke();
+        }
+      }
+    }
+  }
+
+  Zarvo.PALETTE = PALETTE;
+  Zarvo.rules = rules;
+
+  if (typeof module !== 'undefined' && module.exports) {
+    module.exports = { ...rules, PALETTE, Zarvo };
+  } else {
+    root.Zarvo = Zarvo;
+  }
+})(typeof window !== 'undefined' ? window : globalThis);
