@@ -40,11 +40,13 @@ size_t lees_token(FILE* script) {
 bool lees_kleur(size_t lengte, int& kleur) {
   if (lengte >= sizeof scripttoken) return false;
   const char* p = scripttoken;
+  // The whole token is judged, up to its length: a NUL byte inside it is no digit.
+  const char* const einde = scripttoken + lengte;
   bool negatief = false;
   if (*p == '+' || *p == '-') negatief = *p++ == '-';
-  if (*p == '\0') return false;
+  if (p == einde) return false;
   int waarde = 0;
-  for (; *p != '\0'; ++p) {
+  for (; p != einde; ++p) {
     if (*p < '0' || *p > '9') return false;
     if (waarde < 100) waarde = waarde * 10 + (*p - '0');  // anything above 6 is out anyway
   }

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "checkerlib/checkerlib.h"
+#include "referee/answer_check.h"
 #include "referee/board.h"
 #include "referee/movegen.h"
 #include "referee/player_messaging.h"
@@ -61,40 +62,11 @@ void controleerTegel(int status, int zet) {
   }
 }
 
-bool veldIn(char letter, char eerste, char laatste) {
-  return letter >= eerste && letter <= laatste;
-}
-
-// The checks of an answer, in their fixed order. Returns the message format of the first check
-// that fails, or nullptr when the answer is a placement the rules allow.
-const char* eersteFout(const char* antwoord, const bitset396& bezet) {
-  if (strlen(antwoord) != 3) {
-    return "Player %s made an illegal move %s (wrong length).";
-  }
-  const char richting = antwoord[2];
-  if (richting != 'h' && richting != 'v') {
-    return "Player %s made an illegal move %s (no vertical or horizontal).";
-  }
-  const bool horizontaal = richting == 'h';
-  if (!veldIn(antwoord[0], 'A', horizontaal ? 'O' : 'K')) {
-    return "Player %s made an illegal move %s (out of board).";
-  }
-  if (!veldIn(antwoord[1], 'a', horizontaal ? 'o' : 's')) {
-    return "Player %s made an illegal move %s (out of board).";
-  }
-
-  const int rij = antwoord[0] - 64;
-  const int kolom = antwoord[1] - 96;
-  const size_t verschuiving = static_cast<size_t>(BORDKOLOMMEN * (rij - 1) + kolom);
-  const bitset396& binnen = horizontaal ? maskerbinnenhorz : maskerbinnenvert;
-  const bitset396& buiten = horizontaal ? maskerbuitenhorz : maskerbuitenvert;
-  if (((binnen << verschuiving) & bezet).count() > 4) {
-    return "Player %s made a move %s with too many overlaps.";
-  }
-  if (((buiten << verschuiving) & bezet).none()) {
-    return "Player %s made a move %s not adjacent to the tiles.";
-  }
-  return nullptr;
+// A move record's text: the six tile digits, then the orientation letter.
+void zetTekst(move& zet, const char* tegel, char richting) {
+  memcpy(zet.tekst, tegel, 6);
+  zet.tekst[6] = richting;
+  zet.tekst[7] = '\0';
 }
 
 // The move to lay for `who` on this turn: its own answer when it passes every check, otherwise
@@ -109,7 +81,7 @@ move getMove(int who, const char* tegel, const bitset396& bezet, const move* zet
         move zet{};
         zet.rij = antwoord[0] - 64;
         zet.kolom = antwoord[1] - 96;
-        snprintf(zet.tekst, sizeof zet.tekst, "%s%c", tegel, antwoord[2]);
+        zetTekst(zet, tegel, antwoord[2]);
         return zet;
       }
       // Every message of eersteFout takes the display name and the answer.
@@ -165,7 +137,7 @@ int main(int argc, char** argv) {
   move beginmove{};
   beginmove.rij = 8;
   beginmove.kolom = 8;
-  snprintf(beginmove.tekst, sizeof beginmove.tekst, "%sh", tegel);
+  zetTekst(beginmove, tegel, 'h');
   plaats(bord, beginmove);
   turn = 1;
   sendInputToPlayer(0, "Start");
