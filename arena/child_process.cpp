@@ -1,0 +1,219 @@
+#include "arena/child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+#include <thread>
+
+#include "arena/process_registry.h"
+
+namespace arena {
+namespace {
+
+ExitStatus decode(int code, int status) {
+  if (code == CLD_EXITED) return {false, status};
+  return {true, status};
+}
+
+// Everything the child needs is prepared before it exists. The child is made with vfork(): it
+// borrows the arena's memory until exec, which makes starting a program several times cheaper
+// than fork() and is why it may only make system calls and must not return or touch any
+// memory but its own stack and errno.
+struct ExecPlan {
+  std::string program;
+  std::vector<std::string> args;
+  std::vector<char*> argv;
+  std::string workdir;
+  std::string exec_failure;
+  std::string chdir_failure;
+  int fds[3];
+  rlim_t memory_limit = 0;
+  pid_t parent = 0;
+};
+
+void write_message(const std::string& prefix) {
+  const char* reason = strerrordesc_np(errno);
+  if (!reason) reason = "unknown error";
+  [[maybe_unused]] ssize_t ignored = ::write(2, prefix.data(), prefix.size());
+  ignored = ::write(2, reason, std::strlen(reason));
+  ignored = ::write(2, "\n", 1);
+}
+
+[[noreturn]] void run_child(const ExecPlan& plan) {
+  ::setpgid(0, 0);
+  // The kernel kills the child should the arena die without cleaning up.
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != plan.parent) ::_exit(127);
+
+  // The arena's handlers must not run in the child, and an ignored SIGPIPE would survive exec.
+  struct sigaction default_action {};
+  default_action.sa_handler = SIG_DFL;
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::sigaction(sig, &default_action, nullptr);
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+
+  for (int target = 0; target < 3; ++target) {
+    int source = plan.fds[target];
+    if (source < 0) source = ::open("/dev/null", target == 0 ? O_RDONLY : O_WRONLY);
+    if (source == target) {
+      ::fcntl(target, F_SETFD, 0);
+    } else if (source >= 0) {
+      ::dup2(source, target);
+    }
+  }
+  if (!plan.workdir.empty() && ::chdir(plan.workdir.c_str()) != 0) {
+    write_message(plan.chdir_failure);
+    ::_exit(127);
+  }
+  if (plan.memory_limit > 0) {
+    rlimit limit{plan.memory_limit, plan.memory_limit};
+    ::setrlimit(RLIMIT_AS, &limit);
+  }
+  ::execv(plan.program.c_str(), plan.argv.data());
+  write_message(plan.exec_failure);
+  ::_exit(127);
+}
+
+// Signals stay blocked until the child has reset the arena's handlers.
+__attribute__((noinline)) pid_t start_child(const ExecPlan& plan) {
+  sigset_t all, previous;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+  pid_t pid = ::vfork();
+  if (pid == 0) run_child(plan);
+  int saved = errno;
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  errno = saved;
+  return pid;
+}
+
+int open_exit_fd(pid_t pid) {
+#ifdef SYS_pidfd_open
+  long fd = ::syscall(SYS_pidfd_open, pid, 0);
+  if (fd >= 0) {
+    ::fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
+    return static_cast<int>(fd);
+  }
+#endif
+  (void)pid;
+  return -1;
+}
+
+}  // namespace
+
+std::string ExitStatus::describe() const {
+  if (!signaled) return "exit status " + std::to_string(value);
+  const char* name = strsignal(value);
+  return "signal " + std::to_string(value) + " (" + (name ? name : "?") + ")";
+}
+
+ChildProcess::ChildProcess(const SpawnRequest& request) {
+  ExecPlan plan;
+  plan.program = request.program.string();
+  plan.args = request.args;
+  if (plan.args.empty()) plan.args.push_back(plan.program);
+  for (auto& arg : plan.args) plan.argv.push_back(arg.data());
+  plan.argv.push_back(nullptr);
+  plan.workdir = request.workdir.string();
+  plan.exec_failure = "zarvo-arena: cannot execute " + plan.program + ": ";
+  plan.chdir_failure = "zarvo-arena: cannot enter " + plan.workdir + ": ";
+  plan.fds[0] = request.stdin_fd;
+  plan.fds[1] = request.stdout_fd;
+  plan.fds[2] = request.stderr_fd;
+  plan.memory_limit = static_cast<rlim_t>(request.memory_limit_mb) * 1024 * 1024;
+  plan.parent = ::getpid();
+
+  pid_ = start_child(plan);
+  if (pid_ < 0) throw std::system_error(errno, std::generic_category(), "vfork");
+  // Also set from this side, so the group exists before anybody signals it.
+  ::setpgid(pid_, pid_);
+  register_group(pid_);
+  exit_fd_.reset(open_exit_fd(pid_));
+}
+
+ChildProcess::~ChildProcess() {
+  if (!reaped_) {
+    kill_group();
+    reap();
+  }
+}
+
+std::optional<ExitStatus> ChildProcess::exited() {
+  if (status_) return status_;
+  siginfo_t info{};
+  if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+      info.si_pid == pid_) {
+    status_ = decode(info.si_code, info.si_status);
+  }
+  return status_;
+}
+
+std::optional<ExitStatus> ChildProcess::wait_exit(TimePoint deadline) {
+  for (;;) {
+    if (auto status = exited()) return status;
+    if (Clock::now() >= deadline) return std::nullopt;
+    if (exit_fd() >= 0) {
+      pollfd p{exit_fd(), POLLIN, 0};
+      ::poll(&p, 1, poll_timeout(deadline));
+    } else {
+      std::this_thread::sleep_for(std::min<Clock::duration>(Milliseconds(5), deadline - Clock::now()));
+    }
+  }
+}
+
+void ChildProcess::kill_group() {
+  if (!reaped_) ::kill(-pid_, SIGKILL);
+}
+
+ExitStatus ChildProcess::reap() {
+  if (reaped_) return *status_;
+  int status = 0;
+  while (::wait4(pid_, &status, 0, &usage_) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status)) {
+    status_ = ExitStatus{false, WEXITSTATUS(status)};
+  } else if (WIFSIGNALED(status)) {
+    status_ = ExitStatus{true, WTERMSIG(status)};
+  }
+  reaped_ = true;
+  unregister_group(pid_);
+  exit_fd_.reset();
+  return status_.value_or(ExitStatus{});
+}
+
+Milliseconds ChildProcess::cpu_time() const {
+  using std::chrono::duration_cast;
+  if (reaped_) {
+    auto total = std::chrono::seconds(usage_.ru_utime.tv_sec + usage_.ru_stime.tv_sec) +
+                 std::chrono::microseconds(usage_.ru_utime.tv_usec + usage_.ru_stime.tv_usec);
+    return duration_cast<Milliseconds>(total);
+  }
+  // Still running (or not yet reaped): the kernel's counters in clock ticks. The command name
+  // in field 2 may hold blanks and parentheses, so fields are counted from the last ')'.
+  std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  auto close = text.rfind(')');
+  if (close == std::string::npos) return Milliseconds(0);
+  std::istringstream fields(text.substr(close + 1));
+  std::string skip;
+  for (int field = 3; field < 14; ++field) fields >> skip;
+  long long utime = 0, stime = 0, cutime = 0, cstime = 0;
+  fields >> utime >> stime >> cutime >> cstime;
+  long ticks = ::sysconf(_SC_CLK_TCK);
+  if (ticks <= 0) ticks = 100;
+  return Milliseconds((utime + stime + cutime + cstime) * 1000 / ticks);
+}
+
+}  // namespace arena

@@ -1,0 +1,165 @@
+#include "arena/match.h"
+
+#include <fcntl.h>
+
+#include <system_error>
+
+#include "arena/child_process.h"
+#include "arena/game_names.h"
+#include "arena/line_reader.h"
+#include "arena/pipe_writer.h"
+#include "arena/player.h"
+#include "arena/process_registry.h"
+#include "arena/program_path.h"
+#include "arena/referee_protocol.h"
+#include "arena/referee_workdir.h"
+
+namespace arena {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Everything about a game that can be checked before anything is started.
+struct GamePlan {
+  std::array<PlayerLaunch, 2> launches;
+  std::array<std::string, 2> names;
+  std::string game_id;
+  fs::path referee;
+  fs::path log_dir;
+  std::string base;  // "<name1>-<name2>.<id>"
+  std::string jspath;
+  fs::path tiles;
+  TimePoint deadline;
+};
+
+template <typename F>
+auto or_setup_error(std::string_view what, F&& f) {
+  try {
+    return f();
+  } catch (const std::exception& error) {
+    throw MatchSetupError(std::string(what) + error.what());
+  }
+}
+
+GamePlan plan_game(const MatchConfig& config) {
+  GamePlan plan;
+  fs::path own_dir = or_setup_error("", [] { return own_directory(); });
+  for (int i = 0; i < 2; ++i) {
+    const PlayerConfig& player = config.players[i];
+    std::string who = "player " + std::to_string(i + 1) + ": ";
+    if (player.command.empty()) throw MatchSetupError(who + "no program given");
+    fs::path program = or_setup_error(who, [&] { return find_program(player.command[0]); });
+    plan.names[i] = player.name.value_or(name_from_program(program.filename().string()));
+    if (auto problem = player_name_problem(plan.names[i])) throw MatchSetupError(who + *problem);
+
+    PlayerLaunch& launch = plan.launches[i];
+    launch.program = program;
+    launch.args = player.command;
+    launch.workdir = player.workdir.empty() ? program.parent_path() : fs::absolute(player.workdir);
+    std::error_code error;
+    if (!fs::is_directory(launch.workdir, error)) {
+      throw MatchSetupError(who + "working directory " + launch.workdir.string() + " does not exist");
+    }
+    launch.time_limit = config.time_limit;
+    launch.memory_limit_mb = config.memory_limit_mb;
+  }
+
+  plan.game_id = config.game_id.value_or(unique_game_id());
+  if (auto problem = game_id_problem(plan.game_id)) throw MatchSetupError(*problem);
+
+  fs::path referee = config.referee.empty() ? own_dir / "zarvo-checker" : config.referee;
+  plan.referee = or_setup_error("referee: ", [&] { return find_program(referee.string()); });
+
+  if (!config.tiles.empty()) {
+    std::error_code error;
+    if (!fs::is_regular_file(config.tiles, error)) {
+      throw MatchSetupError("tile script " + config.tiles.string() + " is not a readable file");
+    }
+    plan.tiles = fs::absolute(config.tiles);
+  }
+
+  plan.log_dir = config.out_dir / "refereelogs";
+  or_setup_error("cannot create the log directory: ", [&] { return fs::create_directories(plan.log_dir); });
+  fs::path resources = config.resources.empty() ? own_dir / "resources" : config.resources;
+  plan.jspath = or_setup_error("", [&] { return viewer_path(resources, plan.log_dir); });
+
+  plan.base = game_file_base(plan.names[0], plan.names[1], plan.game_id);
+  for (int i = 0; i < 2; ++i) {
+    plan.launches[i].stderr_file = plan.log_dir / (plan.base + ".player" + std::to_string(i + 1) + ".err");
+  }
+  Clock::duration timeout = config.game_timeout.value_or(2 * config.time_limit + std::chrono::seconds(60));
+  plan.deadline = Clock::now() + timeout;
+  return plan;
+}
+
+void remove_if_empty(const fs::path& file) {
+  std::error_code error;
+  if (fs::file_size(file, error) == 0 && !error) fs::remove(file, error);
+}
+
+}  // namespace
+
+MatchResult play_match(const MatchConfig& config) {
+  ignore_broken_pipes();
+  kill_registered_groups_on_signals();
+  GamePlan plan = plan_game(config);
+
+  MatchResult result;
+  result.game_id = plan.game_id;
+  result.log = plan.log_dir / (plan.base + ".log");
+  result.page = plan.log_dir / (plan.base + ".html");
+  result.referee_stderr = plan.log_dir / (plan.base + ".referee.err");
+
+  RefereeWorkdir workdir(plan.log_dir, plan.jspath, plan.tiles);
+  std::optional<Player> player1, player2;
+  player1.emplace(plan.launches[0]);
+  player2.emplace(plan.launches[1]);
+
+  Pipe to_referee = make_pipe();
+  Pipe from_referee = make_pipe();
+  UniqueFd referee_errors(::open(result.referee_stderr.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!referee_errors) {
+    throw std::system_error(errno, std::generic_category(), "cannot create " + result.referee_stderr.string());
+  }
+  SpawnRequest request;
+  request.program = plan.referee;
+  request.args = {plan.referee.string(), RefereeWorkdir::log_argument(plan.base + ".log")};
+  request.workdir = workdir.path();
+  request.stdin_fd = to_referee.read.get();
+  request.stdout_fd = from_referee.write.get();
+  request.stderr_fd = referee_errors.get();
+  ChildProcess referee(request);
+  to_referee.read.reset();
+  from_referee.write.reset();
+  referee_errors.reset();
+  set_nonblocking(to_referee.write.get());
+  LineReader referee_output(std::move(from_referee.read));
+
+  RefereeReport report = run_referee_protocol(referee_output, to_referee.write.get(), referee,
+                                              {&*player1, &*player2}, plan.deadline);
+  referee.kill_group();
+  referee.reap();
+
+  player1->close_input();
+  player2->close_input();
+  TimePoint grace_end = Clock::now() + config.grace;
+  player1->stop(grace_end);
+  player2->stop(grace_end);
+
+  Player* players[2] = {&*player1, &*player2};
+  for (int i = 0; i < 2; ++i) {
+    PlayerRecord& record = result.players[i];
+    record.name = plan.names[i];
+    record.result = report.results[i];
+    record.charged = players[i]->charged();
+    record.cpu = players[i]->cpu_time();
+    record.stderr_file = plan.launches[i].stderr_file;
+    remove_if_empty(record.stderr_file);
+  }
+  result.description = report.description;
+  result.failure = report.failure;
+  if (result.completed()) remove_if_empty(result.referee_stderr);
+  return result;
+}
+
+}  // namespace arena

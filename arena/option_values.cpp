@@ -1,0 +1,39 @@
+#include "arena/option_values.h"
+
+#include <charconv>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+namespace arena {
+
+Clock::duration parse_duration(std::string_view text) {
+  std::string_view number = text;
+  double scale = 1.0;
+  if (number.ends_with("ms")) {
+    number.remove_suffix(2);
+    scale = 0.001;
+  } else if (number.ends_with("s")) {
+    number.remove_suffix(1);
+  }
+  double value = 0;
+  auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (number.empty() || error != std::errc() || end != number.data() + number.size() ||
+      !std::isfinite(value) || value <= 0 || value * scale > 86400.0 * 365) {
+    throw std::invalid_argument("not a positive duration: \"" + std::string(text) +
+                                "\" (write seconds such as 10 or 2.5, or milliseconds such as 500ms)");
+  }
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(value * scale));
+}
+
+std::size_t parse_megabytes(std::string_view text) {
+  std::size_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value == 0 ||
+      value > (std::size_t{1} << 30)) {
+    throw std::invalid_argument("not a positive number of megabytes: \"" + std::string(text) + "\"");
+  }
+  return value;
+}
+
+}  // namespace arena

@@ -1,0 +1,111 @@
+#include "arena/player.h"
+
+#include <fcntl.h>
+
+#include <system_error>
+
+#include "arena/manager_tags.h"
+#include "arena/pipe_writer.h"
+
+namespace arena {
+namespace {
+
+constexpr std::size_t kMaxAnswerWord = 1023;
+// How long a player whose output ended is given to show how it ended.
+constexpr Milliseconds kExitWait{1000};
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+}  // namespace
+
+std::optional<std::string> answer_word(std::string_view line) {
+  std::size_t begin = 0;
+  while (begin < line.size() && is_blank(line[begin])) ++begin;
+  if (begin == line.size()) return std::nullopt;
+  std::size_t end = begin;
+  while (end < line.size() && !is_blank(line[end]) && end - begin < kMaxAnswerWord) ++end;
+  std::string word(line.substr(begin, end - begin));
+  if (word[0] == '<') word[0] = '?';
+  return word;
+}
+
+Player::Player(const PlayerLaunch& launch) : clock_(launch.time_limit) {
+  Pipe to_player = make_pipe();
+  Pipe from_player = make_pipe();
+  UniqueFd errors(::open(launch.stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!errors) {
+    throw std::system_error(errno, std::generic_category(), "cannot create " + launch.stderr_file.string());
+  }
+  SpawnRequest request;
+  request.program = launch.program;
+  request.args = launch.args;
+  request.workdir = launch.workdir;
+  request.stdin_fd = to_player.read.get();
+  request.stdout_fd = from_player.write.get();
+  request.stderr_fd = errors.get();
+  request.memory_limit_mb = launch.memory_limit_mb;
+  process_.emplace(request);
+  // Only the player may hold these ends now, so its exit is seen as the end of its output.
+  input_ = std::move(to_player.write);
+  set_nonblocking(input_.get());
+  output_.emplace(std::move(from_player.read));
+}
+
+void Player::send(std::string_view text) {
+  if (gone_ || !input_) return;
+  std::string line(text);
+  line += '\n';
+  write_now(input_.get(), line);
+  clock_.delivered(Clock::now());
+}
+
+std::string Player::answer() {
+  if (gone_) return *gone_;
+  std::string line;
+  ReadStatus status = output_->read_line(line, clock_.deadline(Clock::now()), process_->exit_fd());
+  TimePoint now = Clock::now();
+  switch (status) {
+    case ReadStatus::kLine: {
+      clock_.answered(now);
+      auto word = answer_word(line);
+      return word ? *word : tag_text(Tag::kEmptyAnswer);
+    }
+    case ReadStatus::kTimeout:
+      clock_.expired(now);
+      process_->kill_group();
+      gone_ = tag_text(Tag::kTimeOut);
+      return *gone_;
+    case ReadStatus::kEnd:
+    case ReadStatus::kWoken:
+      clock_.answered(now);
+      gone_ = classify_end(now);
+      return *gone_;
+  }
+  return tag_text(Tag::kExited);
+}
+
+// The player's output ended or the player itself ended, without an answer.
+std::string Player::classify_end(TimePoint now) {
+  auto status = process_->wait_exit(now + kExitWait);
+  if (!status) {
+    // Alive but with its output closed: it can never answer again.
+    process_->kill_group();
+    return tag_text(Tag::kExited);
+  }
+  // Whatever it left running must not outlive its turn either.
+  process_->kill_group();
+  return tag_text(status->success() ? Tag::kExited : Tag::kCrashed);
+}
+
+std::string Player::time_report() const {
+  return "time " + std::to_string(charged().count()) + " " + std::to_string(cpu_time().count());
+}
+
+void Player::stop(TimePoint deadline) {
+  input_.reset();
+  process_->wait_exit(deadline);
+  process_->kill_group();
+  process_->reap();
+}
+
+}  // namespace arena

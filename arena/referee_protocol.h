@@ -1,0 +1,28 @@
+// The manager's side of the referee's line protocol: player lines are relayed, "I lock",
+// "I listen N" and "I request_time N" are answered, "I unlock" is noted, and the "M report"
+// line ends the game. Anything else from the referee is a failure of the referee.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "arena/child_process.h"
+#include "arena/deadline.h"
+#include "arena/line_reader.h"
+#include "arena/player.h"
+
+namespace arena {
+
+struct RefereeReport {
+  bool reported = false;  // an "M report" line was read
+  std::array<int, 2> results{};
+  std::string description;
+  std::string failure;  // why the referee is not to be trusted; empty when it did its job
+};
+
+// Runs until the referee has reported and ended, failed, or `deadline` passed. The referee
+// is left for the caller to stop and reap.
+RefereeReport run_referee_protocol(LineReader& from_referee, int to_referee, ChildProcess& referee,
+                                   std::array<Player*, 2> players, TimePoint deadline);
+
+}  // namespace arena

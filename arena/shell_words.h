@@ -1,0 +1,17 @@
+// Splitting a player's command string into program and arguments the way a POSIX shell splits
+// words: blanks separate words; '...' keeps everything literally; "..." keeps everything but
+// lets a backslash escape '"', '\', '$' and '`'; outside quotes a backslash keeps the next
+// character. There is no expansion of variables, globs or '~'.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace arena {
+
+// Throws std::invalid_argument for an unterminated quote or a trailing backslash.
+std::vector<std::string> split_shell_words(std::string_view text);
+
+}  // namespace arena

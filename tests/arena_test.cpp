@@ -1,0 +1,383 @@
+// zarvo-arena, tested through the real programs: the arena, the referee, the sample bots and a
+// test bot that misbehaves on request. Every game must end with its log, page and result, with
+// the disqualification the misbehaviour calls for, and with no process left behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "arena/game_names.h"
+#include "arena/option_values.h"
+#include "arena/player.h"
+#include "arena/shell_words.h"
+#include "tests/support/process_check.h"
+
+namespace fs = std::filesystem;
+using test_support::ProgramRun;
+
+namespace {
+
+const std::string kBin = ZARVO_BIN_DIR;
+const std::string kArena = kBin + "/zarvo-arena";
+const std::string kTestBot = ARENA_TEST_BOT;
+
+std::string read_file(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool built_with_address_sanitizer() {
+#if defined(__SANITIZE_ADDRESS__)
+  return true;
+#else
+  return false;
+#endif
+}
+
+// Both players finished the game with a result from the board.
+bool both_scored(const std::string& description) {
+  for (const char* one : {"WIN", "DRAW", "LOSE"}) {
+    for (const char* two : {"WIN", "DRAW", "LOSE"}) {
+      if (description == std::string("PLAYER_1:_") + one + ";_PLAYER_2:_" + two) return true;
+    }
+  }
+  return false;
+}
+
+// The real time of a player as the log's time line gives it, or -1.
+int logged_real_time(const std::string& log, int player) {
+  std::string label = "Player " + std::to_string(player) + " used in milliseconds:";
+  auto at = log.find(label);
+  int used = -1, real = -1;
+  if (at == std::string::npos ||
+      std::sscanf(log.c_str() + at + label.size(), " %d ( %d ms in real time)", &used, &real) != 2) {
+    return -1;
+  }
+  return real;
+}
+
+struct Game {
+  std::string name1, name2, description;
+  int result1 = -1, result2 = -1;
+  fs::path log, page;
+};
+
+class Arena : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test_support::adopt_orphans();
+    static int counter = 0;
+    marker_ = "arenamark_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+    char dir_template[] = "/tmp/arena-test.XXXXXX";
+    dir_ = ::mkdtemp(dir_template);
+  }
+
+  void TearDown() override {
+    EXPECT_EQ(test_support::processes_with(marker_), std::vector<pid_t>{}) << "processes of the game remain";
+    EXPECT_EQ(test_support::live_children(), std::vector<pid_t>{}) << "orphaned descendants remain";
+    fs::remove_all(dir_);
+  }
+
+  // A player command carrying the marker, so that its processes can be found afterwards.
+  std::string bot(const std::string& mode, int at = 1) const {
+    return kTestBot + " --mode=" + mode + " --at=" + std::to_string(at) + " --marker=" + marker_;
+  }
+  std::string sample(const std::string& name) const { return kBin + "/" + name + " --marker=" + marker_; }
+
+  ProgramRun match(const std::string& player1, const std::string& player2,
+                   std::vector<std::string> options = {}) const {
+    std::vector<std::string> args = {kArena, "match", "--dir", dir_.string(), "--id", marker_};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(player1);
+    args.push_back(player2);
+    return test_support::run_program(args);
+  }
+
+  // The result line of a game that must have been played to its end:
+  // "NAME1 vs NAME2: RESULT1 RESULT2 DESCRIPTION log LOG page PAGE".
+  Game completed(const ProgramRun& run) const {
+    Game game;
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::istringstream line(run.out);
+    std::string vs, log_word, page_word, log, page, rest;
+    line >> game.name1 >> vs >> game.name2 >> game.result1 >> game.result2 >> game.description >> log_word >>
+        log >> page_word >> page;
+    std::getline(line, rest);
+    if (!line || vs != "vs" || !game.name2.ends_with(":") || log_word != "log" || page_word != "page" ||
+        !rest.empty() || !run.out.ends_with("\n") || std::count(run.out.begin(), run.out.end(), '\n') != 1) {
+      ADD_FAILURE() << "no result line in: " << run.out << run.err;
+      return game;
+    }
+    game.name2.pop_back();
+    game.log = log;
+    game.page = page;
+    EXPECT_NE(read_file(game.log).find("Manager report: " + game.description + " Score: " +
+                                       std::to_string(game.result1) + "-" + std::to_string(game.result2)),
+              std::string::npos)
+        << read_file(game.log);
+    EXPECT_NE(read_file(game.page).find("var moves=['Hh"), std::string::npos) << game.page;
+    EXPECT_EQ(game.log.parent_path(), dir_ / "refereelogs");
+    return game;
+  }
+
+  fs::path dir_;
+  std::string marker_;
+};
+
+// --- complete games -------------------------------------------------------------------------
+
+TEST_F(Arena, SampleBotsPlayACompleteGame) {
+  Game game = completed(match(sample("zarvo-greedy"), sample("zarvo-random")));
+  EXPECT_EQ(game.name1, "zarvo_greedy");
+  EXPECT_EQ(game.name2, "zarvo_random");
+  EXPECT_EQ(game.log, dir_ / "refereelogs" / ("zarvo_greedy-zarvo_random." + marker_ + ".log"));
+  EXPECT_EQ(game.page, dir_ / "refereelogs" / ("zarvo_greedy-zarvo_random." + marker_ + ".html"));
+  EXPECT_TRUE(both_scored(game.description)) << game.description;
+  std::string log = read_file(game.log);
+  EXPECT_NE(log.find("Round 1 player 1: "), std::string::npos);
+  EXPECT_GE(logged_real_time(log, 1), 0) << log;
+  EXPECT_GE(logged_real_time(log, 2), 0) << log;
+  // Nothing was written to the error streams, so no error files are kept.
+  for (const auto& entry : fs::directory_iterator(dir_ / "refereelogs")) {
+    EXPECT_NE(entry.path().extension(), ".err") << entry.path();
+  }
+}
+
+TEST_F(Arena, JavaBotPlaysThroughItsLauncher) {
+  if (!fs::exists(kBin + "/RandomBot") || !fs::exists(kBin + "/RandomBot.class")) {
+    GTEST_SKIP() << "RandomBot was not built (no javac or no java-launcher)";
+  }
+  Game game = completed(match(sample("RandomBot"), sample("zarvo-random"), {"--time-limit", "30"}));
+  EXPECT_EQ(game.name1, "RandomBot");
+  EXPECT_EQ(game.description.find("PLAYER_1:_CRASH"), std::string::npos) << game.description;
+  EXPECT_EQ(game.description.find("PLAYER_1:_EXIT"), std::string::npos) << game.description;
+  EXPECT_EQ(game.description.find("PLAYER_1:_ILLEGAL"), std::string::npos) << game.description;
+}
+
+TEST_F(Arena, NamesTilesAndViewerPathAreTakenFromTheOptions) {
+  fs::path tiles = dir_ / "script.txt";
+  {
+    std::ofstream script(tiles);
+    script << "4 2\n654321\n";
+    std::string tile = "123456";
+    for (int i = 0; i < 500; ++i) {  // more than any game uses
+      std::next_permutation(tile.begin(), tile.end());
+      script << tile << "\n";
+    }
+  }
+  fs::create_directories(dir_ / "viewer");
+  Game game = completed(match(sample("zarvo-random"), sample("zarvo-random"),
+                              {"--name1", "Alpha", "--name2=beta_2", "--tiles", tiles.string(), "--resources",
+                               (dir_ / "viewer").string()}));
+  EXPECT_EQ(game.name1, "Alpha");
+  EXPECT_EQ(game.name2, "beta_2");
+  EXPECT_NE(read_file(game.log).find("Colours: 4, 2\nStarting tile: Hh654321h\n"), std::string::npos);
+  std::string page = read_file(game.page);
+  EXPECT_NE(page.find("src=\"../viewer/zarvo.js\""), std::string::npos) << page;
+  EXPECT_NE(page.find("Zarvo game " + marker_ + ": Alpha - beta_2"), std::string::npos);
+}
+
+TEST_F(Arena, PlayerArgumentsAreSplitLikeAShellAndWorkdirIsTheProgramsDirectory) {
+  Game game = completed(match(bot("pwd") + " 'quoted arg'", sample("zarvo-random"), {"--cwd2", dir_.string()}));
+  std::string err = read_file(dir_ / "refereelogs" / (game.name1 + "-" + game.name2 + "." + marker_ + ".player1.err"));
+  EXPECT_EQ(err, "cwd=" + fs::path(kTestBot).parent_path().string() + "\n");
+  EXPECT_EQ(game.name1, "arena_test_bot");
+}
+
+// --- disqualifications ------------------------------------------------------------------------
+
+struct Misbehaviour {
+  const char* mode;
+  const char* reason;
+};
+
+class Disqualification : public Arena, public ::testing::WithParamInterface<Misbehaviour> {};
+
+TEST_P(Disqualification, OfPlayer1OnItsFirstMove) {
+  Game game = completed(match(bot(GetParam().mode), sample("zarvo-random"), {"--time-limit", "1"}));
+  EXPECT_EQ(game.result1, 0);
+  EXPECT_TRUE(game.description.starts_with(std::string("PLAYER_1:_") + GetParam().reason + ";_PLAYER_2:_"))
+      << game.description;
+}
+
+TEST_P(Disqualification, OfPlayer2LaterInTheGame) {
+  Game game = completed(match(sample("zarvo-random"), bot(GetParam().mode, 3), {"--time-limit", "1"}));
+  EXPECT_EQ(game.result2, 0);
+  EXPECT_TRUE(game.description.starts_with(std::string("PLAYER_2:_") + GetParam().reason + ";_PLAYER_1:_"))
+      << game.description;
+}
+
+INSTANTIATE_TEST_SUITE_P(Arena, Disqualification,
+                         ::testing::Values(Misbehaviour{"crash", "CRASH"}, Misbehaviour{"fail", "CRASH"},
+                                           Misbehaviour{"exit", "EXIT"}, Misbehaviour{"close", "EXIT"},
+                                           Misbehaviour{"forkexit", "EXIT"}, Misbehaviour{"hang", "TIMEOUT"},
+                                           Misbehaviour{"empty", "ILLEGAL"}, Misbehaviour{"blank", "ILLEGAL"},
+                                           Misbehaviour{"words", "ILLEGAL"}, Misbehaviour{"tag", "ILLEGAL"},
+                                           Misbehaviour{"flood", "ILLEGAL"},
+                                           Misbehaviour{"floodlines", "ILLEGAL"}),
+                         [](const auto& info) { return std::string(info.param.mode); });
+
+TEST_F(Arena, PlayerOverItsMemoryLimitCrashes) {
+  if (built_with_address_sanitizer()) GTEST_SKIP() << "the sanitizer needs more address space than the limit";
+  Game game = completed(match(bot("memory"), sample("zarvo-random"), {"--memory-limit", "64"}));
+  EXPECT_TRUE(game.description.starts_with("PLAYER_1:_CRASH")) << game.description;
+}
+
+TEST_F(Arena, TimedOutPlayerIsChargedItsWholeLimit) {
+  Game game = completed(match(sample("zarvo-random"), bot("hang"), {"--time-limit", "300ms"}));
+  EXPECT_GE(logged_real_time(read_file(game.log), 2), 300);
+}
+
+TEST_F(Arena, BothPlayersDisqualifiedStillGiveAReport) {
+  Game game = completed(match(bot("crash"), bot("exit")));
+  EXPECT_EQ(game.result1, 0);
+  EXPECT_EQ(game.result2, 0);
+  EXPECT_EQ(game.description, "PLAYER_1:_CRASH;_PLAYER_2:_EXIT");
+}
+
+TEST_F(Arena, ExtraWordsInAnAnswerCannotBeMistakenForTheArenasReplies) {
+  Game game = completed(match(bot("inject"), bot("inject", 2)));
+  EXPECT_TRUE(both_scored(game.description)) << game.description;
+}
+
+// --- nothing outlives the game ----------------------------------------------------------------
+
+TEST_F(Arena, ChildForkedByAPlayerIsKilledAtTheEnd) {
+  Game game = completed(match(bot("fork"), sample("zarvo-random")));
+  EXPECT_EQ(game.description.find("PLAYER_1:_ILLEGAL"), std::string::npos) << game.description;
+}
+
+TEST_F(Arena, PlayerIgnoringQuitIsKilledAfterTheGrace) {
+  completed(match(bot("linger"), bot("linger"), {"--grace", "200ms"}));
+}
+
+TEST_F(Arena, StoppedBySignalKillsTheGameAndCleansUp) {
+  ProgramRun run = match(bot("fork"), bot("stoparena"));
+  EXPECT_EQ(run.status, 128 + SIGTERM) << run.err;
+  EXPECT_NE(run.err.find("stopped by signal"), std::string::npos) << run.err;
+  // The referee's working directory, which links to the log directory, is gone too.
+  for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
+    std::error_code error;
+    fs::path link = fs::read_symlink(entry.path() / "refereelogs", error);
+    EXPECT_TRUE(error || link != dir_ / "refereelogs") << entry.path();
+  }
+}
+
+// --- a referee that fails ---------------------------------------------------------------------
+
+class FailingReferee : public Arena {
+ protected:
+  ProgramRun with_referee(const std::string& script, std::vector<std::string> options = {}) {
+    fs::path referee = dir_ / "referee.sh";
+    std::ofstream(referee) << "#!/bin/sh\n" << script << "\n";
+    fs::permissions(referee, fs::perms::owner_all);
+    options.insert(options.begin(), {"--referee", referee.string()});
+    return match(sample("zarvo-random"), sample("zarvo-random"), options);
+  }
+};
+
+TEST_F(FailingReferee, WithoutReportIsShownWithItsStandardError) {
+  ProgramRun run = with_referee("echo 'board exploded' >&2; exit 1");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("without reporting"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("board exploded"), std::string::npos) << run.err;
+}
+
+TEST_F(FailingReferee, WithANonZeroStatusAfterItsReport) {
+  ProgramRun run = with_referee("echo 'M report 150 150 PLAYER_1:_DRAW;_PLAYER_2:_DRAW'; exit 2");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("exit status 2"), std::string::npos) << run.err;
+}
+
+TEST_F(FailingReferee, WritingALineTheArenaCannotParse) {
+  ProgramRun run = with_referee("echo 'I dance'; sleep 5");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("\"I dance\""), std::string::npos) << run.err;
+}
+
+TEST_F(FailingReferee, ThatHangsIsStoppedByTheGameTimeout) {
+  ProgramRun run = with_referee("echo '1 3'; sleep 100", {"--game-timeout", "500ms"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("did not finish"), std::string::npos) << run.err;
+}
+
+TEST_F(FailingReferee, ThatFloodsItsPlayersIsStoppedByTheGameTimeout) {
+  ProgramRun run = with_referee("yes '1 Hh123456h'", {"--game-timeout", "1"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("did not finish"), std::string::npos) << run.err;
+}
+
+// --- the command line -------------------------------------------------------------------------
+
+TEST_F(Arena, RefusesNamesThatWouldBreakTheLogFileName) {
+  for (const char* name : {"a-b", "a.b", "a/b", "", "a b", "it's", "\"q\"", "tab\there",
+                           "abcdefghijabcdefghijabcdefghijabc"}) {
+    ProgramRun run = match(sample("zarvo-random"), sample("zarvo-random"), {"--name1", name});
+    EXPECT_EQ(run.status, 2) << name;
+    EXPECT_NE(run.err.find("player name"), std::string::npos) << run.err;
+  }
+  ProgramRun run = match(sample("zarvo-random"), sample("zarvo-random"), {"--id", "1.2"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("game id"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(dir_ / "refereelogs")) << "refused before anything was made";
+}
+
+TEST_F(Arena, RefusesMissingProgramsAndBadOptions) {
+  EXPECT_EQ(match(kBin + "/no-such-bot", sample("zarvo-random")).status, 2);
+  EXPECT_EQ(match(sample("zarvo-random"), sample("zarvo-random"), {"--time-limit", "soon"}).status, 2);
+  EXPECT_EQ(match(sample("zarvo-random"), sample("zarvo-random"), {"--colour", "3"}).status, 2);
+  EXPECT_EQ(match(sample("zarvo-random"), "'unterminated").status, 2);
+  EXPECT_EQ(test_support::run_program({kArena, "match", sample("zarvo-random")}).status, 2);
+  EXPECT_EQ(test_support::run_program({kArena, "referee"}).status, 2);
+}
+
+TEST(ArenaParts, ShellWordSplitting) {
+  using arena::split_shell_words;
+  using V = std::vector<std::string>;
+  EXPECT_EQ(split_shell_words("  bot  --seed 7 "), (V{"bot", "--seed", "7"}));
+  EXPECT_EQ(split_shell_words(R"('my bot' "a \"b\" \\c" d\ e '')"), (V{"my bot", "a \"b\" \\c", "d e", ""}));
+  EXPECT_EQ(split_shell_words(R"("\n")"), (V{"\\n"}));
+  EXPECT_THROW(split_shell_words("'open"), std::invalid_argument);
+  EXPECT_THROW(split_shell_words("trailing\\"), std::invalid_argument);
+}
+
+TEST(ArenaParts, DurationsAndSizes) {
+  using namespace std::chrono;
+  EXPECT_EQ(duration_cast<milliseconds>(arena::parse_duration("10")), seconds(10));
+  EXPECT_EQ(duration_cast<milliseconds>(arena::parse_duration("2.5s")), milliseconds(2500));
+  EXPECT_EQ(duration_cast<milliseconds>(arena::parse_duration("300ms")), milliseconds(300));
+  for (const char* bad : {"", "0", "-1", "1x", "ms", "nan", "1e99"}) {
+    EXPECT_THROW(arena::parse_duration(bad), std::invalid_argument) << bad;
+  }
+  EXPECT_EQ(arena::parse_megabytes("512"), 512u);
+  EXPECT_THROW(arena::parse_megabytes("0"), std::invalid_argument);
+  EXPECT_THROW(arena::parse_megabytes("5MB"), std::invalid_argument);
+}
+
+TEST(ArenaParts, AnswerWordGivenToTheReferee) {
+  using arena::answer_word;
+  EXPECT_EQ(answer_word("Abh"), "Abh");
+  EXPECT_EQ(answer_word(" \tAbh lock_ok\r"), "Abh");
+  EXPECT_EQ(answer_word(" \t\r"), std::nullopt);
+  EXPECT_EQ(answer_word(""), std::nullopt);
+  EXPECT_EQ(answer_word("<zarvo-arena-tag-i>"), "?zarvo-arena-tag-i>");
+  EXPECT_EQ(answer_word(std::string(5000, 'x'))->size(), 1023u);
+}
+
+TEST(ArenaParts, DefaultNamesAndIds) {
+  EXPECT_EQ(arena::name_from_program("zarvo-random"), "zarvo_random");
+  EXPECT_EQ(arena::name_from_program("bot.py"), "bot_py");
+  EXPECT_FALSE(arena::player_name_problem(arena::name_from_program(std::string(80, 'a'))));
+  EXPECT_FALSE(arena::game_id_problem(arena::unique_game_id()));
+  EXPECT_NE(arena::unique_game_id(), arena::unique_game_id());
+}
+
+}  // namespace
