@@ -1,0 +1,40 @@
+// Runs match commands as child processes, a given number at a time. SIGINT,
+// SIGTERM and SIGHUP stop the run cleanly: no new game starts, every running
+// match is asked to end (it takes its referee and players down with it) and is
+// waited for, so no process is left behind.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <vector>
+
+#include "arena/tournament/match_jobs.h"
+
+namespace arena::tournament {
+
+struct JobOutcome {
+  bool played = false;  // the match exited 0: its game is finished
+  std::string problem;  // otherwise: what went wrong, for the user
+};
+
+struct RunSummary {
+  int played = 0;
+  int failed = 0;
+  int stop_signal = 0;  // the signal that stopped the run, or 0
+};
+
+struct RunCallbacks {
+  std::function<void(const MatchJob &, const JobOutcome &)> finished;
+  std::function<void()> tick;  // about once a second while games run
+};
+
+// Each match's standard error goes to "<name1>-<name2>.<id>.arena.err" beside
+// the log, removed when it stays empty; its standard output (the result line)
+// is not needed, the log holds the result. A game whose match did not end with
+// status 0 must count as unfinished even when the referee had written its
+// report before the match was stopped: its log is removed (stopped games) or
+// renamed to "<log>.failed" (failed games, kept for diagnosis).
+RunSummary run_jobs(const std::vector<MatchJob> &jobs, int concurrency,
+                    const RunCallbacks &callbacks);
+
+}  // namespace arena::tournament

@@ -1,0 +1,94 @@
+#include "arena/tournament/match_jobs.h"
+
+#include <fstream>
+#include <stdexcept>
+
+#include "arena/game_names.h"
+#include "arena/program_path.h"
+#include "arena/shell_words.h"
+#include "arena/tournament/tile_script.h"
+
+namespace arena::tournament {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string absolute_command(const TournamentPlayer &player) {
+  std::vector<std::string> words = split_shell_words(player.command);
+  try {
+    words.at(0) = find_program(words.at(0)).string();
+  } catch (const std::exception &error) {
+    throw std::runtime_error("player " + player.name + ": " + error.what());
+  }
+  return shell_command(words);
+}
+
+void write_text(const fs::path &path, const std::string &text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.flush();
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+}  // namespace
+
+std::string shell_quote(std::string_view word) {
+  bool safe = !word.empty();
+  for (char c : word) {
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                 std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
+    safe = safe && plain;
+  }
+  if (safe) return std::string(word);
+  std::string quoted = "'";
+  for (char c : word) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+std::string shell_command(const std::vector<std::string> &argv) {
+  std::string command;
+  for (const auto &word : argv) {
+    if (!command.empty()) command += ' ';
+    command += shell_quote(word);
+  }
+  return command;
+}
+
+std::vector<MatchJob> prepare_jobs(const TournamentSettings &settings,
+                                   const std::vector<ScheduledGame> &games, const fs::path &dir) {
+  std::vector<std::string> commands;
+  for (const auto &player : settings.players) commands.push_back(absolute_command(player));
+  fs::path arena = own_directory() / "zarvo-arena";
+  fs::path log_dir = dir / "refereelogs";
+  fs::create_directories(log_dir);
+
+  std::vector<MatchJob> jobs;
+  for (const auto &game : games) {
+    const std::string &first = settings.players[game.first].name;
+    const std::string &second = settings.players[game.second].name;
+    std::string id = std::to_string(game.number);
+    std::string base = game_file_base(first, second, id);
+    MatchJob job;
+    job.number = game.number;
+    job.log = log_dir / (base + ".log");
+    job.argv = {arena.string(), "match", "--name1",    first,  "--name2",
+                second,         "--dir", dir.string(), "--id", id};
+    if (settings.seed) {
+      job.tiles = log_dir / (base + ".tiles.txt");
+      write_text(job.tiles, derive_tile_script(*settings.seed, game.number));
+      job.argv.insert(job.argv.end(), {"--tiles", job.tiles.string()});
+    }
+    job.argv.insert(job.argv.end(), settings.match_options.begin(), settings.match_options.end());
+    job.argv.insert(job.argv.end(), {"--", commands[game.first], commands[game.second]});
+    jobs.push_back(std::move(job));
+  }
+  return jobs;
+}
+
+}  // namespace arena::tournament

@@ -1,0 +1,109 @@
+#include "arena/tournament/tournament_plan.h"
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+
+#include "arena/game_names.h"
+#include "arena/shell_words.h"
+
+namespace arena::tournament {
+
+namespace {
+constexpr std::uintmax_t kMaxPlayersFile = 1024 * 1024;
+}  // namespace
+
+std::vector<ScheduledGame> schedule_games(const TournamentSettings &settings) {
+  std::vector<std::pair<int, int>> pairings;
+  int count = static_cast<int>(settings.players.size());
+  for (int i = 0; i < count; ++i) {
+    for (int j = i + 1; j < count; ++j) {
+      if (settings.format == Format::gauntlet && i != 0) break;
+      pairings.emplace_back(i, j);
+    }
+  }
+  std::vector<ScheduledGame> games;
+  for (int round = 0; round < settings.games_per_pair; ++round) {
+    for (auto [a, b] : pairings) {
+      int number = static_cast<int>(games.size()) + 1;
+      games.push_back(round % 2 == 0 ? ScheduledGame{number, a, b} : ScheduledGame{number, b, a});
+    }
+  }
+  return games;
+}
+
+TournamentPlayer parse_player(std::string_view text) {
+  TournamentPlayer player;
+  auto equals = text.find('=');
+  // A '=' may also belong to the command ("bot --level=3"): it separates a name
+  // only when what stands before it is a valid name.
+  if (equals != std::string_view::npos && !player_name_problem(text.substr(0, equals))) {
+    player.name = text.substr(0, equals);
+    text.remove_prefix(equals + 1);
+  }
+  player.command = text;
+  std::vector<std::string> words = split_shell_words(text);
+  if (words.empty())
+    throw std::invalid_argument("player without a command: \"" + player.command + "\"");
+  if (player.name.empty()) {
+    auto slash = words[0].rfind('/');
+    player.name =
+        name_from_program(slash == std::string::npos ? words[0] : words[0].substr(slash + 1));
+  }
+  return player;
+}
+
+std::vector<TournamentPlayer> read_players_file(const std::string &path) {
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error("cannot read the players file " + path);
+  std::error_code error;
+  if (std::filesystem::file_size(path, error) > kMaxPlayersFile) {
+    throw std::runtime_error("the players file " + path + " is larger than 1 MiB");
+  }
+  std::vector<TournamentPlayer> players;
+  std::string line;
+  int number = 0;
+  constexpr std::size_t kMaxLine = 4096;
+  while (std::getline(in, line)) {
+    ++number;
+    if (line.size() > kMaxLine) {
+      throw std::invalid_argument(path + ":" + std::to_string(number) + ": line too long");
+    }
+    auto start = line.find_first_not_of(" \t\r");
+    if (start == std::string::npos || line[start] == '#') continue;
+    auto end = line.find_last_not_of(" \t\r");
+    try {
+      players.push_back(parse_player(std::string_view(line).substr(start, end - start + 1)));
+    } catch (const std::invalid_argument &error) {
+      throw std::invalid_argument(path + ":" + std::to_string(number) + ": " + error.what());
+    }
+  }
+  return players;
+}
+
+void check_players(const std::vector<TournamentPlayer> &players) {
+  if (players.size() < 2) throw std::invalid_argument("a tournament needs at least two players");
+  std::set<std::string> names;
+  for (const auto &player : players) {
+    if (auto problem = player_name_problem(player.name)) throw std::invalid_argument(*problem);
+    if (!names.insert(player.name).second) {
+      throw std::invalid_argument("two players are named " + player.name +
+                                  "; name them apart with NAME=COMMAND");
+    }
+  }
+}
+
+std::string describe_plan(const TournamentSettings &settings) {
+  std::string text = "format ";
+  text += settings.format == Format::gauntlet ? "gauntlet" : "round-robin";
+  text += "\ngames-per-pair " + std::to_string(settings.games_per_pair);
+  text += "\nseed " + (settings.seed ? "=" + *settings.seed : std::string("none"));
+  text += "\nmatch-options";
+  for (const auto &option : settings.match_options) text += " " + option;
+  for (const auto &player : settings.players)
+    text += "\nplayer " + player.name + "=" + player.command;
+  return text + "\n";
+}
+
+}  // namespace arena::tournament

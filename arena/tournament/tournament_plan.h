@@ -1,0 +1,60 @@
+// What a tournament plays: its players, its format and the list of games,
+// numbered from 1. The plan is fixed by the command line alone, so a rerun in
+// the same directory finds the same games under the same file names.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace arena::tournament {
+
+struct TournamentPlayer {
+  std::string name;
+  std::string command;  // as given: a command line, split into words like a shell does
+};
+
+enum class Format { round_robin, gauntlet };
+
+struct TournamentSettings {
+  std::vector<TournamentPlayer> players;
+  Format format = Format::round_robin;
+  int games_per_pair = 2;
+  std::optional<std::string> seed;  // none: the referee draws tiles of its own
+  // Options handed to every `zarvo-arena match` as they stand (time limit and
+  // the like).
+  std::vector<std::string> match_options;
+};
+
+struct ScheduledGame {
+  int number = 0;  // 1, 2, ...; also the game id in the file names
+  int first = 0;   // index into the players: moves first, is "player 1" of the game
+  int second = 0;
+};
+
+// Every pairing plays games_per_pair games, the first player alternating
+// between its two players. Games are numbered round by round (every pairing's
+// first game, then every pairing's second game, ...), so that standings of a
+// half-played tournament are balanced. Round robin pairs every player with
+// every other; a gauntlet pairs the first player with each of the others.
+std::vector<ScheduledGame> schedule_games(const TournamentSettings &settings);
+
+// "NAME=COMMAND", or a bare COMMAND whose player is named after its program
+// file. Throws std::invalid_argument with a readable message.
+TournamentPlayer parse_player(std::string_view text);
+
+// A players file: one player a line in the form of parse_player; blank lines
+// and lines starting with '#' are skipped. Throws std::invalid_argument (with
+// the line number) or std::runtime_error when the file cannot be read.
+std::vector<TournamentPlayer> read_players_file(const std::string &path);
+
+// Throws std::invalid_argument for fewer than two players or two players of the
+// same name.
+void check_players(const std::vector<TournamentPlayer> &players);
+
+// A text that identifies the tournament, kept in its directory to refuse a
+// rerun of another tournament there.
+std::string describe_plan(const TournamentSettings &settings);
+
+}  // namespace arena::tournament
