@@ -1,10 +1,12 @@
 # make test : install what the tests need, build everything, run every test.
 # make play : build everything and play a demo game between two sample bots.
+# make fuzz : build the libFuzzer targets with clang and run each for FUZZ_SECONDS.
+# make soak : SOAK_GAMES games between misbehaving bots through the arena, sanitizers on.
 BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: test play deps build bench clean
+.PHONY: test play deps build bench clean fuzz soak
 
 deps:
 	@bash scripts/install-deps.sh
@@ -16,8 +18,29 @@ build: deps
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+play: build
+	@bash scripts/play.sh $(BUILD)
+
 bench: build
 	@for b in $(BUILD)/bench/*; do [ -x "$$b" ] && "$$b"; done
 
 clean:
 	rm -rf $(BUILD)
+
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= referee_stdin answer_check tile_script replay_page
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DZARVO_FUZZ=ON -DZARVO_SANITIZE=ON
+	cmake --build $(FUZZ_BUILD) --target zarvo_fuzzers -j $(JOBS)
+	bash fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+SOAK_BUILD ?= build-soak-asan
+SOAK_GAMES ?= 1000
+SOAK_FLAGS ?=
+
+soak: deps
+	cmake -S . -B $(SOAK_BUILD) -G Ninja -DZARVO_SANITIZE=ON
+	cmake --build $(SOAK_BUILD) --target zarvo-arena zarvo-checker zarvo-random zarvo-greedy hostile_bot -j $(JOBS)
+	python3 scripts/soak.py --bin $(SOAK_BUILD)/bin --bot $(SOAK_BUILD)/soak/hostile_bot --games $(SOAK_GAMES) $(SOAK_FLAGS)

@@ -14,23 +14,15 @@ want ninja ninja-build
 want g++ g++
 want /usr/include/gtest/gtest.h libgtest-dev
 want /usr/include/benchmark/benchmark.h libbenchmark-dev
-want javac default-jdk-headless
-want parallel parallel  # the tournament test runs emitted jobs with GNU parallel
-
-if ((${#need_apt[@]})); then
-  echo "installing: ${need_apt[*]}"
-  sudo_cmd=()
-  [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${need_apt[@]}"
-fi
-
+want javac default-jdk-headless    # the Java launcher and the Java sample bot
+want parallel parallel             # the tournament test runs emitted jobs with GNU parallel
+want clang++ clang                 # make fuzz: libFuzzer targets
+want /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
 # Replay viewer tests: Node's test runner drives Debian's Chromium through playwright-core.
-# playwright-core never downloads a browser of its own; the tests use /usr/bin/chromium.
-need_apt=()
 want /usr/bin/chromium chromium
 want node nodejs
 want npm npm
+
 if ((${#need_apt[@]})); then
   echo "installing: ${need_apt[*]}"
   sudo_cmd=()
@@ -38,6 +30,8 @@ if ((${#need_apt[@]})); then
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${need_apt[@]}"
 fi
+
+# playwright-core never downloads a browser of its own; the tests use /usr/bin/chromium.
 viewer_tests="$(dirname "$0")/../tests/viewer"
 if [[ ! -f $viewer_tests/node_modules/playwright-core/package.json ]]; then
   echo "installing: playwright-core for the viewer tests"
