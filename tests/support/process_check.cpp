@@ -22,9 +22,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Reads a whole file; "" when it cannot be read. A /proc file of a process that ends while it
+// is read fails with ESRCH, which the stream reports by throwing.
 std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  try {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  } catch (const std::exception&) {
+    return "";
+  }
 }
 
 void reap_adopted_zombies() {
