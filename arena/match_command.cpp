@@ -29,8 +29,7 @@ std::string tail_of(const std::filesystem::path& file, std::size_t limit = 4096)
 
 MatchConfig parse(std::span<const std::string> args) {
   MatchConfig config;
-  using Setter = std::function<void(const std::string&)>;
-  const std::map<std::string, Setter, std::less<>> options = {
+  const OptionSetters options = {
       {"--name1", [&](const std::string& v) { config.players[0].name = v; }},
       {"--name2", [&](const std::string& v) { config.players[1].name = v; }},
       {"--cwd1", [&](const std::string& v) { config.players[0].workdir = v; }},
@@ -47,34 +46,10 @@ MatchConfig parse(std::span<const std::string> args) {
   };
 
   std::vector<std::string> positional;
-  bool options_done = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (options_done || !arg.starts_with("--")) {
-      positional.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      options_done = true;
-      continue;
-    }
-    auto equals = arg.find('=');
-    std::string name = arg.substr(0, equals);
-    auto option = options.find(name);
-    if (option == options.end()) throw UsageError("unknown option " + name);
-    std::string value;
-    if (equals != std::string::npos) {
-      value = arg.substr(equals + 1);
-    } else if (i + 1 < args.size()) {
-      value = args[++i];
-    } else {
-      throw UsageError("option " + name + " needs a value");
-    }
-    try {
-      option->second(value);
-    } catch (const std::invalid_argument& error) {
-      throw UsageError(name + ": " + error.what());
-    }
+  try {
+    parse_options(args, options, &positional);
+  } catch (const std::invalid_argument& error) {
+    throw UsageError(error.what());
   }
   if (positional.size() != 2) throw UsageError("give exactly two players, PLAYER1 and PLAYER2");
   for (int i = 0; i < 2; ++i) {

@@ -36,4 +36,38 @@ std::size_t parse_megabytes(std::string_view text) {
   return value;
 }
 
+void parse_options(std::span<const std::string> args, const OptionSetters& setters,
+                   std::vector<std::string>* positional) {
+  bool options_done = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_done || !arg.starts_with("--")) {
+      if (positional == nullptr) throw std::invalid_argument("unknown argument \"" + arg + "\"");
+      positional->push_back(arg);
+      continue;
+    }
+    if (arg == "--" && positional != nullptr) {
+      options_done = true;
+      continue;
+    }
+    auto equals = arg.find('=');
+    std::string name = arg.substr(0, equals);
+    auto setter = setters.find(name);
+    if (setter == setters.end()) throw std::invalid_argument("unknown option " + name);
+    std::string value;
+    if (equals != std::string::npos) {
+      value = arg.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      throw std::invalid_argument("option " + name + " needs a value");
+    }
+    try {
+      setter->second(value);
+    } catch (const std::exception& error) {
+      throw std::invalid_argument(name + ": " + error.what());
+    }
+  }
+}
+
 }  // namespace arena

@@ -3,7 +3,12 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <map>
+#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "arena/deadline.h"
 
@@ -15,5 +20,15 @@ Clock::duration parse_duration(std::string_view text);
 
 // A whole positive number of megabytes. Throws std::invalid_argument.
 std::size_t parse_megabytes(std::string_view text);
+
+// The options of a command, "--name VALUE" or "--name=VALUE", each handled by its setter.
+using OptionSetters =
+    std::map<std::string, std::function<void(const std::string&)>, std::less<>>;
+
+// Walks `args`, handing every option's value to its setter. Other arguments, and everything
+// after "--", are collected into `positional`; without it they are refused. Throws
+// std::invalid_argument naming the option, also for an exception a setter throws.
+void parse_options(std::span<const std::string> args, const OptionSetters& setters,
+                   std::vector<std::string>* positional = nullptr);
 
 }  // namespace arena

@@ -84,8 +84,7 @@ TournamentOptions parse(std::span<const std::string> args) {
     s.match_options.push_back(name);
     s.match_options.push_back(value);
   };
-  using Setter = std::function<void(const std::string &)>;
-  const std::map<std::string, Setter, std::less<>> setters = {
+  const OptionSetters setters = {
       {"--player", [&](const std::string &v) { s.players.push_back(parse_player(v)); }},
       {"--players",
        [&](const std::string &v) {
@@ -120,25 +119,10 @@ TournamentOptions parse(std::span<const std::string> args) {
       {"--resources",
        [&](const std::string &v) { forward("--resources", fs::absolute(v).string()); }},
   };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string &arg = args[i];
-    auto equals = arg.find('=');
-    std::string name = arg.substr(0, equals);
-    auto setter = setters.find(name);
-    if (setter == setters.end()) throw UsageError("unknown option or argument \"" + arg + "\"");
-    std::string value;
-    if (equals != std::string::npos) {
-      value = arg.substr(equals + 1);
-    } else if (i + 1 < args.size()) {
-      value = args[++i];
-    } else {
-      throw UsageError("option " + name + " needs a value");
-    }
-    try {
-      setter->second(value);
-    } catch (const std::exception &error) {
-      throw UsageError(name + ": " + error.what());
-    }
+  try {
+    parse_options(args, setters);
+  } catch (const std::invalid_argument &error) {
+    throw UsageError(error.what());
   }
   if (options.dir.empty()) throw UsageError("give the tournament directory with --dir");
   try {
