@@ -7,6 +7,7 @@
 #include "arena/child_process.h"
 #include "arena/game_names.h"
 #include "arena/line_reader.h"
+#include "arena/orphan_reaper.h"
 #include "arena/pipe_writer.h"
 #include "arena/player.h"
 #include "arena/process_registry.h"
@@ -102,6 +103,7 @@ void remove_if_empty(const fs::path& file) {
 MatchResult play_match(const MatchConfig& config) {
   ignore_broken_pipes();
   kill_registered_groups_on_signals();
+  adopt_orphans();
   GamePlan plan = plan_game(config);
 
   MatchResult result;
@@ -145,6 +147,7 @@ MatchResult play_match(const MatchConfig& config) {
   TimePoint grace_end = Clock::now() + config.grace;
   player1->stop(grace_end);
   player2->stop(grace_end);
+  kill_remaining_children();
 
   Player* players[2] = {&*player1, &*player2};
   for (int i = 0; i < 2; ++i) {

@@ -31,9 +31,8 @@ SANITIZER = re.compile(rb"ERROR: AddressSanitizer|ERROR: LeakSanitizer|runtime e
                        rb"UndefinedBehaviorSanitizer|SUMMARY: \w+Sanitizer")
 RESULT_LINE = re.compile(r"^(\S+) vs (\S+): (-?\d+) (-?\d+) (\S+) log (.+) page (.+)$")
 CLEAN_BOTS = ("hostile_play", "zarvo-random", "zarvo-greedy")
-# A grandchild that starts a session of its own leaves the player's process group, which is all
-# the arena kills; drawn only on request until the arena can reach such processes.
-OPT_IN_MODES = ("escape",)
+# Misbehaviours drawn only on request (none at present).
+OPT_IN_MODES = ()
 
 
 def parse_args():
@@ -50,7 +49,7 @@ def parse_args():
                         help="chance that a seat holds a misbehaving bot")
     parser.add_argument("--max-at", type=int, default=16, help="latest answer to misbehave on")
     parser.add_argument("--modes", help="comma-separated misbehaviours to draw from, or 'all' "
-                        f"(default: all but {', '.join(OPT_IN_MODES)})")
+                        "(default: all)")
     parser.add_argument("--seed", type=int, help="seed of the whole run (default: random)")
     parser.add_argument("--work", help="directory for the games (default: a temporary one)")
     parser.add_argument("--only", help="comma-separated game numbers of the run to play again "

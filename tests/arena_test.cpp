@@ -254,6 +254,10 @@ TEST_F(Arena, ChildForkedByAPlayerIsKilledAtTheEnd) {
   EXPECT_EQ(game.description.find("PLAYER_1:_ILLEGAL"), std::string::npos) << game.description;
 }
 
+TEST_F(Arena, ProcessThatLeftThePlayersGroupIsKilledAtTheEnd) {
+  completed(match(bot("escape"), sample("zarvo-random")));
+}
+
 TEST_F(Arena, PlayerIgnoringQuitIsKilledAfterTheGrace) {
   completed(match(bot("linger"), bot("linger"), {"--grace", "200ms"}));
 }

@@ -67,6 +67,15 @@ std::string misbehave(const std::string& mode, const std::string& move_text) {
   if (mode == "floodlines") {
     for (;;) std::fputs("xyz\n", stdout);
   }
+  if (mode == "escape") {
+    // A grandchild in a session of its own: out of reach of a kill of the player's group.
+    if (::fork() == 0) {
+      ::setsid();
+      if (::fork() == 0) sleep_for_ever();
+      std::exit(0);
+    }
+    return move_text;
+  }
   if (mode == "fork" || mode == "forkexit") {
     if (::fork() == 0) sleep_for_ever();
     if (mode == "forkexit") std::exit(0);
