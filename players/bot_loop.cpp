@@ -26,7 +26,11 @@ bool is_tile(const std::string& line) {
 
 }  // namespace
 
-int play_game(const ChooseMove& choose) {
+std::string answer_text(const move& m) {
+  return {static_cast<char>('A' + m.rij - 1), static_cast<char>('a' + m.kolom - 1), m.tekst[6]};
+}
+
+int follow_game(const AnswerTile& answer) {
   BotView view;
   init(view.board);
   static move moves[MAXZETTEN];
@@ -43,14 +47,21 @@ int play_game(const ChooseMove& choose) {
     } else if (is_tile(line)) {
       int count = genereerzetten(view.board.bezet, moves, line.c_str());
       if (count == 0) return 0;  // cannot happen: the referee only sends playable tiles
-      move chosen = choose(view, moves, count);
-      // The answer must reach the referee at once: flush every line.
-      std::printf("%c%c%c\n", 'A' + chosen.rij - 1, 'a' + chosen.kolom - 1, chosen.tekst[6]);
-      std::fflush(stdout);
-      plaats(view.board, chosen);  // our own move is not sent back to us
+      if (!answer(view, moves, count)) return 0;
     } else {
       std::cerr << "unexpected line: " << line << std::endl;
     }
   }
   return 0;
+}
+
+int play_game(const ChooseMove& choose) {
+  return follow_game([&](BotView& view, const move* moves, int count) {
+    move chosen = choose(view, moves, count);
+    // The answer must reach the referee at once: flush every line.
+    std::printf("%s\n", answer_text(chosen).c_str());
+    std::fflush(stdout);
+    plaats(view.board, chosen);
+    return true;
+  });
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "referee/board.h"
 
@@ -22,3 +23,12 @@ using ChooseMove = std::function<const move&(const BotView& view, const move* mo
 
 // Plays until "Quit" or the end of input; returns the exit status for main().
 int play_game(const ChooseMove& choose);
+
+// The loop under play_game, for bots that write their answers themselves. For every tile,
+// `answer` gets its legal placements (count >= 1); it writes the answer (flushed) and lays the
+// bot's own move on view.board, which the referee does not send back. Returning false stops.
+using AnswerTile = std::function<bool(BotView& view, const move* moves, int count)>;
+int follow_game(const AnswerTile& answer);
+
+// The three-character answer naming a placement, e.g. "Gbh".
+std::string answer_text(const move& m);

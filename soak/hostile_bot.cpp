@@ -27,8 +27,8 @@
 #include <string_view>
 #include <thread>
 
+#include "players/bot_loop.h"
 #include "referee/board.h"
-#include "referee/movegen.h"
 
 namespace {
 
@@ -134,36 +134,19 @@ class HostileBot {
       : mode_(mode), random_(seed), record_(std::move(record)), at_(at), slow_ms_(slow_ms), late_ms_(late_ms) {}
 
   int run() {
-    init(board_);
-    static move moves[MAXZETTEN];
-    bool colour_read = false;
     int answers = 0;
-    std::string line;
-    while (std::getline(std::cin, line)) {
-      if (line == "Quit") return 0;
-      if (line == "Start") continue;
-      if (!colour_read) {
-        colour_read = true;
-      } else if (line.size() == 9) {
-        move m{line[0] - 'A' + 1, line[1] - 'a' + 1, {}};
-        std::memcpy(m.tekst, line.data() + 2, 7);
-        plaats(board_, m);
-      } else if (line.size() == 6) {
-        int count = genereerzetten(board_.bezet, moves, line.c_str());
-        if (count == 0) return 0;
-        move chosen = moves[std::uniform_int_distribution<int>(0, count - 1)(random_)];
-        plaats(board_, chosen);
-        std::string answer = {static_cast<char>('A' + chosen.rij - 1), static_cast<char>('a' + chosen.kolom - 1),
-                              chosen.tekst[6]};
-        if (++answers == at_ && mode_.name != "play") {
-          note(answers);
-          misbehave(answer);
-        } else {
-          put(1, answer + "\n");
-        }
+    return follow_game([&](BotView& view, const move* moves, int count) {
+      move chosen = moves[std::uniform_int_distribution<int>(0, count - 1)(random_)];
+      plaats(view.board, chosen);
+      std::string answer = answer_text(chosen);
+      if (++answers == at_ && mode_.name != "play") {
+        note(answers);
+        misbehave(answer);
+      } else {
+        put(1, answer + "\n");
       }
-    }
-    return 0;
+      return true;
+    });
   }
 
  private:
@@ -324,7 +307,6 @@ class HostileBot {
   int at_;
   int slow_ms_;
   int late_ms_;
-  situatie board_{};
 };
 
 }  // namespace

@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "players/bot_loop.h"
 #include "referee/board.h"
-#include "referee/movegen.h"
 
 namespace {
 
@@ -102,32 +102,16 @@ int main(int argc, char** argv) {
   if (mode == "pwd") std::cerr << "cwd=" << std::filesystem::current_path().string() << std::endl;
   if (mode == "linger") ::signal(SIGPIPE, SIG_IGN);
 
-  situatie board;
-  init(board);
-  static move moves[MAXZETTEN];
   std::mt19937 random(std::random_device{}());
-  bool colour_read = false;
   int answers = 0;
-  std::string line;
-  while (std::getline(std::cin, line)) {
-    if (line == "Quit") break;
-    if (line == "Start") continue;
-    if (!colour_read) {
-      colour_read = true;
-    } else if (line.size() == 9) {
-      move m{line[0] - 'A' + 1, line[1] - 'a' + 1, {}};
-      std::memcpy(m.tekst, line.data() + 2, 7);
-      plaats(board, m);
-    } else if (line.size() == 6) {
-      int count = genereerzetten(board.bezet, moves, line.c_str());
-      move chosen = moves[std::uniform_int_distribution<int>(0, count - 1)(random)];
-      plaats(board, chosen);
-      std::string text = {static_cast<char>('A' + chosen.rij - 1), static_cast<char>('a' + chosen.kolom - 1),
-                          chosen.tekst[6]};
-      if (++answers == at) text = misbehave(mode, text);
-      write_all(text + "\n");
-    }
-  }
+  follow_game([&](BotView& view, const move* moves, int count) {
+    move chosen = moves[std::uniform_int_distribution<int>(0, count - 1)(random)];
+    plaats(view.board, chosen);
+    std::string text = answer_text(chosen);
+    if (++answers == at) text = misbehave(mode, text);
+    write_all(text + "\n");
+    return true;
+  });
   if (mode == "linger") sleep_for_ever();
   return 0;
 }
