@@ -39,6 +39,7 @@ struct ExecPlan {
   std::string chdir_failure;
   int fds[3];
   rlim_t memory_limit = 0;
+  rlim_t file_size_limit = 0;
   pid_t parent = 0;
 };
 
@@ -56,23 +57,37 @@ void write_message(const std::string& prefix) {
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (::getppid() != plan.parent) ::_exit(127);
 
-  // The arena's handlers must not run in the child, and an ignored SIGPIPE would survive exec.
+  // The arena's handlers must not run in the child, and the arena's own ignored SIGPIPE would
+  // survive exec; a stop signal ignored since the arena started (nohup) stays ignored.
   struct sigaction default_action {};
   default_action.sa_handler = SIG_DFL;
-  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::sigaction(sig, &default_action, nullptr);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction current {};
+    ::sigaction(sig, nullptr, &current);
+    if (current.sa_handler != SIG_IGN) ::sigaction(sig, &default_action, nullptr);
+  }
+  ::sigaction(SIGPIPE, &default_action, nullptr);
   sigset_t none;
   sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
 
   for (int target = 0; target < 3; ++target) {
     int source = plan.fds[target];
-    if (source < 0) source = ::open("/dev/null", target == 0 ? O_RDONLY : O_WRONLY);
+    bool opened = false;
+    if (source < 0) {
+      source = ::open("/dev/null", target == 0 ? O_RDONLY : O_WRONLY);
+      opened = source >= 0;
+    }
     if (source == target) {
       ::fcntl(target, F_SETFD, 0);
     } else if (source >= 0) {
       ::dup2(source, target);
+      if (opened) ::close(source);
     }
   }
+  // Only the three standard streams reach the program: whatever the arena itself inherited
+  // (a make jobserver, a terminal) stays with the arena.
+  ::close_range(3, ~0U, 0);
   if (!plan.workdir.empty() && ::chdir(plan.workdir.c_str()) != 0) {
     write_message(plan.chdir_failure);
     ::_exit(127);
@@ -80,6 +95,10 @@ void write_message(const std::string& prefix) {
   if (plan.memory_limit > 0) {
     rlimit limit{plan.memory_limit, plan.memory_limit};
     ::setrlimit(RLIMIT_AS, &limit);
+  }
+  if (plan.file_size_limit > 0) {
+    rlimit limit{plan.file_size_limit, plan.file_size_limit};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
   }
   ::execv(plan.program.c_str(), plan.argv.data());
   write_message(plan.exec_failure);
@@ -133,6 +152,7 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
   plan.fds[1] = request.stdout_fd;
   plan.fds[2] = request.stderr_fd;
   plan.memory_limit = static_cast<rlim_t>(request.memory_limit_mb) * 1024 * 1024;
+  plan.file_size_limit = static_cast<rlim_t>(request.file_size_limit_mb) * 1024 * 1024;
   plan.parent = ::getpid();
 
   pid_ = start_child(plan);
@@ -179,6 +199,9 @@ void ChildProcess::kill_group() {
 
 ExitStatus ChildProcess::reap() {
   if (reaped_) return *status_;
+  // Out of the registry first: once reaped, the number may be given to an unrelated process,
+  // which a signal handler killing the registered groups must not reach.
+  unregister_group(pid_);
   int status = 0;
   while (::wait4(pid_, &status, 0, &usage_) < 0 && errno == EINTR) {
   }
@@ -188,7 +211,6 @@ ExitStatus ChildProcess::reap() {
     status_ = ExitStatus{true, WTERMSIG(status)};
   }
   reaped_ = true;
-  unregister_group(pid_);
   exit_fd_.reset();
   return status_.value_or(ExitStatus{});
 }

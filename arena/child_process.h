@@ -34,7 +34,8 @@ struct SpawnRequest {
   int stdin_fd = -1;
   int stdout_fd = -1;
   int stderr_fd = -1;
-  std::size_t memory_limit_mb = 0;  // address space cap; 0: none
+  std::size_t memory_limit_mb = 0;     // address space cap; 0: none
+  std::size_t file_size_limit_mb = 0;  // largest file the child may write; 0: none
 };
 
 class ChildProcess {

@@ -63,6 +63,7 @@ GamePlan plan_game(const MatchConfig& config) {
     }
     launch.time_limit = config.time_limit;
     launch.memory_limit_mb = config.memory_limit_mb;
+    launch.file_limit_mb = config.file_limit_mb;
   }
 
   plan.game_id = config.game_id.value_or(unique_game_id());

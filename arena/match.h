@@ -27,6 +27,9 @@ struct MatchConfig {
   std::optional<std::string> game_id;   // none: unique_game_id()
   Clock::duration time_limit = std::chrono::seconds(10);  // per player and game
   std::size_t memory_limit_mb = 0;      // per player; 0: none
+  // Largest file a player may write, its standard error file included (a player going past it
+  // gets SIGXFSZ and counts as crashed), so that no player can fill the disk; 0: none.
+  std::size_t file_limit_mb = 64;
   std::filesystem::path tiles;          // a tile script for the referee; empty: random tiles
   std::filesystem::path referee;        // empty: zarvo-checker beside the arena
   std::filesystem::path resources;      // the viewer files; empty: resources/ beside the arena

@@ -38,6 +38,7 @@ MatchConfig parse(std::span<const std::string> args) {
       {"--id", [&](const std::string& v) { config.game_id = v; }},
       {"--time-limit", [&](const std::string& v) { config.time_limit = parse_duration(v); }},
       {"--memory-limit", [&](const std::string& v) { config.memory_limit_mb = parse_megabytes(v); }},
+      {"--file-limit", [&](const std::string& v) { config.file_limit_mb = parse_megabytes(v); }},
       {"--tiles", [&](const std::string& v) { config.tiles = v; }},
       {"--referee", [&](const std::string& v) { config.referee = v; }},
       {"--resources", [&](const std::string& v) { config.resources = v; }},
@@ -82,6 +83,7 @@ Options (--option VALUE or --option=VALUE):
   --time-limit TIME           thinking time of each player for the whole game (default: 10);
                               seconds (2.5) or milliseconds (500ms)
   --memory-limit MB           address-space limit of each player (default: none)
+  --file-limit MB             largest file a player may write, its error file included (64)
   --tiles FILE                tile script, given to the referee as tiles.txt
   --referee PROGRAM           the referee (default: zarvo-checker beside zarvo-arena)
   --resources DIR             viewer files for the page (default: resources/ beside zarvo-arena)

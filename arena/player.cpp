@@ -44,6 +44,7 @@ Player::Player(const PlayerLaunch& launch) : clock_(launch.time_limit) {
   request.stdout_fd = from_player.write.get();
   request.stderr_fd = errors.get();
   request.memory_limit_mb = launch.memory_limit_mb;
+  request.file_size_limit_mb = launch.file_limit_mb;
   process_.emplace(request);
   // Only the player may hold these ends now, so its exit is seen as the end of its output.
   input_ = std::move(to_player.write);
@@ -59,11 +60,14 @@ void Player::send(std::string_view text) {
   clock_.delivered(Clock::now());
 }
 
-std::string Player::answer() {
+std::optional<std::string> Player::answer(TimePoint game_deadline) {
   if (gone_) return *gone_;
   std::string line;
-  ReadStatus status = output_->read_line(line, clock_.deadline(Clock::now()), process_->exit_fd());
+  const TimePoint own_deadline = clock_.deadline(Clock::now());
+  ReadStatus status =
+      output_->read_line(line, std::min(own_deadline, game_deadline), process_->exit_fd());
   TimePoint now = Clock::now();
+  if (status == ReadStatus::kTimeout && now < own_deadline) return std::nullopt;
   switch (status) {
     case ReadStatus::kLine: {
       clock_.answered(now);

@@ -24,6 +24,7 @@ struct PlayerLaunch {
   std::filesystem::path stderr_file;
   Clock::duration time_limit{};
   std::size_t memory_limit_mb = 0;
+  std::size_t file_limit_mb = 0;
 };
 
 class Player {
@@ -35,8 +36,9 @@ class Player {
   void send(std::string_view text);
 
   // The reply to "I listen": the first word of the player's next line, or a tag when the line
-  // holds no word, the time ran out, or the player crashed or exited.
-  std::string answer();
+  // holds no word, the time ran out, or the player crashed or exited. Nothing when
+  // `game_deadline` passes first, while the player still has time: the game has run too long.
+  std::optional<std::string> answer(TimePoint game_deadline);
 
   // The reply to "I request_time": "time REAL USED" in milliseconds.
   std::string time_report() const;

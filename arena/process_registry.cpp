@@ -48,7 +48,12 @@ void kill_registered_groups_on_signals() {
     struct sigaction action {};
     action.sa_handler = on_stop_signal;
     sigemptyset(&action.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
+    // A signal ignored when the arena started (nohup, a background job) stays ignored.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+      struct sigaction old {};
+      ::sigaction(sig, nullptr, &old);
+      if (old.sa_handler != SIG_IGN) ::sigaction(sig, &action, nullptr);
+    }
   });
 }
 

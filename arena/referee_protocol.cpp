@@ -79,7 +79,8 @@ RefereeReport run_referee_protocol(LineReader& from_referee, int to_referee, Chi
       reply = "lock_ok";
     } else if (rest == "I unlock") {
     } else if (consume(rest, "I listen ") && player_index(rest)) {
-      reply = players[*player_index(rest)]->answer();
+      reply = players[*player_index(rest)]->answer(deadline);
+      if (!reply) return fail("the game did not finish within its game timeout");
     } else if (consume(rest, "I request_time ") && player_index(rest)) {
       reply = players[*player_index(rest)]->time_report();
     } else if (consume(rest, "M report ") && parse_report(rest, report)) {

@@ -1,6 +1,7 @@
 // zarvo-arena, tested through the real programs: the arena, the referee, the sample bots and a
 // test bot that misbehaves on request. Every game must end with its log, page and result, with
 // the disqualification the misbehaviour calls for, and with no process left behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -256,6 +257,34 @@ TEST_F(Arena, ChildForkedByAPlayerIsKilledAtTheEnd) {
 
 TEST_F(Arena, ProcessThatLeftThePlayersGroupIsKilledAtTheEnd) {
   completed(match(bot("escape"), sample("zarvo-random")));
+}
+
+TEST_F(Arena, PlayerFillingItsErrorFileIsStoppedAtTheFileLimit) {
+  Game game = completed(match(bot("errflood"), sample("zarvo-random"), {"--file-limit", "1"}));
+  EXPECT_EQ(game.description.substr(0, 16), "PLAYER_1:_CRASH;") << game.description;
+  fs::path errors = game.log;
+  errors.replace_extension(".player1.err");
+  EXPECT_LE(fs::file_size(errors), 1024u * 1024u);
+}
+
+TEST_F(Arena, PlayersInheritOnlyTheStandardStreams) {
+  // A descriptor the arena inherited (open without close-on-exec here) must not reach a player.
+  int inherited = ::open("/dev/null", O_RDONLY);
+  ASSERT_GE(inherited, 3);
+  Game game = completed(match(bot("fds"), sample("zarvo-random")));
+  ::close(inherited);
+  fs::path errors = game.log;
+  errors.replace_extension(".player1.err");
+  // The listing itself holds one descriptor open on /proc/self/fd; nothing else may show.
+  std::string listed = fs::exists(errors) ? read_file(errors) : "";
+  EXPECT_LE(std::count(listed.begin(), listed.end(), '\n'), 1) << listed;
+}
+
+TEST_F(Arena, GameTimeoutHoldsWhileAPlayerThinks) {
+  ProgramRun run = match(bot("hang"), sample("zarvo-random"),
+                         {"--game-timeout", "300ms", "--time-limit", "60"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("game timeout"), std::string::npos) << run.err;
 }
 
 TEST_F(Arena, PlayerIgnoringQuitIsKilledAfterTheGrace) {

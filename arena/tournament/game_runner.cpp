@@ -51,9 +51,14 @@ class StopSignals {
     struct sigaction action {};
     action.sa_handler = on_stop;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, &old_int_);
-    ::sigaction(SIGTERM, &action, &old_term_);
-    ::sigaction(SIGHUP, &action, &old_hup_);
+    // A signal ignored when the tournament started (nohup) stays ignored.
+    install(SIGINT, action, old_int_);
+    install(SIGTERM, action, old_term_);
+    install(SIGHUP, action, old_hup_);
+  }
+  static void install(int sig, const struct sigaction &action, struct sigaction &old) {
+    ::sigaction(sig, nullptr, &old);
+    if (old.sa_handler != SIG_IGN) ::sigaction(sig, &action, nullptr);
   }
   StopSignals(const StopSignals &) = delete;
   StopSignals &operator=(const StopSignals &) = delete;
@@ -120,6 +125,11 @@ JobOutcome finish(RunningGame &game, bool stopped) {
     outcome.problem = "stopped";
     fs::remove(game.job->log, error);
     fs::remove(game.error_file, error);
+    // The game is played again from the start: its error files would only mislead.
+    for (const char *extension : {".referee.err", ".player1.err", ".player2.err"}) {
+      fs::path file = game.job->log;
+      fs::remove(file.replace_extension(extension), error);
+    }
   } else {
     // Kept for diagnosis under a name that no longer counts as a game log.
     fs::path failed_log = game.job->log;
@@ -158,41 +168,48 @@ RunSummary run_jobs(const std::vector<MatchJob> &jobs, int concurrency,
   std::vector<RunningGame> running;
   auto next_tick = Clock::now() + Milliseconds(kTickMs);
 
-  while (!waiting.empty() || !running.empty()) {
-    while (!stop_signal.load() && !waiting.empty() &&
-           static_cast<int>(running.size()) < concurrency) {
-      running.push_back(start(*waiting.front()));
-      waiting.pop_front();
-    }
-    if (stop_signal.load()) {
-      stop_all(running, callbacks);
-      break;
-    }
-
-    std::vector<pollfd> fds{{signals.fd(), POLLIN, 0}};
-    bool all_have_fds = true;
-    for (auto &game : running) {
-      int fd = game.process->exit_fd();
-      if (fd >= 0) fds.push_back({fd, POLLIN, 0});
-      all_have_fds = all_have_fds && fd >= 0;
-    }
-    int timeout = all_have_fds ? poll_timeout(next_tick) : std::min(poll_timeout(next_tick), 20);
-    ::poll(fds.data(), fds.size(), timeout);
-
-    for (auto it = running.begin(); it != running.end();) {
-      if (!it->process->exited()) {
-        ++it;
-        continue;
+  // Whatever goes wrong here (a match that cannot be started), the running matches are asked
+  // to stop and waited for, so that each cleans up after its game.
+  try {
+    while (!waiting.empty() || !running.empty()) {
+      while (!stop_signal.load() && !waiting.empty() &&
+             static_cast<int>(running.size()) < concurrency) {
+        running.push_back(start(*waiting.front()));
+        waiting.pop_front();
       }
-      JobOutcome outcome = finish(*it, false);
-      ++(outcome.played ? summary.played : summary.failed);
-      if (callbacks.finished) callbacks.finished(*it->job, outcome);
-      it = running.erase(it);
+      if (stop_signal.load()) {
+        stop_all(running, callbacks);
+        break;
+      }
+
+      std::vector<pollfd> fds{{signals.fd(), POLLIN, 0}};
+      bool all_have_fds = true;
+      for (auto &game : running) {
+        int fd = game.process->exit_fd();
+        if (fd >= 0) fds.push_back({fd, POLLIN, 0});
+        all_have_fds = all_have_fds && fd >= 0;
+      }
+      int timeout = all_have_fds ? poll_timeout(next_tick) : std::min(poll_timeout(next_tick), 20);
+      ::poll(fds.data(), fds.size(), timeout);
+
+      for (auto it = running.begin(); it != running.end();) {
+        if (!it->process->exited()) {
+          ++it;
+          continue;
+        }
+        JobOutcome outcome = finish(*it, false);
+        ++(outcome.played ? summary.played : summary.failed);
+        if (callbacks.finished) callbacks.finished(*it->job, outcome);
+        it = running.erase(it);
+      }
+      if (Clock::now() >= next_tick) {
+        next_tick = Clock::now() + Milliseconds(kTickMs);
+        if (callbacks.tick) callbacks.tick();
+      }
     }
-    if (Clock::now() >= next_tick) {
-      next_tick = Clock::now() + Milliseconds(kTickMs);
-      if (callbacks.tick) callbacks.tick();
-    }
+  } catch (...) {
+    stop_all(running, callbacks);
+    throw;
   }
   summary.stop_signal = stop_signal.load();
   return summary;

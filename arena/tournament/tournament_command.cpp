@@ -46,7 +46,7 @@ Options (--option VALUE or --option=VALUE):
                             making the tournament reproducible (default: the referee's own)
   --emit-jobs FILE          play nothing: write one shell command per unfinished game to FILE,
                             for GNU parallel or a job array; then `zarvo-arena standings DIR`
-  --time-limit, --memory-limit, --grace, --game-timeout, --referee, --resources
+  --time-limit, --memory-limit, --file-limit, --grace, --game-timeout, --referee, --resources
                             handed to every game (see zarvo-arena match --help)
 )";
 
@@ -113,6 +113,8 @@ TournamentOptions parse(std::span<const std::string> args) {
        [&](const std::string &v) { parse_duration(v), forward("--game-timeout", v); }},
       {"--memory-limit",
        [&](const std::string &v) { parse_megabytes(v), forward("--memory-limit", v); }},
+      {"--file-limit",
+       [&](const std::string &v) { parse_megabytes(v), forward("--file-limit", v); }},
       // Paths are made absolute: the games may run in another directory, or on
       // another host.
       {"--referee", [&](const std::string &v) { forward("--referee", fs::absolute(v).string()); }},

@@ -64,6 +64,18 @@ std::string misbehave(const std::string& mode, const std::string& move_text) {
     std::string chunk(4096, 'x');
     for (;;) std::fwrite(chunk.data(), 1, chunk.size(), stdout);
   }
+  if (mode == "errflood") {
+    std::string chunk(64 * 1024, 'e');
+    for (;;) std::fwrite(chunk.data(), 1, chunk.size(), stderr);
+  }
+  if (mode == "fds") {
+    // Lists the descriptors it holds beyond the standard three on its error output.
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::string fd = entry.path().filename().string();
+      if (std::atoi(fd.c_str()) > 2) std::fprintf(stderr, "fd %s\n", fd.c_str());
+    }
+    return move_text;
+  }
   if (mode == "floodlines") {
     for (;;) std::fputs("xyz\n", stdout);
   }
