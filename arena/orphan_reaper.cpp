@@ -11,24 +11,33 @@
 #include <string>
 #include <vector>
 
+#include "arena/process_registry.h"
+
 namespace arena {
 namespace {
 
-// The parent of `pid` from /proc/PID/stat, or 0 when it cannot be read. The command name in
-// field 2 may hold blanks and parentheses, so the fields are counted from the last ')'.
-pid_t parent_of(const std::string& pid) {
+struct ProcState {
+  char state = '?';
+  pid_t parent = 0;
+};
+
+// State and parent of `pid` from /proc/PID/stat; parent 0 when it cannot be read. The command
+// name in field 2 may hold blanks and parentheses, so the fields are counted from the last ')'.
+ProcState state_of(const std::string& pid) {
   std::ifstream in("/proc/" + pid + "/stat");
   std::string stat;
-  if (!std::getline(in, stat)) return 0;
+  if (!std::getline(in, stat)) return {};
   auto close = stat.rfind(')');
-  if (close == std::string::npos || close + 4 >= stat.size()) return 0;
+  if (close == std::string::npos || close + 4 >= stat.size()) return {};
+  ProcState result;
+  result.state = stat[close + 2];
   std::string_view rest = std::string_view(stat).substr(close + 4);  // ") S " then the parent
-  pid_t parent = 0;
-  std::from_chars(rest.data(), rest.data() + rest.size(), parent);
-  return parent;
+  std::from_chars(rest.data(), rest.data() + rest.size(), result.parent);
+  return result;
 }
 
-std::vector<pid_t> children_of(pid_t self) {
+// Children of `self`; only those that have ended (zombies) when `ended_only`.
+std::vector<pid_t> children_of(pid_t self, bool ended_only = false) {
   std::vector<pid_t> children;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
@@ -36,7 +45,8 @@ std::vector<pid_t> children_of(pid_t self) {
     pid_t pid = 0;
     auto [end, failure] = std::from_chars(name.data(), name.data() + name.size(), pid);
     if (failure != std::errc() || end != name.data() + name.size()) continue;
-    if (parent_of(name) == self) children.push_back(pid);
+    ProcState state = state_of(name);
+    if (state.parent == self && (!ended_only || state.state == 'Z')) children.push_back(pid);
   }
   return children;
 }
@@ -49,6 +59,12 @@ void reap_exited() {
 }  // namespace
 
 void adopt_orphans() { ::prctl(PR_SET_CHILD_SUBREAPER, 1); }
+
+void reap_ended_orphans() {
+  for (pid_t orphan : children_of(::getpid(), true)) {
+    if (!is_registered(orphan)) ::waitpid(orphan, nullptr, WNOHANG);
+  }
+}
 
 void kill_remaining_children() {
   const pid_t self = ::getpid();

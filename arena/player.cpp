@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "arena/manager_tags.h"
+#include "arena/orphan_reaper.h"
 #include "arena/pipe_writer.h"
 
 namespace arena {
@@ -13,6 +14,7 @@ namespace {
 constexpr std::size_t kMaxAnswerWord = 1023;
 // How long a player whose output ended is given to show how it ended.
 constexpr Milliseconds kExitWait{1000};
+constexpr Milliseconds kReapInterval{250};
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -64,8 +66,16 @@ std::optional<std::string> Player::answer(TimePoint game_deadline) {
   if (gone_) return *gone_;
   std::string line;
   const TimePoint own_deadline = clock_.deadline(Clock::now());
-  ReadStatus status =
-      output_->read_line(line, std::min(own_deadline, game_deadline), process_->exit_fd());
+  const TimePoint deadline = std::min(own_deadline, game_deadline);
+  ReadStatus status;
+  // A long wait is cut into slices, between which the orphans the player's processes left
+  // behind are reaped.
+  for (;;) {
+    status = output_->read_line(line, std::min(deadline, Clock::now() + kReapInterval),
+                                process_->exit_fd());
+    if (status != ReadStatus::kTimeout || Clock::now() >= deadline) break;
+    reap_ended_orphans();
+  }
   TimePoint now = Clock::now();
   if (status == ReadStatus::kTimeout && now < own_deadline) return std::nullopt;
   switch (status) {

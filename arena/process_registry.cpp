@@ -33,6 +33,13 @@ bool register_group(pid_t pgid) {
   return false;
 }
 
+bool is_registered(pid_t pgid) {
+  for (const auto& slot : groups) {
+    if (slot.load() == pgid) return true;
+  }
+  return false;
+}
+
 void unregister_group(pid_t pgid) {
   for (auto& slot : groups) {
     pid_t expected = pgid;

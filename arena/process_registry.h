@@ -11,6 +11,7 @@ namespace arena {
 // Both false/no-op when the table is full; the kernel's parent-death signal still applies.
 bool register_group(pid_t pgid);
 void unregister_group(pid_t pgid);
+bool is_registered(pid_t pgid);
 
 // Installs the handlers once; safe to call again. The first such signal kills every registered
 // group and is recorded, so that the game in progress ends (its children are gone) and cleans

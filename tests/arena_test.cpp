@@ -267,6 +267,16 @@ TEST_F(Arena, PlayerFillingItsErrorFileIsStoppedAtTheFileLimit) {
   EXPECT_LE(fs::file_size(errors), 1024u * 1024u);
 }
 
+TEST_F(Arena, OrphansLeftDuringAnAnswerAreReapedWhileThePlayerThinks) {
+  Game game = completed(match(bot("orphans"), sample("zarvo-random")));
+  fs::path errors = game.log;
+  errors.replace_extension(".player1.err");
+  int zombies = -1;
+  std::sscanf(read_file(errors).c_str(), "zombies %d", &zombies);
+  EXPECT_GE(zombies, 0);
+  EXPECT_LT(zombies, 100) << "the arena left the player's orphans unreaped";
+}
+
 TEST_F(Arena, PlayersInheritOnlyTheStandardStreams) {
   // A descriptor the arena inherited (open without close-on-exec here) must not reach a player.
   int inherited = ::open("/dev/null", O_RDONLY);

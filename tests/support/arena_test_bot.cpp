@@ -16,14 +16,17 @@
 // Any argument it does not know (such as --marker=...) is ignored; tests put a marker in the
 // command line to find leftover processes.
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -67,6 +70,34 @@ std::string misbehave(const std::string& mode, const std::string& move_text) {
   if (mode == "errflood") {
     std::string chunk(64 * 1024, 'e');
     for (;;) std::fwrite(chunk.data(), 1, chunk.size(), stderr);
+  }
+  if (mode == "orphans") {
+    // Leaves 200 short-lived orphans to the arena, waits, and reports how many of them the
+    // arena still holds unreaped.
+    for (int i = 0; i < 200; ++i) {
+      pid_t child = ::fork();
+      if (child == 0) {
+        if (::fork() == 0) ::_exit(0);
+        ::_exit(0);
+      }
+      ::waitpid(child, nullptr, 0);
+    }
+    ::usleep(800 * 1000);
+    int zombies = 0;
+    const std::string arena = std::to_string(::getppid());
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+      std::ifstream in(entry.path() / "stat");
+      std::string stat;
+      if (!std::getline(in, stat)) continue;
+      auto close = stat.rfind(')');
+      if (close == std::string::npos) continue;
+      std::istringstream fields(stat.substr(close + 2));
+      std::string state, parent;
+      fields >> state >> parent;
+      if (state == "Z" && parent == arena) ++zombies;
+    }
+    std::fprintf(stderr, "zombies %d\n", zombies);
+    return move_text;
   }
   if (mode == "fds") {
     // Lists the descriptors it holds beyond the standard three on its error output.
