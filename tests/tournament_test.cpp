@@ -363,6 +363,11 @@ TEST_F(TournamentTest, BadCommandLinesAreRefusedClearly) {
   EXPECT_EQ(fixed.status, 0) << fixed.err;
   auto standings = run_program({kArena, "standings", (root_ / "nothing").string()});
   EXPECT_EQ(standings.status, 2);
+  // A tournament too large to schedule is refused before anything is built.
+  auto huge = tournament(root_ / "z", {"--player", "a=" + kBin + "/zarvo-greedy", "--player",
+                                       kBin + "/zarvo-random", "--games-per-pair", "2000000000"});
+  EXPECT_EQ(huge.status, 2);
+  EXPECT_NE(huge.err.find("at most 1000000"), std::string::npos) << huge.err;
 }
 
 // --- The pieces, against hand-computed values.

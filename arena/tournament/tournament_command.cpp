@@ -60,6 +60,8 @@ struct UsageError : std::invalid_argument {
   using std::invalid_argument::invalid_argument;
 };
 
+constexpr long long kMaxGames = 1'000'000;
+
 struct TournamentOptions {
   TournamentSettings settings;
   fs::path dir;
@@ -131,6 +133,13 @@ TournamentOptions parse(std::span<const std::string> args) {
     check_players(s.players);
   } catch (const std::invalid_argument &error) {
     throw UsageError(error.what());
+  }
+  // Refused before any schedule is built: a typo such as an extra zero must not fill memory.
+  const long long n = static_cast<long long>(s.players.size());
+  const long long pairs = s.format == Format::gauntlet ? n - 1 : n * (n - 1) / 2;
+  if (pairs * s.games_per_pair > kMaxGames) {
+    throw UsageError("that is " + std::to_string(pairs * s.games_per_pair) +
+                     " games; a tournament holds at most " + std::to_string(kMaxGames));
   }
   if (options.concurrency == 0)
     options.concurrency = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
