@@ -120,10 +120,7 @@ MatchResult play_match(const MatchConfig& config) {
 
   Pipe to_referee = make_pipe();
   Pipe from_referee = make_pipe();
-  UniqueFd referee_errors(::open(result.referee_stderr.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (!referee_errors) {
-    throw std::system_error(errno, std::generic_category(), "cannot create " + result.referee_stderr.string());
-  }
+  UniqueFd referee_errors = create_output_file(result.referee_stderr);
   SpawnRequest request;
   request.program = plan.referee;
   request.args = {plan.referee.string(), RefereeWorkdir::log_argument(plan.base + ".log")};

@@ -34,10 +34,7 @@ std::optional<std::string> answer_word(std::string_view line) {
 Player::Player(const PlayerLaunch& launch) : clock_(launch.time_limit) {
   Pipe to_player = make_pipe();
   Pipe from_player = make_pipe();
-  UniqueFd errors(::open(launch.stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (!errors) {
-    throw std::system_error(errno, std::generic_category(), "cannot create " + launch.stderr_file.string());
-  }
+  UniqueFd errors = create_output_file(launch.stderr_file);
   SpawnRequest request;
   request.program = launch.program;
   request.args = launch.args;

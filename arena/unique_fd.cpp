@@ -19,4 +19,10 @@ Pipe make_pipe() {
   return Pipe{UniqueFd(ends[0]), UniqueFd(ends[1])};
 }
 
+UniqueFd create_output_file(const std::filesystem::path& file) {
+  UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!fd) throw std::system_error(errno, std::generic_category(), "cannot create " + file.string());
+  return fd;
+}
+
 }  // namespace arena

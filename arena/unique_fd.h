@@ -2,6 +2,7 @@
 // also on early returns and exceptions.
 #pragma once
 
+#include <filesystem>
 #include <utility>
 
 namespace arena {
@@ -33,5 +34,9 @@ struct Pipe {
   UniqueFd write;
 };
 Pipe make_pipe();  // throws std::system_error
+
+// Creates or empties `file` for writing, close-on-exec: the error file a child's standard error
+// goes to. Throws std::system_error naming the file.
+UniqueFd create_output_file(const std::filesystem::path& file);
 
 }  // namespace arena

@@ -38,6 +38,8 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/scratch_dir.h"
+
 #if defined(__SANITIZE_ADDRESS__)
 #define ZARVO_FUZZ_HAS_SANITIZER 1
 #elif defined(__has_feature)
@@ -149,25 +151,9 @@ std::string read_file(const std::string& path) {
   return text;
 }
 
-// The scratch working directory, made once per process and removed at its normal end. Its
-// name is kept in a plain array: the exit handler may run after static strings are destroyed.
-// Under $TMPDIR when set (make fuzz points it into the build tree), else /tmp.
-char scratch_name[4096];
-
+// The scratch working directory, with the refereelogs/ folder the log path names.
 const std::string& scratch_dir() {
-  static const std::string dir = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    std::snprintf(scratch_name, sizeof scratch_name, "%s/zarvo-fuzz-referee-XXXXXX",
-                  tmp != nullptr && *tmp != '\0' ? tmp : "/tmp");
-    if (mkdtemp(scratch_name) == nullptr) fail("cannot make a scratch directory");
-    std::string made = scratch_name;
-    if (mkdir((made + "/refereelogs").c_str(), 0755) != 0) fail("cannot make refereelogs/");
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(scratch_name, ignored);
-    });
-    return made;
-  }();
+  static const std::string dir = make_scratch_dir("referee", {"refereelogs"});
   return dir;
 }
 

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/scratch_dir.h"
 #include "checkerlib/create_html.h"
 #include "referee/supply.h"
 
@@ -62,25 +63,9 @@ class Bytes {
   size_t at_ = 0;
 };
 
-// Kept in a plain array: the exit handler may run after static strings are destroyed.
-// Under $TMPDIR when set (make fuzz points it into the build tree), else /tmp.
-char scratch_name[4096];
-
+// The scratch directory: pages under refereelogs/ and under a plain folder.
 const std::string& scratch_dir() {
-  static const std::string dir = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    std::snprintf(scratch_name, sizeof scratch_name, "%s/zarvo-fuzz-page-XXXXXX",
-                  tmp != nullptr && *tmp != '\0' ? tmp : "/tmp");
-    if (mkdtemp(scratch_name) == nullptr) fail("cannot make a scratch directory");
-    std::string made = scratch_name;
-    if (mkdir((made + "/refereelogs").c_str(), 0755) != 0) fail("cannot make refereelogs/");
-    if (mkdir((made + "/plain").c_str(), 0755) != 0) fail("cannot make plain/");
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(scratch_name, ignored);
-    });
-    return made;
-  }();
+  static const std::string dir = make_scratch_dir("page", {"refereelogs", "plain"});
   return dir;
 }
 

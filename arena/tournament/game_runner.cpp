@@ -89,10 +89,7 @@ fs::path error_file_of(const MatchJob &job) {
 
 RunningGame start(const MatchJob &job) {
   RunningGame game{&job, error_file_of(job), nullptr};
-  UniqueFd errors(::open(game.error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (!errors)
-    throw std::system_error(errno, std::generic_category(),
-                            "cannot create " + game.error_file.string());
+  UniqueFd errors = create_output_file(game.error_file);
   SpawnRequest request;
   request.program = job.argv[0];
   request.args = job.argv;
