@@ -10,12 +10,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 #include <thread>
 
+#include "arena/proc_stat.h"
 #include "arena/process_registry.h"
 
 namespace arena {
@@ -222,20 +222,15 @@ Milliseconds ChildProcess::cpu_time() const {
                  std::chrono::microseconds(usage_.ru_utime.tv_usec + usage_.ru_stime.tv_usec);
     return duration_cast<Milliseconds>(total);
   }
-  // Still running (or not yet reaped): the kernel's counters in clock ticks. The command name
-  // in field 2 may hold blanks and parentheses, so fields are counted from the last ')'.
-  std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  auto close = text.rfind(')');
-  if (close == std::string::npos) return Milliseconds(0);
-  std::istringstream fields(text.substr(close + 1));
-  std::string skip;
-  for (int field = 3; field < 14; ++field) fields >> skip;
-  long long utime = 0, stime = 0, cutime = 0, cstime = 0;
-  fields >> utime >> stime >> cutime >> cstime;
+  // Still running (or not yet reaped): the kernel's counters in clock ticks, fields 14 to 17
+  // (utime, stime, cutime, cstime).
+  std::vector<std::string> fields = proc_stat_fields(pid_);
+  if (fields.size() < 15) return Milliseconds(0);
+  long long total = 0;
+  for (int field = 14; field <= 17; ++field) total += std::atoll(fields[field - 3].c_str());
   long ticks = ::sysconf(_SC_CLK_TCK);
   if (ticks <= 0) ticks = 100;
-  return Milliseconds((utime + stime + cutime + cstime) * 1000 / ticks);
+  return Milliseconds(total * 1000 / ticks);
 }
 
 }  // namespace arena

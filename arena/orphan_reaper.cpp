@@ -6,35 +6,16 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "arena/proc_stat.h"
 #include "arena/process_registry.h"
 
 namespace arena {
 namespace {
-
-struct ProcState {
-  char state = '?';
-  pid_t parent = 0;
-};
-
-// State and parent of `pid` from /proc/PID/stat; parent 0 when it cannot be read. The command
-// name in field 2 may hold blanks and parentheses, so the fields are counted from the last ')'.
-ProcState state_of(const std::string& pid) {
-  std::ifstream in("/proc/" + pid + "/stat");
-  std::string stat;
-  if (!std::getline(in, stat)) return {};
-  auto close = stat.rfind(')');
-  if (close == std::string::npos || close + 4 >= stat.size()) return {};
-  ProcState result;
-  result.state = stat[close + 2];
-  std::string_view rest = std::string_view(stat).substr(close + 4);  // ") S " then the parent
-  std::from_chars(rest.data(), rest.data() + rest.size(), result.parent);
-  return result;
-}
 
 // Children of `self`; only those that have ended (zombies) when `ended_only`.
 std::vector<pid_t> children_of(pid_t self, bool ended_only = false) {
@@ -45,8 +26,9 @@ std::vector<pid_t> children_of(pid_t self, bool ended_only = false) {
     pid_t pid = 0;
     auto [end, failure] = std::from_chars(name.data(), name.data() + name.size(), pid);
     if (failure != std::errc() || end != name.data() + name.size()) continue;
-    ProcState state = state_of(name);
-    if (state.parent == self && (!ended_only || state.state == 'Z')) children.push_back(pid);
+    std::vector<std::string> fields = proc_stat_fields(pid);
+    if (fields.size() < 2 || std::atoi(fields[1].c_str()) != self) continue;
+    if (!ended_only || fields[0] == "Z") children.push_back(pid);
   }
   return children;
 }
