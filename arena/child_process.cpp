@@ -188,7 +188,8 @@ std::optional<ExitStatus> ChildProcess::wait_exit(TimePoint deadline) {
       pollfd p{exit_fd(), POLLIN, 0};
       ::poll(&p, 1, poll_timeout(deadline));
     } else {
-      std::this_thread::sleep_for(std::min<Clock::duration>(Milliseconds(5), deadline - Clock::now()));
+      std::this_thread::sleep_for(
+          std::min<Clock::duration>(Milliseconds(5), deadline - Clock::now()));
     }
   }
 }

@@ -9,7 +9,8 @@
 
 namespace arena {
 
-LineReader::LineReader(UniqueFd fd, std::size_t max_line) : fd_(std::move(fd)), max_line_(max_line) {
+LineReader::LineReader(UniqueFd fd, std::size_t max_line)
+    : fd_(std::move(fd)), max_line_(max_line) {
   set_nonblocking(fd_.get());
 }
 

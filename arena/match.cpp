@@ -59,7 +59,8 @@ GamePlan plan_game(const MatchConfig& config) {
     launch.workdir = player.workdir.empty() ? program.parent_path() : fs::absolute(player.workdir);
     std::error_code error;
     if (!fs::is_directory(launch.workdir, error)) {
-      throw MatchSetupError(who + "working directory " + launch.workdir.string() + " does not exist");
+      throw MatchSetupError(who + "working directory " + launch.workdir.string() +
+                            " does not exist");
     }
     launch.time_limit = config.time_limit;
     launch.memory_limit_mb = config.memory_limit_mb;
@@ -81,15 +82,18 @@ GamePlan plan_game(const MatchConfig& config) {
   }
 
   plan.log_dir = config.out_dir / "refereelogs";
-  or_setup_error("cannot create the log directory: ", [&] { return fs::create_directories(plan.log_dir); });
+  or_setup_error("cannot create the log directory: ",
+                 [&] { return fs::create_directories(plan.log_dir); });
   fs::path resources = config.resources.empty() ? own_dir / "resources" : config.resources;
   plan.jspath = or_setup_error("", [&] { return viewer_path(resources, plan.log_dir); });
 
   plan.base = game_file_base(plan.names[0], plan.names[1], plan.game_id);
   for (int i = 0; i < 2; ++i) {
-    plan.launches[i].stderr_file = plan.log_dir / (plan.base + ".player" + std::to_string(i + 1) + ".err");
+    plan.launches[i].stderr_file =
+        plan.log_dir / (plan.base + ".player" + std::to_string(i + 1) + ".err");
   }
-  Clock::duration timeout = config.game_timeout.value_or(2 * config.time_limit + std::chrono::seconds(60));
+  Clock::duration timeout =
+      config.game_timeout.value_or(2 * config.time_limit + std::chrono::seconds(60));
   plan.deadline = Clock::now() + timeout;
   return plan;
 }

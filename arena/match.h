@@ -26,13 +26,13 @@ struct MatchConfig {
   std::filesystem::path out_dir = ".";  // the log and page go to <out_dir>/refereelogs/
   std::optional<std::string> game_id;   // none: unique_game_id()
   Clock::duration time_limit = std::chrono::seconds(10);  // per player and game
-  std::size_t memory_limit_mb = 0;      // per player; 0: none
+  std::size_t memory_limit_mb = 0;                        // per player; 0: none
   // Largest file a player may write, its standard error file included (a player going past it
   // gets SIGXFSZ and counts as crashed), so that no player can fill the disk; 0: none.
   std::size_t file_limit_mb = 64;
-  std::filesystem::path tiles;          // a tile script for the referee; empty: random tiles
-  std::filesystem::path referee;        // empty: zarvo-checker beside the arena
-  std::filesystem::path resources;      // the viewer files; empty: resources/ beside the arena
+  std::filesystem::path tiles;      // a tile script for the referee; empty: random tiles
+  std::filesystem::path referee;    // empty: zarvo-checker beside the arena
+  std::filesystem::path resources;  // the viewer files; empty: resources/ beside the arena
   Clock::duration grace = std::chrono::seconds(1);  // for players to end after the game
   // The longest a game may take before the referee is held to have failed;
   // empty: twice the time limit plus a minute.
@@ -41,9 +41,9 @@ struct MatchConfig {
 
 struct PlayerRecord {
   std::string name;
-  int result = 0;               // the value the referee reported
-  Milliseconds charged{};       // thinking time charged
-  Milliseconds cpu{};           // CPU time used
+  int result = 0;          // the value the referee reported
+  Milliseconds charged{};  // thinking time charged
+  Milliseconds cpu{};      // CPU time used
   std::filesystem::path stderr_file;
 };
 

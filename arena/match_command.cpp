@@ -37,7 +37,8 @@ MatchConfig parse(std::span<const std::string> args) {
       {"--dir", [&](const std::string& v) { config.out_dir = v; }},
       {"--id", [&](const std::string& v) { config.game_id = v; }},
       {"--time-limit", [&](const std::string& v) { config.time_limit = parse_duration(v); }},
-      {"--memory-limit", [&](const std::string& v) { config.memory_limit_mb = parse_megabytes(v); }},
+      {"--memory-limit",
+       [&](const std::string& v) { config.memory_limit_mb = parse_megabytes(v); }},
       {"--file-limit", [&](const std::string& v) { config.file_limit_mb = parse_megabytes(v); }},
       {"--tiles", [&](const std::string& v) { config.tiles = v; }},
       {"--referee", [&](const std::string& v) { config.referee = v; }},
@@ -59,7 +60,8 @@ MatchConfig parse(std::span<const std::string> args) {
     } catch (const std::invalid_argument& error) {
       throw UsageError("player " + std::to_string(i + 1) + ": " + error.what());
     }
-    if (config.players[i].command.empty()) throw UsageError("player " + std::to_string(i + 1) + " is empty");
+    if (config.players[i].command.empty())
+      throw UsageError("player " + std::to_string(i + 1) + " is empty");
   }
   return config;
 }
@@ -123,7 +125,8 @@ int run_match_command(std::span<const std::string> args) {
   }
 
   if (int sig = stop_signal_received()) {
-    std::cerr << "zarvo-arena match: game " << result.game_id << " stopped by signal " << sig << "\n";
+    std::cerr << "zarvo-arena match: game " << result.game_id << " stopped by signal " << sig
+              << "\n";
     return 128 + sig;
   }
   if (!result.completed()) {
@@ -132,7 +135,8 @@ int run_match_command(std::span<const std::string> args) {
               << tail_of(result.referee_stderr);
     // The referee reports its own set-up errors in the game log.
     if (std::filesystem::exists(result.log)) {
-      std::cerr << "end of the game log (" << result.log.string() << "):\n" << tail_of(result.log, 1024);
+      std::cerr << "end of the game log (" << result.log.string() << "):\n"
+                << tail_of(result.log, 1024);
     }
     std::cerr << std::flush;
     return 1;

@@ -20,8 +20,9 @@ Clock::duration parse_duration(std::string_view text) {
   auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
   if (number.empty() || error != std::errc() || end != number.data() + number.size() ||
       !std::isfinite(value) || value <= 0 || value * scale > 86400.0 * 365) {
-    throw std::invalid_argument("not a positive duration: \"" + std::string(text) +
-                                "\" (write seconds such as 10 or 2.5, or milliseconds such as 500ms)");
+    throw std::invalid_argument(
+        "not a positive duration: \"" + std::string(text) +
+        "\" (write seconds such as 10 or 2.5, or milliseconds such as 500ms)");
   }
   return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(value * scale));
 }
@@ -31,7 +32,8 @@ std::size_t parse_megabytes(std::string_view text) {
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || error != std::errc() || end != text.data() + text.size() || value == 0 ||
       value > (std::size_t{1} << 30)) {
-    throw std::invalid_argument("not a positive number of megabytes: \"" + std::string(text) + "\"");
+    throw std::invalid_argument("not a positive number of megabytes: \"" + std::string(text) +
+                                "\"");
   }
   return value;
 }

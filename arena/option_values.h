@@ -22,8 +22,7 @@ Clock::duration parse_duration(std::string_view text);
 std::size_t parse_megabytes(std::string_view text);
 
 // The options of a command, "--name VALUE" or "--name=VALUE", each handled by its setter.
-using OptionSetters =
-    std::map<std::string, std::function<void(const std::string&)>, std::less<>>;
+using OptionSetters = std::map<std::string, std::function<void(const std::string&)>, std::less<>>;
 
 // Walks `args`, handing every option's value to its setter. Other arguments, and everything
 // after "--", are collected into `positional`; without it they are refused. Throws

@@ -17,8 +17,6 @@ void PlayerClock::expired(TimePoint when) {
   if (charged_ < limit_) charged_ = limit_;
 }
 
-Milliseconds PlayerClock::charged_ms() const {
-  return std::chrono::round<Milliseconds>(charged_);
-}
+Milliseconds PlayerClock::charged_ms() const { return std::chrono::round<Milliseconds>(charged_); }
 
 }  // namespace arena

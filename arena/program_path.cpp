@@ -31,7 +31,8 @@ fs::path find_program(std::string_view word) {
   if (word.find('/') != std::string_view::npos) {
     fs::path path = fs::absolute(fs::path(word)).lexically_normal();
     if (!fs::exists(path)) throw std::runtime_error(std::string(word) + ": no such file");
-    if (!is_executable_file(path)) throw std::runtime_error(std::string(word) + ": not an executable file");
+    if (!is_executable_file(path))
+      throw std::runtime_error(std::string(word) + ": not an executable file");
     return path;
   }
   const char* search = std::getenv("PATH");

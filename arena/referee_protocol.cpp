@@ -95,7 +95,8 @@ RefereeReport run_referee_protocol(LineReader& from_referee, int to_referee, Chi
 
   auto exit = referee.wait_exit(std::min(deadline, Clock::now() + kExitAfterReport));
   if (!report.reported) {
-    return fail("the referee ended" + (exit ? " with " + exit->describe() : "") + " without reporting a result");
+    return fail("the referee ended" + (exit ? " with " + exit->describe() : "") +
+                " without reporting a result");
   }
   if (!exit) return fail("the referee did not exit after its report");
   if (!exit->success()) return fail("the referee ended with " + exit->describe());

@@ -16,8 +16,7 @@ namespace {
 constexpr std::size_t kMaxViewerPath = 127;
 
 bool fits_referee_txt(const std::string& value) {
-  return value.size() <= kMaxViewerPath &&
-         value.find_first_of(" \t\n\r\v\f=") == std::string::npos;
+  return value.size() <= kMaxViewerPath && value.find_first_of(" \t\n\r\v\f=") == std::string::npos;
 }
 
 }  // namespace
@@ -37,18 +36,21 @@ std::string viewer_path(const fs::path& resources, const fs::path& log_dir) {
                            "or '='); choose another with --resources");
 }
 
-RefereeWorkdir::RefereeWorkdir(const fs::path& log_dir, std::string_view jspath, const fs::path& tiles) {
+RefereeWorkdir::RefereeWorkdir(const fs::path& log_dir, std::string_view jspath,
+                               const fs::path& tiles) {
   std::string pattern = (fs::temp_directory_path() / "zarvo-arena.XXXXXX").string();
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   if (!::mkdtemp(name.data())) {
-    throw std::system_error(errno, std::generic_category(), "cannot create a directory for the referee");
+    throw std::system_error(errno, std::generic_category(),
+                            "cannot create a directory for the referee");
   }
   path_ = name.data();
   try {
     std::ofstream config(path_ / "referee.txt");
     config << "jspath=" << jspath << "\n";
-    if (!config.flush()) throw std::runtime_error("cannot write " + (path_ / "referee.txt").string());
+    if (!config.flush())
+      throw std::runtime_error("cannot write " + (path_ / "referee.txt").string());
     if (!tiles.empty()) fs::copy_file(tiles, path_ / "tiles.txt");
     fs::create_directory_symlink(fs::absolute(log_dir), path_ / "refereelogs");
   } catch (...) {

@@ -17,12 +17,14 @@ std::vector<std::string> split_shell_words(std::string_view text) {
     in_word = true;
     if (c == '\'') {
       auto close = text.find('\'', i + 1);
-      if (close == std::string_view::npos) throw std::invalid_argument("unterminated ' in: " + std::string(text));
+      if (close == std::string_view::npos)
+        throw std::invalid_argument("unterminated ' in: " + std::string(text));
       word.append(text.substr(i + 1, close - i - 1));
       i = close;
     } else if (c == '"') {
       for (++i;; ++i) {
-        if (i >= text.size()) throw std::invalid_argument("unterminated \" in: " + std::string(text));
+        if (i >= text.size())
+          throw std::invalid_argument("unterminated \" in: " + std::string(text));
         if (text[i] == '"') break;
         if (text[i] == '\\' && i + 1 < text.size() &&
             std::string_view("\"\\$`").find(text[i + 1]) != std::string_view::npos) {

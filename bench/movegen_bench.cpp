@@ -131,8 +131,8 @@ void BM_genereerzetten(benchmark::State& state, int phase) {
     }
     benchmark::ClobberMemory();
   }
-  state.counters["moves/board"] = benchmark::Counter(
-      static_cast<double>(moves) / set.size(), benchmark::Counter::kAvgIterations);
+  state.counters["moves/board"] = benchmark::Counter(static_cast<double>(moves) / set.size(),
+                                                     benchmark::Counter::kAvgIterations);
 }
 
 void BM_naive(benchmark::State& state, int phase) {
@@ -188,9 +188,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto naive = times_.find("naive" + arg);
       const auto floor = times_.find("floor" + arg);
       if (ours == times_.end() || naive == times_.end() || floor == times_.end()) continue;
-      std::printf("%-5s boards: naive/ours = %5.1f (target >= 10), "
-                  "ours/floor = %5.1f (target <= 10)\n",
-                  kPhaseNames[phase], naive->second / ours->second, ours->second / floor->second);
+      std::printf(
+          "%-5s boards: naive/ours = %5.1f (target >= 10), "
+          "ours/floor = %5.1f (target <= 10)\n",
+          kPhaseNames[phase], naive->second / ours->second, ours->second / floor->second);
     }
     std::fflush(stdout);
   }
@@ -208,11 +209,17 @@ int main(int argc, char** argv) {
   for (int phase = 0; phase < kPhases; ++phase) {
     const std::string name = kPhaseNames[phase];
     benchmark::RegisterBenchmark(("genereerzetten/" + name).c_str(), BM_genereerzetten, phase)
-        ->MinTime(0.1)->Repetitions(5)->ReportAggregatesOnly(true);
+        ->MinTime(0.1)
+        ->Repetitions(5)
+        ->ReportAggregatesOnly(true);
     benchmark::RegisterBenchmark(("naive/" + name).c_str(), BM_naive, phase)
-        ->MinTime(0.1)->Repetitions(5)->ReportAggregatesOnly(true);
+        ->MinTime(0.1)
+        ->Repetitions(5)
+        ->ReportAggregatesOnly(true);
     benchmark::RegisterBenchmark(("floor/" + name).c_str(), BM_floor, phase)
-        ->MinTime(0.1)->Repetitions(5)->ReportAggregatesOnly(true);
+        ->MinTime(0.1)
+        ->Repetitions(5)
+        ->ReportAggregatesOnly(true);
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-extern char **environ;
+extern char** environ;
 
 namespace {
 namespace fs = std::filesystem;
@@ -27,7 +27,7 @@ const std::string kBin = ZARVO_BIN_DIR;
 constexpr int kGamesPerPair = 16;
 
 // Wall seconds of one whole tournament of kGamesPerPair games.
-double tournament_seconds(int concurrency, const fs::path &dir) {
+double tournament_seconds(int concurrency, const fs::path& dir) {
   fs::remove_all(dir);
   std::vector<std::string> args = {kBin + "/zarvo-arena",
                                    "tournament",
@@ -43,8 +43,8 @@ double tournament_seconds(int concurrency, const fs::path &dir) {
                                    kBin + "/zarvo-greedy --seed 1",
                                    "--player",
                                    kBin + "/zarvo-random --seed 2"};
-  std::vector<char *> argv;
-  for (auto &arg : args) argv.push_back(arg.data());
+  std::vector<char*> argv;
+  for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -64,7 +64,7 @@ double tournament_seconds(int concurrency, const fs::path &dir) {
 
 void run_true(int times) {
   char program[] = "/bin/true";
-  char *argv[] = {program, nullptr};
+  char* argv[] = {program, nullptr};
   for (int i = 0; i < times; ++i) {
     pid_t pid = 0;
     if (posix_spawn(&pid, program, nullptr, nullptr, argv, environ) != 0)
@@ -79,11 +79,11 @@ double spawn_seconds(int streams) {
   auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> threads;
   for (int i = 0; i < streams; ++i) threads.emplace_back(run_true, kSpawns / streams);
-  for (auto &thread : threads) thread.join();
+  for (auto& thread : threads) thread.join();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void BM_TournamentConcurrency(benchmark::State &state) {
+void BM_TournamentConcurrency(benchmark::State& state) {
   fs::path dir =
       fs::temp_directory_path() / ("zarvo_tournament_bench_" + std::to_string(::getpid()));
   double one = 0, two = 0, spawn_one = 0, spawn_two = 0;

@@ -4,13 +4,14 @@
 // waits for the manager stops the process with status 1 instead of leaving it to hang or spin.
 #include "checkerlib/checkerlib.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 #include "checkerlib/assertion.h"
 #include "checkerlib/create_html.h"
@@ -188,18 +189,11 @@ int chk_do_player_move(int p) {
   // character and is as irregular as one with an unknown selector.
   char selector = std::strlen(answer) >= 18 ? answer[17] : '\0';
   switch (selector) {
-    case 'e':
-      std::snprintf(answer, kAnswerSize, "%s", "\n");
-      return CHK_ANSWER;
-    case 'i':
-      return CHK_TIMEOUT;
-    case 'r':
-      return CHK_CRASH;
-    case 't':
-      return CHK_EXIT;
-    default:
-      errorflush("The kavrio sent a not-regular tag: %s\n", answer);
-      std::exit(1);
+    case 'e': std::snprintf(answer, kAnswerSize, "%s", "\n"); return CHK_ANSWER;
+    case 'i': return CHK_TIMEOUT;
+    case 'r': return CHK_CRASH;
+    case 't': return CHK_EXIT;
+    default: errorflush("The kavrio sent a not-regular tag: %s\n", answer); std::exit(1);
   }
 }
 
@@ -266,8 +260,9 @@ void report_time(int player, const char* error_text, const char* log_format) {
     errorflush(format, who);
     _exit(1);
   };
-  const char* ended = "The kavrio closed the referee's input while the referee waited for the time "
-                      "(player %d)\n";
+  const char* ended =
+      "The kavrio closed the referee's input while the referee waited for the time "
+      "(player %d)\n";
   prflush("I request_time %d\n", player);
   char word[kAnswerSize];
   if (read_manager_token(word, sizeof word) < 0) stop(ended, player);

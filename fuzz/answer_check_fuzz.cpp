@@ -25,7 +25,6 @@
 #include "referee/supply.h"
 #include "rng/secure_rng.h"
 
-
 // The reference readings below are the harness's own code: their comparisons are no coverage
 // worth steering by, and tracing them would cost most of the run time.
 #if defined(__clang__)
@@ -77,7 +76,8 @@ struct Cells {
   bool at[BORDRIJEN][BORDKOLOMMEN];
   REFERENCE explicit Cells(const bitset396& bezet) {
     for (int r = 0; r < BORDRIJEN; ++r)
-      for (int c = 0; c < BORDKOLOMMEN; ++c) at[r][c] = bezet.test(static_cast<size_t>(r * BORDKOLOMMEN + c));
+      for (int c = 0; c < BORDKOLOMMEN; ++c)
+        at[r][c] = bezet.test(static_cast<size_t>(r * BORDKOLOMMEN + c));
   }
 };
 
@@ -173,8 +173,10 @@ REFERENCE char first_failing_check(const std::string& answer, const bitset396& o
     for (int c = column - 1; c <= column + columns; ++c) {
       const bool inside_rows = r >= row && r < row + rows;
       const bool inside_columns = c >= column && c < column + columns;
-      if (inside_rows && inside_columns) overlap += covered(bezet, r, c);
-      else if (inside_rows || inside_columns) contact = contact || covered(bezet, r, c);
+      if (inside_rows && inside_columns)
+        overlap += covered(bezet, r, c);
+      else if (inside_rows || inside_columns)
+        contact = contact || covered(bezet, r, c);
     }
   }
   if (overlap > 4) return 'e';

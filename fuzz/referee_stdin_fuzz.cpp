@@ -182,7 +182,8 @@ uint8_t* child_counters() {
 void child_end(int status, void*) {
   std::fflush(nullptr);
 #ifdef ZARVO_LIBFUZZER
-  if (uint8_t* shared = child_counters()) std::memcpy(shared, __start___sancov_cntrs, counter_count());
+  if (uint8_t* shared = child_counters())
+    std::memcpy(shared, __start___sancov_cntrs, counter_count());
 #endif
   _exit(status);
 }
@@ -307,8 +308,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
              access((dir + "/refereelogs/alpha-beta.1.html").c_str(), F_OK) != 0) {
     fault = "status 0 with a log path but no replay page";
   } else if (WEXITSTATUS(status) == 1 && err.empty() &&
-             game_log.find("\nError: ") == std::string::npos &&
-             !(setup.has_tiles && !setup.log)) {
+             game_log.find("\nError: ") == std::string::npos && !(setup.has_tiles && !setup.log)) {
     // A set-up refusal (reportError) writes its message into the game log only; without a log
     // it has nowhere to go, which is accepted here for a refused tile script.
     fault = "status 1 without a message on standard error or in the game log";

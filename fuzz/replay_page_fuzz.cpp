@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/scratch_dir.h"
 #include "checkerlib/create_html.h"
+#include "fuzz/scratch_dir.h"
 #include "referee/supply.h"
 
 namespace {
@@ -154,12 +154,18 @@ std::string html_unescape(const std::string& text, bool attribute) {
     const size_t semi = text.find(';', i);
     if (semi == std::string::npos || semi - i > 8) fail("raw & in an HTML hole", text);
     const std::string entity = text.substr(i + 1, semi - i - 1);
-    if (entity == "amp") out += '&';
-    else if (entity == "lt") out += '<';
-    else if (entity == "gt") out += '>';
-    else if (entity == "quot") out += '"';
-    else if (entity == "#39" || entity == "#x27" || entity == "apos") out += '\'';
-    else fail("unknown entity in an HTML hole", text);
+    if (entity == "amp")
+      out += '&';
+    else if (entity == "lt")
+      out += '<';
+    else if (entity == "gt")
+      out += '>';
+    else if (entity == "quot")
+      out += '"';
+    else if (entity == "#39" || entity == "#x27" || entity == "apos")
+      out += '\'';
+    else
+      fail("unknown entity in an HTML hole", text);
     i = semi;
   }
   return out;
@@ -191,7 +197,8 @@ std::string js_unescape(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '\'' || c == '\n' || c == '\r' || c == '<') fail("raw character in a JS literal", text);
+    if (c == '\'' || c == '\n' || c == '\r' || c == '<')
+      fail("raw character in a JS literal", text);
     if (c == 0xe2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
         (static_cast<unsigned char>(text[i + 2]) & 0xfe) == 0xa8) {
       fail("raw line separator in a JS literal", text);
@@ -217,12 +224,18 @@ std::string js_unescape(const std::string& text) {
       }
       append_utf8(out, code);
       i += 4;
-    } else if (e == 'n') out += '\n';
-    else if (e == 'r') out += '\r';
-    else if (e == 't') out += '\t';
-    else if (e == 'b') out += '\b';
-    else if (e == 'f') out += '\f';
-    else if (e == 'v') out += '\v';
+    } else if (e == 'n')
+      out += '\n';
+    else if (e == 'r')
+      out += '\r';
+    else if (e == 't')
+      out += '\t';
+    else if (e == 'b')
+      out += '\b';
+    else if (e == 'f')
+      out += '\f';
+    else if (e == 'v')
+      out += '\v';
     else if (e == '0' && !(i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9')) {
       out += '\0';
     } else if ((e >= '1' && e <= '9') || e == '\n' || e == '\r') {
@@ -336,7 +349,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               message.c_str());
 
   const Expected want = expect(path);
-  struct stat info{};
+  struct stat info {};
   const bool made = stat(want.page_path.c_str(), &info) == 0;
   const std::string page = made ? read_all(want.page_path) : std::string();
   if (made) unlink(want.page_path.c_str());

@@ -154,7 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check_scripttoken(token);
     if (is_tile(token)) {
       if (drawn != GETROKKEN) fail("a valid tile refused", token);
-      if (std::memcmp(tile, token.data(), 6) != 0 || tile[6] != '\0') fail("tile not copied", token);
+      if (std::memcmp(tile, token.data(), 6) != 0 || tile[6] != '\0')
+        fail("tile not copied", token);
       ++taken;
     } else {
       if (drawn != SCRIPT_ONGELDIG) fail("an invalid tile taken", token);

@@ -5,10 +5,11 @@
 // so that the Java process inherits the standard input and output the match manager talks over.
 // Arguments beyond the program name are ignored and not forwarded.
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 static char buffer[1000];  // the class name, when it fits (it always does for real file names)
 
@@ -20,9 +21,9 @@ static bool is_class_char(char c) {
 // separator; "/" and "\" both count, so Windows-style names work too. The whole program name is
 // scanned, however long, and a class name too long for the buffer is ended in place in the
 // program name rather than truncated, so no length of name can change which class is started.
-static const char *class_name(char *program) {
-  char *start = program;
-  for (char *p = program; *p != '\0'; p++)
+static const char* class_name(char* program) {
+  char* start = program;
+  for (char* p = program; *p != '\0'; p++)
     if (*p == '/' || *p == '\\') start = p + 1;
   size_t len = 0;
   while (is_class_char(start[len])) len++;
@@ -35,13 +36,13 @@ static const char *class_name(char *program) {
   return start;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   char empty[] = "";
-  char *program = argc > 0 && argv[0] != nullptr ? argv[0] : empty;
-  const char *name = class_name(program);
+  char* program = argc > 0 && argv[0] != nullptr ? argv[0] : empty;
+  const char* name = class_name(program);
 
-  const char *java_argv[] = {"java", "-Xmx2000m", "-Xms2000m", "-XX:+UseSerialGC", name, nullptr};
-  execvp("java", const_cast<char *const *>(java_argv));
+  const char* java_argv[] = {"java", "-Xmx2000m", "-Xms2000m", "-XX:+UseSerialGC", name, nullptr};
+  execvp("java", const_cast<char* const*>(java_argv));
 
   // execvp only returns on failure. Exit status 127 is what shells report for a command that
   // cannot be run, so the manager sees a failed player rather than a silent success.

@@ -14,8 +14,8 @@
 #include "referee/board.h"
 
 struct BotView {
-  situatie board;   // every tile laid so far, the start tile included
-  int colour = 0;   // the colour this bot scores (1 to 6)
+  situatie board;  // every tile laid so far, the start tile included
+  int colour = 0;  // the colour this bot scores (1 to 6)
 };
 
 // Picks one of `moves[0 .. count-1]` (count >= 1), the legal placements of `tile`.

@@ -5,16 +5,16 @@
 #include <bitset>
 #include <cstdint>
 
-constexpr int RIJEN = 16;          // field rows, 1..16 (letters A..P)
-constexpr int KOLOMMEN = 20;       // field columns, 1..20 (letters a..t)
-constexpr int BORDRIJEN = 18;      // stored rows, border included
-constexpr int BORDKOLOMMEN = 22;   // stored columns, border included
+constexpr int RIJEN = 16;                         // field rows, 1..16 (letters A..P)
+constexpr int KOLOMMEN = 20;                      // field columns, 1..20 (letters a..t)
+constexpr int BORDRIJEN = 18;                     // stored rows, border included
+constexpr int BORDKOLOMMEN = 22;                  // stored columns, border included
 constexpr int CELLEN = BORDRIJEN * BORDKOLOMMEN;  // 396
 
 using bitset396 = std::bitset<CELLEN>;
 
 struct situatie {
-  bitset396 bezet;                       // bit k set once any tile covered cell k
+  bitset396 bezet;                        // bit k set once any tile covered cell k
   int32_t bord[BORDRIJEN][BORDKOLOMMEN];  // colour of the tile laid last on the cell, 0 if none
 };
 

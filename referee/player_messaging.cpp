@@ -67,8 +67,7 @@ const char* getMoveFromPlayer(int who, const char* suffix) {
       reportDisqualification(who, "EXIT", "Player %s exited too early%s.", spelerNamen[who],
                              suffix);
       return nullptr;
-    default:
-      break;
+    default: break;
   }
 
   const char* antwoord = chk_get_player_last_move(who);

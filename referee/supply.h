@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-extern int kleur1;       // colour of player 1 (index 0)
-extern int kleur2;       // colour of player 2 (index 1)
+extern int kleur1;         // colour of player 1 (index 0)
+extern int kleur2;         // colour of player 2 (index 1)
 extern char beginzet[12];  // "Hh" at start; then "Hh" + starting tile + "h"
 
 // What a draw from the script produced.

@@ -71,8 +71,7 @@ void zetTekst(move& zet, const char* tegel, char richting) {
 
 // The move to lay for `who` on this turn: its own answer when it passes every check, otherwise
 // (the player disqualified now or earlier) the entry of the move list drawn from sc.
-move getMove(int who, const char* tegel, const bitset396& bezet, const move* zetten,
-             int aantal) {
+move getMove(int who, const char* tegel, const bitset396& bezet, const move* zetten, int aantal) {
   if (playerActive[who] == 1) {
     const char* antwoord = getMoveFromPlayer(who, "");
     if (antwoord != nullptr) {

@@ -12,6 +12,7 @@ want() {  # want COMMAND-OR-PATH PACKAGE
 want cmake cmake
 want ninja ninja-build
 want g++ g++
+want clang-format clang-format  # make test checks the layout of our C++
 want /usr/include/gtest/gtest.h libgtest-dev
 want /usr/include/benchmark/benchmark.h libbenchmark-dev
 want javac default-jdk-headless    # the Java launcher and the Java sample bot

@@ -44,43 +44,43 @@ struct Mode {
 // answer line, cuts lines at 64 KiB, sends a tag for a line with no word, and counts a last line
 // without a newline as a line.
 constexpr Mode kModes[] = {
-    {"play", "none", When::kNow},              // a clean game
-    {"slow", "none", When::kNow},              // one answer after --slow-ms, within the limit
-    {"crash_abort", "CRASH", When::kNow},      // abort()
-    {"crash_segv", "CRASH", When::kNow},       // killed by SIGSEGV
-    {"crash_kill", "CRASH", When::kNow},       // SIGKILL to itself
-    {"crash_group", "CRASH", When::kNow},      // SIGKILL to its whole process group
-    {"exit_status", "CRASH", When::kNow},      // exit with a random status 1..255
-    {"exit_zero", "EXIT", When::kNow},         // exit with status 0 instead of answering
-    {"close_out", "EXIT", When::kNow},         // close standard output, keep running
-    {"close_out_fail", "CRASH", When::kNow},   // close standard output, then exit with status 7
-    {"hang", "TIMEOUT", When::kNow},           // never answer
-    {"busy", "TIMEOUT", When::kNow},           // spin the CPU instead of answering
-    {"late", "TIMEOUT", When::kNow},           // answer after --late-ms, past the limit
-    {"garbage", "ILLEGAL", When::kNow},        // a random printable word that is no move
-    {"binary", "ILLEGAL", When::kNow},         // random bytes, NULs and control bytes included
-    {"words_bad", "ILLEGAL", When::kNow},      // several words, the first no move
-    {"words_ok", "none", When::kNow},          // the move, then words that mimic the arena's replies
-    {"empty", "ILLEGAL", When::kNow},          // an empty line
-    {"blank", "ILLEGAL", When::kNow},          // blanks only
+    {"play", "none", When::kNow},             // a clean game
+    {"slow", "none", When::kNow},             // one answer after --slow-ms, within the limit
+    {"crash_abort", "CRASH", When::kNow},     // abort()
+    {"crash_segv", "CRASH", When::kNow},      // killed by SIGSEGV
+    {"crash_kill", "CRASH", When::kNow},      // SIGKILL to itself
+    {"crash_group", "CRASH", When::kNow},     // SIGKILL to its whole process group
+    {"exit_status", "CRASH", When::kNow},     // exit with a random status 1..255
+    {"exit_zero", "EXIT", When::kNow},        // exit with status 0 instead of answering
+    {"close_out", "EXIT", When::kNow},        // close standard output, keep running
+    {"close_out_fail", "CRASH", When::kNow},  // close standard output, then exit with status 7
+    {"hang", "TIMEOUT", When::kNow},          // never answer
+    {"busy", "TIMEOUT", When::kNow},          // spin the CPU instead of answering
+    {"late", "TIMEOUT", When::kNow},          // answer after --late-ms, past the limit
+    {"garbage", "ILLEGAL", When::kNow},       // a random printable word that is no move
+    {"binary", "ILLEGAL", When::kNow},        // random bytes, NULs and control bytes included
+    {"words_bad", "ILLEGAL", When::kNow},     // several words, the first no move
+    {"words_ok", "none", When::kNow},         // the move, then words that mimic the arena's replies
+    {"empty", "ILLEGAL", When::kNow},         // an empty line
+    {"blank", "ILLEGAL", When::kNow},         // blanks only
     {"empty_then_move", "ILLEGAL", When::kNow},  // an empty line, then the move
-    {"tag", "ILLEGAL", When::kNow},            // a word shaped like the arena's tags
-    {"long_line", "ILLEGAL", When::kNow},      // a 1 MiB line with no blank
-    {"long_tail", "none", When::kNow},         // the move, a blank, then 1 MiB on the same line
-    {"long_word", "ILLEGAL", When::kNow},      // the move glued to 1 MiB more letters
-    {"nonl_exit", "EXIT", When::kNext},        // the move without a newline, then exit 0
-    {"nonl_crash", "CRASH", When::kNext},      // the move without a newline, then abort()
-    {"nonl_hang", "TIMEOUT", When::kNow},      // the move without a newline, then wait
-    {"nonl_bad_exit", "ILLEGAL", When::kNow},  // two letters without a newline, then exit 0
-    {"flood", "ILLEGAL", When::kNow},          // output without end and without a newline
-    {"flood_lines", "ILLEGAL", When::kNow},    // lines that are no move, without end
-    {"flood_after", "ILLEGAL", When::kNext},   // the move, then the same move again without end
-    {"flood_stderr", "none", When::kNow},      // 8 MiB to standard error, then the move
-    {"fork", "none", When::kNow},              // a child and a grandchild sleep with the pipes open
-    {"fork_exit", "EXIT", When::kNow},         // such children, then exit 0
-    {"fork_crash", "CRASH", When::kNow},       // such children, then abort()
-    {"fork_hang", "TIMEOUT", When::kNow},      // such children, then never answer
-    {"escape", "none", When::kNow},            // a grandchild in a session of its own, pipes open
+    {"tag", "ILLEGAL", When::kNow},              // a word shaped like the arena's tags
+    {"long_line", "ILLEGAL", When::kNow},        // a 1 MiB line with no blank
+    {"long_tail", "none", When::kNow},           // the move, a blank, then 1 MiB on the same line
+    {"long_word", "ILLEGAL", When::kNow},        // the move glued to 1 MiB more letters
+    {"nonl_exit", "EXIT", When::kNext},          // the move without a newline, then exit 0
+    {"nonl_crash", "CRASH", When::kNext},        // the move without a newline, then abort()
+    {"nonl_hang", "TIMEOUT", When::kNow},        // the move without a newline, then wait
+    {"nonl_bad_exit", "ILLEGAL", When::kNow},    // two letters without a newline, then exit 0
+    {"flood", "ILLEGAL", When::kNow},            // output without end and without a newline
+    {"flood_lines", "ILLEGAL", When::kNow},      // lines that are no move, without end
+    {"flood_after", "ILLEGAL", When::kNext},     // the move, then the same move again without end
+    {"flood_stderr", "none", When::kNow},        // 8 MiB to standard error, then the move
+    {"fork", "none", When::kNow},          // a child and a grandchild sleep with the pipes open
+    {"fork_exit", "EXIT", When::kNow},     // such children, then exit 0
+    {"fork_crash", "CRASH", When::kNow},   // such children, then abort()
+    {"fork_hang", "TIMEOUT", When::kNow},  // such children, then never answer
+    {"escape", "none", When::kNow},        // a grandchild in a session of its own, pipes open
     {"stdin_closed_hang", "TIMEOUT", When::kNext},    // close fd 0, answer, then wait
     {"stdin_closed_exit", "EXIT", When::kNext},       // close fd 0, answer, then exit 0 at its end
     {"stdin_closed_repeat", "ILLEGAL", When::kNext},  // close fd 0, answer, repeat the answer
@@ -130,8 +130,14 @@ std::string letters(std::size_t count, char letter = 'x') { return std::string(c
 
 class HostileBot {
  public:
-  HostileBot(const Mode& mode, std::uint64_t seed, std::string record, int at, int slow_ms, int late_ms)
-      : mode_(mode), random_(seed), record_(std::move(record)), at_(at), slow_ms_(slow_ms), late_ms_(late_ms) {}
+  HostileBot(const Mode& mode, std::uint64_t seed, std::string record, int at, int slow_ms,
+             int late_ms)
+      : mode_(mode),
+        random_(seed),
+        record_(std::move(record)),
+        at_(at),
+        slow_ms_(slow_ms),
+        late_ms_(late_ms) {}
 
   int run() {
     int answers = 0;
@@ -152,8 +158,8 @@ class HostileBot {
  private:
   void note(int answer) {
     std::string line = "did answer=" + std::to_string(answer) + " mode=" + std::string(mode_.name) +
-                       " expect=" + std::string(mode_.expect) + " when=" + (mode_.when == When::kNow ? "now" : "next") +
-                       "\n";
+                       " expect=" + std::string(mode_.expect) +
+                       " when=" + (mode_.when == When::kNow ? "now" : "next") + "\n";
     int fd = ::open(record_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd >= 0) {
       put(fd, line);
@@ -170,7 +176,8 @@ class HostileBot {
     int length = pick(1, 40);
     if (length == 3) length = 4;
     std::string word;
-    for (int i = 0; i < length; ++i) word += kChars[static_cast<size_t>(pick(0, static_cast<int>(kChars.size()) - 1))];
+    for (int i = 0; i < length; ++i)
+      word += kChars[static_cast<size_t>(pick(0, static_cast<int>(kChars.size()) - 1))];
     return word;
   }
 
@@ -329,7 +336,8 @@ int main(int argc, char** argv) {
     };
     if (arg == "--list") {
       for (const Mode& mode : kModes) {
-        std::cout << mode.name << " " << mode.expect << " " << (mode.when == When::kNow ? "now" : "next") << "\n";
+        std::cout << mode.name << " " << mode.expect << " "
+                  << (mode.when == When::kNow ? "now" : "next") << "\n";
       }
       return 0;
     }

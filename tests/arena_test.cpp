@@ -57,8 +57,8 @@ int logged_real_time(const std::string& log, int player) {
   std::string label = "Player " + std::to_string(player) + " used in milliseconds:";
   auto at = log.find(label);
   int used = -1, real = -1;
-  if (at == std::string::npos ||
-      std::sscanf(log.c_str() + at + label.size(), " %d ( %d ms in real time)", &used, &real) != 2) {
+  if (at == std::string::npos || std::sscanf(log.c_str() + at + label.size(),
+                                             " %d ( %d ms in real time)", &used, &real) != 2) {
     return -1;
   }
   return real;
@@ -81,7 +81,8 @@ class Arena : public ::testing::Test {
   }
 
   void TearDown() override {
-    EXPECT_EQ(test_support::processes_with(marker_), std::vector<pid_t>{}) << "processes of the game remain";
+    EXPECT_EQ(test_support::processes_with(marker_), std::vector<pid_t>{})
+        << "processes of the game remain";
     EXPECT_EQ(test_support::live_children(), std::vector<pid_t>{}) << "orphaned descendants remain";
     fs::remove_all(dir_);
   }
@@ -90,7 +91,9 @@ class Arena : public ::testing::Test {
   std::string bot(const std::string& mode, int at = 1) const {
     return kTestBot + " --mode=" + mode + " --at=" + std::to_string(at) + " --marker=" + marker_;
   }
-  std::string sample(const std::string& name) const { return kBin + "/" + name + " --marker=" + marker_; }
+  std::string sample(const std::string& name) const {
+    return kBin + "/" + name + " --marker=" + marker_;
+  }
 
   ProgramRun match(const std::string& player1, const std::string& player2,
                    std::vector<std::string> options = {}) const {
@@ -108,19 +111,21 @@ class Arena : public ::testing::Test {
     EXPECT_EQ(run.status, 0) << run.err;
     std::istringstream line(run.out);
     std::string vs, log_word, page_word, log, page, rest;
-    line >> game.name1 >> vs >> game.name2 >> game.result1 >> game.result2 >> game.description >> log_word >>
-        log >> page_word >> page;
+    line >> game.name1 >> vs >> game.name2 >> game.result1 >> game.result2 >> game.description >>
+        log_word >> log >> page_word >> page;
     std::getline(line, rest);
-    if (!line || vs != "vs" || !game.name2.ends_with(":") || log_word != "log" || page_word != "page" ||
-        !rest.empty() || !run.out.ends_with("\n") || std::count(run.out.begin(), run.out.end(), '\n') != 1) {
+    if (!line || vs != "vs" || !game.name2.ends_with(":") || log_word != "log" ||
+        page_word != "page" || !rest.empty() || !run.out.ends_with("\n") ||
+        std::count(run.out.begin(), run.out.end(), '\n') != 1) {
       ADD_FAILURE() << "no result line in: " << run.out << run.err;
       return game;
     }
     game.name2.pop_back();
     game.log = log;
     game.page = page;
-    EXPECT_NE(read_file(game.log).find("Manager report: " + game.description + " Score: " +
-                                       std::to_string(game.result1) + "-" + std::to_string(game.result2)),
+    EXPECT_NE(read_file(game.log).find("Manager report: " + game.description +
+                                       " Score: " + std::to_string(game.result1) + "-" +
+                                       std::to_string(game.result2)),
               std::string::npos)
         << read_file(game.log);
     EXPECT_NE(read_file(game.page).find("var moves=['Hh"), std::string::npos) << game.page;
@@ -175,19 +180,22 @@ TEST_F(Arena, NamesTilesAndViewerPathAreTakenFromTheOptions) {
   }
   fs::create_directories(dir_ / "viewer");
   Game game = completed(match(sample("zarvo-random"), sample("zarvo-random"),
-                              {"--name1", "Alpha", "--name2=beta_2", "--tiles", tiles.string(), "--resources",
-                               (dir_ / "viewer").string()}));
+                              {"--name1", "Alpha", "--name2=beta_2", "--tiles", tiles.string(),
+                               "--resources", (dir_ / "viewer").string()}));
   EXPECT_EQ(game.name1, "Alpha");
   EXPECT_EQ(game.name2, "beta_2");
-  EXPECT_NE(read_file(game.log).find("Colours: 4, 2\nStarting tile: Hh654321h\n"), std::string::npos);
+  EXPECT_NE(read_file(game.log).find("Colours: 4, 2\nStarting tile: Hh654321h\n"),
+            std::string::npos);
   std::string page = read_file(game.page);
   EXPECT_NE(page.find("src=\"../viewer/zarvo.js\""), std::string::npos) << page;
   EXPECT_NE(page.find("Zarvo game " + marker_ + ": Alpha - beta_2"), std::string::npos);
 }
 
 TEST_F(Arena, PlayerArgumentsAreSplitLikeAShellAndWorkdirIsTheProgramsDirectory) {
-  Game game = completed(match(bot("pwd") + " 'quoted arg'", sample("zarvo-random"), {"--cwd2", dir_.string()}));
-  std::string err = read_file(dir_ / "refereelogs" / (game.name1 + "-" + game.name2 + "." + marker_ + ".player1.err"));
+  Game game = completed(
+      match(bot("pwd") + " 'quoted arg'", sample("zarvo-random"), {"--cwd2", dir_.string()}));
+  std::string err = read_file(dir_ / "refereelogs" /
+                              (game.name1 + "-" + game.name2 + "." + marker_ + ".player1.err"));
   EXPECT_EQ(err, "cwd=" + fs::path(kTestBot).parent_path().string() + "\n");
   EXPECT_EQ(game.name1, "arena_test_bot");
 }
@@ -204,29 +212,33 @@ class Disqualification : public Arena, public ::testing::WithParamInterface<Misb
 TEST_P(Disqualification, OfPlayer1OnItsFirstMove) {
   Game game = completed(match(bot(GetParam().mode), sample("zarvo-random"), {"--time-limit", "1"}));
   EXPECT_EQ(game.result1, 0);
-  EXPECT_TRUE(game.description.starts_with(std::string("PLAYER_1:_") + GetParam().reason + ";_PLAYER_2:_"))
+  EXPECT_TRUE(
+      game.description.starts_with(std::string("PLAYER_1:_") + GetParam().reason + ";_PLAYER_2:_"))
       << game.description;
 }
 
 TEST_P(Disqualification, OfPlayer2LaterInTheGame) {
-  Game game = completed(match(sample("zarvo-random"), bot(GetParam().mode, 3), {"--time-limit", "1"}));
+  Game game =
+      completed(match(sample("zarvo-random"), bot(GetParam().mode, 3), {"--time-limit", "1"}));
   EXPECT_EQ(game.result2, 0);
-  EXPECT_TRUE(game.description.starts_with(std::string("PLAYER_2:_") + GetParam().reason + ";_PLAYER_1:_"))
+  EXPECT_TRUE(
+      game.description.starts_with(std::string("PLAYER_2:_") + GetParam().reason + ";_PLAYER_1:_"))
       << game.description;
 }
 
-INSTANTIATE_TEST_SUITE_P(Arena, Disqualification,
-                         ::testing::Values(Misbehaviour{"crash", "CRASH"}, Misbehaviour{"fail", "CRASH"},
-                                           Misbehaviour{"exit", "EXIT"}, Misbehaviour{"close", "EXIT"},
-                                           Misbehaviour{"forkexit", "EXIT"}, Misbehaviour{"hang", "TIMEOUT"},
-                                           Misbehaviour{"empty", "ILLEGAL"}, Misbehaviour{"blank", "ILLEGAL"},
-                                           Misbehaviour{"words", "ILLEGAL"}, Misbehaviour{"tag", "ILLEGAL"},
-                                           Misbehaviour{"flood", "ILLEGAL"},
-                                           Misbehaviour{"floodlines", "ILLEGAL"}),
-                         [](const auto& info) { return std::string(info.param.mode); });
+INSTANTIATE_TEST_SUITE_P(
+    Arena, Disqualification,
+    ::testing::Values(Misbehaviour{"crash", "CRASH"}, Misbehaviour{"fail", "CRASH"},
+                      Misbehaviour{"exit", "EXIT"}, Misbehaviour{"close", "EXIT"},
+                      Misbehaviour{"forkexit", "EXIT"}, Misbehaviour{"hang", "TIMEOUT"},
+                      Misbehaviour{"empty", "ILLEGAL"}, Misbehaviour{"blank", "ILLEGAL"},
+                      Misbehaviour{"words", "ILLEGAL"}, Misbehaviour{"tag", "ILLEGAL"},
+                      Misbehaviour{"flood", "ILLEGAL"}, Misbehaviour{"floodlines", "ILLEGAL"}),
+    [](const auto& info) { return std::string(info.param.mode); });
 
 TEST_F(Arena, PlayerOverItsMemoryLimitCrashes) {
-  if (built_with_address_sanitizer()) GTEST_SKIP() << "the sanitizer needs more address space than the limit";
+  if (built_with_address_sanitizer())
+    GTEST_SKIP() << "the sanitizer needs more address space than the limit";
   Game game = completed(match(bot("memory"), sample("zarvo-random"), {"--memory-limit", "64"}));
   EXPECT_TRUE(game.description.starts_with("PLAYER_1:_CRASH")) << game.description;
 }
@@ -291,8 +303,8 @@ TEST_F(Arena, PlayersInheritOnlyTheStandardStreams) {
 }
 
 TEST_F(Arena, GameTimeoutHoldsWhileAPlayerThinks) {
-  ProgramRun run = match(bot("hang"), sample("zarvo-random"),
-                         {"--game-timeout", "300ms", "--time-limit", "60"});
+  ProgramRun run =
+      match(bot("hang"), sample("zarvo-random"), {"--game-timeout", "300ms", "--time-limit", "60"});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.err.find("game timeout"), std::string::npos) << run.err;
 }
@@ -375,7 +387,8 @@ TEST_F(Arena, RefusesNamesThatWouldBreakTheLogFileName) {
 
 TEST_F(Arena, RefusesMissingProgramsAndBadOptions) {
   EXPECT_EQ(match(kBin + "/no-such-bot", sample("zarvo-random")).status, 2);
-  EXPECT_EQ(match(sample("zarvo-random"), sample("zarvo-random"), {"--time-limit", "soon"}).status, 2);
+  EXPECT_EQ(match(sample("zarvo-random"), sample("zarvo-random"), {"--time-limit", "soon"}).status,
+            2);
   EXPECT_EQ(match(sample("zarvo-random"), sample("zarvo-random"), {"--colour", "3"}).status, 2);
   EXPECT_EQ(match(sample("zarvo-random"), "'unterminated").status, 2);
   EXPECT_EQ(test_support::run_program({kArena, "match", sample("zarvo-random")}).status, 2);
@@ -386,7 +399,8 @@ TEST(ArenaParts, ShellWordSplitting) {
   using arena::split_shell_words;
   using V = std::vector<std::string>;
   EXPECT_EQ(split_shell_words("  bot  --seed 7 "), (V{"bot", "--seed", "7"}));
-  EXPECT_EQ(split_shell_words(R"('my bot' "a \"b\" \\c" d\ e '')"), (V{"my bot", "a \"b\" \\c", "d e", ""}));
+  EXPECT_EQ(split_shell_words(R"('my bot' "a \"b\" \\c" d\ e '')"),
+            (V{"my bot", "a \"b\" \\c", "d e", ""}));
   EXPECT_EQ(split_shell_words(R"("\n")"), (V{"\\n"}));
   EXPECT_THROW(split_shell_words("'open"), std::invalid_argument);
   EXPECT_THROW(split_shell_words("trailing\\"), std::invalid_argument);

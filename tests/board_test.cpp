@@ -1,12 +1,12 @@
 // The board record: a cleared board, the four neighbourhood masks and laying tiles.
+#include "referee/board.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include "referee/board.h"
 
 namespace {
 
@@ -58,8 +58,8 @@ TEST(Board, MasksHoldExactlyTheirCells) {
             (std::vector<int>{0, 1, 2, 3, 4, 5, 21, 28, 43, 50, 66, 67, 68, 69, 70, 71}));
   EXPECT_EQ(cells(maskerbinnenvert),
             (std::vector<int>{22, 23, 44, 45, 66, 67, 88, 89, 110, 111, 132, 133}));
-  EXPECT_EQ(cells(maskerbuitenvert), (std::vector<int>{0, 1, 21, 24, 43, 46, 65, 68, 87, 90, 109,
-                                                       112, 131, 134, 154, 155}));
+  EXPECT_EQ(cells(maskerbuitenvert),
+            (std::vector<int>{0, 1, 21, 24, 43, 46, 65, 68, 87, 90, 109, 112, 131, 134, 154, 155}));
 }
 
 TEST(Board, StartTileLiesOnRowsEightAndNine) {

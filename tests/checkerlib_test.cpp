@@ -2,6 +2,7 @@
 // process (tests/support/checkerlib_driver) with real standard input and output, because its
 // state is process-wide and its final report comes from an exit handler.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -14,8 +15,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
 
@@ -38,9 +37,7 @@ void write_file(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-int decode_status(int raw) {
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-}
+int decode_status(int raw) { return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw); }
 
 // Child side: working directory dir, a deadlock guard, then the driver.
 [[noreturn]] void exec_driver(const fs::path& dir, const std::vector<std::string>& args) {
@@ -119,8 +116,8 @@ TEST_F(Checkerlib, CompleteLineGoesOutAtOnceWithThePlayerNumber) {
 }
 
 TEST_F(Checkerlib, PartialLineWaitsForTheCallThatEndsIt) {
-  Outcome o = run("", {"-", "input", "1", "Hh", "input", "0", "Start\\n", "input", "1",
-                       "123456h\\n"});
+  Outcome o =
+      run("", {"-", "input", "1", "Hh", "input", "0", "Start\\n", "input", "1", "123456h\\n"});
   EXPECT_EQ(o.out, "1 Start\n2 Hh123456h\n");
 }
 
@@ -173,13 +170,18 @@ TEST_F(Checkerlib, OverlongAnswerIsCutAndItsRestNeverEndsALockWait) {
   Outcome o = run("lock_ok " + long_answer + " lock_ok Hhv\n", {"-", "move", "0", "move", "0"});
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out, "I lock\nI listen 1\nI unlock\nI lock\nI listen 1\nI unlock\n");
-  EXPECT_EQ(o.err, "driver: code 0 answer " + std::string(1023, 'a') + "\ndriver: code 0 answer Hhv\n");
+  EXPECT_EQ(o.err,
+            "driver: code 0 answer " + std::string(1023, 'a') + "\ndriver: code 0 answer Hhv\n");
 }
 
 TEST_F(Checkerlib, ManagerTagsGiveTheirAnswerCodes) {
-  struct Case { char selector; std::string expected; };
-  for (const Case& c : {Case{'e', "driver: code 0 answer \\n\n"}, Case{'i', "driver: code 1 answer "},
-                        Case{'r', "driver: code 3 answer "}, Case{'t', "driver: code 4 answer "}}) {
+  struct Case {
+    char selector;
+    std::string expected;
+  };
+  for (const Case& c :
+       {Case{'e', "driver: code 0 answer \\n\n"}, Case{'i', "driver: code 1 answer "},
+        Case{'r', "driver: code 3 answer "}, Case{'t', "driver: code 4 answer "}}) {
     Outcome o = run("lock_ok " + tag(c.selector), {"-", "move", "1"});
     EXPECT_EQ(o.status, 0) << c.selector;
     EXPECT_EQ(o.out, "I lock\nI listen 2\nI unlock\n") << c.selector;
@@ -197,7 +199,10 @@ TEST_F(Checkerlib, IrregularOrShortTagStopsWithStatusOneAfterUnlock) {
 }
 
 TEST_F(Checkerlib, EndOfInputWhileWaitingStopsWithStatusOne) {
-  struct Case { std::string input; std::string out; };
+  struct Case {
+    std::string input;
+    std::string out;
+  };
   for (const Case& c : {Case{"", "I lock\n"}, Case{"some noise", "I lock\n"},
                         Case{"lock_ok", "I lock\nI listen 1\n"}}) {
     Outcome o = run(c.input, {"-", "move", "0"});
@@ -257,13 +262,15 @@ TEST_F(Checkerlib, EveryLineIsFlushedBeforeTheRefereeWaits) {
 // ---- game log ----
 
 TEST_F(Checkerlib, GameLogHoldsHeaderLogLinesAndNumberedMoves) {
-  Outcome o = run("", {log_path(), "colours", "3", "1", "log", "Starting tile: Hh523146h\\n",
-                       "log", "Player 1: You have been disqualified in move 1: x", "logmove", "0",
+  Outcome o = run("", {log_path(), "colours", "3", "1", "log", "Starting tile: Hh523146h\\n", "log",
+                       "Player 1: You have been disqualified in move 1: x", "logmove", "0",
                        "Bc123456h", "log", "Result: fine", "logmove", "1", "Kd654321v"});
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.err, "");
-  EXPECT_EQ(log_text(), "Game log: " + log_path() + "\n\nColours: 3, 1\nStarting tile: Hh523146h\n\n"
-                        "Round 1 player 1: Bc123456h\nResult: fine\nRound 2 player 2: Kd654321v\n");
+  EXPECT_EQ(log_text(),
+            "Game log: " + log_path() +
+                "\n\nColours: 3, 1\nStarting tile: Hh523146h\n\n"
+                "Round 1 player 1: Bc123456h\nResult: fine\nRound 2 player 2: Kd654321v\n");
 }
 
 TEST_F(Checkerlib, LongLogTextIsCutTo1022Characters) {
@@ -274,8 +281,8 @@ TEST_F(Checkerlib, LongLogTextIsCutTo1022Characters) {
 TEST_F(Checkerlib, UnopenableLogIsReportedAndPlayGoesOnWithoutIt) {
   // A directory in the log's place: the log cannot be opened, the page beside it can.
   fs::create_directory(dir / "game.log");
-  Outcome o = run("", with_draw({log_path(), "game", "3", "1", "Hh523146h", "log", "x", "logmove", "0",
-                       "Bc123456h"}));
+  Outcome o = run("", with_draw({log_path(), "game", "3", "1", "Hh523146h", "log", "x", "logmove",
+                                 "0", "Bc123456h"}));
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.err, "R: Cannot open log file " + log_path() + ": Is a directory\n");
   EXPECT_EQ(o.out, "M report 150 150 PLAYER_1:_DRAW;_PLAYER_2:_DRAW\n");
@@ -288,15 +295,17 @@ TEST_F(Checkerlib, UnopenableLogIsReportedAndPlayGoesOnWithoutIt) {
 TEST_F(Checkerlib, FinalReportAsksForBothTimesAndReportsLast) {
   Outcome o = run("time 1503 1480\ntime 20 1234567890\n",
                   with_draw({log_path(), "game", "3", "1", "Hh523146h", "logmove", "0", "Bc123456h",
-                   "logmove", "1", "Kd654321v"}));
+                             "logmove", "1", "Kd654321v"}));
   EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out, "I request_time 1\nI request_time 2\n"
-                   "M report 150 150 PLAYER_1:_DRAW;_PLAYER_2:_DRAW\n");
-  EXPECT_EQ(log_text(), "Game log: " + log_path() + "\n\n"
-                        "Round 1 player 1: Bc123456h\nRound 2 player 2: Kd654321v\n"
-                        "\nPlayer 1 used in milliseconds:    1480 (  1503 ms in real time)\n"
-                        "Player 2 used in milliseconds: 1234567890 (    20 ms in real time)\n"
-                        "\nManager report: PLAYER_1:_DRAW;_PLAYER_2:_DRAW Score: 150-150.\n");
+  EXPECT_EQ(o.out,
+            "I request_time 1\nI request_time 2\n"
+            "M report 150 150 PLAYER_1:_DRAW;_PLAYER_2:_DRAW\n");
+  EXPECT_EQ(log_text(), "Game log: " + log_path() +
+                            "\n\n"
+                            "Round 1 player 1: Bc123456h\nRound 2 player 2: Kd654321v\n"
+                            "\nPlayer 1 used in milliseconds:    1480 (  1503 ms in real time)\n"
+                            "Player 2 used in milliseconds: 1234567890 (    20 ms in real time)\n"
+                            "\nManager report: PLAYER_1:_DRAW;_PLAYER_2:_DRAW Score: 150-150.\n");
   EXPECT_NE(page_text().find("var moves=['Hh523146h', 'Bc123456h','Kd654321v'];"),
             std::string::npos);
 }
@@ -307,8 +316,8 @@ TEST_F(Checkerlib, ResultEntriesStandInTheOrderOfTheCalls) {
 }
 
 TEST_F(Checkerlib, DoubleDisqualificationExitStillReports) {
-  Outcome o = run("", {"-", "result", "0", "0", "ILLEGAL", "result", "1", "0", "TIMEOUT", "exit",
-                       "0"});
+  Outcome o =
+      run("", {"-", "result", "0", "0", "ILLEGAL", "result", "1", "0", "TIMEOUT", "exit", "0"});
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out, "M report 0 0 PLAYER_1:_ILLEGAL;_PLAYER_2:_TIMEOUT\n");
 }
@@ -325,14 +334,15 @@ TEST_F(Checkerlib, WrongTimeReplyStopsTheReportWithStatusOne) {
   EXPECT_EQ(second.status, 1);
   EXPECT_EQ(second.err, "Error by the kavrio!\n");
   EXPECT_EQ(second.out, "I request_time 1\nI request_time 2\n");
-  EXPECT_EQ(log_text(), "Game log: " + log_path() +
-                            "\n\n\nPlayer 1 used in milliseconds:       2 (     1 ms in real time)\n");
+  EXPECT_EQ(log_text(),
+            "Game log: " + log_path() +
+                "\n\n\nPlayer 1 used in milliseconds:       2 (     1 ms in real time)\n");
   EXPECT_FALSE(fs::exists(dir / "game.log.html"));
 }
 
 TEST_F(Checkerlib, EndOfInputDuringTheTimeReplyStopsWithStatusOne) {
-  for (const std::string& input : {std::string(""), std::string("time 1"),
-                                   std::string("time 1 2 time 3")}) {
+  for (const std::string& input :
+       {std::string(""), std::string("time 1"), std::string("time 1 2 time 3")}) {
     Outcome o = run(input, with_draw({log_path()}));
     EXPECT_EQ(o.status, 1) << input;
     EXPECT_NE(o.err.find("closed the referee's input"), std::string::npos) << o.err;
@@ -353,20 +363,23 @@ TEST_F(Checkerlib, UncreatablePageIsSkippedAndTheReportFollows) {
   Outcome o = run("time 1 2 time 3 4", with_draw({log_path()}));
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.err, "");
-  EXPECT_EQ(o.out, "I request_time 1\nI request_time 2\n"
-                   "M report 150 150 PLAYER_1:_DRAW;_PLAYER_2:_DRAW\n");
+  EXPECT_EQ(o.out,
+            "I request_time 1\nI request_time 2\n"
+            "M report 150 150 PLAYER_1:_DRAW;_PLAYER_2:_DRAW\n");
 }
 
 // ---- referee.txt ----
 
 TEST_F(Checkerlib, RefereeTxtSetsTheViewerPath) {
-  struct Case { const char* content; std::string src; };
+  struct Case {
+    const char* content;
+    std::string src;
+  };
   for (const Case& c : {Case{nullptr, "../bin/resources/zarvo.js"},
                         Case{"jspath=../viewer/ other=y\n", "../viewer/zarvo.js"},
                         Case{"  jspath=../v/=x\n", "../v/zarvo.js"},
-                        Case{"other=x\njspath=../viewer/\n", "zarvo.js"},
-                        Case{"", "zarvo.js"}, Case{"jspath\n", "zarvo.js"},
-                        Case{"jspath=", "zarvo.js"}}) {
+                        Case{"other=x\njspath=../viewer/\n", "zarvo.js"}, Case{"", "zarvo.js"},
+                        Case{"jspath\n", "zarvo.js"}, Case{"jspath=", "zarvo.js"}}) {
     fs::remove(dir / "referee.txt");
     if (c.content != nullptr) write_file(dir / "referee.txt", c.content);
     Outcome full = run("time 1 1 time 1 1", with_draw({"game.log"}));  // the page comes at exit
@@ -385,17 +398,22 @@ TEST_F(Checkerlib, OverlongViewerPathIsCutTo127Characters) {
 // ---- broken calls ----
 
 TEST_F(Checkerlib, BrokenCallsStopOnTheirAssertionWithoutAReport) {
-  struct Case { std::vector<std::string> steps; std::string expression; };
-  for (const Case& c : {Case{{"reset", "0"}, "0"},
-                        Case{{"input", "2", "x\\n"}, "p >= -1 && p < player_count && buf != NULL"},
-                        Case{{"result", "2", "1", "WIN"}, "p >= 0 && p < player_count"},
-                        Case{{"move", "-1"}, "p >= 0 && p < player_count"},
-                        Case{{"logmove", "2", "x"}, "p >= 0 && p < player_count && move != NULL"}}) {
+  struct Case {
+    std::vector<std::string> steps;
+    std::string expression;
+  };
+  for (const Case& c :
+       {Case{{"reset", "0"}, "0"},
+        Case{{"input", "2", "x\\n"}, "p >= -1 && p < player_count && buf != NULL"},
+        Case{{"result", "2", "1", "WIN"}, "p >= 0 && p < player_count"},
+        Case{{"move", "-1"}, "p >= 0 && p < player_count"},
+        Case{{"logmove", "2", "x"}, "p >= 0 && p < player_count && move != NULL"}}) {
     Outcome o = run("", with_draw({"-"}) + c.steps);
     EXPECT_EQ(o.status, 128 + SIGABRT) << c.expression;
     EXPECT_EQ(o.out, "") << c.expression;
     EXPECT_NE(o.err.find("Assertion failed: " + c.expression + ", file checkerlib"),
-              std::string::npos) << o.err;
+              std::string::npos)
+        << o.err;
   }
 }
 

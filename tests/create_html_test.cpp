@@ -2,6 +2,7 @@
 // break it. The last case loads a page in a real browser with a stand-in viewer script.
 #include "checkerlib/create_html.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,8 +14,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "referee/supply.h"
 
@@ -48,7 +47,8 @@ class ReplayPage : public ::testing::Test {
 
   // Writes the page for the log `name` under refereelogs/ and returns the page's text.
   std::string page(const std::string& log_name, const std::string& page_name,
-                   const char* moves = "'Bc123456h','Kd654321v'", const char* jspath = "../bin/resources/",
+                   const char* moves = "'Bc123456h','Kd654321v'",
+                   const char* jspath = "../bin/resources/",
                    const char* message = "PLAYER_1:_DRAW;_PLAYER_2:_DRAW") {
     std::string log = (dir / "refereelogs" / log_name).string();
     create_html(log.c_str(), 150, 150, moves, jspath, message);
@@ -71,9 +71,9 @@ TEST_F(ReplayPage, HoldsTheGameForARefereeLogPath) {
   EXPECT_TRUE(contains(html, "<td class=\"quvborder\">PLAYER_1:_DRAW;_PLAYER_2:_DRAW</td>"));
   EXPECT_TRUE(contains(html, "<td class=\"quvborder\">150 - 150</td>"));
   EXPECT_TRUE(contains(html, "var g = new Zarvo([ 'alpha', 'beta' ], moves, [ 3, 1 ]);"));
-  for (const char* id : {"game-report", "game-container", "canvas-1", "canvas-2", "scores",
-                         "p1-score", "p2-score", "first", "prev", "next", "last", "play-pause",
-                         "move-table"}) {
+  for (const char* id :
+       {"game-report", "game-container", "canvas-1", "canvas-2", "scores", "p1-score", "p2-score",
+        "first", "prev", "next", "last", "play-pause", "move-table"}) {
     EXPECT_TRUE(contains(html, std::string("id=\"") + id + "\"")) << id;
   }
   EXPECT_TRUE(contains(html, "Player 1 (colour ?): 0"));
@@ -81,8 +81,8 @@ TEST_F(ReplayPage, HoldsTheGameForARefereeLogPath) {
 }
 
 TEST_F(ReplayPage, GameWithoutMovesShowsOnlyTheStartingMove) {
-  EXPECT_TRUE(contains(page("alpha-beta.17.log", "alpha-beta.17.html", ""),
-                       "var moves=['Hh523146h', ];"));
+  EXPECT_TRUE(
+      contains(page("alpha-beta.17.log", "alpha-beta.17.html", ""), "var moves=['Hh523146h', ];"));
 }
 
 TEST_F(ReplayPage, OtherTailKeepsTheWholePathAndDefaultNames) {
@@ -107,7 +107,8 @@ TEST_F(ReplayPage, PathWithoutRefereeLogsGetsHtmlAppended) {
 }
 
 TEST_F(ReplayPage, MissingSeparatorsFallBackToDefaultNames) {
-  for (const char* name : {"alphabeta.17.log", "alpha-beta17log", "alpha-beta.17", "alpha-beta.17.log.x"}) {
+  for (const char* name :
+       {"alphabeta.17.log", "alpha-beta17log", "alpha-beta.17", "alpha-beta.17.log.x"}) {
     std::string html = page(name, std::string(name) + ".html");
     EXPECT_TRUE(contains(html, "new Zarvo([ 'Player 1', 'Player 2' ]")) << name;
   }
@@ -136,8 +137,8 @@ TEST_F(ReplayPage, OverlongLogPathWritesNoPage) {
 }
 
 TEST_F(ReplayPage, EveryInsertedTextIsEscapedForItsPlace) {
-  std::string html = page("o'neil-<b>x&y\".7.log", "o'neil-<b>x&y\".7.html", "'Bc123456h','x</script>\\'",
-                          "a\"b/", "<script>alert(1)</script>");
+  std::string html = page("o'neil-<b>x&y\".7.log", "o'neil-<b>x&y\".7.html",
+                          "'Bc123456h','x</script>\\'", "a\"b/", "<script>alert(1)</script>");
   EXPECT_TRUE(contains(html, "<title>Zarvo game 7: o&#39;neil - &lt;b&gt;x&amp;y&quot;</title>"));
   EXPECT_TRUE(contains(html, "new Zarvo([ 'o\\'neil', '\\x3Cb\\x3Ex\\x26y\\\"' ]"));
   EXPECT_TRUE(contains(html, "'Bc123456h','x\\x3C/script\\x3E\\\\'];"));
@@ -150,12 +151,11 @@ TEST_F(ReplayPage, EveryInsertedTextIsEscapedForItsPlace) {
 // Opens the page in headless Chromium with a stand-in viewer that shows what it was given.
 TEST_F(ReplayPage, BrowserSeesNamesAndMovesAsPlainData) {
   if (system("command -v chromium >/dev/null 2>&1") != 0) GTEST_SKIP() << "no chromium";
-  std::ofstream(dir / "zarvo.js")
-      << "function Zarvo(names, moves, colours) {\n"
-         "  var p = document.createElement('pre'); p.id = 'probe';\n"
-         "  p.textContent = JSON.stringify([names, moves, colours]);\n"
-         "  document.body.appendChild(p);\n"
-         "}\n";
+  std::ofstream(dir / "zarvo.js") << "function Zarvo(names, moves, colours) {\n"
+                                     "  var p = document.createElement('pre'); p.id = 'probe';\n"
+                                     "  p.textContent = JSON.stringify([names, moves, colours]);\n"
+                                     "  document.body.appendChild(p);\n"
+                                     "}\n";
   std::string name = "o'neil-<b>x&y.7.html";
   page("o'neil-<b>x&y.7.log", name, "'Bc123456h','a'b','</script><b>'", "../", "<i>m</i>");
   std::string url = "file://" + logs() + "/";
@@ -163,7 +163,7 @@ TEST_F(ReplayPage, BrowserSeesNamesAndMovesAsPlainData) {
     char escaped[4];
     std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
     url += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ? std::string(1, c)
-                                                                              : escaped;
+                                                                               : escaped;
   }
   std::string out_file = (dir / "dom.txt").string();
   pid_t child = fork();
@@ -172,17 +172,19 @@ TEST_F(ReplayPage, BrowserSeesNamesAndMovesAsPlainData) {
     FILE* err = std::freopen("/dev/null", "w", stderr);
     if (out == nullptr || err == nullptr) _exit(120);
     alarm(120);
-    execlp("chromium", "chromium", "--headless", "--no-sandbox", "--disable-gpu",
-           "--dump-dom", url.c_str(), static_cast<char*>(nullptr));
+    execlp("chromium", "chromium", "--headless", "--no-sandbox", "--disable-gpu", "--dump-dom",
+           url.c_str(), static_cast<char*>(nullptr));
     _exit(121);
   }
   int raw = 0;
   waitpid(child, &raw, 0);
   ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
   std::string dom = read_file(out_file);
-  EXPECT_TRUE(contains(dom, "<pre id=\"probe\">[[\"o'neil\",\"&lt;b&gt;x&amp;y\"],"
-                            "[\"Hh523146h\",\"Bc123456h\",\"a'b\",\"&lt;/script&gt;&lt;b&gt;\"],"
-                            "[3,1]]</pre>")) << dom;
+  EXPECT_TRUE(contains(dom,
+                       "<pre id=\"probe\">[[\"o'neil\",\"&lt;b&gt;x&amp;y\"],"
+                       "[\"Hh523146h\",\"Bc123456h\",\"a'b\",\"&lt;/script&gt;&lt;b&gt;\"],"
+                       "[3,1]]</pre>"))
+      << dom;
   EXPECT_FALSE(contains(dom, "<b>"));
   EXPECT_FALSE(contains(dom, "<i>"));
 }

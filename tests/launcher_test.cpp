@@ -3,41 +3,41 @@
 // records the arguments it receives and the standard input it reads, and echoes that input back;
 // one test starts a real Java program through the launcher.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
 #include <stdexcept>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
-extern char **environ;
+extern char** environ;
 
 namespace {
 
 const fs::path kLauncher = fs::path(ZARVO_BIN_DIR) / "java-launcher";
 
-std::string read_file(const fs::path &path) {
+std::string read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void write_file(const fs::path &path, const std::string &text) {
+void write_file(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
 // What `java` must receive for a class, one argument per line in angle brackets so that an empty
 // argument shows. The stand-in cannot see its own argv[0], which the shell replaces by its path.
-std::string java_args_for(const std::string &class_name) {
+std::string java_args_for(const std::string& class_name) {
   return "<-Xmx2000m>\n<-Xms2000m>\n<-XX:+UseSerialGC>\n<" + class_name + ">\n";
 }
 
@@ -58,20 +58,21 @@ class Sandbox {
     fs::create_directory(dir_ / "record");
     fs::create_directory(dir_ / "nothing");
     const fs::path java = dir_ / "fake-java" / "java";
-    write_file(java, "#!/bin/sh\n"
-                     "for a in \"$@\"; do printf '<%s>\\n' \"$a\"; done > '" +
-                         (dir_ / "record" / "args").string() + "'\n" +
-                         "tee '" + (dir_ / "record" / "stdin").string() + "'\n");
+    write_file(java,
+               "#!/bin/sh\n"
+               "for a in \"$@\"; do printf '<%s>\\n' \"$a\"; done > '" +
+                   (dir_ / "record" / "args").string() + "'\n" + "tee '" +
+                   (dir_ / "record" / "stdin").string() + "'\n");
     fs::permissions(java, fs::perms::owner_all);
   }
   ~Sandbox() {
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
   }
-  Sandbox(const Sandbox &) = delete;
-  Sandbox &operator=(const Sandbox &) = delete;
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
 
-  const fs::path &dir() const { return dir_; }
+  const fs::path& dir() const { return dir_; }
   std::string fake_path() const { return (dir_ / "fake-java").string() + ":/usr/bin:/bin"; }
   std::string empty_path() const { return (dir_ / "nothing").string(); }
   std::string recorded_args() const { return read_file(dir_ / "record" / "args"); }
@@ -79,7 +80,7 @@ class Sandbox {
   bool java_was_started() const { return fs::exists(dir_ / "record" / "args"); }
 
   // Copies the launcher to `relative` (a path inside the sandbox, directories created).
-  void install(const fs::path &relative) const {
+  void install(const fs::path& relative) const {
     const fs::path target = dir_ / relative;
     fs::create_directories(target.parent_path());
     fs::copy_file(kLauncher, target, fs::copy_options::overwrite_existing);
@@ -87,15 +88,17 @@ class Sandbox {
 
   // Starts the copy at `relative` from the sandbox directory with the given argv (argv[0] first;
   // an empty list gives the program no arguments at all), PATH and standard input.
-  Outcome run(const fs::path &relative, const std::vector<std::string> &argv, const std::string &path,
-              const std::string &input = "", const std::vector<std::string> &extra_env = {}) const {
+  Outcome run(const fs::path& relative, const std::vector<std::string>& argv,
+              const std::string& path, const std::string& input = "",
+              const std::vector<std::string>& extra_env = {}) const {
     std::vector<std::string> env_text{"PATH=" + path};
-    for (char **e = environ; *e != nullptr; e++)
-      if (strncmp(*e, "PATH=", 5) != 0 && strncmp(*e, "CLASSPATH=", 10) != 0) env_text.emplace_back(*e);
+    for (char** e = environ; *e != nullptr; e++)
+      if (strncmp(*e, "PATH=", 5) != 0 && strncmp(*e, "CLASSPATH=", 10) != 0)
+        env_text.emplace_back(*e);
     env_text.insert(env_text.end(), extra_env.begin(), extra_env.end());
-    std::vector<char *> envp, args;
-    for (auto &s : env_text) envp.push_back(const_cast<char *>(s.c_str()));
-    for (auto &s : argv) args.push_back(const_cast<char *>(s.c_str()));
+    std::vector<char*> envp, args;
+    for (auto& s : env_text) envp.push_back(const_cast<char*>(s.c_str()));
+    for (auto& s : argv) args.push_back(const_cast<char*>(s.c_str()));
     envp.push_back(nullptr);
     args.push_back(nullptr);
     const std::string out_file = (dir_ / "record" / "out").string();
@@ -107,8 +110,8 @@ class Sandbox {
     if (pid == 0) {
       int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (out < 0 || err < 0 || chdir(dir_.c_str()) != 0 || dup2(in_pipe[0], 0) < 0 || dup2(out, 1) < 0 ||
-          dup2(err, 2) < 0)
+      if (out < 0 || err < 0 || chdir(dir_.c_str()) != 0 || dup2(in_pipe[0], 0) < 0 ||
+          dup2(out, 1) < 0 || dup2(err, 2) < 0)
         _exit(125);
       close(in_pipe[0]);
       close(in_pipe[1]);
@@ -117,7 +120,8 @@ class Sandbox {
     }
     close(in_pipe[0]);
     // Small inputs only: they fit the pipe, so writing them all before waiting cannot block.
-    if (!input.empty() && write(in_pipe[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+    if (!input.empty() &&
+        write(in_pipe[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
       ADD_FAILURE() << "short write to the launcher's standard input";
     close(in_pipe[1]);
     int wstatus = 0;
@@ -131,7 +135,7 @@ class Sandbox {
   }
 
   // The usual case: the copy is started by its path, which is also its argv[0].
-  Outcome start(const std::string &relative, const std::string &input = "") const {
+  Outcome start(const std::string& relative, const std::string& input = "") const {
     return run(relative, {relative}, fake_path(), input);
   }
 
@@ -140,18 +144,18 @@ class Sandbox {
 };
 
 // Runs a command from the test's own environment in `dir`; true when it exits with status 0.
-bool run_tool(const fs::path &dir, const std::string &command) {
+bool run_tool(const fs::path& dir, const std::string& command) {
   const std::string line = "cd '" + dir.string() + "' && " + command;
   return std::system(line.c_str()) == 0;
 }
 
 struct NameCase {
-  std::string file;         // where the copy lives, relative to the sandbox
-  std::string program;      // the name it is started under (its argv[0])
-  std::string class_name;   // what java must be asked to run
+  std::string file;        // where the copy lives, relative to the sandbox
+  std::string program;     // the name it is started under (its argv[0])
+  std::string class_name;  // what java must be asked to run
 };
 
-void expect_class(const NameCase &c) {
+void expect_class(const NameCase& c) {
   SCOPED_TRACE("program name '" + c.program + "'");
   Sandbox box;
   box.install(c.file);
@@ -162,7 +166,7 @@ void expect_class(const NameCase &c) {
 
 TEST(JavaLauncher, TakesTheClassNameFromItsOwnFileName) {
   // On Linux a backslash is an ordinary character, so Windows-style names are real file names.
-  for (const NameCase &c : std::initializer_list<NameCase>{
+  for (const NameCase& c : std::initializer_list<NameCase>{
            {"C:\\bots\\MyBot.exe", "C:\\bots\\MyBot.exe", "MyBot"},
            {"players/Bot_2", "./players/Bot_2", "Bot_2"},
            {"my-bot.exe", "my-bot.exe", "my"},
@@ -178,7 +182,7 @@ TEST(JavaLauncher, TakesTheClassNameFromItsOwnFileName) {
 }
 
 TEST(JavaLauncher, UsesTheLastSeparatorOfEitherKind) {
-  for (const NameCase &c : std::initializer_list<NameCase>{
+  for (const NameCase& c : std::initializer_list<NameCase>{
            {"a\\b/Slash", "a\\b/Slash", "Slash"},
            {"a/b\\Backslash", "a/b\\Backslash", "Backslash"},
            {"dir.v2/Bot", "dir.v2/Bot", "Bot"},
@@ -192,7 +196,7 @@ TEST(JavaLauncher, UsesTheLastSeparatorOfEitherKind) {
 }
 
 TEST(JavaLauncher, PassesAnEmptyClassNameAsAnEmptyLastArgument) {
-  for (const NameCase &c : std::initializer_list<NameCase>{
+  for (const NameCase& c : std::initializer_list<NameCase>{
            {"launcher", "D:/x/", ""},
            {"bots\\", "bots\\", ""},
            {"-bot", "-bot", ""},
@@ -256,7 +260,8 @@ TEST(JavaLauncher, ReportsAMissingJavaWithStatus127) {
   box.install("Bot");
   const Outcome outcome = box.run("Bot", {"Bot"}, box.empty_path());
   EXPECT_EQ(outcome.status, 127);
-  EXPECT_EQ(outcome.err, std::string("java-launcher: cannot start java: ") + strerror(ENOENT) + "\n");
+  EXPECT_EQ(outcome.err,
+            std::string("java-launcher: cannot start java: ") + strerror(ENOENT) + "\n");
   EXPECT_EQ(outcome.out, "");
 }
 
@@ -266,7 +271,8 @@ TEST(JavaLauncher, ReportsAJavaThatCannotRunWithStatus127) {
   fs::permissions(box.dir() / "fake-java" / "java", fs::perms::owner_read | fs::perms::owner_write);
   const Outcome outcome = box.run("Bot", {"Bot"}, (box.dir() / "fake-java").string());
   EXPECT_EQ(outcome.status, 127);
-  EXPECT_EQ(outcome.err, std::string("java-launcher: cannot start java: ") + strerror(EACCES) + "\n");
+  EXPECT_EQ(outcome.err,
+            std::string("java-launcher: cannot start java: ") + strerror(EACCES) + "\n");
   EXPECT_FALSE(box.java_was_started());
 }
 
@@ -282,11 +288,13 @@ TEST(JavaLauncher, RunsARealJavaPlayer) {
              "    System.out.flush();\n"
              "  }\n"
              "}\n");
-  ASSERT_TRUE(run_tool(box.dir(), "javac EchoPlayer.java")) << "javac is needed: run scripts/install-deps.sh";
+  ASSERT_TRUE(run_tool(box.dir(), "javac EchoPlayer.java"))
+      << "javac is needed: run scripts/install-deps.sh";
   box.install("EchoPlayer");
-  const char *test_path = std::getenv("PATH");
-  const Outcome outcome = box.run("EchoPlayer", {"./EchoPlayer"}, test_path != nullptr ? test_path : "/usr/bin:/bin",
-                                  "4 Hh123456h\n", {"CLASSPATH=" + box.dir().string()});
+  const char* test_path = std::getenv("PATH");
+  const Outcome outcome =
+      box.run("EchoPlayer", {"./EchoPlayer"}, test_path != nullptr ? test_path : "/usr/bin:/bin",
+              "4 Hh123456h\n", {"CLASSPATH=" + box.dir().string()});
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_EQ(outcome.out, "echo 4 Hh123456h\n");
 }

@@ -1,4 +1,6 @@
 // Move generation: which placements are legal and the fixed order in which they are listed.
+#include "referee/movegen.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "referee/board.h"
-#include "referee/movegen.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
 // The real platform layer: the system generator fills whole buffers, the clock reads the time.
-#include <gtest/gtest.h>
+#include "rng/platform_random.h"
 
+#include <gtest/gtest.h>
 #include <sys/time.h>
 
 #include <vector>
-
-#include "rng/platform_random.h"
 
 TEST(PlatformRandom, GeneratorDeliversEveryRequestedByte) {
   std::vector<uint8_t> first(64, 0), second(64, 0);

@@ -108,9 +108,8 @@ struct PlannedGame {
   }
 
   std::string log() const {
-    std::string text = "Game log: " + kLogPath + "\n\nColours: " + std::to_string(colour1) +
-                       ", " + std::to_string(colour2) + "\nStarting tile: " + startMove() +
-                       "\n\n";
+    std::string text = "Game log: " + kLogPath + "\n\nColours: " + std::to_string(colour1) + ", " +
+                       std::to_string(colour2) + "\nStarting tile: " + startMove() + "\n\n";
     for (size_t i = 0; i < moves.size(); ++i) {
       text += "Round " + std::to_string(i + 1) + " player " + std::to_string(i % 2 + 1) + ": " +
               moves[i] + "\n";
@@ -119,8 +118,8 @@ struct PlannedGame {
             std::to_string(points2) + " points\n";
     text += "\nPlayer 1 used in milliseconds:    1480 (  1503 ms in real time)\n";
     text += "Player 2 used in milliseconds:     10 (    20 ms in real time)\n";
-    text += "\nManager report: " + description() + " Score: " +
-            std::to_string(resultFor(points1, points2).value) + "-" +
+    text += "\nManager report: " + description() +
+            " Score: " + std::to_string(resultFor(points1, points2).value) + "-" +
             std::to_string(resultFor(points2, points1).value) + ".\n";
     return text;
   }
@@ -217,10 +216,10 @@ TEST(RefereeScriptGame, StartsWithTheSequenceEachPlayerIsPromised) {
   RefereeRun run = runReferee(scriptSetup(game.script()));
   ASSERT_GE(run.lines.size(), 12u);
   const std::vector<std::string> opening(run.lines.begin(), run.lines.begin() + 12);
-  EXPECT_EQ(opening, (std::vector<std::string>{
-                         "1 3", "1 Hh523146h", "1 Start", "1 " + game.tiles[1], "I lock",
-                         "I listen 1", "I unlock", "2 1", "2 Hh523146h", "2 " + game.moves[0],
-                         "2 " + game.tiles[2], "I lock"}));
+  EXPECT_EQ(opening,
+            (std::vector<std::string>{"1 3", "1 Hh523146h", "1 Start", "1 " + game.tiles[1],
+                                      "I lock", "I listen 1", "I unlock", "2 1", "2 Hh523146h",
+                                      "2 " + game.moves[0], "2 " + game.tiles[2], "I lock"}));
   EXPECT_EQ(run.received[1].back(), "Quit");
   EXPECT_EQ(run.received[0].back(), "Quit");
 }
@@ -360,23 +359,23 @@ TEST_P(RefereeAnswerCheck, DisqualifiesWithTheMessageOfTheFirstFailingCheck) {
   EXPECT_EQ(run.lines,
             (std::vector<std::string>{
                 "1 3", "1 Hh523146h", "1 Start", "1 " + game.tiles[1], "I lock", "I listen 1",
-                "I unlock", "1 Quit", "2 1", "2 Hh523146h", "2 " + substitute,
-                "2 " + game.tiles[2], "I lock", "I listen 2", "I unlock", "I request_time 1",
-                "I request_time 2", "M report 0 0 PLAYER_1:_ILLEGAL;_PLAYER_2:_CRASH"}));
+                "I unlock", "1 Quit", "2 1", "2 Hh523146h", "2 " + substitute, "2 " + game.tiles[2],
+                "I lock", "I listen 2", "I unlock", "I request_time 1", "I request_time 2",
+                "M report 0 0 PLAYER_1:_ILLEGAL;_PLAYER_2:_CRASH"}));
   EXPECT_EQ(substitute.substr(2, 6), game.tiles[1]);
 
-  EXPECT_EQ(splitLines(run.file(kLogPath)),
-            (std::vector<std::string>{
-                "Game log: " + kLogPath, "", "Colours: 3, 1", "Starting tile: Hh523146h", "",
-                "Result: The Player 1 player has been disqualified in move 1: " +
-                    GetParam().message,
-                "Round 1 player 1: " + substitute,
-                "Result: The Player 2 player has been disqualified in move 2: Player Player 2 "
-                "crashed.",
-                "Result: Game ends with 2 disqualifies.", "",
-                "Player 1 used in milliseconds:    1480 (  1503 ms in real time)",
-                "Player 2 used in milliseconds:     10 (    20 ms in real time)", "",
-                "Manager report: PLAYER_1:_ILLEGAL;_PLAYER_2:_CRASH Score: 0-0."}));
+  EXPECT_EQ(
+      splitLines(run.file(kLogPath)),
+      (std::vector<std::string>{
+          "Game log: " + kLogPath, "", "Colours: 3, 1", "Starting tile: Hh523146h", "",
+          "Result: The Player 1 player has been disqualified in move 1: " + GetParam().message,
+          "Round 1 player 1: " + substitute,
+          "Result: The Player 2 player has been disqualified in move 2: Player Player 2 "
+          "crashed.",
+          "Result: Game ends with 2 disqualifies.", "",
+          "Player 1 used in milliseconds:    1480 (  1503 ms in real time)",
+          "Player 2 used in milliseconds:     10 (    20 ms in real time)", "",
+          "Manager report: PLAYER_1:_ILLEGAL;_PLAYER_2:_CRASH Score: 0-0."}));
 }
 
 // The board holds only the starting tile: rows H and I, columns h to m.
@@ -465,30 +464,32 @@ TEST_P(RefereeTag, DisqualifiesWithItsReasonAndQuitOnlyForARuleBreak) {
   EXPECT_EQ(run.lines[13], "I unlock");
   EXPECT_EQ(run.lines[14] == "2 Quit", GetParam().quitSent);
   EXPECT_EQ(run.lines.back(), "M report 0 0 PLAYER_2:_" + GetParam().reason + ";_PLAYER_1:_CRASH");
-  EXPECT_TRUE(contains(splitLines(run.file(kLogPath)),
-                       "Result: The Player 2 player has been disqualified in move 2: " +
-                           GetParam().message));
+  EXPECT_TRUE(contains(
+      splitLines(run.file(kLogPath)),
+      "Result: The Player 2 player has been disqualified in move 2: " + GetParam().message));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Tags, RefereeTag,
-    testing::Values(
-        Tag{'e', "ILLEGAL", "Player Player 2 made an illegal move  (wrong length).", true},
-        Tag{'i', "TIMEOUT", "Player Player 2 exceeded global time limit.", false},
-        Tag{'r', "CRASH", "Player Player 2 crashed.", false},
-        Tag{'t', "EXIT", "Player Player 2 exited too early.", false}));
+    testing::Values(Tag{'e', "ILLEGAL", "Player Player 2 made an illegal move  (wrong length).",
+                        true},
+                    Tag{'i', "TIMEOUT", "Player Player 2 exceeded global time limit.", false},
+                    Tag{'r', "CRASH", "Player Player 2 crashed.", false},
+                    Tag{'t', "EXIT", "Player Player 2 exited too early.", false}));
 
 // ---------------------------------------------------------------------------------------------
 // One disqualification: the game goes on with substitute moves for the disqualified player.
 
 struct OneOut {
-  int out;                           // index of the disqualified player
-  std::deque<std::string> answers;   // its answers
+  int out;                          // index of the disqualified player
+  std::deque<std::string> answers;  // its answers
   std::string reason;
-  int quitsForOut;                   // "Quit" lines it is sent
+  int quitsForOut;  // "Quit" lines it is sent
 };
 
-void PrintTo(const OneOut& c, std::ostream* os) { *os << "player " << c.out + 1 << ' ' << c.reason; }
+void PrintTo(const OneOut& c, std::ostream* os) {
+  *os << "player " << c.out + 1 << ' ' << c.reason;
+}
 
 class RefereeOneDisqualified : public testing::TestWithParam<OneOut> {};
 
@@ -508,13 +509,11 @@ TEST_P(RefereeOneDisqualified, PlaysOnAndScoresTheOtherPlayer) {
 
   // The remaining player hears of every move: count its move lines against the log's rounds.
   const std::vector<std::string> log = splitLines(run.file(kLogPath));
-  const auto rounds = std::count_if(log.begin(), log.end(), [](const std::string& line) {
-    return line.rfind("Round ", 0) == 0;
-  });
+  const auto rounds = std::count_if(
+      log.begin(), log.end(), [](const std::string& line) { return line.rfind("Round ", 0) == 0; });
   const std::vector<std::string>& got = run.received[stays];
-  const auto movesHeard = std::count_if(got.begin(), got.end(), [](const std::string& text) {
-    return text.size() == 9;
-  });
+  const auto movesHeard = std::count_if(got.begin(), got.end(),
+                                        [](const std::string& text) { return text.size() == 9; });
   const auto ownMoves = std::count_if(log.begin(), log.end(), [&](const std::string& line) {
     return line.rfind("Round ", 0) == 0 &&
            line.find(" player " + std::to_string(stays + 1) + ": ") != std::string::npos;
@@ -534,19 +533,18 @@ TEST_P(RefereeOneDisqualified, PlaysOnAndScoresTheOtherPlayer) {
   const Result r = resultFor(points[stays], points[c.out]);
   const std::string description = "PLAYER_" + std::to_string(c.out + 1) + ":_" + c.reason +
                                   ";_PLAYER_" + std::to_string(stays + 1) + ":_" + r.text;
-  const std::string values = c.out == 0 ? "0 " + std::to_string(r.value)
-                                        : std::to_string(r.value) + " 0";
+  const std::string values =
+      c.out == 0 ? "0 " + std::to_string(r.value) : std::to_string(r.value) + " 0";
   EXPECT_EQ(run.lines.back(), "M report " + values + " " + description);
   const std::vector<std::string> tail(run.lines.end() - 5, run.lines.end() - 1);
-  EXPECT_EQ(tail, (std::vector<std::string>{"1 Quit", "2 Quit", "I request_time 1",
-                                            "I request_time 2"}));
+  EXPECT_EQ(tail,
+            (std::vector<std::string>{"1 Quit", "2 Quit", "I request_time 1", "I request_time 2"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Players, RefereeOneDisqualified,
-    testing::Values(OneOut{1, {"@", managerTag('i')}, "TIMEOUT", 1},
-                    OneOut{0, {"@", "Zz9"}, "ILLEGAL", 2},
-                    OneOut{0, {managerTag('t')}, "EXIT", 1}));
+INSTANTIATE_TEST_SUITE_P(Players, RefereeOneDisqualified,
+                         testing::Values(OneOut{1, {"@", managerTag('i')}, "TIMEOUT", 1},
+                                         OneOut{0, {"@", "Zz9"}, "ILLEGAL", 2},
+                                         OneOut{0, {managerTag('t')}, "EXIT", 1}));
 
 TEST(RefereeOneDisqualified, PlayerTwoOutHearsNothingButTheFinalQuit) {
   RefereeSetup setup;

@@ -1,11 +1,12 @@
 // Scoring: squares whose four corners show the colour, each worth its size.
+#include "referee/scoring.h"
+
 #include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <utility>
 
 #include "referee/board.h"
-#include "referee/scoring.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 // The random source: SHAKE256 against FIPS 202, however it is cut into calls, and the draws the
 // game makes from a seeded stream. Linked with the stand-in platform layer (fixed seed, a
 // generator that can be made to fail, a fixed clock).
+#include "rng/secure_rng.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "rng/platform_random.h"
-#include "rng/secure_rng.h"
 
 namespace {
 

@@ -1,4 +1,6 @@
 // Colours and tiles: drawn from the seeded stream, or read from a tile script.
+#include "referee/supply.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <string>
 #include <utility>
 
-#include "referee/supply.h"
 #include "rng/secure_rng.h"
 
 namespace {
@@ -116,8 +117,10 @@ TEST_F(Supply, ScriptColoursAreTakenAsWritten) {
 
 TEST_F(Supply, BadScriptColoursAreRejectedAndNamed) {
   const std::pair<const char*, const char*> cases[] = {
-      {"3 3", "3"}, {"7 1", "7"}, {"0 1", "0"}, {"2 -1", "-1"}, {"x 1", "x"},
-      {"1 2x", "2x"}, {"- 1", "-"}, {"99999999999999999999 1", "99999999999999999999"},
+      {"3 3", "3"}, {"7 1", "7"},
+      {"0 1", "0"}, {"2 -1", "-1"},
+      {"x 1", "x"}, {"1 2x", "2x"},
+      {"- 1", "-"}, {"99999999999999999999 1", "99999999999999999999"},
   };
   for (auto [text, bad] : cases) {
     if (script != nullptr) std::fclose(script);

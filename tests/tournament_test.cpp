@@ -35,19 +35,19 @@ using test_support::run_program;
 const std::string kBin = ZARVO_BIN_DIR;
 const std::string kArena = kBin + "/zarvo-arena";
 
-std::string slurp(const fs::path &file) {
+std::string slurp(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-std::vector<std::string> lines_of(const std::string &text) {
+std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
 
-std::vector<std::string> split_csv_simple(const std::string &line) {
+std::vector<std::string> split_csv_simple(const std::string& line) {
   std::vector<std::string> fields;
   std::string field;
   std::istringstream in(line);
@@ -59,7 +59,7 @@ std::vector<std::string> split_csv_simple(const std::string &line) {
 class TournamentTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     root_ = fs::temp_directory_path() /
             ("zarvo_tournament_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
     fs::remove_all(root_);
@@ -76,7 +76,7 @@ class TournamentTest : public ::testing::Test {
             "--player", "other=" + kBin + "/zarvo-random --seed 3"};
   }
 
-  test_support::ProgramRun tournament(const fs::path &dir, std::vector<std::string> extra) {
+  test_support::ProgramRun tournament(const fs::path& dir, std::vector<std::string> extra) {
     std::vector<std::string> args = {kArena,  "tournament",   "--dir", dir.string(),    "--seed",
                                      "fixed", "--time-limit", "5",     "--concurrency", "2"};
     args.insert(args.end(), extra.begin(), extra.end());
@@ -87,7 +87,7 @@ class TournamentTest : public ::testing::Test {
 };
 
 // Rows of results.csv without its header.
-std::vector<std::vector<std::string>> result_rows(const fs::path &dir) {
+std::vector<std::vector<std::string>> result_rows(const fs::path& dir) {
   std::vector<std::vector<std::string>> rows;
   auto lines = lines_of(slurp(dir / "results.csv"));
   for (std::size_t i = 1; i < lines.size(); ++i) rows.push_back(split_csv_simple(lines[i]));
@@ -108,7 +108,7 @@ TEST_F(TournamentTest, RoundRobinOfThreePlaysEveryPairBothWaysAndWritesItsFiles)
             "text2,disqualified,log,page");
   std::set<std::pair<std::string, std::string>> orders;
   int number = 0;
-  for (const auto &row : result_rows(dir)) {
+  for (const auto& row : result_rows(dir)) {
     ASSERT_EQ(row.size(), 11u);
     EXPECT_EQ(row[0], std::to_string(++number));
     EXPECT_EQ(row[3], row[1]) << "player 1 moves first";
@@ -139,7 +139,7 @@ TEST_F(TournamentTest, RoundRobinOfThreePlaysEveryPairBothWaysAndWritesItsFiles)
 
   std::string standings = slurp(dir / "standings.txt");
   std::set<std::string> ranked;
-  for (const auto &line : lines_of(standings)) {
+  for (const auto& line : lines_of(standings)) {
     std::istringstream words(line);
     std::string rank, name;
     int games = 0, wins = 0, draws = 0, losses = 0;
@@ -154,7 +154,7 @@ TEST_F(TournamentTest, RoundRobinOfThreePlaysEveryPairBothWaysAndWritesItsFiles)
   auto games_at = index.find("id=\"games\"");
   ASSERT_NE(standings_at, std::string::npos);
   EXPECT_LT(standings_at, games_at) << "the page opens with the standings";
-  for (const auto &row : result_rows(dir)) {
+  for (const auto& row : result_rows(dir)) {
     EXPECT_NE(index.find("<a href=\"" + row[10] + "\">"), std::string::npos) << row[10];
   }
   // Not on a terminal: one plain line per game.
@@ -171,13 +171,13 @@ TEST_F(TournamentTest, GauntletPairsTheFirstPlayerWithEachOtherAlternatingWhoMov
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   std::map<std::string, std::pair<int, int>>
       first_and_second;  // opponent: greedy first, greedy second
-  for (const auto &row : result_rows(dir)) {
+  for (const auto& row : result_rows(dir)) {
     ASSERT_TRUE(row[1] == "greedy" || row[2] == "greedy") << row[1] << " vs " << row[2];
     if (row[1] == "greedy") ++first_and_second[row[2]].first;
     if (row[2] == "greedy") ++first_and_second[row[1]].second;
   }
   ASSERT_EQ(first_and_second.size(), 3u);
-  for (const auto &[opponent, counts] : first_and_second) {
+  for (const auto& [opponent, counts] : first_and_second) {
     EXPECT_EQ(counts.first, 2) << opponent;
     EXPECT_EQ(counts.second, 1) << opponent;
   }
@@ -224,7 +224,7 @@ TEST_F(TournamentTest, RerunPlaysOnlyTheUnfinishedGamesAndStandingsRebuildTheSam
 // signal comes; the marker finds every process of it afterwards. Where the
 // arena's test bot is built, the player also leaves a child sleeping in its
 // process group, which only the match's clean-up ends.
-std::string slow_player(const std::string &marker, int seed) {
+std::string slow_player(const std::string& marker, int seed) {
 #ifdef TOURNAMENT_FORKING_BOT
   std::string bot = std::string(TOURNAMENT_FORKING_BOT) + " --mode=fork --at=1";
 #else
@@ -260,8 +260,8 @@ TEST_F(TournamentTest, InterruptStopsEveryGameKeepsFinishedOnesAndARerunComplete
   if (pid == 0) {
     int fd = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(fd, 1);
-    std::vector<char *> argv;
-    for (auto &arg : args) argv.push_back(arg.data());
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     ::execv(argv[0], argv.data());
     ::_exit(127);
@@ -287,7 +287,7 @@ TEST_F(TournamentTest, InterruptStopsEveryGameKeepsFinishedOnesAndARerunComplete
   auto rows = result_rows(dir);
   ASSERT_GE(rows.size(), 1u);
   ASSERT_LT(rows.size(), 4u) << out;
-  for (const auto &row : rows) {
+  for (const auto& row : rows) {
     EXPECT_NE(out.find("game " + row[0] + ": " + row[1] + " vs " + row[2]), std::string::npos)
         << out;
   }
@@ -409,8 +409,8 @@ TEST(TournamentStandings, DisqualificationsLoseAndAreCountedByReason) {
       game("b", "a", 230, 70, "WIN", "LOSE"),
   });
   ASSERT_EQ(standings.size(), 2u);
-  const Standing &b = standings[0];
-  const Standing &a = standings[1];
+  const Standing& b = standings[0];
+  const Standing& a = standings[1];
   EXPECT_EQ(b.name, "b");
   EXPECT_EQ(std::make_tuple(b.games, b.wins, b.draws, b.losses), std::make_tuple(4, 2, 1, 1));
   EXPECT_EQ(std::make_tuple(a.games, a.wins, a.draws, a.losses), std::make_tuple(4, 0, 1, 3));
@@ -433,7 +433,7 @@ TEST(TournamentReports, GameLogsAreReadFromTheirNameAndReport) {
   std::ofstream(dir / "refereelogs/notes.log") << "Manager report: X Score: 1-1.\n";
   LogScan scan = scan_game_logs(dir);
   ASSERT_EQ(scan.games.size(), 1u);
-  const GameRecord &g = scan.games[0];
+  const GameRecord& g = scan.games[0];
   EXPECT_EQ(g.number, 12);
   EXPECT_EQ(g.names, (std::array<std::string, 2>{"alpha", "beta"}));
   EXPECT_EQ(g.values, (std::array<int, 2>{40, 0}));

@@ -24,7 +24,7 @@ bool all_of(std::string_view text, bool allow_hyphen) {
   });
 }
 
-std::string read_tail(const fs::path &file) {
+std::string read_tail(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return {};
   in.seekg(0, std::ios::end);
@@ -37,7 +37,7 @@ std::string read_tail(const fs::path &file) {
   return text;
 }
 
-bool parse_int(std::string_view text, int &value) {
+bool parse_int(std::string_view text, int& value) {
   if (text.empty()) return false;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return error == std::errc() && end == text.data() + text.size();
@@ -45,7 +45,7 @@ bool parse_int(std::string_view text, int &value) {
 
 // "Manager report: DESCRIPTION Score: R1-R2." into the record; false when the
 // line differs.
-bool parse_report(std::string_view line, GameRecord &record) {
+bool parse_report(std::string_view line, GameRecord& record) {
   if (!line.starts_with(kReportStart) || !line.ends_with(".")) return false;
   line.remove_prefix(kReportStart.size());
   line.remove_suffix(1);
@@ -97,7 +97,7 @@ std::optional<LogName> parse_log_name(std::string_view file_name) {
   return name;
 }
 
-std::optional<GameRecord> read_game_record(const fs::path &dir, const fs::path &log) {
+std::optional<GameRecord> read_game_record(const fs::path& dir, const fs::path& log) {
   auto name = parse_log_name(log.filename().string());
   if (!name) return std::nullopt;
   std::string text = read_tail(log);
@@ -122,8 +122,8 @@ std::optional<GameRecord> read_game_record(const fs::path &dir, const fs::path &
   return record;
 }
 
-void sort_games(std::vector<GameRecord> &games) {
-  std::sort(games.begin(), games.end(), [](const GameRecord &a, const GameRecord &b) {
+void sort_games(std::vector<GameRecord>& games) {
+  std::sort(games.begin(), games.end(), [](const GameRecord& a, const GameRecord& b) {
     // Numbered games first, in numeric order; others by id.
     if (a.number.has_value() != b.number.has_value()) return a.number.has_value();
     if (a.number != b.number) return a.number < b.number;
@@ -132,13 +132,13 @@ void sort_games(std::vector<GameRecord> &games) {
   });
 }
 
-LogScan scan_game_logs(const fs::path &dir) {
+LogScan scan_game_logs(const fs::path& dir) {
   LogScan scan;
   std::error_code error;
   fs::directory_iterator entries(dir / "refereelogs", error);
   if (error) return scan;
-  for (const auto &entry : entries) {
-    const fs::path &path = entry.path();
+  for (const auto& entry : entries) {
+    const fs::path& path = entry.path();
     if (path.extension() != ".log" || !entry.is_regular_file(error)) continue;
     if (auto record = read_game_record(dir, path)) {
       scan.games.push_back(std::move(*record));

@@ -42,8 +42,8 @@ std::optional<LogName> parse_log_name(std::string_view file_name);
 // The game recorded in `log`, or nothing while the log holds no "Manager
 // report" line (the game is unfinished) or its name or report cannot be read.
 // Paths in the record are relative to `dir`.
-std::optional<GameRecord> read_game_record(const std::filesystem::path &dir,
-                                           const std::filesystem::path &log);
+std::optional<GameRecord> read_game_record(const std::filesystem::path& dir,
+                                           const std::filesystem::path& log);
 
 struct LogScan {
   std::vector<GameRecord> games;                  // ordered by game number, then id
@@ -51,8 +51,8 @@ struct LogScan {
 };
 
 // Every "*.log" in dir/refereelogs.
-LogScan scan_game_logs(const std::filesystem::path &dir);
+LogScan scan_game_logs(const std::filesystem::path& dir);
 
-void sort_games(std::vector<GameRecord> &games);
+void sort_games(std::vector<GameRecord>& games);
 
 }  // namespace arena::tournament

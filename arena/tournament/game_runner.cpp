@@ -56,12 +56,12 @@ class StopSignals {
     install(SIGTERM, action, old_term_);
     install(SIGHUP, action, old_hup_);
   }
-  static void install(int sig, const struct sigaction &action, struct sigaction &old) {
+  static void install(int sig, const struct sigaction& action, struct sigaction& old) {
     ::sigaction(sig, nullptr, &old);
     if (old.sa_handler != SIG_IGN) ::sigaction(sig, &action, nullptr);
   }
-  StopSignals(const StopSignals &) = delete;
-  StopSignals &operator=(const StopSignals &) = delete;
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
   ~StopSignals() {
     ::sigaction(SIGINT, &old_int_, nullptr);
     ::sigaction(SIGTERM, &old_term_, nullptr);
@@ -77,17 +77,17 @@ class StopSignals {
 };
 
 struct RunningGame {
-  const MatchJob *job;
+  const MatchJob* job;
   fs::path error_file;
   std::unique_ptr<ChildProcess> process;
 };
 
-fs::path error_file_of(const MatchJob &job) {
+fs::path error_file_of(const MatchJob& job) {
   fs::path file = job.log;
   return file.replace_extension(".arena.err");
 }
 
-RunningGame start(const MatchJob &job) {
+RunningGame start(const MatchJob& job) {
   RunningGame game{&job, error_file_of(job), nullptr};
   UniqueFd errors = create_output_file(game.error_file);
   SpawnRequest request;
@@ -98,7 +98,7 @@ RunningGame start(const MatchJob &job) {
   return game;
 }
 
-std::string first_line_of(const fs::path &file) {
+std::string first_line_of(const fs::path& file) {
   constexpr std::size_t kLimit = 300;
   std::ifstream in(file, std::ios::binary);
   std::string text(kLimit + 1, '\0');
@@ -109,7 +109,7 @@ std::string first_line_of(const fs::path &file) {
   return text;
 }
 
-JobOutcome finish(RunningGame &game, bool stopped) {
+JobOutcome finish(RunningGame& game, bool stopped) {
   ExitStatus status = game.process->reap();
   JobOutcome outcome;
   outcome.played = status.success();
@@ -123,7 +123,7 @@ JobOutcome finish(RunningGame &game, bool stopped) {
     fs::remove(game.job->log, error);
     fs::remove(game.error_file, error);
     // The game is played again from the start: its error files would only mislead.
-    for (const char *extension : {".referee.err", ".player1.err", ".player2.err"}) {
+    for (const char* extension : {".referee.err", ".player1.err", ".player2.err"}) {
       fs::path file = game.job->log;
       fs::remove(file.replace_extension(extension), error);
     }
@@ -143,10 +143,10 @@ JobOutcome finish(RunningGame &game, bool stopped) {
 // Asks every running match to end, then waits; a match that does not end in
 // time is killed with its process group (its own children are killed by the
 // kernel when it dies).
-void stop_all(std::vector<RunningGame> &running, const RunCallbacks &callbacks) {
-  for (auto &game : running) ::kill(game.process->pid(), SIGTERM);
+void stop_all(std::vector<RunningGame>& running, const RunCallbacks& callbacks) {
+  for (auto& game : running) ::kill(game.process->pid(), SIGTERM);
   TimePoint deadline = Clock::now() + kStopGrace;
-  for (auto &game : running) {
+  for (auto& game : running) {
     if (!game.process->wait_exit(deadline)) game.process->kill_group();
     JobOutcome outcome = finish(game, true);
     if (callbacks.finished) callbacks.finished(*game.job, outcome);
@@ -156,12 +156,12 @@ void stop_all(std::vector<RunningGame> &running, const RunCallbacks &callbacks) 
 
 }  // namespace
 
-RunSummary run_jobs(const std::vector<MatchJob> &jobs, int concurrency,
-                    const RunCallbacks &callbacks) {
+RunSummary run_jobs(const std::vector<MatchJob>& jobs, int concurrency,
+                    const RunCallbacks& callbacks) {
   StopSignals signals;
   RunSummary summary;
-  std::deque<const MatchJob *> waiting;
-  for (const auto &job : jobs) waiting.push_back(&job);
+  std::deque<const MatchJob*> waiting;
+  for (const auto& job : jobs) waiting.push_back(&job);
   std::vector<RunningGame> running;
   auto next_tick = Clock::now() + Milliseconds(kTickMs);
 
@@ -181,7 +181,7 @@ RunSummary run_jobs(const std::vector<MatchJob> &jobs, int concurrency,
 
       std::vector<pollfd> fds{{signals.fd(), POLLIN, 0}};
       bool all_have_fds = true;
-      for (auto &game : running) {
+      for (auto& game : running) {
         int fd = game.process->exit_fd();
         if (fd >= 0) fds.push_back({fd, POLLIN, 0});
         all_have_fds = all_have_fds && fd >= 0;

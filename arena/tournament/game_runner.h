@@ -24,7 +24,7 @@ struct RunSummary {
 };
 
 struct RunCallbacks {
-  std::function<void(const MatchJob &, const JobOutcome &)> finished;
+  std::function<void(const MatchJob&, const JobOutcome&)> finished;
   std::function<void()> tick;  // about once a second while games run
 };
 
@@ -34,7 +34,7 @@ struct RunCallbacks {
 // status 0 must count as unfinished even when the referee had written its
 // report before the match was stopped: its log is removed (stopped games) or
 // renamed to "<log>.failed" (failed games, kept for diagnosis).
-RunSummary run_jobs(const std::vector<MatchJob> &jobs, int concurrency,
-                    const RunCallbacks &callbacks);
+RunSummary run_jobs(const std::vector<MatchJob>& jobs, int concurrency,
+                    const RunCallbacks& callbacks);
 
 }  // namespace arena::tournament

@@ -13,17 +13,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string absolute_command(const TournamentPlayer &player) {
+std::string absolute_command(const TournamentPlayer& player) {
   std::vector<std::string> words = split_shell_words(player.command);
   try {
     words.at(0) = find_program(words.at(0)).string();
-  } catch (const std::exception &error) {
+  } catch (const std::exception& error) {
     throw std::runtime_error("player " + player.name + ": " + error.what());
   }
   return shell_command(words);
 }
 
-void write_text(const fs::path &path, const std::string &text) {
+void write_text(const fs::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
   out.flush();
@@ -51,27 +51,27 @@ std::string shell_quote(std::string_view word) {
   return quoted + "'";
 }
 
-std::string shell_command(const std::vector<std::string> &argv) {
+std::string shell_command(const std::vector<std::string>& argv) {
   std::string command;
-  for (const auto &word : argv) {
+  for (const auto& word : argv) {
     if (!command.empty()) command += ' ';
     command += shell_quote(word);
   }
   return command;
 }
 
-std::vector<MatchJob> prepare_jobs(const TournamentSettings &settings,
-                                   const std::vector<ScheduledGame> &games, const fs::path &dir) {
+std::vector<MatchJob> prepare_jobs(const TournamentSettings& settings,
+                                   const std::vector<ScheduledGame>& games, const fs::path& dir) {
   std::vector<std::string> commands;
-  for (const auto &player : settings.players) commands.push_back(absolute_command(player));
+  for (const auto& player : settings.players) commands.push_back(absolute_command(player));
   fs::path arena = own_directory() / "zarvo-arena";
   fs::path log_dir = dir / "refereelogs";
   fs::create_directories(log_dir);
 
   std::vector<MatchJob> jobs;
-  for (const auto &game : games) {
-    const std::string &first = settings.players[game.first].name;
-    const std::string &second = settings.players[game.second].name;
+  for (const auto& game : games) {
+    const std::string& first = settings.players[game.first].name;
+    const std::string& second = settings.players[game.second].name;
     std::string id = std::to_string(game.number);
     std::string base = game_file_base(first, second, id);
     MatchJob job;

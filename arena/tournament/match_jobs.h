@@ -25,13 +25,13 @@ struct MatchJob {
 // programs are resolved to absolute paths here, so that a command runs the same
 // from any working directory. Throws std::runtime_error for a player program
 // that cannot be found or a file that cannot be written.
-std::vector<MatchJob> prepare_jobs(const TournamentSettings &settings,
-                                   const std::vector<ScheduledGame> &games,
-                                   const std::filesystem::path &dir);
+std::vector<MatchJob> prepare_jobs(const TournamentSettings& settings,
+                                   const std::vector<ScheduledGame>& games,
+                                   const std::filesystem::path& dir);
 
 // `word` as a POSIX shell reads it back: unchanged when it holds only safe
 // characters, otherwise in single quotes.
 std::string shell_quote(std::string_view word);
-std::string shell_command(const std::vector<std::string> &argv);
+std::string shell_command(const std::vector<std::string>& argv);
 
 }  // namespace arena::tournament

@@ -22,7 +22,7 @@ std::string clock_text(double seconds) {
 
 }  // namespace
 
-ProgressDisplay::ProgressDisplay(std::ostream &out, bool terminal, int total, int done)
+ProgressDisplay::ProgressDisplay(std::ostream& out, bool terminal, int total, int done)
     : out_(out),
       terminal_(terminal),
       total_(total),
@@ -51,8 +51,8 @@ void ProgressDisplay::redraw() {
   drawn_lines_ = static_cast<int>(std::count(picture.begin(), picture.end(), '\n'));
 }
 
-void ProgressDisplay::game_finished(const std::vector<GameRecord> &games_so_far,
-                                    const std::string &line) {
+void ProgressDisplay::game_finished(const std::vector<GameRecord>& games_so_far,
+                                    const std::string& line) {
   ++done_;
   if (!terminal_) {
     out_ << "[" << done_ << "/" << total_ << "] " << line << std::endl;
@@ -68,7 +68,7 @@ void ProgressDisplay::game_finished(const std::vector<GameRecord> &games_so_far,
   redraw();
 }
 
-void ProgressDisplay::game_failed(const std::string &line) {
+void ProgressDisplay::game_failed(const std::string& line) {
   if (terminal_ && drawn_lines_ > 0) {
     out_ << "\033[" << drawn_lines_ << "F\033[J";
     drawn_lines_ = 0;

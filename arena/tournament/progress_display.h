@@ -16,10 +16,10 @@ class ProgressDisplay {
  public:
   // `done` games of `total` were finished before this run; the estimate uses
   // only this run's.
-  ProgressDisplay(std::ostream &out, bool terminal, int total, int done);
+  ProgressDisplay(std::ostream& out, bool terminal, int total, int done);
 
-  void game_finished(const std::vector<GameRecord> &games_so_far, const std::string &line);
-  void game_failed(const std::string &line);
+  void game_finished(const std::vector<GameRecord>& games_so_far, const std::string& line);
+  void game_failed(const std::string& line);
   void tick();
   void close();  // leaves the last picture on the terminal
 
@@ -27,7 +27,7 @@ class ProgressDisplay {
   void redraw();
   std::string progress_line() const;
 
-  std::ostream &out_;
+  std::ostream& out_;
   bool terminal_;
   int total_;
   int done_;

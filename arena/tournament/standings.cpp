@@ -39,13 +39,13 @@ EloEstimate estimate_elo(int wins, int draws, int losses) {
   return {elo_from_score(p), (elo_from_score(p + delta) - elo_from_score(p - delta)) / 2};
 }
 
-std::vector<Standing> compute_standings(const std::vector<GameRecord> &games) {
+std::vector<Standing> compute_standings(const std::vector<GameRecord>& games) {
   std::map<std::string, Standing> table;
-  for (const auto &game : games) {
+  for (const auto& game : games) {
     std::array<std::optional<std::size_t>, 2> reasons = {disqualification_index(game.texts[0]),
                                                          disqualification_index(game.texts[1])};
     for (int side = 0; side < 2; ++side) {
-      Standing &standing = table[game.names[side]];
+      Standing& standing = table[game.names[side]];
       standing.name = game.names[side];
       ++standing.games;
       standing.value_sum += game.values[side];
@@ -63,8 +63,8 @@ std::vector<Standing> compute_standings(const std::vector<GameRecord> &games) {
     }
   }
   std::vector<Standing> standings;
-  for (auto &[name, standing] : table) standings.push_back(std::move(standing));
-  std::stable_sort(standings.begin(), standings.end(), [](const Standing &a, const Standing &b) {
+  for (auto& [name, standing] : table) standings.push_back(std::move(standing));
+  std::stable_sort(standings.begin(), standings.end(), [](const Standing& a, const Standing& b) {
     if (a.score() != b.score()) return a.score() > b.score();
     return a.mean_value() > b.mean_value();
   });

@@ -37,6 +37,6 @@ EloEstimate estimate_elo(int wins, int draws, int losses);
 // loses; against a disqualified opponent a player wins; otherwise the higher
 // result value wins and equal values draw. Ordered by score, then mean result
 // value, then name.
-std::vector<Standing> compute_standings(const std::vector<GameRecord> &games);
+std::vector<Standing> compute_standings(const std::vector<GameRecord>& games);
 
 }  // namespace arena::tournament

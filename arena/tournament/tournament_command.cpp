@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char *const kTournamentUsage =
+const char* const kTournamentUsage =
     R"(usage: zarvo-arena tournament --dir DIR [options] PLAYERS
 
 Plays many games of Zarvo between several programs, each game one `zarvo-arena match`, and
@@ -50,7 +50,7 @@ Options (--option VALUE or --option=VALUE):
                             handed to every game (see zarvo-arena match --help)
 )";
 
-const char *const kStandingsUsage = R"(usage: zarvo-arena standings DIR
+const char* const kStandingsUsage = R"(usage: zarvo-arena standings DIR
 
 Rebuilds DIR/results.csv, DIR/standings.txt and DIR/index.html from the game logs in
 DIR/refereelogs/, wherever the games were played, and prints the standings.
@@ -69,7 +69,7 @@ struct TournamentOptions {
   std::optional<fs::path> emit_jobs;
 };
 
-int parse_count(const std::string &text, int low) {
+int parse_count(const std::string& text, int low) {
   int value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size() || value < low) {
@@ -81,21 +81,21 @@ int parse_count(const std::string &text, int low) {
 
 TournamentOptions parse(std::span<const std::string> args) {
   TournamentOptions options;
-  TournamentSettings &s = options.settings;
-  auto forward = [&](const std::string &name, const std::string &value) {
+  TournamentSettings& s = options.settings;
+  auto forward = [&](const std::string& name, const std::string& value) {
     s.match_options.push_back(name);
     s.match_options.push_back(value);
   };
   const OptionSetters setters = {
-      {"--player", [&](const std::string &v) { s.players.push_back(parse_player(v)); }},
+      {"--player", [&](const std::string& v) { s.players.push_back(parse_player(v)); }},
       {"--players",
-       [&](const std::string &v) {
+       [&](const std::string& v) {
          auto more = read_players_file(v);
          s.players.insert(s.players.end(), more.begin(), more.end());
        }},
-      {"--dir", [&](const std::string &v) { options.dir = v; }},
+      {"--dir", [&](const std::string& v) { options.dir = v; }},
       {"--format",
-       [&](const std::string &v) {
+       [&](const std::string& v) {
          if (v == "round-robin") {
            s.format = Format::round_robin;
          } else if (v == "gauntlet") {
@@ -104,34 +104,34 @@ TournamentOptions parse(std::span<const std::string> args) {
            throw std::invalid_argument("\"" + v + "\" is neither round-robin nor gauntlet");
          }
        }},
-      {"--games-per-pair", [&](const std::string &v) { s.games_per_pair = parse_count(v, 1); }},
-      {"--concurrency", [&](const std::string &v) { options.concurrency = parse_count(v, 1); }},
-      {"--seed", [&](const std::string &v) { s.seed = v; }},
-      {"--emit-jobs", [&](const std::string &v) { options.emit_jobs = v; }},
+      {"--games-per-pair", [&](const std::string& v) { s.games_per_pair = parse_count(v, 1); }},
+      {"--concurrency", [&](const std::string& v) { options.concurrency = parse_count(v, 1); }},
+      {"--seed", [&](const std::string& v) { s.seed = v; }},
+      {"--emit-jobs", [&](const std::string& v) { options.emit_jobs = v; }},
       {"--time-limit",
-       [&](const std::string &v) { parse_duration(v), forward("--time-limit", v); }},
-      {"--grace", [&](const std::string &v) { parse_duration(v), forward("--grace", v); }},
+       [&](const std::string& v) { parse_duration(v), forward("--time-limit", v); }},
+      {"--grace", [&](const std::string& v) { parse_duration(v), forward("--grace", v); }},
       {"--game-timeout",
-       [&](const std::string &v) { parse_duration(v), forward("--game-timeout", v); }},
+       [&](const std::string& v) { parse_duration(v), forward("--game-timeout", v); }},
       {"--memory-limit",
-       [&](const std::string &v) { parse_megabytes(v), forward("--memory-limit", v); }},
+       [&](const std::string& v) { parse_megabytes(v), forward("--memory-limit", v); }},
       {"--file-limit",
-       [&](const std::string &v) { parse_megabytes(v), forward("--file-limit", v); }},
+       [&](const std::string& v) { parse_megabytes(v), forward("--file-limit", v); }},
       // Paths are made absolute: the games may run in another directory, or on
       // another host.
-      {"--referee", [&](const std::string &v) { forward("--referee", fs::absolute(v).string()); }},
+      {"--referee", [&](const std::string& v) { forward("--referee", fs::absolute(v).string()); }},
       {"--resources",
-       [&](const std::string &v) { forward("--resources", fs::absolute(v).string()); }},
+       [&](const std::string& v) { forward("--resources", fs::absolute(v).string()); }},
   };
   try {
     parse_options(args, setters);
-  } catch (const std::invalid_argument &error) {
+  } catch (const std::invalid_argument& error) {
     throw UsageError(error.what());
   }
   if (options.dir.empty()) throw UsageError("give the tournament directory with --dir");
   try {
     check_players(s.players);
-  } catch (const std::invalid_argument &error) {
+  } catch (const std::invalid_argument& error) {
     throw UsageError(error.what());
   }
   // Refused before any schedule is built: a typo such as an extra zero must not fill memory.
@@ -149,7 +149,7 @@ TournamentOptions parse(std::span<const std::string> args) {
 // Refuses to mix two tournaments in one directory; the plan is recorded once
 // the players have been found, so that a rerun after a mistyped player path is
 // not refused.
-void check_plan(const fs::path &dir, const TournamentSettings &settings, bool record) {
+void check_plan(const fs::path& dir, const TournamentSettings& settings, bool record) {
   fs::path file = dir / "tournament.txt";
   std::string plan = describe_plan(settings);
   std::ifstream in(file);
@@ -172,16 +172,16 @@ void check_plan(const fs::path &dir, const TournamentSettings &settings, bool re
   if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
-std::string game_line(const GameRecord &game) {
+std::string game_line(const GameRecord& game) {
   return "game " + game.id + ": " + game.names[0] + " vs " + game.names[1] + ": " +
          std::to_string(game.values[0]) + " " + std::to_string(game.values[1]) + " " +
          game.description;
 }
 
-int emit_jobs(const fs::path &file, const std::vector<MatchJob> &jobs, std::size_t total,
-              const fs::path &dir) {
+int emit_jobs(const fs::path& file, const std::vector<MatchJob>& jobs, std::size_t total,
+              const fs::path& dir) {
   std::ofstream out(file, std::ios::trunc);
-  for (const auto &job : jobs) out << shell_command(job.argv) << "\n";
+  for (const auto& job : jobs) out << shell_command(job.argv) << "\n";
   out.flush();
   if (!out) {
     std::cerr << "zarvo-arena tournament: cannot write " << file.string() << "\n";
@@ -194,12 +194,12 @@ int emit_jobs(const fs::path &file, const std::vector<MatchJob> &jobs, std::size
   return 0;
 }
 
-int play(const TournamentOptions &options, const fs::path &dir) {
+int play(const TournamentOptions& options, const fs::path& dir) {
   std::vector<ScheduledGame> games = schedule_games(options.settings);
   std::vector<ScheduledGame> unfinished;
   std::vector<GameRecord> records;
-  for (const auto &game : games) {
-    const auto &players = options.settings.players;
+  for (const auto& game : games) {
+    const auto& players = options.settings.players;
     std::string base = game_file_base(players[game.first].name, players[game.second].name,
                                       std::to_string(game.number));
     if (auto record = read_game_record(dir, dir / "refereelogs" / (base + ".log"))) {
@@ -220,7 +220,7 @@ int play(const TournamentOptions &options, const fs::path &dir) {
   ProgressDisplay display(std::cout, terminal, static_cast<int>(games.size()),
                           static_cast<int>(records.size()));
   RunCallbacks callbacks;
-  callbacks.finished = [&](const MatchJob &job, const JobOutcome &outcome) {
+  callbacks.finished = [&](const MatchJob& job, const JobOutcome& outcome) {
     if (outcome.played) {
       if (auto record = read_game_record(dir, job.log)) {
         std::string line = game_line(*record);
@@ -254,7 +254,7 @@ int play(const TournamentOptions &options, const fs::path &dir) {
 }
 
 bool wants_help(std::span<const std::string> args) {
-  for (const auto &arg : args) {
+  for (const auto& arg : args) {
     if (arg == "--help" || arg == "-h") return true;
   }
   return false;
@@ -270,7 +270,7 @@ int run_tournament_command(std::span<const std::string> args) {
   TournamentOptions options;
   try {
     options = parse(args);
-  } catch (const std::exception &error) {
+  } catch (const std::exception& error) {
     std::cerr << "zarvo-arena tournament: " << error.what()
               << "\n(see zarvo-arena tournament --help)\n";
     return 2;
@@ -281,7 +281,7 @@ int run_tournament_command(std::span<const std::string> args) {
     fs::create_directories(dir);
     check_plan(dir, options.settings, false);
     return play(options, dir);
-  } catch (const std::exception &error) {
+  } catch (const std::exception& error) {
     std::cerr << "zarvo-arena tournament: " << error.what() << "\n";
     return 2;
   }
@@ -308,7 +308,7 @@ int run_standings_command(std::span<const std::string> args) {
     LogScan scan = scan_game_logs(dir);
     write_reports(dir, scan);
     std::cout << standings_txt(scan);
-  } catch (const std::exception &failure) {
+  } catch (const std::exception& failure) {
     std::cerr << "zarvo-arena standings: " << failure.what() << "\n";
     return 2;
   }

@@ -14,7 +14,7 @@ namespace {
 constexpr std::uintmax_t kMaxPlayersFile = 1024 * 1024;
 }  // namespace
 
-std::vector<ScheduledGame> schedule_games(const TournamentSettings &settings) {
+std::vector<ScheduledGame> schedule_games(const TournamentSettings& settings) {
   std::vector<std::pair<int, int>> pairings;
   int count = static_cast<int>(settings.players.size());
   for (int i = 0; i < count; ++i) {
@@ -54,7 +54,7 @@ TournamentPlayer parse_player(std::string_view text) {
   return player;
 }
 
-std::vector<TournamentPlayer> read_players_file(const std::string &path) {
+std::vector<TournamentPlayer> read_players_file(const std::string& path) {
   std::ifstream in(path);
   if (!in) throw std::runtime_error("cannot read the players file " + path);
   std::error_code error;
@@ -75,17 +75,17 @@ std::vector<TournamentPlayer> read_players_file(const std::string &path) {
     auto end = line.find_last_not_of(" \t\r");
     try {
       players.push_back(parse_player(std::string_view(line).substr(start, end - start + 1)));
-    } catch (const std::invalid_argument &error) {
+    } catch (const std::invalid_argument& error) {
       throw std::invalid_argument(path + ":" + std::to_string(number) + ": " + error.what());
     }
   }
   return players;
 }
 
-void check_players(const std::vector<TournamentPlayer> &players) {
+void check_players(const std::vector<TournamentPlayer>& players) {
   if (players.size() < 2) throw std::invalid_argument("a tournament needs at least two players");
   std::set<std::string> names;
-  for (const auto &player : players) {
+  for (const auto& player : players) {
     if (auto problem = player_name_problem(player.name)) throw std::invalid_argument(*problem);
     if (!names.insert(player.name).second) {
       throw std::invalid_argument("two players are named " + player.name +
@@ -94,14 +94,14 @@ void check_players(const std::vector<TournamentPlayer> &players) {
   }
 }
 
-std::string describe_plan(const TournamentSettings &settings) {
+std::string describe_plan(const TournamentSettings& settings) {
   std::string text = "format ";
   text += settings.format == Format::gauntlet ? "gauntlet" : "round-robin";
   text += "\ngames-per-pair " + std::to_string(settings.games_per_pair);
   text += "\nseed " + (settings.seed ? "=" + *settings.seed : std::string("none"));
   text += "\nmatch-options";
-  for (const auto &option : settings.match_options) text += " " + option;
-  for (const auto &player : settings.players)
+  for (const auto& option : settings.match_options) text += " " + option;
+  for (const auto& player : settings.players)
     text += "\nplayer " + player.name + "=" + player.command;
   return text + "\n";
 }

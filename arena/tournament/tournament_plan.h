@@ -38,7 +38,7 @@ struct ScheduledGame {
 // first game, then every pairing's second game, ...), so that standings of a
 // half-played tournament are balanced. Round robin pairs every player with
 // every other; a gauntlet pairs the first player with each of the others.
-std::vector<ScheduledGame> schedule_games(const TournamentSettings &settings);
+std::vector<ScheduledGame> schedule_games(const TournamentSettings& settings);
 
 // "NAME=COMMAND", or a bare COMMAND whose player is named after its program
 // file. Throws std::invalid_argument with a readable message.
@@ -47,14 +47,14 @@ TournamentPlayer parse_player(std::string_view text);
 // A players file: one player a line in the form of parse_player; blank lines
 // and lines starting with '#' are skipped. Throws std::invalid_argument (with
 // the line number) or std::runtime_error when the file cannot be read.
-std::vector<TournamentPlayer> read_players_file(const std::string &path);
+std::vector<TournamentPlayer> read_players_file(const std::string& path);
 
 // Throws std::invalid_argument for fewer than two players or two players of the
 // same name.
-void check_players(const std::vector<TournamentPlayer> &players);
+void check_players(const std::vector<TournamentPlayer>& players);
 
 // A text that identifies the tournament, kept in its directory to refuse a
 // rerun of another tournament there.
-std::string describe_plan(const TournamentSettings &settings);
+std::string describe_plan(const TournamentSettings& settings);
 
 }  // namespace arena::tournament

@@ -40,10 +40,10 @@ const std::vector<std::string> kStandingsHeader = {"Rank",   "Player",  "Games",
                                                    "Losses", "ILLEGAL", "TIMEOUT", "CRASH", "EXIT",
                                                    "Mean",   "Score%",  "Elo",     "+/-95%"};
 
-std::vector<Row> standings_rows(const std::vector<Standing> &standings) {
+std::vector<Row> standings_rows(const std::vector<Standing>& standings) {
   std::vector<Row> rows;
   int rank = 0;
-  for (const auto &s : standings) {
+  for (const auto& s : standings) {
     EloEstimate elo = estimate_elo(s.wins, s.draws, s.losses);
     Row row{{std::to_string(++rank), s.name, std::to_string(s.games), std::to_string(s.wins),
              std::to_string(s.draws), std::to_string(s.losses)}};
@@ -71,23 +71,12 @@ std::string html(std::string_view text) {
   std::string escaped;
   for (char c : text) {
     switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      case '"':
-        escaped += "&quot;";
-        break;
-      case '\'':
-        escaped += "&#39;";
-        break;
-      default:
-        escaped += c;
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      case '"': escaped += "&quot;"; break;
+      case '\'': escaped += "&#39;"; break;
+      default: escaped += c;
     }
   }
   return escaped;
@@ -95,8 +84,8 @@ std::string html(std::string_view text) {
 
 // A relative path as a link target: each byte outside the unreserved set
 // percent-encoded.
-std::string url_path(const fs::path &path) {
-  static const char *hex = "0123456789ABCDEF";
+std::string url_path(const fs::path& path) {
+  static const char* hex = "0123456789ABCDEF";
   std::string url;
   for (unsigned char c : path.generic_string()) {
     if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
@@ -110,7 +99,7 @@ std::string url_path(const fs::path &path) {
   return url;
 }
 
-std::string reason_of(const GameRecord &game) {
+std::string reason_of(const GameRecord& game) {
   std::string reasons;
   for (int side = 0; side < 2; ++side) {
     if (!disqualification_index(game.texts[side])) continue;
@@ -120,7 +109,7 @@ std::string reason_of(const GameRecord &game) {
   return reasons;
 }
 
-void write_file(const fs::path &path, const std::string &content) {
+void write_file(const fs::path& path, const std::string& content) {
   fs::path temporary = path;
   temporary += ".tmp";
   {
@@ -136,15 +125,15 @@ void write_file(const fs::path &path, const std::string &content) {
 
 }  // namespace
 
-std::string standings_table(const std::vector<Standing> &standings) {
+std::string standings_table(const std::vector<Standing>& standings) {
   std::vector<Row> rows = standings_rows(standings);
   std::vector<std::size_t> widths;
-  for (const auto &title : kStandingsHeader) widths.push_back(title.size());
-  for (const auto &row : rows) {
+  for (const auto& title : kStandingsHeader) widths.push_back(title.size());
+  for (const auto& row : rows) {
     for (std::size_t i = 0; i < row.cells.size(); ++i)
       widths[i] = std::max(widths[i], row.cells[i].size());
   }
-  auto line = [&](const std::vector<std::string> &cells) {
+  auto line = [&](const std::vector<std::string>& cells) {
     std::string text;
     for (std::size_t i = 0; i < cells.size(); ++i) {
       std::string pad(widths[i] - cells[i].size(), ' ');
@@ -155,15 +144,15 @@ std::string standings_table(const std::vector<Standing> &standings) {
     return text + "\n";
   };
   std::string text = line(kStandingsHeader);
-  for (const auto &row : rows) text += line(row.cells);
+  for (const auto& row : rows) text += line(row.cells);
   return text;
 }
 
-std::string results_csv(const std::vector<GameRecord> &games) {
+std::string results_csv(const std::vector<GameRecord>& games) {
   std::string csv =
       "game,player1,player2,first_player,result1,result2,text1,"
       "text2,disqualified,log,page\n";
-  for (const auto &g : games) {
+  for (const auto& g : games) {
     std::vector<std::string> fields = {g.id,
                                        g.names[0],
                                        g.names[1],
@@ -181,7 +170,7 @@ std::string results_csv(const std::vector<GameRecord> &games) {
   return csv;
 }
 
-std::string standings_txt(const LogScan &scan) {
+std::string standings_txt(const LogScan& scan) {
   std::string text = "Zarvo tournament standings: " + std::to_string(scan.games.size()) + " games";
   if (!scan.unfinished.empty())
     text += ", " + std::to_string(scan.unfinished.size()) + " unfinished";
@@ -195,7 +184,7 @@ std::string standings_txt(const LogScan &scan) {
   return text;
 }
 
-std::string index_html(const LogScan &scan) {
+std::string index_html(const LogScan& scan) {
   std::string page =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"UTF-8\">\n"
       "<title>Zarvo tournament</title>\n<style>\n"
@@ -208,9 +197,9 @@ std::string index_html(const LogScan &scan) {
   if (!scan.unfinished.empty())
     page += ", " + std::to_string(scan.unfinished.size()) + " unfinished";
   page += "</p>\n<h2>Standings</h2>\n<table id=\"standings\">\n<tr>";
-  for (const auto &title : kStandingsHeader) page += "<th>" + html(title) + "</th>";
+  for (const auto& title : kStandingsHeader) page += "<th>" + html(title) + "</th>";
   page += "</tr>\n";
-  for (const auto &row : standings_rows(compute_standings(scan.games))) {
+  for (const auto& row : standings_rows(compute_standings(scan.games))) {
     page += "<tr>";
     for (std::size_t i = 0; i < row.cells.size(); ++i) {
       page += std::string(i == 1 ? "<td>" : "<td class=\"num\">") + html(row.cells[i]) + "</td>";
@@ -224,7 +213,7 @@ std::string index_html(const LogScan &scan) {
       "2</th><th>Result</th><th>Description</th><th>Disqualified</"
       "th><th>Replay</th>"
       "<th>Log</th></tr>\n";
-  for (const auto &g : scan.games) {
+  for (const auto& g : scan.games) {
     page += "<tr><td class=\"num\">" + html(g.id) + "</td><td>" + html(g.names[0]) + "</td><td>" +
             html(g.names[1]) + "</td><td class=\"num\">" + std::to_string(g.values[0]) + " - " +
             std::to_string(g.values[1]) + "</td><td>" + html(g.texts[0]) + " / " +
@@ -235,7 +224,7 @@ std::string index_html(const LogScan &scan) {
   page += "</table>\n";
   if (!scan.unfinished.empty()) {
     page += "<h2>Unfinished</h2>\n<ul>\n";
-    for (const auto &log : scan.unfinished) {
+    for (const auto& log : scan.unfinished) {
       page += "<li><a href=\"" + html(url_path(log)) + "\">" + html(log.generic_string()) +
               "</a></li>\n";
     }
@@ -244,7 +233,7 @@ std::string index_html(const LogScan &scan) {
   return page + "</body>\n</html>\n";
 }
 
-void write_reports(const fs::path &dir, const LogScan &scan) {
+void write_reports(const fs::path& dir, const LogScan& scan) {
   write_file(dir / "results.csv", results_csv(scan.games));
   write_file(dir / "standings.txt", standings_txt(scan));
   write_file(dir / "index.html", index_html(scan));

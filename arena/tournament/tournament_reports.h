@@ -15,15 +15,15 @@
 namespace arena::tournament {
 
 // The standings as an aligned text table, with a heading line.
-std::string standings_table(const std::vector<Standing> &standings);
+std::string standings_table(const std::vector<Standing>& standings);
 
-std::string results_csv(const std::vector<GameRecord> &games);
-std::string standings_txt(const LogScan &scan);
-std::string index_html(const LogScan &scan);
+std::string results_csv(const std::vector<GameRecord>& games);
+std::string standings_txt(const LogScan& scan);
+std::string index_html(const LogScan& scan);
 
 // Writes the three files into `dir`, each replaced in one step so that a reader
 // never sees half a file. Throws std::runtime_error when a file cannot be
 // written.
-void write_reports(const std::filesystem::path &dir, const LogScan &scan);
+void write_reports(const std::filesystem::path& dir, const LogScan& scan);
 
 }  // namespace arena::tournament

@@ -65,7 +65,8 @@ std::vector<ProcInfo> all_processes() {
   return list;
 }
 
-std::vector<pid_t> wait_while_found(const std::function<bool(const ProcInfo&)>& match, int patience_ms) {
+std::vector<pid_t> wait_while_found(const std::function<bool(const ProcInfo&)>& match,
+                                    int patience_ms) {
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(patience_ms);
   for (;;) {
     reap_adopted_zombies();
@@ -111,7 +112,8 @@ void adopt_orphans() { ::prctl(PR_SET_CHILD_SUBREAPER, 1); }
 
 std::vector<pid_t> processes_with(std::string_view text, int patience_ms) {
   return wait_while_found(
-      [&](const ProcInfo& info) { return info.cmdline.find(text) != std::string::npos; }, patience_ms);
+      [&](const ProcInfo& info) { return info.cmdline.find(text) != std::string::npos; },
+      patience_ms);
 }
 
 std::vector<pid_t> live_children(int patience_ms) {

@@ -101,8 +101,8 @@ void writeAll(int fd, const std::string& text) {
   }
 }
 
-[[noreturn]] void runChild(const RefereeSetup& setup, const std::filesystem::path& dir,
-                           int stdinFd, int stdoutFd) {
+[[noreturn]] void runChild(const RefereeSetup& setup, const std::filesystem::path& dir, int stdinFd,
+                           int stdoutFd) {
   if (chdir(dir.c_str()) != 0) _exit(127);
   int errFd = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
   dup2(stdinFd, 0);

@@ -21,12 +21,12 @@ std::string managerTag(char c);
 
 struct RefereeSetup {
   std::string binary;
-  std::optional<std::string> tiles;        // contents of "tiles.txt", or no such file
-  std::optional<std::string> refereeTxt;   // contents of "referee.txt", or no such file
-  std::optional<std::string> logPath;      // the command-line argument, relative to the dir
+  std::optional<std::string> tiles;       // contents of "tiles.txt", or no such file
+  std::optional<std::string> refereeTxt;  // contents of "referee.txt", or no such file
+  std::optional<std::string> logPath;     // the command-line argument, relative to the dir
   std::vector<std::pair<std::string, std::string>> env;  // set for the program only
-  std::deque<std::string> answers[2];      // per player in order; when used up, "@"
-  std::string beforeLockOk;                // words the manager sends before each "lock_ok"
+  std::deque<std::string> answers[2];                    // per player in order; when used up, "@"
+  std::string beforeLockOk;  // words the manager sends before each "lock_ok"
   std::string timeReply[2] = {"time 1503 1480", "time 20 10"};
 };
 
@@ -44,11 +44,11 @@ class TempDir {
 };
 
 struct RefereeRun {
-  TempDir dir;                             // the working directory
-  std::vector<std::string> lines;          // every line the referee wrote, newline removed
-  std::vector<std::string> received[2];    // the texts each player was sent
-  std::vector<std::string> faults;         // relayed moves that break the rules, odd lines
-  int exitStatus = -1;                     // -1 when ended by a signal or killed as hung
+  TempDir dir;                           // the working directory
+  std::vector<std::string> lines;        // every line the referee wrote, newline removed
+  std::vector<std::string> received[2];  // the texts each player was sent
+  std::vector<std::string> faults;       // relayed moves that break the rules, odd lines
+  int exitStatus = -1;                   // -1 when ended by a signal or killed as hung
   bool hung = false;
 
   std::string file(const std::string& relative) const;  // "" when missing
