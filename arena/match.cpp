@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "arena/child_process.h"
+#include "arena/game_files.h"
 #include "arena/game_names.h"
 #include "arena/line_reader.h"
 #include "arena/orphan_reaper.h"
@@ -26,8 +27,7 @@ struct GamePlan {
   std::array<std::string, 2> names;
   std::string game_id;
   fs::path referee;
-  fs::path log_dir;
-  std::string base;  // "<name1>-<name2>.<id>"
+  std::optional<GameFiles> files;
   std::string jspath;
   fs::path tiles;
   TimePoint deadline;
@@ -81,17 +81,13 @@ GamePlan plan_game(const MatchConfig& config) {
     plan.tiles = fs::absolute(config.tiles);
   }
 
-  plan.log_dir = config.out_dir / "refereelogs";
+  plan.files.emplace(config.out_dir, plan.names[0], plan.names[1], plan.game_id);
+  const fs::path& log_dir = plan.files->log_dir();
   or_setup_error("cannot create the log directory: ",
-                 [&] { return fs::create_directories(plan.log_dir); });
+                 [&] { return fs::create_directories(log_dir); });
   fs::path resources = config.resources.empty() ? own_dir / "resources" : config.resources;
-  plan.jspath = or_setup_error("", [&] { return viewer_path(resources, plan.log_dir); });
-
-  plan.base = game_file_base(plan.names[0], plan.names[1], plan.game_id);
-  for (int i = 0; i < 2; ++i) {
-    plan.launches[i].stderr_file =
-        plan.log_dir / (plan.base + ".player" + std::to_string(i + 1) + ".err");
-  }
+  plan.jspath = or_setup_error("", [&] { return viewer_path(resources, log_dir); });
+  for (int i = 0; i < 2; ++i) plan.launches[i].stderr_file = plan.files->player_errors(i + 1);
   Clock::duration timeout =
       config.game_timeout.value_or(2 * config.time_limit + std::chrono::seconds(60));
   plan.deadline = Clock::now() + timeout;
@@ -113,11 +109,12 @@ MatchResult play_match(const MatchConfig& config) {
 
   MatchResult result;
   result.game_id = plan.game_id;
-  result.log = plan.log_dir / (plan.base + ".log");
-  result.page = plan.log_dir / (plan.base + ".html");
-  result.referee_stderr = plan.log_dir / (plan.base + ".referee.err");
+  const GameFiles& files = *plan.files;
+  result.log = files.log();
+  result.page = files.page();
+  result.referee_stderr = files.referee_errors();
 
-  RefereeWorkdir workdir(plan.log_dir, plan.jspath, plan.tiles);
+  RefereeWorkdir workdir(files.log_dir(), plan.jspath, plan.tiles);
   std::optional<Player> player1, player2;
   player1.emplace(plan.launches[0]);
   player2.emplace(plan.launches[1]);
@@ -127,7 +124,7 @@ MatchResult play_match(const MatchConfig& config) {
   UniqueFd referee_errors = create_output_file(result.referee_stderr);
   SpawnRequest request;
   request.program = plan.referee;
-  request.args = {plan.referee.string(), RefereeWorkdir::log_argument(plan.base + ".log")};
+  request.args = {plan.referee.string(), files.log_argument()};
   request.workdir = workdir.path();
   request.stdin_fd = to_referee.read.get();
   request.stdout_fd = from_referee.write.get();

@@ -8,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "arena/game_files.h"
+
 namespace arena {
 namespace fs = std::filesystem;
 
@@ -52,7 +54,7 @@ RefereeWorkdir::RefereeWorkdir(const fs::path& log_dir, std::string_view jspath,
     if (!config.flush())
       throw std::runtime_error("cannot write " + (path_ / "referee.txt").string());
     if (!tiles.empty()) fs::copy_file(tiles, path_ / "tiles.txt");
-    fs::create_directory_symlink(fs::absolute(log_dir), path_ / "refereelogs");
+    fs::create_directory_symlink(fs::absolute(log_dir), path_ / GameFiles::kLogDirName);
   } catch (...) {
     std::error_code ignored;
     fs::remove_all(path_, ignored);
@@ -63,10 +65,6 @@ RefereeWorkdir::RefereeWorkdir(const fs::path& log_dir, std::string_view jspath,
 RefereeWorkdir::~RefereeWorkdir() {
   std::error_code ignored;
   fs::remove_all(path_, ignored);
-}
-
-std::string RefereeWorkdir::log_argument(std::string_view file_name) {
-  return "./refereelogs/" + std::string(file_name);
 }
 
 }  // namespace arena

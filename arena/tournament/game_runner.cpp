@@ -82,13 +82,8 @@ struct RunningGame {
   std::unique_ptr<ChildProcess> process;
 };
 
-fs::path error_file_of(const MatchJob& job) {
-  fs::path file = job.log;
-  return file.replace_extension(".arena.err");
-}
-
 RunningGame start(const MatchJob& job) {
-  RunningGame game{&job, error_file_of(job), nullptr};
+  RunningGame game{&job, job.files.match_errors(), nullptr};
   UniqueFd errors = create_output_file(game.error_file);
   SpawnRequest request;
   request.program = job.argv[0];
@@ -120,18 +115,13 @@ JobOutcome finish(RunningGame& game, bool stopped) {
   }
   if (stopped) {
     outcome.problem = "stopped";
-    fs::remove(game.job->log, error);
+    fs::remove(game.job->files.log(), error);
     fs::remove(game.error_file, error);
     // The game is played again from the start: its error files would only mislead.
-    for (const char* extension : {".referee.err", ".player1.err", ".player2.err"}) {
-      fs::path file = game.job->log;
-      fs::remove(file.replace_extension(extension), error);
-    }
+    for (const fs::path& file : game.job->files.game_error_files()) fs::remove(file, error);
   } else {
     // Kept for diagnosis under a name that no longer counts as a game log.
-    fs::path failed_log = game.job->log;
-    failed_log += ".failed";
-    fs::rename(game.job->log, failed_log, error);
+    fs::rename(game.job->files.log(), game.job->files.failed_log(), error);
     std::string reason = first_line_of(game.error_file);
     outcome.problem = "match ended with " + status.describe() +
                       (reason.empty() ? "" : ": " + reason) + " (see " + game.error_file.string() +

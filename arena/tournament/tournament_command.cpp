@@ -9,7 +9,7 @@
 #include <map>
 #include <thread>
 
-#include "arena/game_names.h"
+#include "arena/game_files.h"
 #include "arena/option_values.h"
 #include "arena/tournament/game_record.h"
 #include "arena/tournament/game_runner.h"
@@ -200,9 +200,9 @@ int play(const TournamentOptions& options, const fs::path& dir) {
   std::vector<GameRecord> records;
   for (const auto& game : games) {
     const auto& players = options.settings.players;
-    std::string base = game_file_base(players[game.first].name, players[game.second].name,
-                                      std::to_string(game.number));
-    if (auto record = read_game_record(dir, dir / "refereelogs" / (base + ".log"))) {
+    GameFiles files(dir, players[game.first].name, players[game.second].name,
+                    std::to_string(game.number));
+    if (auto record = read_game_record(dir, files.log())) {
       records.push_back(std::move(*record));
     } else {
       unfinished.push_back(game);
@@ -222,7 +222,7 @@ int play(const TournamentOptions& options, const fs::path& dir) {
   RunCallbacks callbacks;
   callbacks.finished = [&](const MatchJob& job, const JobOutcome& outcome) {
     if (outcome.played) {
-      if (auto record = read_game_record(dir, job.log)) {
+      if (auto record = read_game_record(dir, job.files.log())) {
         std::string line = game_line(*record);
         records.push_back(std::move(*record));
         sort_games(records);
@@ -230,7 +230,7 @@ int play(const TournamentOptions& options, const fs::path& dir) {
         return;
       }
       display.game_failed("game " + std::to_string(job.number) + ": no result in " +
-                          job.log.string());
+                          job.files.log().string());
     } else if (outcome.problem != "stopped") {
       display.game_failed("game " + std::to_string(job.number) + ": " + outcome.problem);
     }
@@ -299,8 +299,8 @@ int run_standings_command(std::span<const std::string> args) {
   fs::path dir = fs::absolute(args[0]).lexically_normal();
   if (!dir.has_filename()) dir = dir.parent_path();
   std::error_code error;
-  if (!fs::is_directory(dir / "refereelogs", error)) {
-    std::cerr << "zarvo-arena standings: " << (dir / "refereelogs").string()
+  if (!fs::is_directory(GameFiles::log_dir_of(dir), error)) {
+    std::cerr << "zarvo-arena standings: " << GameFiles::log_dir_of(dir).string()
               << " is not a directory\n";
     return 2;
   }
