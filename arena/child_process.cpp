@@ -15,6 +15,7 @@
 #include <system_error>
 #include <thread>
 
+#include "arena/pipe_writer.h"
 #include "arena/proc_stat.h"
 #include "arena/process_registry.h"
 
@@ -139,6 +140,13 @@ std::string ExitStatus::describe() const {
 }
 
 ChildProcess::ChildProcess(const SpawnRequest& request) {
+  // The child's ends are closed here once it has started (or failed to).
+  Pipe to_child, from_child;
+  if (request.pipe_input) to_child = make_pipe();
+  if (request.pipe_output) from_child = make_pipe();
+  UniqueFd errors;
+  if (!request.error_file.empty()) errors = create_output_file(request.error_file);
+
   ExecPlan plan;
   plan.program = request.program.string();
   plan.args = request.args;
@@ -148,9 +156,9 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
   plan.workdir = request.workdir.string();
   plan.exec_failure = "zarvo-arena: cannot execute " + plan.program + ": ";
   plan.chdir_failure = "zarvo-arena: cannot enter " + plan.workdir + ": ";
-  plan.fds[0] = request.stdin_fd;
-  plan.fds[1] = request.stdout_fd;
-  plan.fds[2] = request.stderr_fd;
+  plan.fds[0] = to_child.read.get();
+  plan.fds[1] = from_child.write.get();
+  plan.fds[2] = errors.get();
   plan.memory_limit = static_cast<rlim_t>(request.memory_limit_mb) * 1024 * 1024;
   plan.file_size_limit = static_cast<rlim_t>(request.file_size_limit_mb) * 1024 * 1024;
   plan.parent = ::getpid();
@@ -161,6 +169,9 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
   ::setpgid(pid_, pid_);
   register_group(pid_);
   exit_fd_.reset(open_exit_fd(pid_));
+  input_ = std::move(to_child.write);
+  if (input_) set_nonblocking(input_.get());
+  output_ = std::move(from_child.read);
 }
 
 ChildProcess::~ChildProcess() {

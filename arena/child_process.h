@@ -1,5 +1,6 @@
 // Starting one child program in a process group of its own, watching for its end, killing the
-// whole group and reaping it. A ChildProcess that goes out of scope kills its group and reaps
+// whole group and reaping it. Every child of the arena (a referee, a player, a tournament's
+// match) is started here. A ChildProcess that goes out of scope kills its group and reaps
 // the child, so no child of the arena outlives the object that started it.
 #pragma once
 
@@ -30,10 +31,12 @@ struct SpawnRequest {
                                   // arena's working directory, not from `workdir`
   std::vector<std::string> args;  // the child's argv, args[0] included
   std::filesystem::path workdir;  // empty: the arena's own
-  // Descriptors that become the child's 0, 1 and 2; -1 gives it /dev/null.
-  int stdin_fd = -1;
-  int stdout_fd = -1;
-  int stderr_fd = -1;
+  // The child's standard input and output are pipes whose other ends the caller takes with
+  // take_input() and take_output(), or /dev/null. Its standard error goes to `error_file`
+  // (created or emptied), or to /dev/null when that is empty. Nothing else reaches the child.
+  bool pipe_input = false;
+  bool pipe_output = false;
+  std::filesystem::path error_file;
   std::size_t memory_limit_mb = 0;     // address space cap; 0: none
   std::size_t file_size_limit_mb = 0;  // largest file the child may write; 0: none
 };
@@ -48,6 +51,12 @@ class ChildProcess {
   ~ChildProcess();
 
   pid_t pid() const { return pid_; }
+
+  // The write end of the child's input pipe, non-blocking, and the read end of its output
+  // pipe; each can be taken once. Only the child holds the other ends, so its exit (or its
+  // closing them) shows at once as a broken pipe or the end of its output.
+  UniqueFd take_input() { return std::move(input_); }
+  UniqueFd take_output() { return std::move(output_); }
 
   // Becomes readable when the child has ended; -1 when the kernel offers no process handles.
   int exit_fd() const { return exit_fd_.get(); }
@@ -66,6 +75,8 @@ class ChildProcess {
 
  private:
   pid_t pid_ = -1;
+  UniqueFd input_;
+  UniqueFd output_;
   UniqueFd exit_fd_;
   std::optional<ExitStatus> status_;
   bool reaped_ = false;

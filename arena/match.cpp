@@ -119,24 +119,18 @@ MatchResult play_match(const MatchConfig& config) {
   player1.emplace(plan.launches[0]);
   player2.emplace(plan.launches[1]);
 
-  Pipe to_referee = make_pipe();
-  Pipe from_referee = make_pipe();
-  UniqueFd referee_errors = create_output_file(result.referee_stderr);
   SpawnRequest request;
   request.program = plan.referee;
   request.args = {plan.referee.string(), files.log_argument()};
   request.workdir = workdir.path();
-  request.stdin_fd = to_referee.read.get();
-  request.stdout_fd = from_referee.write.get();
-  request.stderr_fd = referee_errors.get();
+  request.pipe_input = true;
+  request.pipe_output = true;
+  request.error_file = result.referee_stderr;
   ChildProcess referee(request);
-  to_referee.read.reset();
-  from_referee.write.reset();
-  referee_errors.reset();
-  set_nonblocking(to_referee.write.get());
-  LineReader referee_output(std::move(from_referee.read));
+  UniqueFd referee_input = referee.take_input();
+  LineReader referee_output(referee.take_output());
 
-  RefereeReport report = run_referee_protocol(referee_output, to_referee.write.get(), referee,
+  RefereeReport report = run_referee_protocol(referee_output, referee_input.get(), referee,
                                               {&*player1, &*player2}, plan.deadline);
   referee.kill_group();
   referee.reap();

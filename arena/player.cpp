@@ -32,23 +32,18 @@ std::optional<std::string> answer_word(std::string_view line) {
 }
 
 Player::Player(const PlayerLaunch& launch) : clock_(launch.time_limit) {
-  Pipe to_player = make_pipe();
-  Pipe from_player = make_pipe();
-  UniqueFd errors = create_output_file(launch.stderr_file);
   SpawnRequest request;
   request.program = launch.program;
   request.args = launch.args;
   request.workdir = launch.workdir;
-  request.stdin_fd = to_player.read.get();
-  request.stdout_fd = from_player.write.get();
-  request.stderr_fd = errors.get();
+  request.pipe_input = true;
+  request.pipe_output = true;
+  request.error_file = launch.stderr_file;
   request.memory_limit_mb = launch.memory_limit_mb;
   request.file_size_limit_mb = launch.file_limit_mb;
   process_.emplace(request);
-  // Only the player may hold these ends now, so its exit is seen as the end of its output.
-  input_ = std::move(to_player.write);
-  set_nonblocking(input_.get());
-  output_.emplace(std::move(from_player.read));
+  input_ = process_->take_input();
+  output_.emplace(process_->take_output());
 }
 
 void Player::send(std::string_view text) {

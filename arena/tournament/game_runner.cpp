@@ -84,11 +84,10 @@ struct RunningGame {
 
 RunningGame start(const MatchJob& job) {
   RunningGame game{&job, job.files.match_errors(), nullptr};
-  UniqueFd errors = create_output_file(game.error_file);
   SpawnRequest request;
   request.program = job.argv[0];
   request.args = job.argv;
-  request.stderr_fd = errors.get();
+  request.error_file = game.error_file;
   game.process = std::make_unique<ChildProcess>(request);
   return game;
 }
