@@ -8,10 +8,8 @@
 #include "arena/game_files.h"
 #include "arena/game_names.h"
 #include "arena/line_reader.h"
-#include "arena/orphan_reaper.h"
 #include "arena/pipe_writer.h"
 #include "arena/player.h"
-#include "arena/process_registry.h"
 #include "arena/program_path.h"
 #include "arena/referee_protocol.h"
 #include "arena/referee_workdir.h"
@@ -102,9 +100,6 @@ void remove_if_empty(const fs::path& file) {
 }  // namespace
 
 MatchResult play_match(const MatchConfig& config) {
-  ignore_broken_pipes();
-  kill_registered_groups_on_signals();
-  adopt_orphans();
   GamePlan plan = plan_game(config);
 
   MatchResult result;
@@ -140,7 +135,6 @@ MatchResult play_match(const MatchConfig& config) {
   TimePoint grace_end = Clock::now() + config.grace;
   player1->stop(grace_end);
   player2->stop(grace_end);
-  kill_remaining_children();
 
   Player* players[2] = {&*player1, &*player2};
   for (int i = 0; i < 2; ++i) {

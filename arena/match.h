@@ -1,5 +1,10 @@
 // One game between two player programs, refereed by zarvo-checker: the arena's engine, used by
-// the `match` command and meant to be called the same way by anything that plays many games.
+// the `match` command. It runs one game per process: many games are many `zarvo-arena match`
+// processes (a tournament starts them). The process-wide part of a game (ignoring broken pipes,
+// the stop signals, adopting the players' orphans and killing what is left of them after the
+// game) is the `match` command's; play_match itself changes no process-wide state, so a
+// program that only ever calls it once at a time (a benchmark) needs no more than to ignore
+// SIGPIPE.
 #pragma once
 
 #include <array>
@@ -64,6 +69,8 @@ struct MatchSetupError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Plays the game and stops its referee and players; the caller kills whatever they left
+// behind outside their process groups (see orphan_reaper.h).
 MatchResult play_match(const MatchConfig& config);
 
 }  // namespace arena

@@ -9,6 +9,8 @@
 
 #include "arena/match.h"
 #include "arena/option_values.h"
+#include "arena/orphan_reaper.h"
+#include "arena/pipe_writer.h"
 #include "arena/process_registry.h"
 #include "arena/shell_words.h"
 
@@ -113,9 +115,14 @@ int run_match_command(std::span<const std::string> args) {
     return 2;
   }
 
+  // This process plays one game: it owns the process-wide state the game needs.
+  ignore_broken_pipes();
+  kill_registered_groups_on_signals();
+  adopt_orphans();
   MatchResult result;
   try {
     result = play_match(config);
+    kill_remaining_children();
   } catch (const MatchSetupError& error) {
     std::cerr << "zarvo-arena match: " << error.what() << "\n";
     return 2;
