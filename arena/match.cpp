@@ -141,8 +141,8 @@ MatchResult play_match(const MatchConfig& config) {
     PlayerRecord& record = result.players[i];
     record.name = plan.names[i];
     record.result = report.results[i];
-    record.charged = players[i]->charged();
-    record.cpu = players[i]->cpu_time();
+    record.charged = players[i]->times().real;
+    record.cpu = players[i]->times().used;
     record.stderr_file = plan.launches[i].stderr_file;
     remove_if_empty(record.stderr_file);
   }

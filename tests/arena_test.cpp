@@ -16,7 +16,7 @@
 
 #include "arena/game_names.h"
 #include "arena/option_values.h"
-#include "arena/player.h"
+#include "arena/referee_protocol.h"
 #include "arena/shell_words.h"
 #include "tests/support/process_check.h"
 
