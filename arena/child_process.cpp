@@ -18,6 +18,7 @@
 #include "arena/pipe_writer.h"
 #include "arena/proc_stat.h"
 #include "arena/process_registry.h"
+#include "arena/stop_signals.h"
 
 namespace arena {
 namespace {
@@ -60,13 +61,9 @@ void write_message(const std::string& prefix) {
 
   // The arena's handlers must not run in the child, and the arena's own ignored SIGPIPE would
   // survive exec; a stop signal ignored since the arena started (nohup) stays ignored.
+  reset_stop_signals_in_child();
   struct sigaction default_action {};
   default_action.sa_handler = SIG_DFL;
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction current {};
-    ::sigaction(sig, nullptr, &current);
-    if (current.sa_handler != SIG_IGN) ::sigaction(sig, &default_action, nullptr);
-  }
   ::sigaction(SIGPIPE, &default_action, nullptr);
   sigset_t none;
   sigemptyset(&none);

@@ -11,8 +11,8 @@
 #include "arena/option_values.h"
 #include "arena/orphan_reaper.h"
 #include "arena/pipe_writer.h"
-#include "arena/process_registry.h"
 #include "arena/shell_words.h"
+#include "arena/stop_signals.h"
 
 namespace arena {
 namespace {
@@ -117,7 +117,7 @@ int run_match_command(std::span<const std::string> args) {
 
   // This process plays one game: it owns the process-wide state the game needs.
   ignore_broken_pipes();
-  kill_registered_groups_on_signals();
+  catch_stop_signals(OnStopSignal::kKillGroups);
   adopt_orphans();
   MatchResult result;
   try {

@@ -6,7 +6,7 @@
 
 #include "arena/manager_tags.h"
 #include "arena/pipe_writer.h"
-#include "arena/process_registry.h"
+#include "arena/stop_signals.h"
 
 namespace arena {
 namespace {
