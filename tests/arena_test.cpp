@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "arena/game_files.h"
 #include "arena/game_names.h"
+#include "arena/match_options.h"
 #include "arena/option_values.h"
 #include "arena/referee_protocol.h"
 #include "arena/shell_words.h"
@@ -427,6 +429,43 @@ TEST(ArenaParts, AnswerWordGivenToTheReferee) {
   EXPECT_EQ(answer_word(""), std::nullopt);
   EXPECT_EQ(answer_word("<zarvo-arena-tag-i>"), "?zarvo-arena-tag-i>");
   EXPECT_EQ(answer_word(std::string(5000, 'x'))->size(), 1023u);
+}
+
+// A tournament hands its games exactly the options a match reads, checked the same way.
+TEST(ArenaParts, TournamentForwardsTheMatchOptionsItChecks) {
+  std::vector<std::string> forwarded;
+  const arena::OptionSetters forward = arena::forwarded_option_setters(forwarded);
+  arena::MatchConfig config;
+  const arena::OptionSetters read = arena::match_option_setters(config);
+  for (const arena::MatchOption& option : arena::match_options()) {
+    EXPECT_TRUE(read.contains(option.name)) << option.name;
+    EXPECT_EQ(forward.contains(option.name), !option.per_game) << option.name;
+  }
+  arena::parse_options(std::vector<std::string>{"--time-limit=2.5", "--referee", "ref"}, forward);
+  EXPECT_EQ(forwarded, (std::vector<std::string>{"--time-limit", "2.5", "--referee",
+                                                 (fs::current_path() / "ref").string()}));
+  EXPECT_THROW(arena::parse_options(std::vector<std::string>{"--grace", "soon"}, forward),
+               std::invalid_argument);
+  EXPECT_THROW(arena::parse_options(std::vector<std::string>{"--tiles", "t.txt"}, forward),
+               std::invalid_argument);
+  arena::parse_options(std::vector<std::string>{"--name2=b", "--memory-limit", "64"}, read);
+  EXPECT_EQ(config.players[1].name, "b");
+  EXPECT_EQ(config.memory_limit_mb, 64u);
+}
+
+TEST(ArenaParts, GameFileNamesReadBackFromTheLog) {
+  arena::GameFiles files("out", "alpha", "beta_2", "7");
+  EXPECT_EQ(files.log(), fs::path("out/refereelogs/alpha-beta_2.7.log"));
+  EXPECT_EQ(files.player_errors(2), fs::path("out/refereelogs/alpha-beta_2.7.player2.err"));
+  EXPECT_EQ(files.log_argument(), "./refereelogs/alpha-beta_2.7.log");
+  auto parsed = arena::GameFiles::from_log(files.log());
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->base(), files.base());
+  EXPECT_EQ(parsed->page(), files.page());
+  for (const char* other : {"a-b.log.failed", "a.b-c.log", "ab.1.log", "a-b.1.2.log", "a-b.x y.log",
+                            "a-b..log", "-b.1.log"}) {
+    EXPECT_FALSE(arena::GameFiles::from_log(fs::path("out/refereelogs") / other)) << other;
+  }
 }
 
 TEST(ArenaParts, DefaultNamesAndIds) {
