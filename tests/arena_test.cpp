@@ -199,7 +199,7 @@ TEST_F(Arena, PlayerArgumentsAreSplitLikeAShellAndWorkdirIsTheProgramsDirectory)
   std::string err = read_file(dir_ / "refereelogs" /
                               (game.name1 + "-" + game.name2 + "." + marker_ + ".player1.err"));
   EXPECT_EQ(err, "cwd=" + fs::path(kTestBot).parent_path().string() + "\n");
-  EXPECT_EQ(game.name1, "arena_test_bot");
+  EXPECT_EQ(game.name1, "hostile_bot");
 }
 
 // --- disqualifications ------------------------------------------------------------------------
@@ -230,12 +230,12 @@ TEST_P(Disqualification, OfPlayer2LaterInTheGame) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arena, Disqualification,
-    ::testing::Values(Misbehaviour{"crash", "CRASH"}, Misbehaviour{"fail", "CRASH"},
-                      Misbehaviour{"exit", "EXIT"}, Misbehaviour{"close", "EXIT"},
-                      Misbehaviour{"forkexit", "EXIT"}, Misbehaviour{"hang", "TIMEOUT"},
+    ::testing::Values(Misbehaviour{"crash_abort", "CRASH"}, Misbehaviour{"exit_status", "CRASH"},
+                      Misbehaviour{"exit_zero", "EXIT"}, Misbehaviour{"close_out", "EXIT"},
+                      Misbehaviour{"fork_exit", "EXIT"}, Misbehaviour{"hang", "TIMEOUT"},
                       Misbehaviour{"empty", "ILLEGAL"}, Misbehaviour{"blank", "ILLEGAL"},
-                      Misbehaviour{"words", "ILLEGAL"}, Misbehaviour{"tag", "ILLEGAL"},
-                      Misbehaviour{"flood", "ILLEGAL"}, Misbehaviour{"floodlines", "ILLEGAL"}),
+                      Misbehaviour{"words_bad", "ILLEGAL"}, Misbehaviour{"tag", "ILLEGAL"},
+                      Misbehaviour{"flood", "ILLEGAL"}, Misbehaviour{"flood_lines", "ILLEGAL"}),
     [](const auto& info) { return std::string(info.param.mode); });
 
 TEST_F(Arena, PlayerOverItsMemoryLimitCrashes) {
@@ -251,14 +251,14 @@ TEST_F(Arena, TimedOutPlayerIsChargedItsWholeLimit) {
 }
 
 TEST_F(Arena, BothPlayersDisqualifiedStillGiveAReport) {
-  Game game = completed(match(bot("crash"), bot("exit")));
+  Game game = completed(match(bot("crash_abort"), bot("exit_zero")));
   EXPECT_EQ(game.result1, 0);
   EXPECT_EQ(game.result2, 0);
   EXPECT_EQ(game.description, "PLAYER_1:_CRASH;_PLAYER_2:_EXIT");
 }
 
 TEST_F(Arena, ExtraWordsInAnAnswerCannotBeMistakenForTheArenasReplies) {
-  Game game = completed(match(bot("inject"), bot("inject", 2)));
+  Game game = completed(match(bot("words_ok"), bot("words_ok", 2)));
   EXPECT_TRUE(both_scored(game.description)) << game.description;
 }
 
