@@ -1,11 +1,9 @@
 #include "arena/tournament/game_runner.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <deque>
 #include <fstream>
 #include <memory>
