@@ -10,6 +10,7 @@
 #include "arena/line_reader.h"
 #include "arena/pipe_writer.h"
 #include "arena/player.h"
+#include "arena/player_entry.h"
 #include "arena/program_path.h"
 #include "arena/referee_protocol.h"
 #include "arena/referee_workdir.h"
@@ -47,14 +48,17 @@ GamePlan plan_game(const MatchConfig& config) {
     const PlayerConfig& player = config.players[i];
     std::string who = "player " + std::to_string(i + 1) + ": ";
     if (player.command.empty()) throw MatchSetupError(who + "no program given");
-    fs::path program = or_setup_error(who, [&] { return find_program(player.command[0]); });
-    plan.names[i] = player.name.value_or(name_from_program(program.filename().string()));
+    PlayerEntry entry = or_setup_error(who, [&] { return locate_player(player.command); });
+    plan.names[i] = player.name.value_or(entry.name);
     if (auto problem = player_name_problem(plan.names[i])) throw MatchSetupError(who + *problem);
 
     PlayerLaunch& launch = plan.launches[i];
-    launch.program = program;
+    launch.program = entry.program;
     launch.args = player.command;
-    launch.workdir = player.workdir.empty() ? program.parent_path() : fs::absolute(player.workdir);
+    // The script is handed over as an absolute path: the player runs in another directory.
+    if (entry.script)
+      launch.args[*entry.script] = fs::absolute(launch.args[*entry.script]).string();
+    launch.workdir = player.workdir.empty() ? entry.workdir : fs::absolute(player.workdir);
     std::error_code error;
     if (!fs::is_directory(launch.workdir, error)) {
       throw MatchSetupError(who + "working directory " + launch.workdir.string() +
@@ -144,6 +148,7 @@ MatchResult play_match(const MatchConfig& config) {
     record.charged = players[i]->times().real;
     record.cpu = players[i]->times().used;
     record.stderr_file = plan.launches[i].stderr_file;
+    record.unfinished_output = players[i]->unfinished_output();
     remove_if_empty(record.stderr_file);
   }
   result.description = report.description;

@@ -50,6 +50,9 @@ struct PlayerRecord {
   Milliseconds charged{};  // thinking time charged
   Milliseconds cpu{};      // CPU time used
   std::filesystem::path stderr_file;
+  // Set when the player ran out of time: what it had written of an answer it never finished
+  // (empty: nothing since its last answer).
+  std::optional<std::string> unfinished_output;
 };
 
 struct MatchResult {

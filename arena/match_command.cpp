@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "arena/disqualification_notes.h"
 #include "arena/match.h"
 #include "arena/match_options.h"
 #include "arena/option_values.h"
@@ -112,6 +113,9 @@ int run_match_command(std::span<const std::string> args) {
     std::cerr << std::flush;
     return 1;
   }
+  // Why a player lost by disqualification, where a person sees it; the result line stays alone
+  // on standard output for scripts.
+  std::cerr << disqualification_notes(result) << std::flush;
   const auto& [one, two] = result.players;
   std::cout << one.name << " vs " << two.name << ": " << one.result << " " << two.result << " "
             << result.description << " log " << result.log.string() << " page "

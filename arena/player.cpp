@@ -13,6 +13,8 @@ namespace {
 // How long a player whose output ended is given to show how it ended.
 constexpr Milliseconds kExitWait{1000};
 constexpr Milliseconds kReapInterval{250};
+// How much of an unfinished line is kept to show the user.
+constexpr std::size_t kShownOutput = 80;
 
 }  // namespace
 
@@ -63,6 +65,7 @@ PlayerAnswer Player::answer(TimePoint game_deadline) {
       return {PlayerAnswer::Kind::kLine, std::move(line)};
     case ReadStatus::kTimeout:
       clock_.expired(now);
+      unfinished_output_ = std::string(output_->pending().substr(0, kShownOutput));
       process_->kill_group();
       gone_ = PlayerAnswer::Kind::kTimedOut;
       break;

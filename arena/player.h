@@ -61,6 +61,10 @@ class Player {
 
   PlayerTimes times() const { return {clock_.charged_ms(), process_->cpu_time()}; }
 
+  // After a time-out: what the player had written of a line it never finished (empty when it
+  // wrote nothing at all since its last answer). Nothing when it did not time out.
+  const std::optional<std::string>& unfinished_output() const { return unfinished_output_; }
+
   // Closes the player's input; returns at once.
   void close_input() { input_.reset(); }
   // Waits until the player has ended or `deadline` passes, then kills its group and reaps it.
@@ -74,6 +78,7 @@ class Player {
   std::optional<ChildProcess> process_;
   PlayerClock clock_;
   std::optional<PlayerAnswer::Kind> gone_;  // how the player stopped playing
+  std::optional<std::string> unfinished_output_;
 };
 
 }  // namespace arena

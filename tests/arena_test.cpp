@@ -18,6 +18,7 @@
 #include "arena/game_names.h"
 #include "arena/match_options.h"
 #include "arena/option_values.h"
+#include "arena/player_entry.h"
 #include "arena/referee_protocol.h"
 #include "arena/shell_words.h"
 #include "tests/support/process_check.h"
@@ -465,6 +466,15 @@ TEST(ArenaParts, GameFileNamesReadBackFromTheLog) {
   for (const char* other : {"a-b.log.failed", "a.b-c.log", "ab.1.log", "a-b.1.2.log", "a-b.x y.log",
                             "a-b..log", "-b.1.log"}) {
     EXPECT_FALSE(arena::GameFiles::from_log(fs::path("out/refereelogs") / other)) << other;
+  }
+}
+
+TEST(ArenaParts, InterpretersAreKnownByName) {
+  for (const char* name : {"python3", "python3.11", "python", "pypy3", "node", "java", "sh"}) {
+    EXPECT_TRUE(arena::is_interpreter(name)) << name;
+  }
+  for (const char* name : {"zarvo-random", "RandomBot", "python3-config", "mybot.py", ""}) {
+    EXPECT_FALSE(arena::is_interpreter(name)) << name;
   }
 }
 

@@ -55,7 +55,9 @@ JobOutcome finish(RunningGame& game, bool stopped) {
   outcome.played = status.success();
   std::error_code error;
   if (outcome.played) {
-    if (fs::file_size(game.error_file, error) == 0 && !error) fs::remove(game.error_file, error);
+    // What a played match says on standard error (why a player was disqualified) is in the
+    // game's log and the players' error files already.
+    fs::remove(game.error_file, error);
     return outcome;
   }
   if (stopped) {

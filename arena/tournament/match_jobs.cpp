@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "arena/game_files.h"
+#include "arena/player_entry.h"
 #include "arena/program_path.h"
 #include "arena/shell_words.h"
 #include "arena/tournament/tile_script.h"
@@ -16,7 +17,9 @@ namespace {
 std::string absolute_command(const TournamentPlayer& player) {
   std::vector<std::string> words = split_shell_words(player.command);
   try {
-    words.at(0) = find_program(words.at(0)).string();
+    PlayerEntry entry = locate_player(words);
+    words.at(0) = entry.program.string();
+    if (entry.script) words[*entry.script] = fs::absolute(words[*entry.script]).string();
   } catch (const std::exception& error) {
     throw std::runtime_error("player " + player.name + ": " + error.what());
   }
