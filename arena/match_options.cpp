@@ -11,13 +11,15 @@ constexpr std::size_t kHelpWidth = 96;
 
 const std::array kOptions = {
     MatchOption{"--name1", "--name1 NAME, --name2 NAME",
-                "display names: 1 to 32 letters, digits or '_' (default: the program's file "
-                "name, other characters turned into '_')",
+                "display names: 1 to 32 letters, digits or '_' (default: the file name of the "
+                "program, or of the script an interpreter runs, other characters turned into '_')",
                 true, false, [](MatchConfig& c, const std::string& v) { c.players[0].name = v; }},
     MatchOption{"--name2", "", "", true, false,
                 [](MatchConfig& c, const std::string& v) { c.players[1].name = v; }},
     MatchOption{"--cwd1", "--cwd1 DIR, --cwd2 DIR",
-                "a player's working directory (default: its program's directory)", true, false,
+                "a player's working directory (default: the directory of its program, or of the "
+                "script an interpreter runs)",
+                true, false,
                 [](MatchConfig& c, const std::string& v) { c.players[0].workdir = v; }},
     MatchOption{"--cwd2", "", "", true, false,
                 [](MatchConfig& c, const std::string& v) { c.players[1].workdir = v; }},
