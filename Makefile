@@ -42,5 +42,5 @@ SOAK_FLAGS ?=
 
 soak: deps
 	cmake -S . -B $(SOAK_BUILD) -G Ninja -DZARVO_SANITIZE=ON
-	cmake --build $(SOAK_BUILD) --target zarvo-arena zarvo-checker zarvo-random zarvo-greedy hostile_bot -j $(JOBS)
+	cmake --build $(SOAK_BUILD) --target zarvo-arena zarvo-checker zarvo-random zarvo-greedy zarvo-viewer hostile_bot -j $(JOBS)
 	python3 scripts/soak.py --bin $(SOAK_BUILD)/bin --bot $(SOAK_BUILD)/soak/hostile_bot --games $(SOAK_GAMES) $(SOAK_FLAGS)

@@ -14,6 +14,7 @@
 #include "arena/program_path.h"
 #include "arena/referee_protocol.h"
 #include "arena/referee_workdir.h"
+#include "arena/viewer_files.h"
 
 namespace arena {
 namespace fs = std::filesystem;
@@ -84,8 +85,8 @@ GamePlan plan_game(const MatchConfig& config) {
   plan.log_dir = config.out_dir / "refereelogs";
   or_setup_error("cannot create the log directory: ",
                  [&] { return fs::create_directories(plan.log_dir); });
-  fs::path resources = config.resources.empty() ? own_dir / "resources" : config.resources;
-  plan.jspath = or_setup_error("", [&] { return viewer_path(resources, plan.log_dir); });
+  plan.jspath =
+      or_setup_error("", [&] { return provide_viewer_files(config.resources, config.out_dir); });
 
   plan.base = game_file_base(plan.names[0], plan.names[1], plan.game_id);
   for (int i = 0; i < 2; ++i) {

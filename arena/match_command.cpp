@@ -88,7 +88,9 @@ Options (--option VALUE or --option=VALUE):
   --file-limit MB             largest file a player may write, its error file included (64)
   --tiles FILE                tile script, given to the referee as tiles.txt
   --referee PROGRAM           the referee (default: zarvo-checker beside zarvo-arena)
-  --resources DIR             viewer files for the page (default: resources/ beside zarvo-arena)
+  --resources DIR             the viewer files (zarvo.js, zarvo.css), copied into resources/ of
+                              the output directory for its pages (default: resources/ beside
+                              zarvo-arena, else ../share/zarvo/resources/ from there)
   --grace TIME                how long players may take to end after the game (default: 1)
   --game-timeout TIME         longest a game may take before the referee counts as failed
                               (default: twice the time limit plus 60 seconds)
