@@ -14,6 +14,7 @@
 #include "arena/program_path.h"
 #include "arena/referee_protocol.h"
 #include "arena/referee_workdir.h"
+#include "arena/viewer_files.h"
 
 namespace arena {
 namespace fs = std::filesystem;
@@ -87,8 +88,8 @@ GamePlan plan_game(const MatchConfig& config) {
   const fs::path& log_dir = plan.files->log_dir();
   or_setup_error("cannot create the log directory: ",
                  [&] { return fs::create_directories(log_dir); });
-  fs::path resources = config.resources.empty() ? own_dir / "resources" : config.resources;
-  plan.jspath = or_setup_error("", [&] { return viewer_path(resources, log_dir); });
+  plan.jspath =
+      or_setup_error("", [&] { return provide_viewer_files(config.resources, config.out_dir); });
   for (int i = 0; i < 2; ++i) plan.launches[i].stderr_file = plan.files->player_errors(i + 1);
   Clock::duration timeout =
       config.game_timeout.value_or(2 * config.time_limit + std::chrono::seconds(60));

@@ -37,7 +37,7 @@ struct MatchConfig {
   std::size_t file_limit_mb = 64;
   std::filesystem::path tiles;      // a tile script for the referee; empty: random tiles
   std::filesystem::path referee;    // empty: zarvo-checker beside the arena
-  std::filesystem::path resources;  // the viewer files; empty: resources/ beside the arena
+  std::filesystem::path resources;  // the viewer files to copy; empty: default_viewer_source()
   Clock::duration grace = std::chrono::seconds(1);  // for players to end after the game
   // The longest a game may take before the referee is held to have failed;
   // empty: twice the time limit plus a minute.

@@ -49,8 +49,10 @@ const std::array kOptions = {
                 "the referee (default: zarvo-checker beside zarvo-arena)", false, true,
                 [](MatchConfig& c, const std::string& v) { c.referee = v; }},
     MatchOption{"--resources", "--resources DIR",
-                "viewer files for the page (default: resources/ beside zarvo-arena)", false, true,
-                [](MatchConfig& c, const std::string& v) { c.resources = v; }},
+                "the viewer files (zarvo.js, zarvo.css), copied into resources/ of the output "
+                "directory for its pages (default: resources/ beside zarvo-arena, else "
+                "../share/zarvo/resources/ from there)",
+                false, true, [](MatchConfig& c, const std::string& v) { c.resources = v; }},
     MatchOption{"--grace", "--grace TIME",
                 "how long players may take to end after the game (default: 1)", false, false,
                 [](MatchConfig& c, const std::string& v) { c.grace = parse_duration(v); }},

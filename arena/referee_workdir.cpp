@@ -13,31 +13,6 @@
 namespace arena {
 namespace fs = std::filesystem;
 
-namespace {
-
-constexpr std::size_t kMaxViewerPath = 127;
-
-bool fits_referee_txt(const std::string& value) {
-  return value.size() <= kMaxViewerPath && value.find_first_of(" \t\n\r\v\f=") == std::string::npos;
-}
-
-}  // namespace
-
-std::string viewer_path(const fs::path& resources, const fs::path& log_dir) {
-  fs::path target = fs::weakly_canonical(fs::absolute(resources));
-  fs::path from = fs::weakly_canonical(fs::absolute(log_dir));
-  std::string relative = target.lexically_relative(from).generic_string();
-  if (relative.empty() || relative == ".") relative = ".";
-  relative += "/";
-  if (fits_referee_txt(relative)) return relative;
-  std::string absolute = target.generic_string();
-  if (absolute.back() != '/') absolute += "/";
-  if (fits_referee_txt(absolute)) return absolute;
-  throw std::runtime_error("the viewer directory " + target.string() +
-                           " cannot be named in referee.txt (at most 127 characters, no blanks "
-                           "or '='); choose another with --resources");
-}
-
 RefereeWorkdir::RefereeWorkdir(const fs::path& log_dir, std::string_view jspath,
                                const fs::path& tiles) {
   std::string pattern = (fs::temp_directory_path() / "zarvo-arena.XXXXXX").string();

@@ -12,12 +12,6 @@
 
 namespace arena {
 
-// The `jspath` for pages in `log_dir` that load the viewer files of `resources`: relative to
-// `log_dir` when it can be written so, else absolute, always ending in '/'. Throws
-// std::runtime_error when neither form fits "referee.txt" (no blanks, no '=', 127 characters).
-std::string viewer_path(const std::filesystem::path& resources,
-                        const std::filesystem::path& log_dir);
-
 class RefereeWorkdir {
  public:
   // Throws std::runtime_error (or std::filesystem::filesystem_error) when it cannot be made.

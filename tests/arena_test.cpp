@@ -182,6 +182,8 @@ TEST_F(Arena, NamesTilesAndViewerPathAreTakenFromTheOptions) {
     }
   }
   fs::create_directories(dir_ / "viewer");
+  std::ofstream(dir_ / "viewer/zarvo.js") << "// viewer " << marker_ << "\n";
+  std::ofstream(dir_ / "viewer/zarvo.css") << "/* style */\n";
   Game game = completed(match(sample("zarvo-random"), sample("zarvo-random"),
                               {"--name1", "Alpha", "--name2=beta_2", "--tiles", tiles.string(),
                                "--resources", (dir_ / "viewer").string()}));
@@ -190,7 +192,9 @@ TEST_F(Arena, NamesTilesAndViewerPathAreTakenFromTheOptions) {
   EXPECT_NE(read_file(game.log).find("Colours: 4, 2\nStarting tile: Hh654321h\n"),
             std::string::npos);
   std::string page = read_file(game.page);
-  EXPECT_NE(page.find("src=\"../viewer/zarvo.js\""), std::string::npos) << page;
+  // The page loads the directory's own copy of the viewer files named by --resources.
+  EXPECT_NE(page.find("src=\"../resources/zarvo.js\""), std::string::npos) << page;
+  EXPECT_EQ(read_file(dir_ / "resources/zarvo.js"), "// viewer " + marker_ + "\n");
   EXPECT_NE(page.find("Zarvo game " + marker_ + ": Alpha - beta_2"), std::string::npos);
 }
 
