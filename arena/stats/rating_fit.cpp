@@ -122,29 +122,24 @@ void center(std::vector<double>& theta) {
 }  // namespace
 
 PairingResults::PairingResults(std::size_t players)
-    : players_(players), games_(players * players, 0.0), points_(players * players, 0.0) {}
+    : games_(players, std::vector<double>(players, 0.0)),
+      points_(players, std::vector<double>(players, 0.0)) {}
 
 std::size_t PairingResults::add_player() {
-  std::size_t n = players_ + 1;
-  std::vector<double> games(n * n, 0.0), points(n * n, 0.0);
-  for (std::size_t i = 0; i < players_; ++i) {
-    for (std::size_t j = 0; j < players_; ++j) {
-      games[i * n + j] = games_[i * players_ + j];
-      points[i * n + j] = points_[i * players_ + j];
-    }
-  }
-  games_ = std::move(games);
-  points_ = std::move(points);
-  players_ = n;
+  for (auto& row : games_) row.push_back(0.0);
+  for (auto& row : points_) row.push_back(0.0);
+  std::size_t n = games_.size() + 1;
+  games_.emplace_back(n, 0.0);
+  points_.emplace_back(n, 0.0);
   return n - 1;
 }
 
 void PairingResults::add_game(std::size_t i, std::size_t j, double points_i) {
-  assert(i < players_ && j < players_ && i != j);
-  games_[i * players_ + j] += 1;
-  games_[j * players_ + i] += 1;
-  points_[i * players_ + j] += points_i;
-  points_[j * players_ + i] += 1 - points_i;
+  assert(i < players() && j < players() && i != j);
+  games_[i][j] += 1;
+  games_[j][i] += 1;
+  points_[i][j] += points_i;
+  points_[j][i] += 1 - points_i;
 }
 
 double FieldRatings::margin(std::size_t i) const {

@@ -21,14 +21,13 @@ class PairingResults {
   // One game between i and j in which i scored `points_i` (0, 1/2 or 1).
   void add_game(std::size_t i, std::size_t j, double points_i);
 
-  std::size_t players() const { return players_; }
-  double games(std::size_t i, std::size_t j) const { return games_[i * players_ + j]; }
-  double points(std::size_t i, std::size_t j) const { return points_[i * players_ + j]; }
+  std::size_t players() const { return games_.size(); }
+  double games(std::size_t i, std::size_t j) const { return games_[i][j]; }
+  double points(std::size_t i, std::size_t j) const { return points_[i][j]; }
 
  private:
-  std::size_t players_;
-  std::vector<double> games_;   // players_ x players_, symmetric
-  std::vector<double> points_;  // [i][j]: what i scored against j
+  std::vector<std::vector<double>> games_;   // symmetric
+  std::vector<std::vector<double>> points_;  // [i][j]: what i scored against j
 };
 
 struct FieldRatings {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <deque>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -11,9 +12,12 @@
 
 #include "arena/game_names.h"
 #include "arena/option_values.h"
+#include "arena/tournament/game_pairs.h"
 #include "arena/tournament/game_record.h"
 #include "arena/tournament/game_runner.h"
 #include "arena/tournament/match_jobs.h"
+#include "arena/tournament/match_option_forwarding.h"
+#include "arena/tournament/plan_file.h"
 #include "arena/tournament/progress_display.h"
 #include "arena/tournament/tournament_plan.h"
 #include "arena/tournament/tournament_reports.h"
@@ -40,20 +44,25 @@ Options (--option VALUE or --option=VALUE):
   --dir DIR                 the tournament directory (required)
   --format FORMAT           round-robin (everybody against everybody, the default) or gauntlet
                             (the first player against each of the others)
-  --games-per-pair N        games per pairing, the first player alternating (default: 2)
+  --games-per-pair N        games per pairing, an even number (default: 2): they come in
+                            pairs, two games on one tile script with the seats swapped
   --concurrency J           games at once (default: the number of cores)
-  --seed S                  derives each game's colours and tiles from S and the game number,
-                            making the tournament reproducible (default: the referee's own)
-  --emit-jobs FILE          play nothing: write one shell command per unfinished game to FILE,
-                            for GNU parallel or a job array; then `zarvo-arena standings DIR`
-  --time-limit, --memory-limit, --file-limit, --grace, --game-timeout, --referee, --resources
-                            handed to every game (see zarvo-arena match --help)
+  --seed S                  derives each pair's colours and tiles from S and the pair number,
+                            making the tournament reproducible (default: a seed drawn at random
+                            once and kept in DIR/tournament.txt, so that a rerun plays the same
+                            tile scripts)
+  --emit-jobs FILE          play nothing: write one shell command per game of the unfinished
+                            pairs to FILE, for GNU parallel or a job array; then
+                            `zarvo-arena standings DIR`
 )";
 
 const char* const kStandingsUsage = R"(usage: zarvo-arena standings DIR
 
 Rebuilds DIR/results.csv, DIR/standings.txt and DIR/index.html from the game logs in
-DIR/refereelogs/, wherever the games were played, and prints the standings.
+DIR/refereelogs/, wherever the games were played, and prints the standings. When DIR's
+tournament has games left to play, the files say how many of them are finished; the page it
+writes never reloads itself (only a playing tournament keeps it up to date): run the command
+again to see more games.
 )";
 
 struct UsageError : std::invalid_argument {
@@ -79,14 +88,21 @@ int parse_count(const std::string& text, int low) {
   return value;
 }
 
+// The games of a pairing come in pairs on one tile script, so their number is even.
+int parse_pair_count(const std::string& text) {
+  int value = parse_count(text, 1);
+  if (value % 2 != 0) {
+    throw std::invalid_argument(
+        "must be even: the games of a pairing come in pairs, two games on one tile script "
+        "with the seats swapped");
+  }
+  return value;
+}
+
 TournamentOptions parse(std::span<const std::string> args) {
   TournamentOptions options;
   TournamentSettings& s = options.settings;
-  auto forward = [&](const std::string& name, const std::string& value) {
-    s.match_options.push_back(name);
-    s.match_options.push_back(value);
-  };
-  const OptionSetters setters = {
+  OptionSetters setters = {
       {"--player", [&](const std::string& v) { s.players.push_back(parse_player(v)); }},
       {"--players",
        [&](const std::string& v) {
@@ -104,25 +120,12 @@ TournamentOptions parse(std::span<const std::string> args) {
            throw std::invalid_argument("\"" + v + "\" is neither round-robin nor gauntlet");
          }
        }},
-      {"--games-per-pair", [&](const std::string& v) { s.games_per_pair = parse_count(v, 1); }},
+      {"--games-per-pair", [&](const std::string& v) { s.games_per_pair = parse_pair_count(v); }},
       {"--concurrency", [&](const std::string& v) { options.concurrency = parse_count(v, 1); }},
       {"--seed", [&](const std::string& v) { s.seed = v; }},
       {"--emit-jobs", [&](const std::string& v) { options.emit_jobs = v; }},
-      {"--time-limit",
-       [&](const std::string& v) { parse_duration(v), forward("--time-limit", v); }},
-      {"--grace", [&](const std::string& v) { parse_duration(v), forward("--grace", v); }},
-      {"--game-timeout",
-       [&](const std::string& v) { parse_duration(v), forward("--game-timeout", v); }},
-      {"--memory-limit",
-       [&](const std::string& v) { parse_megabytes(v), forward("--memory-limit", v); }},
-      {"--file-limit",
-       [&](const std::string& v) { parse_megabytes(v), forward("--file-limit", v); }},
-      // Paths are made absolute: the games may run in another directory, or on
-      // another host.
-      {"--referee", [&](const std::string& v) { forward("--referee", fs::absolute(v).string()); }},
-      {"--resources",
-       [&](const std::string& v) { forward("--resources", fs::absolute(v).string()); }},
   };
+  add_match_option_setters(setters, s.match_options);
   try {
     parse_options(args, setters);
   } catch (const std::invalid_argument& error) {
@@ -135,41 +138,13 @@ TournamentOptions parse(std::span<const std::string> args) {
     throw UsageError(error.what());
   }
   // Refused before any schedule is built: a typo such as an extra zero must not fill memory.
-  const long long n = static_cast<long long>(s.players.size());
-  const long long pairs = s.format == Format::gauntlet ? n - 1 : n * (n - 1) / 2;
-  if (pairs * s.games_per_pair > kMaxGames) {
-    throw UsageError("that is " + std::to_string(pairs * s.games_per_pair) +
-                     " games; a tournament holds at most " + std::to_string(kMaxGames));
+  if (long long games = scheduled_game_count(s); games > kMaxGames) {
+    throw UsageError("that is " + std::to_string(games) + " games; a tournament holds at most " +
+                     std::to_string(kMaxGames));
   }
   if (options.concurrency == 0)
     options.concurrency = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   return options;
-}
-
-// Refuses to mix two tournaments in one directory; the plan is recorded once
-// the players have been found, so that a rerun after a mistyped player path is
-// not refused.
-void check_plan(const fs::path& dir, const TournamentSettings& settings, bool record) {
-  fs::path file = dir / "tournament.txt";
-  std::string plan = describe_plan(settings);
-  std::ifstream in(file);
-  if (in) {
-    // Read no more than the plan's own length, plus one byte to notice a longer
-    // file.
-    std::string existing(plan.size() + 1, '\0');
-    in.read(existing.data(), static_cast<std::streamsize>(existing.size()));
-    existing.resize(static_cast<std::size_t>(in.gcount()));
-    if (existing != plan) {
-      throw std::runtime_error(dir.string() + " holds another tournament (see " + file.string() +
-                               "); use a new directory, or the same players and options");
-    }
-    return;
-  }
-  if (!record) return;
-  std::ofstream out(file);
-  out << plan;
-  out.flush();
-  if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
 std::string game_line(const GameRecord& game) {
@@ -194,39 +169,80 @@ int emit_jobs(const fs::path& file, const std::vector<MatchJob>& jobs, std::size
   return 0;
 }
 
-int play(const TournamentOptions& options, const fs::path& dir) {
-  std::vector<ScheduledGame> games = schedule_games(options.settings);
+// The latest games, most recent first, for the live page.
+std::vector<GameRecord> latest(const std::deque<GameRecord>& recent) {
+  return std::vector<GameRecord>(recent.rbegin(), recent.rend());
+}
+
+int play(const TournamentOptions& options, const fs::path& dir, const PlanCheck& plan_check) {
+  const TournamentSettings& settings = options.settings;
+  // Without --seed, the tile scripts come from a seed drawn once and kept with the plan.
+  std::optional<std::string> drawn_seed;
+  if (!settings.seed) drawn_seed = plan_check.drawn_seed ? *plan_check.drawn_seed : draw_seed();
+  JobFactory factory(settings, dir, settings.seed ? *settings.seed : *drawn_seed);
+
+  std::vector<ScheduledGame> games = schedule_games(settings);
   std::vector<ScheduledGame> unfinished;
   std::vector<GameRecord> records;
-  for (const auto& game : games) {
-    const auto& players = options.settings.players;
-    std::string base = game_file_base(players[game.first].name, players[game.second].name,
-                                      std::to_string(game.number));
-    if (auto record = read_game_record(dir, dir / "refereelogs" / (base + ".log"))) {
-      records.push_back(std::move(*record));
-    } else {
-      unfinished.push_back(game);
+  int replayed = 0;  // finished games of half-played pairs, played again with their partner
+  for (std::size_t i = 0; i + 1 < games.size(); i += 2) {
+    PairRecords pair = read_pair(dir, settings, {games[i], games[i + 1]});
+    if (whole(pair)) {
+      records.push_back(std::move(*pair[0]));
+      records.push_back(std::move(*pair[1]));
+      continue;
     }
+    replayed += discard_half_pair(pair, dir);
+    unfinished.push_back(games[i]);
+    unfinished.push_back(games[i + 1]);
   }
-  std::vector<MatchJob> jobs = prepare_jobs(options.settings, unfinished, dir);
-  check_plan(dir, options.settings, true);
+  std::vector<MatchJob> jobs;
+  for (const auto& game : unfinished) jobs.push_back(factory.make(game));
+  if (!plan_check.recorded || (drawn_seed && !plan_check.drawn_seed)) {
+    record_plan(dir, kTournamentPlanFile, describe_plan(settings), drawn_seed);
+  }
   if (options.emit_jobs) return emit_jobs(*options.emit_jobs, jobs, games.size(), dir);
 
   bool terminal = ::isatty(STDOUT_FILENO) == 1;
-  if (!terminal && !records.empty()) {
+  if (!terminal && (!records.empty() || replayed)) {
     std::cout << "resuming: " << records.size() << " of " << games.size()
-              << " games already finished\n";
+              << " games already finished";
+    if (replayed) {
+      std::cout << " (" << replayed << (replayed == 1 ? " game" : " games")
+                << " of unfinished pairs played again)";
+    }
+    std::cout << "\n";
   }
+  StandingsTally tally;
+  std::deque<GameRecord> recent;
+  for (const auto& record : records) {
+    tally.add(record);
+    recent.push_back(record);
+    if (recent.size() > kLiveGames) recent.pop_front();
+  }
+  TournamentReport live;
+  live.live = true;
+  live.planned = games.size();
+  auto write_live = [&] {
+    live.field = tally.standings();
+    live.finished = static_cast<std::size_t>(tally.games());
+    live.games = latest(recent);
+    write_summary(dir, live);
+  };
+  write_live();
+
   ProgressDisplay display(std::cout, terminal, static_cast<int>(games.size()),
                           static_cast<int>(records.size()));
   RunCallbacks callbacks;
   callbacks.finished = [&](const MatchJob& job, const JobOutcome& outcome) {
     if (outcome.played) {
       if (auto record = read_game_record(dir, job.log)) {
-        std::string line = game_line(*record);
+        tally.add(*record);
+        recent.push_back(*record);
+        if (recent.size() > kLiveGames) recent.pop_front();
         records.push_back(std::move(*record));
-        sort_games(records);
-        display.game_finished(records, line);
+        write_live();
+        display.game_finished(live.field, game_line(records.back()));
         return;
       }
       display.game_failed("game " + std::to_string(job.number) + ": no result in " +
@@ -239,10 +255,11 @@ int play(const TournamentOptions& options, const fs::path& dir) {
   RunSummary summary = run_jobs(jobs, options.concurrency, callbacks);
   display.close();
 
-  LogScan scan = scan_game_logs(dir);
-  write_reports(dir, scan);
+  // The final files come from the logs alone, as `zarvo-arena standings` makes them.
+  TournamentReport report = report_of(scan_game_logs(dir), games.size());
+  write_reports(dir, report);
   std::size_t finished = records.size();
-  if (!terminal) std::cout << "\n" << standings_txt(scan);
+  if (!terminal) std::cout << "\n" << standings_txt(report);
   std::cout << "\n"
             << finished << " of " << games.size() << " games finished; see "
             << (dir / "index.html").string() << std::endl;
@@ -251,6 +268,17 @@ int play(const TournamentOptions& options, const fs::path& dir) {
     return 128 + summary.stop_signal;
   }
   return finished == games.size() ? 0 : 1;
+}
+
+// The games the tournament of `dir` plans, from its plan file; nothing without one.
+std::optional<std::size_t> planned_games_in(const fs::path& dir) {
+  constexpr std::size_t kMaxPlan = 1024 * 1024;
+  std::ifstream in(dir / kTournamentPlanFile, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string plan(kMaxPlan, '\0');
+  in.read(plan.data(), static_cast<std::streamsize>(plan.size()));
+  plan.resize(static_cast<std::size_t>(in.gcount()));
+  return planned_games(plan);
 }
 
 bool wants_help(std::span<const std::string> args) {
@@ -264,7 +292,7 @@ bool wants_help(std::span<const std::string> args) {
 
 int run_tournament_command(std::span<const std::string> args) {
   if (wants_help(args)) {
-    std::cout << kTournamentUsage;
+    std::cout << kTournamentUsage << kForwardedOptionsHelp;
     return 0;
   }
   TournamentOptions options;
@@ -279,8 +307,8 @@ int run_tournament_command(std::span<const std::string> args) {
     fs::path dir = fs::absolute(options.dir).lexically_normal();
     if (!dir.has_filename()) dir = dir.parent_path();
     fs::create_directories(dir);
-    check_plan(dir, options.settings, false);
-    return play(options, dir);
+    PlanCheck plan_check = check_plan(dir, kTournamentPlanFile, describe_plan(options.settings));
+    return play(options, dir, plan_check);
   } catch (const std::exception& error) {
     std::cerr << "zarvo-arena tournament: " << error.what() << "\n";
     return 2;
@@ -305,9 +333,9 @@ int run_standings_command(std::span<const std::string> args) {
     return 2;
   }
   try {
-    LogScan scan = scan_game_logs(dir);
-    write_reports(dir, scan);
-    std::cout << standings_txt(scan);
+    TournamentReport report = report_of(scan_game_logs(dir), planned_games_in(dir));
+    write_reports(dir, report);
+    std::cout << standings_txt(report);
   } catch (const std::exception& failure) {
     std::cerr << "zarvo-arena standings: " << failure.what() << "\n";
     return 2;
