@@ -15,6 +15,8 @@ namespace {
 std::string fixed(double value, int decimals) {
   if (std::isnan(value)) return "-";
   if (std::isinf(value)) return value > 0 ? "+inf" : "-inf";
+  // What rounds to zero shows as zero, never as "-0.0".
+  if (std::abs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0;
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
   return text;
