@@ -279,6 +279,47 @@ TEST(RatingFit, AFieldWithAnUnbeatenPlayerAndAWinlessOne) {
   EXPECT_LE(again.iterations, 1);
 }
 
+TEST(RatingFit, ARandomFieldConvergesInAFewStepsToTheMaximum) {
+  // 40 players 15 Elo apart each, every pairing four games drawn from the model itself.
+  constexpr std::size_t kPlayers = 40;
+  std::mt19937_64 generator(7);
+  PairingResults field(kPlayers);
+  for (std::size_t i = 0; i < kPlayers; ++i) {
+    for (std::size_t j = i + 1; j < kPlayers; ++j) {
+      double s = expected_score(15.0 * (static_cast<double>(j) - static_cast<double>(i)));
+      for (int game = 0; game < 4; ++game) {
+        double u = static_cast<double>(generator() >> 11) * 0x1p-53;
+        field.add_game(i, j, u < 0.2 ? 0.5 : u < 0.2 + (1 - 0.2) * s ? 0.0 : 1.0);
+      }
+    }
+  }
+  FieldRatings fit = fit_ratings(field);
+  ASSERT_TRUE(fit.converged);
+  EXPECT_LE(fit.iterations, 12);
+  // The slope of the likelihood is the same for every player (the plane's multiplier).
+  std::vector<double> slopes;
+  for (std::size_t i = 0; i < kPlayers; ++i) {
+    double g = 1 - 2 * expected_score(fit.ratings[i]);
+    for (std::size_t j = 0; j < kPlayers; ++j) {
+      if (j != i)
+        g += field.points(i, j) -
+             field.games(i, j) * expected_score(fit.ratings[i] - fit.ratings[j]);
+    }
+    slopes.push_back(g);
+  }
+  for (double g : slopes) EXPECT_NEAR(g, slopes[0], 1e-7);
+  // The strongest half is rated above the weakest half.
+  double top = 0, bottom = 0;
+  for (std::size_t i = 0; i < kPlayers / 2; ++i) {
+    top += fit.ratings[kPlayers - 1 - i];
+    bottom += fit.ratings[i];
+  }
+  EXPECT_GT(top, bottom + 100 * static_cast<double>(kPlayers) / 2);
+  // One more game and a start from the fit: a couple of steps.
+  field.add_game(0, 1, 1.0);
+  EXPECT_LE(fit_ratings(field, fit.ratings).iterations, 4);
+}
+
 TEST(RatingFit, PlayersWithoutGamesAndEmptyFields) {
   EXPECT_TRUE(fit_ratings(PairingResults(0)).ratings.empty());
   PairingResults lone(1);

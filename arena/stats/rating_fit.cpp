@@ -189,20 +189,22 @@ FieldRatings fit_ratings(const PairingResults& results, const std::vector<double
       break;
     }
     ++fit.iterations;
-    // Backtracking (Armijo): halve the step until the likelihood rises enough. L is concave,
-    // so the full step is taken near the maximum and the method converges quadratically.
+    // Backtracking (Armijo): halve the step until the likelihood rises enough. Close to the
+    // maximum the full Newton step is right (convergence is quadratic there), and the rise is
+    // below the rounding error of the likelihood, so it is taken without the test.
+    bool close = largest < 1e-6;
     std::vector<double> next(n);
     double next_value = value;
-    double t = 1;
-    for (int halving = 0; halving < 60; ++halving, t /= 2) {
+    bool improved = false;
+    for (double t = 1; t > 1e-12; t /= 2) {
       for (std::size_t i = 0; i < n; ++i) next[i] = theta[i] + t * step[i];
       next_value = field.log_likelihood(next);
-      if (next_value >= value + 1e-4 * t * slope) break;
+      if (close || next_value >= value + 1e-4 * t * slope) {
+        improved = true;
+        break;
+      }
     }
-    if (!(next_value >= value)) {  // no progress is possible in floating point: done
-      fit.converged = true;
-      break;
-    }
+    if (!improved) break;  // no rise left that floating point can show
     theta = std::move(next);
     value = next_value;
     center(theta);  // keeps rounding from drifting off the plane
