@@ -155,6 +155,24 @@ TEST_F(SprtTest, GreedyAgainstRandomAcceptsH1OnPairedTileScripts) {
   EXPECT_NE(again.out.find("resuming: 6 pairs already played"), std::string::npos) << again.out;
   EXPECT_NE(again.out.find("H1 accepted"), std::string::npos);
   EXPECT_EQ(slurp(dir / "sprt.json"), decided);
+
+  // Pair 3 lost, and stray games of a pair after the decision: the rerun counts pairs 1 and
+  // 2, plays pair 3 again, takes pairs 4 to 6 as they are (they were played on their own
+  // tile scripts, whatever order the pairs finished in), decides at pair 6 again and removes
+  // the stray games.
+  fs::remove(logs / "greedy-random.5.log");
+  fs::remove(logs / "random-greedy.6.log");
+  fs::copy_file(logs / "greedy-random.1.log", logs / "greedy-random.15.log");
+  fs::copy_file(logs / "random-greedy.2.log", logs / "random-greedy.16.log");
+  auto pair4 = fs::last_write_time(logs / "greedy-random.7.log");
+  auto gap = run_program(command(dir, greedy(), {"--max-pairs", "30"}));
+  ASSERT_EQ(gap.status, 0) << gap.out << gap.err;
+  EXPECT_NE(gap.out.find("resuming: 2 pairs already played"), std::string::npos) << gap.out;
+  EXPECT_NE(gap.out.find("pairs 3 (6 games)"), std::string::npos) << gap.out;
+  EXPECT_EQ(fs::last_write_time(logs / "greedy-random.7.log"), pair4) << "pair 4 not replayed";
+  EXPECT_EQ(slurp(dir / "sprt.json"), decided);
+  EXPECT_FALSE(fs::exists(logs / "greedy-random.15.log"));
+  EXPECT_FALSE(fs::exists(logs / "random-greedy.16.log"));
 }
 
 TEST_F(SprtTest, AnInterruptedRunResumesToTheSameDecision) {

@@ -220,16 +220,21 @@ class SprtRun {
   const SprtReport& report() const { return report_; }
 
   // Once the test has decided, the games of later pairs (finished while the deciding pair
-  // was still playing) are not part of it: their files go.
+  // was still playing, or by an earlier run that was stopped before it could remove them)
+  // are not part of it: their files go.
   void drop_later_pairs() {
     if (!decided()) return;
-    for (long long k = counted_ + 1; k < next_pair_; ++k) {
+    for (long long k = counted_ + 1;; ++k) {
+      bool found = false;
       for (const auto& game : games_of(k)) {
         fs::path log = game_log(dir_, options_.settings, game);
-        discard_game_files(log);
+        fs::path tiles = fs::path(log).replace_extension(".tiles.txt");
         std::error_code error;
-        fs::remove(log.replace_extension(".tiles.txt"), error);
+        found = found || fs::exists(log, error) || fs::exists(tiles, error);
+        discard_game_files(log);
+        fs::remove(tiles, error);
       }
+      if (!found && k >= next_pair_) break;
     }
   }
 
