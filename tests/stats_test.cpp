@@ -182,12 +182,14 @@ TEST(SprtSimulation, ErrorRatesStayNearAlphaAndBeta) {
   auto weak = decisions(-20, parameters, 200);
   EXPECT_GE(weak[1], 198);
 
-  // Other error rates are met as well: alpha 0.1, beta 0.02.
+  // Other error rates are met as well: alpha 0.1, beta 0.02, over 1000 runs each (standard
+  // errors about 0.0095 and 0.0044).
   const SprtParameters lopsided{0, 10, 0.1, 0.02};
-  auto lop_h0 = decisions(0, lopsided, kRuns);
-  EXPECT_LE(lop_h0[2] / static_cast<double>(kRuns), 0.12);
-  auto lop_h1 = decisions(10, lopsided, kRuns);
-  EXPECT_LE(lop_h1[1] / static_cast<double>(kRuns), 0.03);
+  constexpr int kFewerRuns = 1000;
+  auto lop_h0 = decisions(0, lopsided, kFewerRuns);
+  EXPECT_LE(lop_h0[2] / static_cast<double>(kFewerRuns), 0.128);
+  auto lop_h1 = decisions(10, lopsided, kFewerRuns);
+  EXPECT_LE(lop_h1[1] / static_cast<double>(kFewerRuns), 0.033);
 }
 
 // --- Ratings of a field.
