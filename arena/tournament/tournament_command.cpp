@@ -32,8 +32,9 @@ const char* const kTournamentUsage =
 
 Plays many games of Zarvo between several programs, each game one `zarvo-arena match`, and
 keeps their logs, replay pages and error files in DIR/refereelogs/, with results.csv,
-standings.txt and index.html in DIR. Run the same command again in the same DIR to play the
-games not yet finished (after Ctrl-C, for instance).
+standings.txt and index.html in DIR (the last two rewritten after every game while it plays).
+Run the same command again in the same DIR to play the games not yet finished (after Ctrl-C,
+for instance); a pair with one game finished is played again whole.
 
 Players (at least two, names unique):
   --player [NAME=]COMMAND   a player's command line, split like a shell does; the name defaults
