@@ -1,8 +1,9 @@
 #include "arena/disqualification_notes.h"
 
 #include <charconv>
-#include <fstream>
 #include <string_view>
+
+#include "arena/bounded_read.h"
 
 namespace arena {
 namespace fs = std::filesystem;
@@ -13,19 +14,6 @@ constexpr std::size_t kLogLimit = 1 << 20;
 constexpr std::size_t kErrorTail = 64 * 1024;
 constexpr std::size_t kShownLines = 5;
 constexpr std::size_t kShownWidth = 160;
-
-std::string read_part(const fs::path& file, std::size_t limit, bool tail) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return {};
-  in.seekg(0, std::ios::end);
-  auto size = static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0));
-  std::size_t start = tail && size > limit ? size - limit : 0;
-  in.seekg(static_cast<std::streamoff>(start));
-  std::string text(std::min(size - start, limit), '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-  return text;
-}
 
 bool take_int(std::string_view& text, int& value) {
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -79,7 +67,7 @@ std::string shown(std::string_view text, std::size_t width) {
 
 std::vector<LoggedDisqualification> read_disqualifications(const fs::path& log) {
   std::vector<LoggedDisqualification> found;
-  std::string text = read_part(log, kLogLimit, false);
+  std::string text = read_head(log, kLogLimit);
   std::string_view rest = text;
   while (!rest.empty()) {
     auto newline = rest.find('\n');
@@ -92,7 +80,7 @@ std::vector<LoggedDisqualification> read_disqualifications(const fs::path& log) 
 }
 
 std::vector<std::string> last_lines(const fs::path& file, std::size_t count, std::size_t width) {
-  std::string text = read_part(file, kErrorTail, true);
+  std::string text = read_tail(file, kErrorTail);
   std::vector<std::string> lines;
   std::string_view rest = text;
   while (!rest.empty() && rest.back() == '\n') rest.remove_suffix(1);

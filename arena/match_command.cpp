@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "arena/bounded_read.h"
 #include "arena/disqualification_notes.h"
 #include "arena/match.h"
 #include "arena/match_options.h"
@@ -21,9 +22,8 @@ namespace {
 
 // The last part of the referee's standard error, for the report of a failed game.
 std::string tail_of(const std::filesystem::path& file, std::size_t limit = 4096) {
-  std::ifstream in(file, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (text.size() > limit) text = "..." + text.substr(text.size() - limit);
+  std::string text = read_tail(file, limit + 1);
+  if (text.size() > limit) text = "..." + text.substr(1);
   return text;
 }
 

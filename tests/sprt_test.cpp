@@ -190,17 +190,8 @@ TEST_F(SprtTest, AnInterruptedRunResumesToTheSameDecision) {
   fs::path dir = root_ / "interrupted";
   auto args = command(dir, slow);
   fs::path out_file = root_ / "out.txt";
-  pid_t pid = ::fork();
+  pid_t pid = test_support::start_program(args, out_file.string());
   ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    int fd = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(fd, 1);
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   while (slurp(out_file).find("pairs 1 ") == std::string::npos &&
          std::chrono::steady_clock::now() < deadline) {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <fstream>
 
+#include "arena/bounded_read.h"
 #include "arena/game_files.h"
 
 namespace arena::tournament {
@@ -14,20 +15,7 @@ namespace {
 constexpr std::string_view kReportStart = "Manager report: ";
 // The report is one of the log's last lines; reading this much of its end is
 // always enough and keeps a huge or foreign file from being read whole.
-constexpr std::uintmax_t kTailBytes = 64 * 1024;
-
-std::string read_tail(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return {};
-  in.seekg(0, std::ios::end);
-  auto size = static_cast<std::uintmax_t>(std::max<std::streamoff>(in.tellg(), 0));
-  auto start = size > kTailBytes ? size - kTailBytes : 0;
-  in.seekg(static_cast<std::streamoff>(start));
-  std::string text(size - start, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-  return text;
-}
+constexpr std::size_t kTailBytes = 64 * 1024;
 
 bool parse_int(std::string_view text, int& value) {
   if (text.empty()) return false;
@@ -76,7 +64,7 @@ std::optional<std::size_t> disqualification_index(std::string_view text) {
 std::optional<GameRecord> read_game_record(const fs::path& dir, const fs::path& log) {
   auto files = GameFiles::from_log(log);
   if (!files) return std::nullopt;
-  std::string text = read_tail(log);
+  std::string text = read_tail(log, kTailBytes);
   auto line_start = text.rfind(std::string("\n") + std::string(kReportStart));
   if (line_start == std::string::npos) return std::nullopt;
   ++line_start;

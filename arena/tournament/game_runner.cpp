@@ -8,6 +8,7 @@
 #include <memory>
 #include <system_error>
 
+#include "arena/bounded_read.h"
 #include "arena/child_process.h"
 #include "arena/stop_signals.h"
 
@@ -40,10 +41,7 @@ RunningGame start(MatchJob job) {
 
 std::string first_line_of(const fs::path& file) {
   constexpr std::size_t kLimit = 300;
-  std::ifstream in(file, std::ios::binary);
-  std::string text(kLimit + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(in.gcount()));
+  std::string text = read_head(file, kLimit + 1);
   text = text.substr(0, text.find('\n'));
   if (text.size() > kLimit) text = text.substr(0, kLimit) + "...";
   return text;

@@ -5,6 +5,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "arena/bounded_read.h"
+
 namespace arena::tournament {
 namespace fs = std::filesystem;
 
@@ -28,13 +30,11 @@ PlanCheck check_plan(const fs::path& dir, std::string_view file_name, const std:
     }
   }
   fs::path file = dir / file_name;
-  std::ifstream in(file, std::ios::binary);
   PlanCheck check;
-  if (!in) return check;
+  std::error_code missing;
+  if (!fs::exists(file, missing)) return check;
   // Read no more than the plan, a seed line and one byte to notice a longer file.
-  std::string existing(plan.size() + kSeedLine.size() + kMaxSeed + 2, '\0');
-  in.read(existing.data(), static_cast<std::streamsize>(existing.size()));
-  existing.resize(static_cast<std::size_t>(in.gcount()));
+  std::string existing = read_head(file, plan.size() + kSeedLine.size() + kMaxSeed + 2);
   std::string_view rest = existing;
   bool same = rest.starts_with(plan);
   if (same) {
@@ -77,6 +77,11 @@ std::string draw_seed() {
     for (int nibble = 0; nibble < 8; ++nibble) seed += hex[(value >> (4 * nibble)) & 15];
   }
   return seed;
+}
+
+fs::path run_directory(const fs::path& given) {
+  fs::path dir = fs::absolute(given).lexically_normal();
+  return dir.has_filename() ? dir : dir.parent_path();
 }
 
 }  // namespace arena::tournament

@@ -33,4 +33,8 @@ void record_plan(const std::filesystem::path& dir, std::string_view file_name,
 // 32 hexadecimal digits from the system's random source.
 std::string draw_seed();
 
+// The directory a command is given, as an absolute path without a trailing '/', so that every
+// path made from it (and written into jobs and plans) reads the same.
+std::filesystem::path run_directory(const std::filesystem::path& given);
+
 }  // namespace arena::tournament

@@ -343,8 +343,7 @@ int run_sprt_command(std::span<const std::string> args) {
     return usage_error("sprt", error.what());
   }
   try {
-    fs::path dir = fs::absolute(options.dir).lexically_normal();
-    if (!dir.has_filename()) dir = dir.parent_path();
+    fs::path dir = run_directory(options.dir);
     fs::create_directories(dir);
     return run(options, dir);
   } catch (const std::exception& error) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <thread>
 
+#include "arena/bounded_read.h"
 #include "arena/game_files.h"
 #include "arena/match_options.h"
 #include "arena/option_values.h"
@@ -273,12 +274,9 @@ int play(const TournamentOptions& options, const fs::path& dir, const PlanCheck&
 // The games the tournament of `dir` plans, from its plan file; nothing without one.
 std::optional<std::size_t> planned_games_in(const fs::path& dir) {
   constexpr std::size_t kMaxPlan = 1024 * 1024;
-  std::ifstream in(dir / kTournamentPlanFile, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string plan(kMaxPlan, '\0');
-  in.read(plan.data(), static_cast<std::streamsize>(plan.size()));
-  plan.resize(static_cast<std::size_t>(in.gcount()));
-  return planned_games(plan);
+  fs::path file = dir / kTournamentPlanFile;
+  if (!fs::exists(file)) return std::nullopt;
+  return planned_games(read_head(file, kMaxPlan));
 }
 
 }  // namespace
@@ -295,8 +293,7 @@ int run_tournament_command(std::span<const std::string> args) {
     return usage_error("tournament", error.what());
   }
   try {
-    fs::path dir = fs::absolute(options.dir).lexically_normal();
-    if (!dir.has_filename()) dir = dir.parent_path();
+    fs::path dir = run_directory(options.dir);
     fs::create_directories(dir);
     PlanCheck plan_check = check_plan(dir, kTournamentPlanFile, describe_plan(options.settings));
     return play(options, dir, plan_check);
@@ -315,8 +312,7 @@ int run_standings_command(std::span<const std::string> args) {
     std::cerr << "zarvo-arena standings: give one tournament directory\n" << kStandingsUsage;
     return 2;
   }
-  fs::path dir = fs::absolute(args[0]).lexically_normal();
-  if (!dir.has_filename()) dir = dir.parent_path();
+  fs::path dir = run_directory(args[0]);
   std::error_code error;
   if (!fs::is_directory(GameFiles::log_dir_of(dir), error)) {
     std::cerr << "zarvo-arena standings: " << GameFiles::log_dir_of(dir).string()

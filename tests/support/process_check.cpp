@@ -81,6 +81,21 @@ std::vector<pid_t> wait_while_found(const std::function<bool(const ProcInfo&)>& 
 
 }  // namespace
 
+pid_t start_program(const std::vector<std::string>& args, const std::string& out_file) {
+  std::vector<std::string> words = args;
+  std::vector<char*> argv;
+  for (auto& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    int fd = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, 1);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
 ProgramRun run_program(const std::vector<std::string>& args) {
   char dir_template[] = "/tmp/arena-test-run.XXXXXX";
   fs::path dir = ::mkdtemp(dir_template);

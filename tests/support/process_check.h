@@ -18,6 +18,11 @@ struct ProgramRun {
 // Runs `args` (args[0] is the program path) to its end, capturing standard output and error.
 ProgramRun run_program(const std::vector<std::string>& args);
 
+// Starts `args` (args[0] is the program path) without waiting for it, its standard output
+// going to `out_file`; returns its process id (-1 when it cannot be started), for the caller to
+// signal and wait for.
+pid_t start_program(const std::vector<std::string>& args, const std::string& out_file);
+
 // Makes this process the reaper of its orphaned descendants, so that a process a child leaves
 // behind becomes visible as a child of the test.
 void adopt_orphans();

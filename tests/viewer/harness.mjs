@@ -72,6 +72,18 @@ export async function launchBrowser() {
 // error it causes. Options: `hash` ("#move=3") is added to the address; `fakeClock` gives the
 // page a clock that only moves when the test moves it (page.clock.runFor).
 export async function openPage(browser, file, { hash = '', fakeClock = false } = {}) {
+  const watched = await newWatchedPage(browser);
+  const { page } = watched;
+  if (fakeClock) await page.clock.install({ time: 0 });
+  await page.goto(pathToFileURL(file).href + hash);
+  // From here on, time stands still but for page.clock.runFor.
+  if (fakeClock) await page.clock.pauseAt(1_000_000);
+  return watched;
+}
+
+// A new page in a context of its own that records every request, every failed request and
+// every script error.
+export async function newWatchedPage(browser) {
   const context = await browser.newContext({ viewport: { width: 1200, height: 1000 } });
   const page = await context.newPage();
   const requests = [];
@@ -81,10 +93,6 @@ export async function openPage(browser, file, { hash = '', fakeClock = false } =
   page.on('requestfailed', (request) => failed.push(request.url()));
   page.on('pageerror', (error) => errors.push(String(error)));
   page.on('console', (msg) => { if (msg.type() === 'error') errors.push(msg.text()); });
-  if (fakeClock) await page.clock.install({ time: 0 });
-  await page.goto(pathToFileURL(file).href + hash);
-  // From here on, time stands still but for page.clock.runFor.
-  if (fakeClock) await page.clock.pauseAt(1_000_000);
   return { page, context, requests, failed, errors };
 }
 

@@ -10,7 +10,8 @@ import http from 'node:http';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import {
-  binDir, buildDir, resourcesDir, rules, workDir, launchBrowser, openPage, cellColours, allCells,
+  binDir, buildDir, resourcesDir, rules, workDir, launchBrowser, openPage, newWatchedPage, cellColours,
+  allCells,
 } from './harness.mjs';
 
 const { PALETTE } = rules;
@@ -48,16 +49,8 @@ function expectOnlyFrom(requests, base) {
 
 // Opens the tournament's index and follows each of the first `count` replay links.
 async function followReplayLinks(indexUrl, base, count) {
-  const context = await browser.newContext({ viewport: { width: 1200, height: 1000 } });
-  const page = await context.newPage();
-  const requests = [];
-  const failed = [];
-  const errors = [];
-  page.on('request', (request) => requests.push(request.url()));
-  page.on('requestfailed', (request) => failed.push(request.url()));
+  const { page, context, requests, failed, errors } = await newWatchedPage(browser);
   page.on('response', (response) => { if (response.status() >= 400) failed.push(response.url()); });
-  page.on('pageerror', (error) => errors.push(String(error)));
-  page.on('console', (msg) => { if (msg.type() === 'error') errors.push(msg.text()); });
   await page.goto(indexUrl);
   const links = page.locator('#games a', { hasText: 'replay' });
   assert.ok(await links.count() >= count, 'the index links every game');
