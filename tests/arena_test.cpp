@@ -22,20 +22,17 @@
 #include "arena/referee_protocol.h"
 #include "arena/shell_words.h"
 #include "tests/support/process_check.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
 using test_support::ProgramRun;
+using test_support::read_file;
 
 namespace {
 
 const std::string kBin = ZARVO_BIN_DIR;
 const std::string kArena = kBin + "/zarvo-arena";
 const std::string kTestBot = ARENA_TEST_BOT;
-
-std::string read_file(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 bool built_with_address_sanitizer() {
 #if defined(__SANITIZE_ADDRESS__)

@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "tests/support/process_check.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
 using test_support::ProgramRun;
+using test_support::read_file;
 
 namespace {
 
@@ -24,11 +26,6 @@ const std::string kBin = ZARVO_BIN_DIR;
 void write_file(const fs::path& file, const std::string& text, bool executable = false) {
   std::ofstream(file) << text;
   if (executable) fs::permissions(file, fs::perms::owner_all, fs::perm_options::add);
-}
-
-std::string read_file(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 // A bot that tells on standard error what it finds in "beside.txt" of its working directory,

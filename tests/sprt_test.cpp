@@ -19,29 +19,20 @@
 
 #include "arena/tournament/game_record.h"
 #include "tests/support/process_check.h"
+#include "tests/support/test_files.h"
 
 namespace {
 namespace fs = std::filesystem;
+using test_support::lines_of;
+using test_support::read_file;
 using test_support::run_program;
 
 const std::string kBin = ZARVO_BIN_DIR;
 const std::string kArena = kBin + "/zarvo-arena";
 
-std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 nlohmann::json read_json(const fs::path& file) {
   // Throws on anything that is not JSON, "inf" or "nan" included.
-  return nlohmann::json::parse(slurp(file));
+  return nlohmann::json::parse(read_file(file));
 }
 
 class SprtTest : public ::testing::Test {
@@ -130,16 +121,16 @@ TEST_F(SprtTest, GreedyAgainstRandomAcceptsH1OnPairedTileScripts) {
   for (int k = 1; k <= pairs; ++k) {
     std::string first = "greedy-random." + std::to_string(2 * k - 1);
     std::string second = "random-greedy." + std::to_string(2 * k);
-    std::string script = slurp(logs / (first + ".tiles.txt"));
+    std::string script = read_file(logs / (first + ".tiles.txt"));
     ASSERT_FALSE(script.empty()) << first;
-    EXPECT_EQ(slurp(logs / (second + ".tiles.txt")), script) << "pair " << k;
+    EXPECT_EQ(read_file(logs / (second + ".tiles.txt")), script) << "pair " << k;
     if (k > 1) {
-      EXPECT_NE(slurp(logs / "greedy-random.1.tiles.txt"), script) << "a script per pair";
+      EXPECT_NE(read_file(logs / "greedy-random.1.tiles.txt"), script) << "a script per pair";
     }
     std::string colours = lines_of(script)[0];
     colours.replace(colours.find(' '), 1, ", ");
-    EXPECT_NE(slurp(logs / (first + ".log")).find("Colours: " + colours), std::string::npos);
-    EXPECT_NE(slurp(logs / (second + ".log")).find("Colours: " + colours), std::string::npos);
+    EXPECT_NE(read_file(logs / (first + ".log")).find("Colours: " + colours), std::string::npos);
+    EXPECT_NE(read_file(logs / (second + ".log")).find("Colours: " + colours), std::string::npos);
     ++counts[greedy_half_points(dir, logs / (first + ".log")) +
              greedy_half_points(dir, logs / (second + ".log"))];
   }
@@ -149,12 +140,12 @@ TEST_F(SprtTest, GreedyAgainstRandomAcceptsH1OnPairedTileScripts) {
   EXPECT_FALSE(fs::exists(logs / ("random-greedy." + std::to_string(2 * pairs + 2) + ".log")));
 
   // Run again: nothing is played, the same decision is reported.
-  std::string decided = slurp(dir / "sprt.json");
+  std::string decided = read_file(dir / "sprt.json");
   auto again = run_program(command(dir, greedy(), {"--max-pairs", "30"}));
   ASSERT_EQ(again.status, 0) << again.out << again.err;
   EXPECT_NE(again.out.find("resuming: 6 pairs already played"), std::string::npos) << again.out;
   EXPECT_NE(again.out.find("H1 accepted"), std::string::npos);
-  EXPECT_EQ(slurp(dir / "sprt.json"), decided);
+  EXPECT_EQ(read_file(dir / "sprt.json"), decided);
 
   // Pair 3 lost, and stray games of a pair after the decision: the rerun counts pairs 1 and
   // 2, plays pair 3 again, takes pairs 4 to 6 as they are (they were played on their own
@@ -170,7 +161,7 @@ TEST_F(SprtTest, GreedyAgainstRandomAcceptsH1OnPairedTileScripts) {
   EXPECT_NE(gap.out.find("resuming: 2 pairs already played"), std::string::npos) << gap.out;
   EXPECT_NE(gap.out.find("pairs 3 (6 games)"), std::string::npos) << gap.out;
   EXPECT_EQ(fs::last_write_time(logs / "greedy-random.7.log"), pair4) << "pair 4 not replayed";
-  EXPECT_EQ(slurp(dir / "sprt.json"), decided);
+  EXPECT_EQ(read_file(dir / "sprt.json"), decided);
   EXPECT_FALSE(fs::exists(logs / "greedy-random.15.log"));
   EXPECT_FALSE(fs::exists(logs / "random-greedy.16.log"));
 }
@@ -193,18 +184,18 @@ TEST_F(SprtTest, AnInterruptedRunResumesToTheSameDecision) {
   pid_t pid = test_support::start_program(args, out_file.string());
   ASSERT_GE(pid, 0);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  while (slurp(out_file).find("pairs 1 ") == std::string::npos &&
+  while (read_file(out_file).find("pairs 1 ") == std::string::npos &&
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  ASSERT_NE(slurp(out_file).find("pairs 1 "), std::string::npos);
+  ASSERT_NE(read_file(out_file).find("pairs 1 "), std::string::npos);
   ::kill(pid, SIGINT);
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
   EXPECT_TRUE(test_support::processes_with(marker).empty());
-  std::string out = slurp(out_file);
+  std::string out = read_file(out_file);
   EXPECT_NE(out.find("stopped; run the same command again to go on"), std::string::npos) << out;
 
   nlohmann::json json = read_json(dir / "sprt.json");
@@ -220,7 +211,7 @@ TEST_F(SprtTest, AnInterruptedRunResumesToTheSameDecision) {
             std::string::npos)
       << rerun.out;
   EXPECT_NE(rerun.out.find("H1 accepted"), std::string::npos) << rerun.out;
-  EXPECT_EQ(slurp(dir / "sprt.json"), slurp(reference / "sprt.json"));
+  EXPECT_EQ(read_file(dir / "sprt.json"), read_file(reference / "sprt.json"));
   EXPECT_TRUE(test_support::processes_with(marker).empty());
 }
 
@@ -239,7 +230,7 @@ TEST_F(SprtTest, MaxPairsEndsUndecidedAndAHigherLimitGoesOn) {
   EXPECT_EQ(json["llr"], 0.0);
   EXPECT_TRUE(json["elo"].is_null());
   EXPECT_TRUE(json["result"].is_null());
-  EXPECT_EQ(slurp(dir / "sprt.json").find("inf"), std::string::npos);
+  EXPECT_EQ(read_file(dir / "sprt.json").find("inf"), std::string::npos);
 
   // A higher limit takes the same test further, to its decision at the seventh pair.
   args[args.size() - 1] = "20";

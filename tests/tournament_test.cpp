@@ -26,26 +26,17 @@
 #include "arena/tournament/tournament_plan.h"
 #include "arena/tournament/tournament_reports.h"
 #include "tests/support/process_check.h"
+#include "tests/support/test_files.h"
 
 namespace {
 namespace fs = std::filesystem;
+using test_support::lines_of;
+using test_support::read_file;
 using namespace arena::tournament;
 using test_support::run_program;
 
 const std::string kBin = ZARVO_BIN_DIR;
 const std::string kArena = kBin + "/zarvo-arena";
-
-std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 std::vector<std::string> split_csv_simple(const std::string& line) {
   std::vector<std::string> fields;
@@ -98,7 +89,7 @@ GameRecord game(std::string a, std::string b, int va, int vb, std::string ta, st
 // Rows of results.csv without its header.
 std::vector<std::vector<std::string>> result_rows(const fs::path& dir) {
   std::vector<std::vector<std::string>> rows;
-  auto lines = lines_of(slurp(dir / "results.csv"));
+  auto lines = lines_of(read_file(dir / "results.csv"));
   for (std::size_t i = 1; i < lines.size(); ++i) rows.push_back(split_csv_simple(lines[i]));
   return rows;
 }
@@ -110,7 +101,7 @@ TEST_F(TournamentTest, RoundRobinOfThreePlaysEveryPairBothWaysAndWritesItsFiles)
   auto run = tournament(dir, args);
   ASSERT_EQ(run.status, 0) << run.out << run.err;
 
-  auto lines = lines_of(slurp(dir / "results.csv"));
+  auto lines = lines_of(read_file(dir / "results.csv"));
   ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines[0],
             "game,player1,player2,first_player,result1,result2,text1,"
@@ -138,11 +129,11 @@ TEST_F(TournamentTest, RoundRobinOfThreePlaysEveryPairBothWaysAndWritesItsFiles)
     // The game's own tile script lies beside it and was played: its colours
     // open the game.
     auto script = lines_of(
-        slurp(dir / "refereelogs" / (row[1] + "-" + row[2] + "." + row[0] + ".tiles.txt")));
+        read_file(dir / "refereelogs" / (row[1] + "-" + row[2] + "." + row[0] + ".tiles.txt")));
     ASSERT_FALSE(script.empty());
     std::string colours = script[0];
     colours.replace(colours.find(' '), 1, ", ");
-    EXPECT_NE(slurp(dir / row[9]).find("Colours: " + colours), std::string::npos);
+    EXPECT_NE(read_file(dir / row[9]).find("Colours: " + colours), std::string::npos);
   }
   EXPECT_EQ(orders.size(), 6u) << "each of the three pairings once in each order";
   // Games 2k-1 and 2k are a pair: the same players with the seats swapped, on the same tile
@@ -152,14 +143,14 @@ TEST_F(TournamentTest, RoundRobinOfThreePlaysEveryPairBothWaysAndWritesItsFiles)
     EXPECT_EQ(rows[i][1], rows[i + 1][2]) << "game " << rows[i][0];
     EXPECT_EQ(rows[i][2], rows[i + 1][1]) << "game " << rows[i][0];
     fs::path first = dir / rows[i][9], second = dir / rows[i + 1][9];
-    EXPECT_EQ(slurp(first.replace_extension(".tiles.txt")),
-              slurp(second.replace_extension(".tiles.txt")));
+    EXPECT_EQ(read_file(first.replace_extension(".tiles.txt")),
+              read_file(second.replace_extension(".tiles.txt")));
   }
-  EXPECT_NE(slurp(dir / "refereelogs/greedy-random.1.tiles.txt"),
-            slurp(dir / "refereelogs/greedy-other.3.tiles.txt"))
+  EXPECT_NE(read_file(dir / "refereelogs/greedy-random.1.tiles.txt"),
+            read_file(dir / "refereelogs/greedy-other.3.tiles.txt"))
       << "each pair has a tile script of its own";
 
-  std::string standings = slurp(dir / "standings.txt");
+  std::string standings = read_file(dir / "standings.txt");
   std::set<std::string> ranked;
   for (const auto& line : lines_of(standings)) {
     std::istringstream words(line);
@@ -210,7 +201,7 @@ TEST_F(TournamentTest, RoundRobinOfThreePlaysEveryPairBothWaysAndWritesItsFiles)
       EXPECT_EQ(cell, text) << name << " against " << order[column];
     }
   }
-  std::string index = slurp(dir / "index.html");
+  std::string index = read_file(dir / "index.html");
   auto standings_at = index.find("id=\"standings\"");
   auto games_at = index.find("id=\"games\"");
   ASSERT_NE(standings_at, std::string::npos);
@@ -256,8 +247,8 @@ TEST_F(TournamentTest, GauntletPairsTheFirstPlayerWithEachOtherAlternatingWhoMov
     EXPECT_EQ(rows[i + 1][2], "greedy") << "game " << rows[i + 1][0];
     EXPECT_EQ(rows[i][2], rows[i + 1][1]);
     fs::path first = dir / rows[i][9], second = dir / rows[i + 1][9];
-    EXPECT_EQ(slurp(first.replace_extension(".tiles.txt")),
-              slurp(second.replace_extension(".tiles.txt")));
+    EXPECT_EQ(read_file(first.replace_extension(".tiles.txt")),
+              read_file(second.replace_extension(".tiles.txt")));
   }
 }
 
@@ -265,9 +256,9 @@ TEST_F(TournamentTest, RerunPlaysOnlyTheUnfinishedGamesAndStandingsRebuildTheSam
   fs::path dir = root_ / "resume";
   auto args = three_players();
   ASSERT_EQ(tournament(dir, args).status, 0);
-  std::string results = slurp(dir / "results.csv");
-  std::string standings = slurp(dir / "standings.txt");
-  std::string index = slurp(dir / "index.html");
+  std::string results = read_file(dir / "results.csv");
+  std::string standings = read_file(dir / "standings.txt");
+  std::string index = read_file(dir / "index.html");
 
   auto rows = result_rows(dir);
   ASSERT_EQ(rows.size(), 6u);
@@ -287,16 +278,16 @@ TEST_F(TournamentTest, RerunPlaysOnlyTheUnfinishedGamesAndStandingsRebuildTheSam
   EXPECT_NE(rerun.out.find("game 4:"), std::string::npos) << rerun.out;
   EXPECT_EQ(rerun.out.find("game 1:"), std::string::npos) << rerun.out;
   EXPECT_EQ(fs::last_write_time(dir / rows[0][9]), kept);
-  EXPECT_EQ(slurp(dir / "results.csv"), results) << "the replayed games are the same games";
-  EXPECT_EQ(slurp(dir / "standings.txt"), standings);
+  EXPECT_EQ(read_file(dir / "results.csv"), results) << "the replayed games are the same games";
+  EXPECT_EQ(read_file(dir / "standings.txt"), standings);
 
   // zarvo-arena standings writes the same files from the logs alone.
   for (auto file : {"results.csv", "standings.txt", "index.html"}) fs::remove(dir / file);
   auto rebuilt = run_program({kArena, "standings", dir.string()});
   ASSERT_EQ(rebuilt.status, 0) << rebuilt.err;
-  EXPECT_EQ(slurp(dir / "results.csv"), results);
-  EXPECT_EQ(slurp(dir / "standings.txt"), standings);
-  EXPECT_EQ(slurp(dir / "index.html"), index);
+  EXPECT_EQ(read_file(dir / "results.csv"), results);
+  EXPECT_EQ(read_file(dir / "standings.txt"), standings);
+  EXPECT_EQ(read_file(dir / "index.html"), index);
   EXPECT_EQ(rebuilt.out, standings);
 
   // Another tournament in the same directory is refused rather than mixed in.
@@ -324,26 +315,26 @@ TEST_F(TournamentTest, WithoutASeedTheDrawnSeedIsKeptSoThatARerunPlaysTheSameTil
                                    "random=" + kBin + "/zarvo-random --seed 2"};
   auto run = run_program(args);
   ASSERT_EQ(run.status, 0) << run.out << run.err;
-  std::string plan = slurp(dir / "tournament.txt");
+  std::string plan = read_file(dir / "tournament.txt");
   EXPECT_NE(plan.find("\nseed none\n"), std::string::npos) << plan;
   auto seed_at = plan.find("\ndrawn-seed ");
   ASSERT_NE(seed_at, std::string::npos) << plan;
   fs::path logs = dir / "refereelogs";
-  std::string pair1 = slurp(logs / "greedy-random.1.tiles.txt");
-  std::string pair2 = slurp(logs / "greedy-random.3.tiles.txt");
+  std::string pair1 = read_file(logs / "greedy-random.1.tiles.txt");
+  std::string pair2 = read_file(logs / "greedy-random.3.tiles.txt");
   EXPECT_FALSE(pair1.empty());
-  EXPECT_EQ(slurp(logs / "random-greedy.2.tiles.txt"), pair1);
-  EXPECT_EQ(slurp(logs / "random-greedy.4.tiles.txt"), pair2);
+  EXPECT_EQ(read_file(logs / "random-greedy.2.tiles.txt"), pair1);
+  EXPECT_EQ(read_file(logs / "random-greedy.4.tiles.txt"), pair2);
   EXPECT_NE(pair1, pair2);
   // Another directory draws another seed.
   auto other_args = args;
   other_args[3] = (root_ / "unseeded2").string();
   ASSERT_EQ(run_program(other_args).status, 0);
-  EXPECT_NE(slurp(root_ / "unseeded2/refereelogs/greedy-random.1.tiles.txt"), pair1);
+  EXPECT_NE(read_file(root_ / "unseeded2/refereelogs/greedy-random.1.tiles.txt"), pair1);
 
   // Game 3 lost: `standings` counts what is there, says the tournament is incomplete, and
   // writes a page that does not reload (nothing would rewrite it).
-  std::string results = slurp(dir / "results.csv");
+  std::string results = read_file(dir / "results.csv");
   fs::remove(logs / "greedy-random.3.log");
   auto standings = run_program({kArena, "standings", dir.string()});
   ASSERT_EQ(standings.status, 0) << standings.err;
@@ -351,8 +342,8 @@ TEST_F(TournamentTest, WithoutASeedTheDrawnSeedIsKeptSoThatARerunPlaysTheSameTil
                                "finished"),
             std::string::npos)
       << standings.out;
-  EXPECT_EQ(slurp(dir / "index.html").find("http-equiv=\"refresh\""), std::string::npos);
-  EXPECT_NE(slurp(dir / "index.html").find("Incomplete: 3 of 4"), std::string::npos);
+  EXPECT_EQ(read_file(dir / "index.html").find("http-equiv=\"refresh\""), std::string::npos);
+  EXPECT_NE(read_file(dir / "index.html").find("Incomplete: 3 of 4"), std::string::npos);
 
   // The rerun plays pair 2 again whole, on the same tile script, from the kept seed.
   auto rerun = run_program(args);
@@ -361,9 +352,10 @@ TEST_F(TournamentTest, WithoutASeedTheDrawnSeedIsKeptSoThatARerunPlaysTheSameTil
                            "pairs played again)"),
             std::string::npos)
       << rerun.out;
-  EXPECT_EQ(slurp(logs / "greedy-random.3.tiles.txt"), pair2);
-  EXPECT_EQ(slurp(dir / "tournament.txt"), plan);
-  EXPECT_EQ(slurp(dir / "results.csv"), results) << "deterministic bots, same tiles: same games";
+  EXPECT_EQ(read_file(logs / "greedy-random.3.tiles.txt"), pair2);
+  EXPECT_EQ(read_file(dir / "tournament.txt"), plan);
+  EXPECT_EQ(read_file(dir / "results.csv"), results)
+      << "deterministic bots, same tiles: same games";
 
   // A seed given now would be another tournament.
   auto seeded = args;
@@ -411,19 +403,20 @@ TEST_F(TournamentTest, InterruptStopsEveryGameKeepsFinishedOnesAndARerunComplete
   pid_t pid = test_support::start_program(args, out_file.string());
   ASSERT_GE(pid, 0);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (slurp(out_file).find("[1/4]") == std::string::npos &&
+  while (read_file(out_file).find("[1/4]") == std::string::npos &&
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  ASSERT_NE(slurp(out_file).find("[1/4]"), std::string::npos);
+  ASSERT_NE(read_file(out_file).find("[1/4]"), std::string::npos);
   ASSERT_FALSE(test_support::processes_with(marker, 0).empty()) << "games still running";
   // While it plays, the pages are rewritten after every game and the page reloads itself.
-  std::string live_index = slurp(dir / "index.html");
+  std::string live_index = read_file(dir / "index.html");
   EXPECT_NE(live_index.find("<meta http-equiv=\"refresh\""), std::string::npos);
   EXPECT_NE(live_index.find("id=\"crosstable\""), std::string::npos);
-  EXPECT_NE(slurp(dir / "standings.txt").find(" of 4 games finished; rewritten after every game"),
-            std::string::npos)
-      << slurp(dir / "standings.txt");
+  EXPECT_NE(
+      read_file(dir / "standings.txt").find(" of 4 games finished; rewritten after every game"),
+      std::string::npos)
+      << read_file(dir / "standings.txt");
   ::kill(pid, SIGINT);
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
@@ -434,7 +427,7 @@ TEST_F(TournamentTest, InterruptStopsEveryGameKeepsFinishedOnesAndARerunComplete
 
   // Every game reported as done is kept and listed; the stopped ones left no
   // log behind.
-  std::string out = slurp(out_file);
+  std::string out = read_file(out_file);
   auto rows = result_rows(dir);
   ASSERT_GE(rows.size(), 1u);
   ASSERT_LT(rows.size(), 4u) << out;
@@ -442,11 +435,11 @@ TEST_F(TournamentTest, InterruptStopsEveryGameKeepsFinishedOnesAndARerunComplete
     EXPECT_NE(out.find("game " + row[0] + ": " + row[1] + " vs " + row[2]), std::string::npos)
         << out;
   }
-  auto standings = lines_of(slurp(dir / "standings.txt"));
+  auto standings = lines_of(read_file(dir / "standings.txt"));
   EXPECT_EQ(standings[0], "Zarvo tournament standings: " + std::to_string(rows.size()) + " games");
   EXPECT_EQ(standings[1], "Incomplete: " + std::to_string(rows.size()) +
                               " of 4 games finished; the same tournament command plays the rest.");
-  EXPECT_EQ(slurp(dir / "index.html").find("http-equiv=\"refresh\""), std::string::npos)
+  EXPECT_EQ(read_file(dir / "index.html").find("http-equiv=\"refresh\""), std::string::npos)
       << "a stopped tournament's page no longer reloads";
 
   // The rerun keeps the whole pairs and plays a half-played pair again whole.
@@ -479,7 +472,7 @@ TEST_F(TournamentTest, EmittedJobsRunByGnuParallelGiveTheSameStandings) {
   args.insert(args.end(), {"--emit-jobs", jobs.string()});
   auto emit = tournament(emitted, args);
   ASSERT_EQ(emit.status, 0) << emit.err;
-  EXPECT_EQ(lines_of(slurp(jobs)).size(), 6u);
+  EXPECT_EQ(lines_of(read_file(jobs)).size(), 6u);
   EXPECT_FALSE(fs::exists(emitted / "results.csv")) << "nothing is played";
 
   // From another working directory, as on another host sharing the file system.
@@ -488,13 +481,13 @@ TEST_F(TournamentTest, EmittedJobsRunByGnuParallelGiveTheSameStandings) {
   ASSERT_EQ(parallel.status, 0) << parallel.err;
   auto standings = run_program({kArena, "standings", emitted.string()});
   ASSERT_EQ(standings.status, 0) << standings.err;
-  EXPECT_EQ(slurp(emitted / "standings.txt"), slurp(played / "standings.txt"));
-  EXPECT_EQ(slurp(emitted / "results.csv"), slurp(played / "results.csv"));
+  EXPECT_EQ(read_file(emitted / "standings.txt"), read_file(played / "standings.txt"));
+  EXPECT_EQ(read_file(emitted / "results.csv"), read_file(played / "results.csv"));
 
   // The directory now counts as played through: no commands left to emit.
   auto again = tournament(emitted, args);
   EXPECT_EQ(again.status, 0);
-  EXPECT_TRUE(slurp(jobs).empty());
+  EXPECT_TRUE(read_file(jobs).empty());
 }
 
 TEST_F(TournamentTest, AGameTheRefereeFailsIsReportedAndCountsAsUnfinished) {
