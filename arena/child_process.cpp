@@ -37,9 +37,13 @@ struct ExecPlan {
   std::string workdir;
   std::string exec_failure;
   std::string chdir_failure;
+  std::string join_failure;
+  std::string identity_failure;
   int fds[3];
+  std::vector<int> join_fds;
   rlim_t memory_limit = 0;
   rlim_t file_size_limit = 0;
+  std::optional<SpawnRequest::Credentials> run_as;
   pid_t parent = 0;
 };
 
@@ -85,6 +89,12 @@ void write_message(const std::string& prefix) {
       if (opened) ::close(source);
     }
   }
+  for (int fd : plan.join_fds) {
+    if (::write(fd, "0", 1) != 1) {
+      write_message(plan.join_failure);
+      ::_exit(127);
+    }
+  }
   // Only the three standard streams reach the program: whatever the arena itself inherited
   // (a make jobserver, a terminal) stays with the arena.
   ::close_range(3, ~0U, 0);
@@ -99,6 +109,18 @@ void write_message(const std::string& prefix) {
   if (plan.file_size_limit > 0) {
     rlimit limit{plan.file_size_limit, plan.file_size_limit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  if (plan.run_as) {
+    // Raw system calls: glibc's wrappers would also try to change the credentials of the
+    // arena's other threads, whose memory this child borrows.
+    if (::syscall(SYS_setgroups, 0, nullptr) != 0 || ::syscall(SYS_setgid, plan.run_as->gid) != 0 ||
+        ::syscall(SYS_setuid, plan.run_as->uid) != 0) {
+      write_message(plan.identity_failure);
+      ::_exit(127);
+    }
+    // A change of credentials clears the parent-death signal.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != plan.parent) ::_exit(127);
   }
   ::execv(plan.program.c_str(), plan.argv.data());
   write_message(plan.exec_failure);
@@ -148,6 +170,13 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
   plan.workdir = request.workdir.string();
   plan.exec_failure = "zarvo-arena: cannot execute " + plan.program + ": ";
   plan.chdir_failure = "zarvo-arena: cannot enter " + plan.workdir + ": ";
+  plan.join_failure = "zarvo-arena: cannot join the control group of " + plan.program + ": ";
+  plan.join_fds = request.join_fds;
+  plan.run_as = request.run_as;
+  if (plan.run_as) {
+    plan.identity_failure = "zarvo-arena: cannot run " + plan.program + " as user " +
+                            std::to_string(plan.run_as->uid) + ": ";
+  }
   plan.fds[0] = request.stdin_fd;
   plan.fds[1] = request.stdout_fd;
   plan.fds[2] = request.stderr_fd;

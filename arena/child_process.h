@@ -36,6 +36,15 @@ struct SpawnRequest {
   int stderr_fd = -1;
   std::size_t memory_limit_mb = 0;     // address space cap; 0: none
   std::size_t file_size_limit_mb = 0;  // largest file the child may write; 0: none
+  // Control-group membership files (cgroup.procs) the child writes "0" to before it runs any
+  // code of the program, so that everything it starts is counted in those groups.
+  std::vector<int> join_fds;
+  // The user and group the child takes (and no supplementary groups) before exec.
+  struct Credentials {
+    uid_t uid;
+    gid_t gid;
+  };
+  std::optional<Credentials> run_as;
 };
 
 class ChildProcess {
@@ -63,6 +72,7 @@ class ChildProcess {
 
   // User plus system CPU time of the child and of the descendants it has waited for.
   Milliseconds cpu_time() const;
+  bool reaped() const { return reaped_; }
 
  private:
   pid_t pid_ = -1;
