@@ -2,11 +2,14 @@
 # make play : build everything and play a demo game between two sample bots.
 # make fuzz : build the libFuzzer targets with clang and run each for FUZZ_SECONDS.
 # make soak : SOAK_GAMES games between misbehaving bots through the arena, sanitizers on.
+# make install PREFIX=P : build, then install the programs, sample bots and viewer files into P.
 BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: test play deps build bench clean fuzz soak
+PREFIX ?= /usr/local
+
+.PHONY: test play deps build bench clean fuzz soak install
 
 deps:
 	@bash scripts/install-deps.sh
@@ -17,6 +20,9 @@ build: deps
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 play: build
 	@bash scripts/play.sh $(BUILD)
@@ -42,5 +48,5 @@ SOAK_FLAGS ?=
 
 soak: deps
 	cmake -S . -B $(SOAK_BUILD) -G Ninja -DZARVO_SANITIZE=ON
-	cmake --build $(SOAK_BUILD) --target zarvo-arena zarvo-checker zarvo-random zarvo-greedy hostile_bot -j $(JOBS)
+	cmake --build $(SOAK_BUILD) --target zarvo-arena zarvo-checker zarvo-random zarvo-greedy zarvo-viewer hostile_bot -j $(JOBS)
 	python3 scripts/soak.py --bin $(SOAK_BUILD)/bin --bot $(SOAK_BUILD)/soak/hostile_bot --games $(SOAK_GAMES) $(SOAK_FLAGS)

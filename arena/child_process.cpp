@@ -15,8 +15,13 @@
 #include <system_error>
 #include <thread>
 
+#include "arena/pipe_writer.h"
 #include "arena/proc_stat.h"
 #include "arena/process_registry.h"
+#include "arena/sandbox/host_support.h"
+#include "arena/sandbox/player_sandbox.h"
+#include "arena/sandbox/process_tree.h"
+#include "arena/stop_signals.h"
 
 namespace arena {
 namespace {
@@ -63,13 +68,9 @@ void write_message(const std::string& prefix) {
 
   // The arena's handlers must not run in the child, and the arena's own ignored SIGPIPE would
   // survive exec; a stop signal ignored since the arena started (nohup) stays ignored.
+  reset_stop_signals_in_child();
   struct sigaction default_action {};
   default_action.sa_handler = SIG_DFL;
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction current {};
-    ::sigaction(sig, nullptr, &current);
-    if (current.sa_handler != SIG_IGN) ::sigaction(sig, &default_action, nullptr);
-  }
   ::sigaction(SIGPIPE, &default_action, nullptr);
   sigset_t none;
   sigemptyset(&none);
@@ -152,6 +153,26 @@ int open_exit_fd(pid_t pid) {
   return -1;
 }
 
+// The program becomes bwrap with the player's command at the end of its arguments; the child
+// joins the sandbox's control groups and takes its user.
+void apply_sandbox(ExecPlan& plan, const SpawnRequest& request,
+                   const sandbox::PlayerSandbox& sandbox) {
+  sandbox::SandboxedStart start = sandbox.start(request.program, request.args);
+  plan.program = start.program.string();
+  plan.args = std::move(start.args);
+  plan.argv.clear();
+  for (auto& arg : plan.args) plan.argv.push_back(arg.data());
+  plan.argv.push_back(nullptr);
+  plan.exec_failure = "zarvo-arena: cannot execute " + plan.program + ": ";
+  plan.join_fds.insert(plan.join_fds.end(), start.join_fds.begin(), start.join_fds.end());
+  if (start.identity) {
+    plan.run_as = SpawnRequest::Credentials{start.identity->uid, start.identity->gid};
+    plan.identity_failure = "zarvo-arena: cannot run " + plan.program + " as user " +
+                            std::to_string(start.identity->uid) + ": ";
+  }
+  plan.memory_limit = static_cast<rlim_t>(start.address_space_mb) * 1024 * 1024;
+}
+
 }  // namespace
 
 std::string ExitStatus::describe() const {
@@ -161,6 +182,13 @@ std::string ExitStatus::describe() const {
 }
 
 ChildProcess::ChildProcess(const SpawnRequest& request) {
+  // The child's ends are closed here once it has started (or failed to).
+  Pipe to_child, from_child;
+  if (request.pipe_input) to_child = make_pipe();
+  if (request.pipe_output) from_child = make_pipe();
+  UniqueFd errors;
+  if (!request.error_file.empty()) errors = create_output_file(request.error_file);
+
   ExecPlan plan;
   plan.program = request.program.string();
   plan.args = request.args;
@@ -177,12 +205,16 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
     plan.identity_failure = "zarvo-arena: cannot run " + plan.program + " as user " +
                             std::to_string(plan.run_as->uid) + ": ";
   }
-  plan.fds[0] = request.stdin_fd;
-  plan.fds[1] = request.stdout_fd;
-  plan.fds[2] = request.stderr_fd;
+  plan.fds[0] = to_child.read.get();
+  plan.fds[1] = from_child.write.get();
+  plan.fds[2] = errors.get();
   plan.memory_limit = static_cast<rlim_t>(request.memory_limit_mb) * 1024 * 1024;
   plan.file_size_limit = static_cast<rlim_t>(request.file_size_limit_mb) * 1024 * 1024;
   plan.parent = ::getpid();
+  if (request.sandbox) {
+    sandbox_ = std::make_unique<sandbox::PlayerSandbox>(sandbox::host_support(), *request.sandbox);
+    apply_sandbox(plan, request, *sandbox_);
+  }
 
   pid_ = start_child(plan);
   if (pid_ < 0) throw std::system_error(errno, std::generic_category(), "vfork");
@@ -190,6 +222,9 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
   ::setpgid(pid_, pid_);
   register_group(pid_);
   exit_fd_.reset(open_exit_fd(pid_));
+  input_ = std::move(to_child.write);
+  if (input_) set_nonblocking(input_.get());
+  output_ = std::move(from_child.read);
 }
 
 ChildProcess::~ChildProcess() {
@@ -224,8 +259,12 @@ std::optional<ExitStatus> ChildProcess::wait_exit(TimePoint deadline) {
 }
 
 void ChildProcess::kill_group() {
-  if (!reaped_) ::kill(-pid_, SIGKILL);
+  if (reaped_) return;
+  ::kill(-pid_, SIGKILL);
+  if (sandbox_) sandbox_->kill_all();
 }
+
+bool ChildProcess::memory_killed() const { return sandbox_ && sandbox_->memory_killed(); }
 
 ExitStatus ChildProcess::reap() {
   if (reaped_) return *status_;
@@ -242,11 +281,16 @@ ExitStatus ChildProcess::reap() {
   }
   reaped_ = true;
   exit_fd_.reset();
+  if (sandbox_) sandbox_->close();
   return status_.value_or(ExitStatus{});
 }
 
 Milliseconds ChildProcess::cpu_time() const {
   using std::chrono::duration_cast;
+  if (sandbox_) {
+    if (auto counted = sandbox_->cpu_time()) return *counted;
+    if (!reaped_) return sandbox::process_tree_cpu_time(pid_);
+  }
   if (reaped_) {
     auto total = std::chrono::seconds(usage_.ru_utime.tv_sec + usage_.ru_stime.tv_sec) +
                  std::chrono::microseconds(usage_.ru_utime.tv_usec + usage_.ru_stime.tv_usec);

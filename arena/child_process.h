@@ -1,5 +1,6 @@
 // Starting one child program in a process group of its own, watching for its end, killing the
-// whole group and reaping it. A ChildProcess that goes out of scope kills its group and reaps
+// whole group and reaping it. Every child of the arena (a referee, a player, a tournament's
+// match) is started here. A ChildProcess that goes out of scope kills its group and reaps
 // the child, so no child of the arena outlives the object that started it.
 #pragma once
 
@@ -8,14 +9,19 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "arena/deadline.h"
+#include "arena/sandbox/sandbox_policy.h"
 #include "arena/unique_fd.h"
 
 namespace arena {
+namespace sandbox {
+class PlayerSandbox;
+}
 
 struct ExitStatus {
   bool signaled = false;
@@ -30,10 +36,12 @@ struct SpawnRequest {
                                   // arena's working directory, not from `workdir`
   std::vector<std::string> args;  // the child's argv, args[0] included
   std::filesystem::path workdir;  // empty: the arena's own
-  // Descriptors that become the child's 0, 1 and 2; -1 gives it /dev/null.
-  int stdin_fd = -1;
-  int stdout_fd = -1;
-  int stderr_fd = -1;
+  // The child's standard input and output are pipes whose other ends the caller takes with
+  // take_input() and take_output(), or /dev/null. Its standard error goes to `error_file`
+  // (created or emptied), or to /dev/null when that is empty. Nothing else reaches the child.
+  bool pipe_input = false;
+  bool pipe_output = false;
+  std::filesystem::path error_file;
   std::size_t memory_limit_mb = 0;     // address space cap; 0: none
   std::size_t file_size_limit_mb = 0;  // largest file the child may write; 0: none
   // Control-group membership files (cgroup.procs) the child writes "0" to before it runs any
@@ -45,18 +53,30 @@ struct SpawnRequest {
     gid_t gid;
   };
   std::optional<Credentials> run_as;
+  // Runs the program in a sandbox of this policy (arena/sandbox/): bubblewrap carries out the
+  // policy, control groups limit and count the child's whole process tree, and a root arena's
+  // child runs as the policy's unprivileged user. The sandbox's own limits stand in for
+  // memory_limit_mb.
+  std::optional<sandbox::Policy> sandbox;
 };
 
 class ChildProcess {
  public:
-  // Throws std::system_error when no process can be created. A program that cannot be
-  // executed still gives a child: it writes the reason to its standard error and exits 127.
+  // Throws std::system_error when no process can be created, sandbox::SandboxError when its
+  // sandbox cannot be made. A program that cannot be executed still gives a child: it writes
+  // the reason to its standard error and exits 127.
   explicit ChildProcess(const SpawnRequest& request);
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
   ~ChildProcess();
 
   pid_t pid() const { return pid_; }
+
+  // The write end of the child's input pipe, non-blocking, and the read end of its output
+  // pipe; each can be taken once. Only the child holds the other ends, so its exit (or its
+  // closing them) shows at once as a broken pipe or the end of its output.
+  UniqueFd take_input() { return std::move(input_); }
+  UniqueFd take_output() { return std::move(output_); }
 
   // Becomes readable when the child has ended; -1 when the kernel offers no process handles.
   int exit_fd() const { return exit_fd_.get(); }
@@ -66,20 +86,27 @@ class ChildProcess {
   std::optional<ExitStatus> exited();
   std::optional<ExitStatus> wait_exit(TimePoint deadline);
 
+  // Kills the child's process group and, for a sandboxed child, every process of its sandbox.
   void kill_group();
   // Waits for the child (which must have ended or been killed) and releases it.
   ExitStatus reap();
 
-  // User plus system CPU time of the child and of the descendants it has waited for.
+  // User plus system CPU time: of a sandboxed child's whole process tree; of any other child
+  // and the descendants it has waited for.
   Milliseconds cpu_time() const;
-  bool reaped() const { return reaped_; }
+  bool sandboxed() const { return sandbox_ != nullptr; }
+  // Whether the memory limit of the child's sandbox killed one of its processes.
+  bool memory_killed() const;
 
  private:
   pid_t pid_ = -1;
+  UniqueFd input_;
+  UniqueFd output_;
   UniqueFd exit_fd_;
   std::optional<ExitStatus> status_;
   bool reaped_ = false;
   rusage usage_{};
+  std::unique_ptr<sandbox::PlayerSandbox> sandbox_;
 };
 
 }  // namespace arena

@@ -75,8 +75,4 @@ std::string unique_game_id() {
   return id;
 }
 
-std::string game_file_base(std::string_view name1, std::string_view name2, std::string_view id) {
-  return std::string(name1) + "-" + std::string(name2) + "." + std::string(id);
-}
-
 }  // namespace arena

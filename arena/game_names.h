@@ -28,7 +28,4 @@ std::string name_from_program(std::string_view file_name);
 // game of a process on, a counter ("20250102_134501_4711", "20250102_134501_4711_2").
 std::string unique_game_id();
 
-// "<name1>-<name2>.<id>": the game's files are this plus ".log", ".html" and so on.
-std::string game_file_base(std::string_view name1, std::string_view name2, std::string_view id);
-
 }  // namespace arena

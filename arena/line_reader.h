@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "arena/deadline.h"
 #include "arena/unique_fd.h"
@@ -31,6 +32,10 @@ class LineReader {
   // -1) becomes readable. When woken, whatever the pipe already holds is read first, so a line
   // written just before the writer exited is still returned.
   ReadStatus read_line(std::string& line, TimePoint deadline, int wake_fd = -1);
+
+  // What has been read of a line not yet complete: empty when the writer has written nothing
+  // since the last line.
+  std::string_view pending() const { return buffer_; }
 
  private:
   enum class Fill { kData, kEmpty, kEnd };

@@ -5,15 +5,16 @@
 #include <system_error>
 
 #include "arena/child_process.h"
+#include "arena/game_files.h"
 #include "arena/game_names.h"
 #include "arena/line_reader.h"
-#include "arena/orphan_reaper.h"
 #include "arena/pipe_writer.h"
 #include "arena/player.h"
-#include "arena/process_registry.h"
+#include "arena/player_entry.h"
 #include "arena/program_path.h"
 #include "arena/referee_protocol.h"
 #include "arena/referee_workdir.h"
+#include "arena/viewer_files.h"
 
 namespace arena {
 namespace fs = std::filesystem;
@@ -26,8 +27,7 @@ struct GamePlan {
   std::array<std::string, 2> names;
   std::string game_id;
   fs::path referee;
-  fs::path log_dir;
-  std::string base;  // "<name1>-<name2>.<id>"
+  std::optional<GameFiles> files;
   std::string jspath;
   fs::path tiles;
   TimePoint deadline;
@@ -49,14 +49,17 @@ GamePlan plan_game(const MatchConfig& config) {
     const PlayerConfig& player = config.players[i];
     std::string who = "player " + std::to_string(i + 1) + ": ";
     if (player.command.empty()) throw MatchSetupError(who + "no program given");
-    fs::path program = or_setup_error(who, [&] { return find_program(player.command[0]); });
-    plan.names[i] = player.name.value_or(name_from_program(program.filename().string()));
+    PlayerEntry entry = or_setup_error(who, [&] { return locate_player(player.command); });
+    plan.names[i] = player.name.value_or(entry.name);
     if (auto problem = player_name_problem(plan.names[i])) throw MatchSetupError(who + *problem);
 
     PlayerLaunch& launch = plan.launches[i];
-    launch.program = program;
+    launch.program = entry.program;
     launch.args = player.command;
-    launch.workdir = player.workdir.empty() ? program.parent_path() : fs::absolute(player.workdir);
+    // The script is handed over as an absolute path: the player runs in another directory.
+    if (entry.script)
+      launch.args[*entry.script] = fs::absolute(launch.args[*entry.script]).string();
+    launch.workdir = player.workdir.empty() ? entry.workdir : fs::absolute(player.workdir);
     std::error_code error;
     if (!fs::is_directory(launch.workdir, error)) {
       throw MatchSetupError(who + "working directory " + launch.workdir.string() +
@@ -81,17 +84,13 @@ GamePlan plan_game(const MatchConfig& config) {
     plan.tiles = fs::absolute(config.tiles);
   }
 
-  plan.log_dir = config.out_dir / "refereelogs";
+  plan.files.emplace(config.out_dir, plan.names[0], plan.names[1], plan.game_id);
+  const fs::path& log_dir = plan.files->log_dir();
   or_setup_error("cannot create the log directory: ",
-                 [&] { return fs::create_directories(plan.log_dir); });
-  fs::path resources = config.resources.empty() ? own_dir / "resources" : config.resources;
-  plan.jspath = or_setup_error("", [&] { return viewer_path(resources, plan.log_dir); });
-
-  plan.base = game_file_base(plan.names[0], plan.names[1], plan.game_id);
-  for (int i = 0; i < 2; ++i) {
-    plan.launches[i].stderr_file =
-        plan.log_dir / (plan.base + ".player" + std::to_string(i + 1) + ".err");
-  }
+                 [&] { return fs::create_directories(log_dir); });
+  plan.jspath =
+      or_setup_error("", [&] { return provide_viewer_files(config.resources, config.out_dir); });
+  for (int i = 0; i < 2; ++i) plan.launches[i].stderr_file = plan.files->player_errors(i + 1);
   Clock::duration timeout =
       config.game_timeout.value_or(2 * config.time_limit + std::chrono::seconds(60));
   plan.deadline = Clock::now() + timeout;
@@ -106,40 +105,32 @@ void remove_if_empty(const fs::path& file) {
 }  // namespace
 
 MatchResult play_match(const MatchConfig& config) {
-  ignore_broken_pipes();
-  kill_registered_groups_on_signals();
-  adopt_orphans();
   GamePlan plan = plan_game(config);
 
   MatchResult result;
   result.game_id = plan.game_id;
-  result.log = plan.log_dir / (plan.base + ".log");
-  result.page = plan.log_dir / (plan.base + ".html");
-  result.referee_stderr = plan.log_dir / (plan.base + ".referee.err");
+  const GameFiles& files = *plan.files;
+  result.log = files.log();
+  result.page = files.page();
+  result.referee_stderr = files.referee_errors();
 
-  RefereeWorkdir workdir(plan.log_dir, plan.jspath, plan.tiles);
+  RefereeWorkdir workdir(files.log_dir(), plan.jspath, plan.tiles);
   std::optional<Player> player1, player2;
   player1.emplace(plan.launches[0]);
   player2.emplace(plan.launches[1]);
 
-  Pipe to_referee = make_pipe();
-  Pipe from_referee = make_pipe();
-  UniqueFd referee_errors = create_output_file(result.referee_stderr);
   SpawnRequest request;
   request.program = plan.referee;
-  request.args = {plan.referee.string(), RefereeWorkdir::log_argument(plan.base + ".log")};
+  request.args = {plan.referee.string(), files.log_argument()};
   request.workdir = workdir.path();
-  request.stdin_fd = to_referee.read.get();
-  request.stdout_fd = from_referee.write.get();
-  request.stderr_fd = referee_errors.get();
+  request.pipe_input = true;
+  request.pipe_output = true;
+  request.error_file = result.referee_stderr;
   ChildProcess referee(request);
-  to_referee.read.reset();
-  from_referee.write.reset();
-  referee_errors.reset();
-  set_nonblocking(to_referee.write.get());
-  LineReader referee_output(std::move(from_referee.read));
+  UniqueFd referee_input = referee.take_input();
+  LineReader referee_output(referee.take_output());
 
-  RefereeReport report = run_referee_protocol(referee_output, to_referee.write.get(), referee,
+  RefereeReport report = run_referee_protocol(referee_output, referee_input.get(), referee,
                                               {&*player1, &*player2}, plan.deadline);
   referee.kill_group();
   referee.reap();
@@ -149,16 +140,16 @@ MatchResult play_match(const MatchConfig& config) {
   TimePoint grace_end = Clock::now() + config.grace;
   player1->stop(grace_end);
   player2->stop(grace_end);
-  kill_remaining_children();
 
   Player* players[2] = {&*player1, &*player2};
   for (int i = 0; i < 2; ++i) {
     PlayerRecord& record = result.players[i];
     record.name = plan.names[i];
     record.result = report.results[i];
-    record.charged = players[i]->charged();
-    record.cpu = players[i]->cpu_time();
+    record.charged = players[i]->times().real;
+    record.cpu = players[i]->times().used;
     record.stderr_file = plan.launches[i].stderr_file;
+    record.unfinished_output = players[i]->unfinished_output();
     remove_if_empty(record.stderr_file);
   }
   result.description = report.description;

@@ -1,5 +1,10 @@
 // One game between two player programs, refereed by zarvo-checker: the arena's engine, used by
-// the `match` command and meant to be called the same way by anything that plays many games.
+// the `match` command. It runs one game per process: many games are many `zarvo-arena match`
+// processes (a tournament starts them). The process-wide part of a game (ignoring broken pipes,
+// the stop signals, adopting the players' orphans and killing what is left of them after the
+// game) is the `match` command's; play_match itself changes no process-wide state, so a
+// program that only ever calls it once at a time (a benchmark) needs no more than to ignore
+// SIGPIPE.
 #pragma once
 
 #include <array>
@@ -32,7 +37,7 @@ struct MatchConfig {
   std::size_t file_limit_mb = 64;
   std::filesystem::path tiles;      // a tile script for the referee; empty: random tiles
   std::filesystem::path referee;    // empty: zarvo-checker beside the arena
-  std::filesystem::path resources;  // the viewer files; empty: resources/ beside the arena
+  std::filesystem::path resources;  // the viewer files to copy; empty: default_viewer_source()
   Clock::duration grace = std::chrono::seconds(1);  // for players to end after the game
   // The longest a game may take before the referee is held to have failed;
   // empty: twice the time limit plus a minute.
@@ -45,6 +50,9 @@ struct PlayerRecord {
   Milliseconds charged{};  // thinking time charged
   Milliseconds cpu{};      // CPU time used
   std::filesystem::path stderr_file;
+  // Set when the player ran out of time: what it had written of an answer it never finished
+  // (empty: nothing since its last answer).
+  std::optional<std::string> unfinished_output;
 };
 
 struct MatchResult {
@@ -64,6 +72,8 @@ struct MatchSetupError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Plays the game and stops its referee and players; the caller kills whatever they left
+// behind outside their process groups (see orphan_reaper.h).
 MatchResult play_match(const MatchConfig& config);
 
 }  // namespace arena

@@ -11,6 +11,7 @@ namespace arena {
 // by signal N (SIGINT, SIGTERM, SIGHUP), after the game's processes were killed.
 int run_match_command(std::span<const std::string> args);
 
-extern const char* const kMatchUsage;
+// The text of `zarvo-arena match --help`.
+std::string match_usage();
 
 }  // namespace arena

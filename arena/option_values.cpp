@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <iostream>
 #include <stdexcept>
 #include <string>
 
@@ -70,6 +71,19 @@ void parse_options(std::span<const std::string> args, const OptionSetters& sette
       throw std::invalid_argument(name + ": " + error.what());
     }
   }
+}
+
+bool asks_for_help(std::span<const std::string> args) {
+  for (const auto& arg : args) {
+    if (arg == "--help" || arg == "-h") return true;
+  }
+  return false;
+}
+
+int usage_error(std::string_view command, std::string_view message) {
+  std::cerr << "zarvo-arena " << command << ": " << message << "\n(see zarvo-arena " << command
+            << " --help)" << std::endl;
+  return 2;
 }
 
 }  // namespace arena

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,5 +30,18 @@ using OptionSetters = std::map<std::string, std::function<void(const std::string
 // std::invalid_argument naming the option, also for an exception a setter throws.
 void parse_options(std::span<const std::string> args, const OptionSetters& setters,
                    std::vector<std::string>* positional = nullptr);
+
+// A command line that cannot be run, with the reason for the user.
+struct UsageError : std::invalid_argument {
+  using std::invalid_argument::invalid_argument;
+};
+
+// True when `args` hold --help or -h anywhere: the command then prints its usage and nothing
+// else.
+bool asks_for_help(std::span<const std::string> args);
+
+// Writes "zarvo-arena COMMAND: MESSAGE" and a pointer to the command's --help to standard
+// error; returns 2, the exit status of a bad command line.
+int usage_error(std::string_view command, std::string_view message);
 
 }  // namespace arena

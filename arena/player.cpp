@@ -4,51 +4,33 @@
 
 #include <system_error>
 
-#include "arena/manager_tags.h"
 #include "arena/orphan_reaper.h"
 #include "arena/pipe_writer.h"
 
 namespace arena {
 namespace {
 
-constexpr std::size_t kMaxAnswerWord = 1023;
 // How long a player whose output ended is given to show how it ended.
 constexpr Milliseconds kExitWait{1000};
 constexpr Milliseconds kReapInterval{250};
-
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+// How much of an unfinished line is kept to show the user.
+constexpr std::size_t kShownOutput = 80;
 
 }  // namespace
 
-std::optional<std::string> answer_word(std::string_view line) {
-  std::size_t begin = 0;
-  while (begin < line.size() && is_blank(line[begin])) ++begin;
-  if (begin == line.size()) return std::nullopt;
-  std::size_t end = begin;
-  while (end < line.size() && !is_blank(line[end]) && end - begin < kMaxAnswerWord) ++end;
-  std::string word(line.substr(begin, end - begin));
-  if (word[0] == '<') word[0] = '?';
-  return word;
-}
-
 Player::Player(const PlayerLaunch& launch) : clock_(launch.time_limit) {
-  Pipe to_player = make_pipe();
-  Pipe from_player = make_pipe();
-  UniqueFd errors = create_output_file(launch.stderr_file);
   SpawnRequest request;
   request.program = launch.program;
   request.args = launch.args;
   request.workdir = launch.workdir;
-  request.stdin_fd = to_player.read.get();
-  request.stdout_fd = from_player.write.get();
-  request.stderr_fd = errors.get();
+  request.pipe_input = true;
+  request.pipe_output = true;
+  request.error_file = launch.stderr_file;
   request.memory_limit_mb = launch.memory_limit_mb;
   request.file_size_limit_mb = launch.file_limit_mb;
   process_.emplace(request);
-  // Only the player may hold these ends now, so its exit is seen as the end of its output.
-  input_ = std::move(to_player.write);
-  set_nonblocking(input_.get());
-  output_.emplace(std::move(from_player.read));
+  input_ = process_->take_input();
+  output_.emplace(process_->take_output());
 }
 
 void Player::send(std::string_view text) {
@@ -59,8 +41,8 @@ void Player::send(std::string_view text) {
   clock_.delivered(Clock::now());
 }
 
-std::optional<std::string> Player::answer(TimePoint game_deadline) {
-  if (gone_) return *gone_;
+PlayerAnswer Player::answer(TimePoint game_deadline) {
+  if (gone_) return {*gone_, {}};
   std::string line;
   const TimePoint own_deadline = clock_.deadline(Clock::now());
   const TimePoint deadline = std::min(own_deadline, game_deadline);
@@ -74,42 +56,39 @@ std::optional<std::string> Player::answer(TimePoint game_deadline) {
     reap_ended_orphans();
   }
   TimePoint now = Clock::now();
-  if (status == ReadStatus::kTimeout && now < own_deadline) return std::nullopt;
+  if (status == ReadStatus::kTimeout && now < own_deadline) {
+    return {PlayerAnswer::Kind::kGameTimedOut, {}};
+  }
   switch (status) {
-    case ReadStatus::kLine: {
+    case ReadStatus::kLine:
       clock_.answered(now);
-      auto word = answer_word(line);
-      return word ? *word : tag_text(Tag::kEmptyAnswer);
-    }
+      return {PlayerAnswer::Kind::kLine, std::move(line)};
     case ReadStatus::kTimeout:
       clock_.expired(now);
+      unfinished_output_ = std::string(output_->pending().substr(0, kShownOutput));
       process_->kill_group();
-      gone_ = tag_text(Tag::kTimeOut);
-      return *gone_;
+      gone_ = PlayerAnswer::Kind::kTimedOut;
+      break;
     case ReadStatus::kEnd:
     case ReadStatus::kWoken:
       clock_.answered(now);
       gone_ = classify_end(now);
-      return *gone_;
+      break;
   }
-  return tag_text(Tag::kExited);
+  return {gone_.value_or(PlayerAnswer::Kind::kExited), {}};
 }
 
 // The player's output ended or the player itself ended, without an answer.
-std::string Player::classify_end(TimePoint now) {
+PlayerAnswer::Kind Player::classify_end(TimePoint now) {
   auto status = process_->wait_exit(now + kExitWait);
   if (!status) {
     // Alive but with its output closed: it can never answer again.
     process_->kill_group();
-    return tag_text(Tag::kExited);
+    return PlayerAnswer::Kind::kExited;
   }
   // Whatever it left running must not outlive its turn either.
   process_->kill_group();
-  return tag_text(status->success() ? Tag::kExited : Tag::kCrashed);
-}
-
-std::string Player::time_report() const {
-  return "time " + std::to_string(charged().count()) + " " + std::to_string(cpu_time().count());
+  return status->success() ? PlayerAnswer::Kind::kExited : PlayerAnswer::Kind::kCrashed;
 }
 
 void Player::stop(TimePoint deadline) {

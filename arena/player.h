@@ -1,6 +1,7 @@
 // One player program during a game: it is started in a process group of its own, receives the
 // lines the referee addresses to it, is charged for the time it takes to answer, and is
-// stopped at the end. Everything the referee asks about a player is answered here.
+// stopped at the end. It tells what happened (a line, a time-out, a crash, ...) and how much
+// time the player used; the referee protocol turns that into its replies.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +28,25 @@ struct PlayerLaunch {
   std::size_t file_limit_mb = 0;
 };
 
+// What became of one wait for the player's answer.
+struct PlayerAnswer {
+  enum class Kind {
+    kLine,          // the player wrote a line (`line`, without its newline)
+    kTimedOut,      // its thinking time ran out; it has been killed
+    kCrashed,       // it was ended by a signal or exited with a non-zero status
+    kExited,        // it exited with status 0, or closed its output, before answering
+    kGameTimedOut,  // the game's deadline passed while the player still had time
+  };
+  Kind kind;
+  std::string line;
+};
+
+// A player's time over the game so far.
+struct PlayerTimes {
+  Milliseconds real;  // the thinking time charged
+  Milliseconds used;  // the CPU time it used
+};
+
 class Player {
  public:
   explicit Player(const PlayerLaunch& launch);
@@ -35,15 +55,15 @@ class Player {
   // loses the line; it can never hold up the game.
   void send(std::string_view text);
 
-  // The reply to "I listen": the first word of the player's next line, or a tag when the line
-  // holds no word, the time ran out, or the player crashed or exited. Nothing when
-  // `game_deadline` passes first, while the player still has time: the game has run too long.
-  std::optional<std::string> answer(TimePoint game_deadline);
+  // Waits for the player's next line until its time or `game_deadline` runs out. Once the player
+  // has timed out, crashed or exited, every later call gives the same answer at once.
+  PlayerAnswer answer(TimePoint game_deadline);
 
-  // The reply to "I request_time": "time REAL USED" in milliseconds.
-  std::string time_report() const;
-  Milliseconds charged() const { return clock_.charged_ms(); }
-  Milliseconds cpu_time() const { return process_->cpu_time(); }
+  PlayerTimes times() const { return {clock_.charged_ms(), process_->cpu_time()}; }
+
+  // After a time-out: what the player had written of a line it never finished (empty when it
+  // wrote nothing at all since its last answer). Nothing when it did not time out.
+  const std::optional<std::string>& unfinished_output() const { return unfinished_output_; }
 
   // Closes the player's input; returns at once.
   void close_input() { input_.reset(); }
@@ -51,19 +71,14 @@ class Player {
   void stop(TimePoint deadline);
 
  private:
-  std::string classify_end(TimePoint now);
+  PlayerAnswer::Kind classify_end(TimePoint now);
 
   UniqueFd input_;
   std::optional<LineReader> output_;
   std::optional<ChildProcess> process_;
   PlayerClock clock_;
-  std::optional<std::string> gone_;  // the tag sent once the player stopped playing
+  std::optional<PlayerAnswer::Kind> gone_;  // how the player stopped playing
+  std::optional<std::string> unfinished_output_;
 };
-
-// The word the referee is given for an answer line, or nothing when the line holds no word.
-// Only the first word is passed on, at most 1023 bytes, the length the referee reads: a later
-// word or the tail of a long one would be read by the referee as the arena's next reply. A
-// first character '<' becomes '?', so no answer can pass for a tag.
-std::optional<std::string> answer_word(std::string_view line);
 
 }  // namespace arena

@@ -4,24 +4,12 @@
 
 #include <array>
 #include <atomic>
-#include <mutex>
 
 namespace arena {
 namespace {
 
-// Lock-free slots, because the signal handler reads them.
+// Lock-free slots, because a signal handler reads them.
 std::array<std::atomic<pid_t>, 512> groups;
-
-std::atomic<int> stop_signal{0};
-
-extern "C" void on_stop_signal(int sig) {
-  stop_signal.store(sig);
-  for (auto& slot : groups) {
-    pid_t pgid = slot.load();
-    if (pgid > 0) ::kill(-pgid, SIGKILL);
-  }
-  for (int other : {SIGINT, SIGTERM, SIGHUP}) ::signal(other, SIG_DFL);
-}
 
 }  // namespace
 
@@ -47,21 +35,11 @@ void unregister_group(pid_t pgid) {
   }
 }
 
-int stop_signal_received() { return stop_signal.load(); }
-
-void kill_registered_groups_on_signals() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    struct sigaction action {};
-    action.sa_handler = on_stop_signal;
-    sigemptyset(&action.sa_mask);
-    // A signal ignored when the arena started (nohup, a background job) stays ignored.
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-      struct sigaction old {};
-      ::sigaction(sig, nullptr, &old);
-      if (old.sa_handler != SIG_IGN) ::sigaction(sig, &action, nullptr);
-    }
-  });
+void kill_registered_groups() {
+  for (auto& slot : groups) {
+    pid_t pgid = slot.load();
+    if (pgid > 0) ::kill(-pgid, SIGKILL);
+  }
 }
 
 }  // namespace arena

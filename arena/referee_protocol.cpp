@@ -4,8 +4,9 @@
 #include <optional>
 #include <string_view>
 
+#include "arena/manager_tags.h"
 #include "arena/pipe_writer.h"
-#include "arena/process_registry.h"
+#include "arena/stop_signals.h"
 
 namespace arena {
 namespace {
@@ -46,12 +47,48 @@ bool parse_report(std::string_view text, RefereeReport& report) {
   return true;
 }
 
+constexpr std::size_t kMaxAnswerWord = 1023;
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// The reply to "I listen": the answer's word or the tag saying why there is none; nothing when
+// the game has run out of time.
+std::optional<std::string> listen_reply(const PlayerAnswer& answer) {
+  switch (answer.kind) {
+    case PlayerAnswer::Kind::kLine: {
+      auto word = answer_word(answer.line);
+      return word ? *word : tag_text(Tag::kEmptyAnswer);
+    }
+    case PlayerAnswer::Kind::kTimedOut: return tag_text(Tag::kTimeOut);
+    case PlayerAnswer::Kind::kCrashed: return tag_text(Tag::kCrashed);
+    case PlayerAnswer::Kind::kExited: return tag_text(Tag::kExited);
+    case PlayerAnswer::Kind::kGameTimedOut: return std::nullopt;
+  }
+  return tag_text(Tag::kExited);
+}
+
+// The reply to "I request_time": "time REAL USED" in milliseconds.
+std::string time_reply(const PlayerTimes& times) {
+  return "time " + std::to_string(times.real.count()) + " " + std::to_string(times.used.count());
+}
+
 std::string shown(std::string_view line) {
   constexpr std::size_t kShown = 200;
   return "\"" + std::string(line.substr(0, kShown)) + (line.size() > kShown ? "...\"" : "\"");
 }
 
 }  // namespace
+
+std::optional<std::string> answer_word(std::string_view line) {
+  std::size_t begin = 0;
+  while (begin < line.size() && is_blank(line[begin])) ++begin;
+  if (begin == line.size()) return std::nullopt;
+  std::size_t end = begin;
+  while (end < line.size() && !is_blank(line[end]) && end - begin < kMaxAnswerWord) ++end;
+  std::string word(line.substr(begin, end - begin));
+  if (word[0] == '<') word[0] = '?';
+  return word;
+}
 
 RefereeReport run_referee_protocol(LineReader& from_referee, int to_referee, ChildProcess& referee,
                                    std::array<Player*, 2> players, TimePoint deadline) {
@@ -79,10 +116,10 @@ RefereeReport run_referee_protocol(LineReader& from_referee, int to_referee, Chi
       reply = "lock_ok";
     } else if (rest == "I unlock") {
     } else if (consume(rest, "I listen ") && player_index(rest)) {
-      reply = players[*player_index(rest)]->answer(deadline);
+      reply = listen_reply(players[*player_index(rest)]->answer(deadline));
       if (!reply) return fail("the game did not finish within its game timeout");
     } else if (consume(rest, "I request_time ") && player_index(rest)) {
-      reply = players[*player_index(rest)]->time_report();
+      reply = time_reply(players[*player_index(rest)]->times());
     } else if (consume(rest, "M report ") && parse_report(rest, report)) {
       report.reported = true;
     } else {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "arena/child_process.h"
 #include "arena/deadline.h"
@@ -12,6 +14,12 @@
 #include "arena/player.h"
 
 namespace arena {
+
+// The word the referee is given for an answer line, or nothing when the line holds no word.
+// Only the first word is passed on, at most 1023 bytes, the length the referee reads: a later
+// word or the tail of a long one would be read by the referee as the arena's next reply. A
+// first character '<' becomes '?', so no answer can pass for a tag.
+std::optional<std::string> answer_word(std::string_view line);
 
 struct RefereeReport {
   bool reported = false;  // an "M report" line was read

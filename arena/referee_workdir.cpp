@@ -8,33 +8,10 @@
 #include <system_error>
 #include <vector>
 
+#include "arena/game_files.h"
+
 namespace arena {
 namespace fs = std::filesystem;
-
-namespace {
-
-constexpr std::size_t kMaxViewerPath = 127;
-
-bool fits_referee_txt(const std::string& value) {
-  return value.size() <= kMaxViewerPath && value.find_first_of(" \t\n\r\v\f=") == std::string::npos;
-}
-
-}  // namespace
-
-std::string viewer_path(const fs::path& resources, const fs::path& log_dir) {
-  fs::path target = fs::weakly_canonical(fs::absolute(resources));
-  fs::path from = fs::weakly_canonical(fs::absolute(log_dir));
-  std::string relative = target.lexically_relative(from).generic_string();
-  if (relative.empty() || relative == ".") relative = ".";
-  relative += "/";
-  if (fits_referee_txt(relative)) return relative;
-  std::string absolute = target.generic_string();
-  if (absolute.back() != '/') absolute += "/";
-  if (fits_referee_txt(absolute)) return absolute;
-  throw std::runtime_error("the viewer directory " + target.string() +
-                           " cannot be named in referee.txt (at most 127 characters, no blanks "
-                           "or '='); choose another with --resources");
-}
 
 RefereeWorkdir::RefereeWorkdir(const fs::path& log_dir, std::string_view jspath,
                                const fs::path& tiles) {
@@ -52,7 +29,7 @@ RefereeWorkdir::RefereeWorkdir(const fs::path& log_dir, std::string_view jspath,
     if (!config.flush())
       throw std::runtime_error("cannot write " + (path_ / "referee.txt").string());
     if (!tiles.empty()) fs::copy_file(tiles, path_ / "tiles.txt");
-    fs::create_directory_symlink(fs::absolute(log_dir), path_ / "refereelogs");
+    fs::create_directory_symlink(fs::absolute(log_dir), path_ / GameFiles::kLogDirName);
   } catch (...) {
     std::error_code ignored;
     fs::remove_all(path_, ignored);
@@ -63,10 +40,6 @@ RefereeWorkdir::RefereeWorkdir(const fs::path& log_dir, std::string_view jspath,
 RefereeWorkdir::~RefereeWorkdir() {
   std::error_code ignored;
   fs::remove_all(path_, ignored);
-}
-
-std::string RefereeWorkdir::log_argument(std::string_view file_name) {
-  return "./refereelogs/" + std::string(file_name);
 }
 
 }  // namespace arena

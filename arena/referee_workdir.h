@@ -1,7 +1,7 @@
 // The directory a referee runs in, made fresh for each game and removed after it. It holds
 // "referee.txt" (where the replay page finds the viewer files), optionally "tiles.txt" (a tile
 // script), and a link "refereelogs" to the game's log directory. The referee is given the log
-// path through that link, "./refereelogs/<base>.log": the page takes its title and players from
+// path through that link (GameFiles::log_argument): the page takes its title and players from
 // the part of the path behind the first "/refereelogs/", so the path must hold exactly one, and
 // a log directory whose own path holds another "refereelogs" would otherwise confuse it.
 #pragma once
@@ -11,12 +11,6 @@
 #include <string_view>
 
 namespace arena {
-
-// The `jspath` for pages in `log_dir` that load the viewer files of `resources`: relative to
-// `log_dir` when it can be written so, else absolute, always ending in '/'. Throws
-// std::runtime_error when neither form fits "referee.txt" (no blanks, no '=', 127 characters).
-std::string viewer_path(const std::filesystem::path& resources,
-                        const std::filesystem::path& log_dir);
 
 class RefereeWorkdir {
  public:
@@ -28,9 +22,6 @@ class RefereeWorkdir {
   ~RefereeWorkdir();
 
   const std::filesystem::path& path() const { return path_; }
-
-  // The log path to give the referee for a log named `file_name` in the log directory.
-  static std::string log_argument(std::string_view file_name);
 
  private:
   std::filesystem::path path_;

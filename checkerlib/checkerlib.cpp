@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "checkerlib/assertion.h"
+#include "assertion/assertion.h"
 #include "checkerlib/create_html.h"
 #include "checkerlib/prflush.h"
 

@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "referee/supply.h"
-
 namespace {
 
 constexpr const char* kViewerName = "zarvo";

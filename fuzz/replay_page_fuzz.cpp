@@ -29,7 +29,6 @@
 
 #include "checkerlib/create_html.h"
 #include "fuzz/scratch_dir.h"
-#include "referee/supply.h"
 
 namespace {
 

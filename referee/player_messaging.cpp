@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "checkerlib/assertion.h"
+#include "assertion/assertion.h"
 #include "checkerlib/checkerlib.h"
 #include "checkerlib/prflush.h"
 

@@ -2,7 +2,7 @@
 // through shifts on the 64-bit lanes, so the stream is the same on any host byte order.
 #include "rng/secure_rng.h"
 
-#include "checkerlib/assertion.h"
+#include "assertion/assertion.h"
 #include "rng/platform_random.h"
 
 namespace {

@@ -1,6 +1,7 @@
-// hostile_bot: a Zarvo player for the reliability soak. It plays random legal moves and, on its
-// answer number K, misbehaves the way --mode names. K is drawn from --seed (1 to --max-at), so
-// the misbehaviour falls at a random moment and, in short games, sometimes not at all.
+// hostile_bot: the Zarvo player that misbehaves on purpose, for the reliability soak and the
+// arena's tests. It plays random legal moves and, on its answer number K, misbehaves the way
+// --mode names. K is drawn from --seed (1 to --max-at), so the misbehaviour falls at a random
+// moment and, in short games, sometimes not at all; --at=K fixes it.
 //
 // Before it misbehaves it appends one line to the --record file:
 //   did answer=K mode=MODE expect=REASON when=now|next
@@ -9,10 +10,22 @@
 // one (the misbehaviour comes after a good answer K). No "did" line: it never reached answer K
 // and plays a clean game.
 //
-// Usage: hostile_bot --mode=MODE --seed=N --record=FILE [--max-at=N] [--slow-ms=N] [--late-ms=N]
-// `hostile_bot --list` prints every mode with its expected reason.
+// Usage: hostile_bot --mode=MODE --seed=N --record=FILE [--max-at=N | --at=K] [--slow-ms=N]
+//        [--late-ms=N]
+// `hostile_bot --list` prints every mode the soak draws, with its expected reason. Arguments it
+// does not know (such as a test's --marker=...) are ignored, so a test can mark its processes.
+// The modes only the tests use depend on the arena's options or report on the arena itself:
+//   memory     allocate and touch 1 GiB (CRASH under --memory-limit)
+//   errflood   write to standard error without end (CRASH under --file-limit)
+//   orphans    leave 200 short-lived orphans, then write "zombies N" (how many the arena still
+//              holds unreaped) to standard error, and play on
+//   fds        write "fd N" to standard error for every descriptor beyond the standard three
+//   linger     play normally, but ignore "Quit" and the end of input
+//   pwd        play normally; write "cwd=DIR" to standard error first
+//   stoparena  send SIGTERM to the arena (its parent), then never answer
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,11 +34,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "players/bot_loop.h"
 #include "referee/board.h"
@@ -38,6 +55,7 @@ struct Mode {
   std::string_view name;
   std::string_view expect;  // "none" when the game must go on undisturbed
   When when;
+  bool soak = true;  // drawn by the soak; false for the modes only the tests use
 };
 
 // The modes and the referee's verdict each must earn. The arena passes only the first word of an
@@ -85,6 +103,13 @@ constexpr Mode kModes[] = {
     {"stdin_closed_exit", "EXIT", When::kNext},       // close fd 0, answer, then exit 0 at its end
     {"stdin_closed_repeat", "ILLEGAL", When::kNext},  // close fd 0, answer, repeat the answer
     {"stdin_closed_silent", "TIMEOUT", When::kNow},   // close fd 0, never answer
+    {"memory", "CRASH", When::kNow, false},
+    {"errflood", "CRASH", When::kNow, false},
+    {"orphans", "none", When::kNow, false},
+    {"fds", "none", When::kNow, false},
+    {"linger", "none", When::kNow, false},
+    {"pwd", "none", When::kNow, false},
+    {"stoparena", "none", When::kNow, false},
 };
 
 const Mode* find_mode(std::string_view name) {
@@ -128,6 +153,35 @@ void leave_children(bool own_session) {
 
 std::string letters(std::size_t count, char letter = 'x') { return std::string(count, letter); }
 
+// Leaves 200 short-lived orphans to the arena, waits, and reports on standard error how many of
+// them the arena still holds unreaped.
+void leave_orphans() {
+  for (int i = 0; i < 200; ++i) {
+    pid_t child = ::fork();
+    if (child == 0) {
+      if (::fork() == 0) ::_exit(0);
+      ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+  }
+  ::usleep(800 * 1000);
+  int zombies = 0;
+  const std::string arena = std::to_string(::getppid());
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    std::ifstream in(entry.path() / "stat");
+    std::string stat;
+    if (!std::getline(in, stat)) continue;
+    auto close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string state, parent;
+    fields >> state >> parent;
+    if (state == "Z" && parent == arena) ++zombies;
+  }
+  put(2, "zombies " + std::to_string(zombies) + "\n");
+}
+
 class HostileBot {
  public:
   HostileBot(const Mode& mode, std::uint64_t seed, std::string record, int at, int slow_ms,
@@ -141,7 +195,9 @@ class HostileBot {
 
   int run() {
     int answers = 0;
-    return follow_game([&](BotView& view, const move* moves, int count) {
+    if (mode_.name == "pwd") put(2, "cwd=" + std::filesystem::current_path().string() + "\n");
+    if (mode_.name == "linger") ::signal(SIGPIPE, SIG_IGN);
+    int status = follow_game([&](BotView& view, const move* moves, int count) {
       move chosen = moves[std::uniform_int_distribution<int>(0, count - 1)(random_)];
       plaats(view.board, chosen);
       std::string answer = answer_text(chosen);
@@ -153,6 +209,8 @@ class HostileBot {
       }
       return true;
     });
+    if (mode_.name == "linger") sleep_for_ever();
+    return status;
   }
 
  private:
@@ -292,6 +350,25 @@ class HostileBot {
     } else if (name == "escape") {
       leave_children(true);
       put(1, answer + "\n");
+    } else if (name == "memory") {
+      std::vector<char> block(std::size_t{1} << 30);
+      for (std::size_t i = 0; i < block.size(); i += 4096) block[i] = 1;
+      put(1, answer + (block[4096] == 1 ? "\n" : " \n"));
+    } else if (name == "errflood") {
+      std::string chunk = letters(64 * 1024, 'e');
+      for (;;) put(2, chunk);
+    } else if (name == "orphans") {
+      leave_orphans();
+      put(1, answer + "\n");
+    } else if (name == "fds") {
+      for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::string fd = entry.path().filename().string();
+        if (std::atoi(fd.c_str()) > 2) put(2, "fd " + fd + "\n");
+      }
+      put(1, answer + "\n");
+    } else if (name == "stoparena") {
+      ::kill(::getppid(), SIGTERM);
+      sleep_for_ever();
     } else if (name.starts_with("stdin_closed_")) {
       ::close(0);
       if (name == "stdin_closed_silent") sleep_for_ever();
@@ -329,6 +406,7 @@ int main(int argc, char** argv) {
   int max_at = 16;
   int slow_ms = 100;
   int late_ms = 2000;
+  int at = 0;  // 0: drawn
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     auto value = [&](std::string_view key) -> const char* {
@@ -336,6 +414,7 @@ int main(int argc, char** argv) {
     };
     if (arg == "--list") {
       for (const Mode& mode : kModes) {
+        if (!mode.soak) continue;
         std::cout << mode.name << " " << mode.expect << " "
                   << (mode.when == When::kNow ? "now" : "next") << "\n";
       }
@@ -345,6 +424,7 @@ int main(int argc, char** argv) {
     if (const char* v = value("--record=")) record = v;
     if (const char* v = value("--seed=")) seed = std::strtoull(v, nullptr, 10);
     if (const char* v = value("--max-at=")) max_at = std::max(1, std::atoi(v));
+    if (const char* v = value("--at=")) at = std::max(1, std::atoi(v));
     if (const char* v = value("--slow-ms=")) slow_ms = std::atoi(v);
     if (const char* v = value("--late-ms=")) late_ms = std::atoi(v);
   }
@@ -355,6 +435,6 @@ int main(int argc, char** argv) {
   }
   // The answer to misbehave on comes from its own stream, so it does not depend on the moves.
   std::mt19937_64 choose(seed ^ 0x9e3779b97f4a7c15ULL);
-  int at = std::uniform_int_distribution<int>(1, max_at)(choose);
+  if (at == 0) at = std::uniform_int_distribution<int>(1, max_at)(choose);
   return HostileBot(*mode, seed, record, at, slow_ms, late_ms).run();
 }

@@ -14,9 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "arena/game_files.h"
 #include "arena/game_names.h"
+#include "arena/match_options.h"
 #include "arena/option_values.h"
-#include "arena/player.h"
+#include "arena/player_entry.h"
+#include "arena/referee_protocol.h"
 #include "arena/shell_words.h"
 #include "tests/support/process_check.h"
 
@@ -179,6 +182,8 @@ TEST_F(Arena, NamesTilesAndViewerPathAreTakenFromTheOptions) {
     }
   }
   fs::create_directories(dir_ / "viewer");
+  std::ofstream(dir_ / "viewer/zarvo.js") << "// viewer " << marker_ << "\n";
+  std::ofstream(dir_ / "viewer/zarvo.css") << "/* style */\n";
   Game game = completed(match(sample("zarvo-random"), sample("zarvo-random"),
                               {"--name1", "Alpha", "--name2=beta_2", "--tiles", tiles.string(),
                                "--resources", (dir_ / "viewer").string()}));
@@ -187,7 +192,9 @@ TEST_F(Arena, NamesTilesAndViewerPathAreTakenFromTheOptions) {
   EXPECT_NE(read_file(game.log).find("Colours: 4, 2\nStarting tile: Hh654321h\n"),
             std::string::npos);
   std::string page = read_file(game.page);
-  EXPECT_NE(page.find("src=\"../viewer/zarvo.js\""), std::string::npos) << page;
+  // The page loads the directory's own copy of the viewer files named by --resources.
+  EXPECT_NE(page.find("src=\"../resources/zarvo.js\""), std::string::npos) << page;
+  EXPECT_EQ(read_file(dir_ / "resources/zarvo.js"), "// viewer " + marker_ + "\n");
   EXPECT_NE(page.find("Zarvo game " + marker_ + ": Alpha - beta_2"), std::string::npos);
 }
 
@@ -197,7 +204,7 @@ TEST_F(Arena, PlayerArgumentsAreSplitLikeAShellAndWorkdirIsTheProgramsDirectory)
   std::string err = read_file(dir_ / "refereelogs" /
                               (game.name1 + "-" + game.name2 + "." + marker_ + ".player1.err"));
   EXPECT_EQ(err, "cwd=" + fs::path(kTestBot).parent_path().string() + "\n");
-  EXPECT_EQ(game.name1, "arena_test_bot");
+  EXPECT_EQ(game.name1, "hostile_bot");
 }
 
 // --- disqualifications ------------------------------------------------------------------------
@@ -228,12 +235,12 @@ TEST_P(Disqualification, OfPlayer2LaterInTheGame) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arena, Disqualification,
-    ::testing::Values(Misbehaviour{"crash", "CRASH"}, Misbehaviour{"fail", "CRASH"},
-                      Misbehaviour{"exit", "EXIT"}, Misbehaviour{"close", "EXIT"},
-                      Misbehaviour{"forkexit", "EXIT"}, Misbehaviour{"hang", "TIMEOUT"},
+    ::testing::Values(Misbehaviour{"crash_abort", "CRASH"}, Misbehaviour{"exit_status", "CRASH"},
+                      Misbehaviour{"exit_zero", "EXIT"}, Misbehaviour{"close_out", "EXIT"},
+                      Misbehaviour{"fork_exit", "EXIT"}, Misbehaviour{"hang", "TIMEOUT"},
                       Misbehaviour{"empty", "ILLEGAL"}, Misbehaviour{"blank", "ILLEGAL"},
-                      Misbehaviour{"words", "ILLEGAL"}, Misbehaviour{"tag", "ILLEGAL"},
-                      Misbehaviour{"flood", "ILLEGAL"}, Misbehaviour{"floodlines", "ILLEGAL"}),
+                      Misbehaviour{"words_bad", "ILLEGAL"}, Misbehaviour{"tag", "ILLEGAL"},
+                      Misbehaviour{"flood", "ILLEGAL"}, Misbehaviour{"flood_lines", "ILLEGAL"}),
     [](const auto& info) { return std::string(info.param.mode); });
 
 TEST_F(Arena, PlayerOverItsMemoryLimitCrashes) {
@@ -249,14 +256,14 @@ TEST_F(Arena, TimedOutPlayerIsChargedItsWholeLimit) {
 }
 
 TEST_F(Arena, BothPlayersDisqualifiedStillGiveAReport) {
-  Game game = completed(match(bot("crash"), bot("exit")));
+  Game game = completed(match(bot("crash_abort"), bot("exit_zero")));
   EXPECT_EQ(game.result1, 0);
   EXPECT_EQ(game.result2, 0);
   EXPECT_EQ(game.description, "PLAYER_1:_CRASH;_PLAYER_2:_EXIT");
 }
 
 TEST_F(Arena, ExtraWordsInAnAnswerCannotBeMistakenForTheArenasReplies) {
-  Game game = completed(match(bot("inject"), bot("inject", 2)));
+  Game game = completed(match(bot("words_ok"), bot("words_ok", 2)));
   EXPECT_TRUE(both_scored(game.description)) << game.description;
 }
 
@@ -427,6 +434,52 @@ TEST(ArenaParts, AnswerWordGivenToTheReferee) {
   EXPECT_EQ(answer_word(""), std::nullopt);
   EXPECT_EQ(answer_word("<zarvo-arena-tag-i>"), "?zarvo-arena-tag-i>");
   EXPECT_EQ(answer_word(std::string(5000, 'x'))->size(), 1023u);
+}
+
+// A tournament hands its games exactly the options a match reads, checked the same way.
+TEST(ArenaParts, TournamentForwardsTheMatchOptionsItChecks) {
+  std::vector<std::string> forwarded;
+  const arena::OptionSetters forward = arena::forwarded_option_setters(forwarded);
+  arena::MatchConfig config;
+  const arena::OptionSetters read = arena::match_option_setters(config);
+  for (const arena::MatchOption& option : arena::match_options()) {
+    EXPECT_TRUE(read.contains(option.name)) << option.name;
+    EXPECT_EQ(forward.contains(option.name), !option.per_game) << option.name;
+  }
+  arena::parse_options(std::vector<std::string>{"--time-limit=2.5", "--referee", "ref"}, forward);
+  EXPECT_EQ(forwarded, (std::vector<std::string>{"--time-limit", "2.5", "--referee",
+                                                 (fs::current_path() / "ref").string()}));
+  EXPECT_THROW(arena::parse_options(std::vector<std::string>{"--grace", "soon"}, forward),
+               std::invalid_argument);
+  EXPECT_THROW(arena::parse_options(std::vector<std::string>{"--tiles", "t.txt"}, forward),
+               std::invalid_argument);
+  arena::parse_options(std::vector<std::string>{"--name2=b", "--memory-limit", "64"}, read);
+  EXPECT_EQ(config.players[1].name, "b");
+  EXPECT_EQ(config.memory_limit_mb, 64u);
+}
+
+TEST(ArenaParts, GameFileNamesReadBackFromTheLog) {
+  arena::GameFiles files("out", "alpha", "beta_2", "7");
+  EXPECT_EQ(files.log(), fs::path("out/refereelogs/alpha-beta_2.7.log"));
+  EXPECT_EQ(files.player_errors(2), fs::path("out/refereelogs/alpha-beta_2.7.player2.err"));
+  EXPECT_EQ(files.log_argument(), "./refereelogs/alpha-beta_2.7.log");
+  auto parsed = arena::GameFiles::from_log(files.log());
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->base(), files.base());
+  EXPECT_EQ(parsed->page(), files.page());
+  for (const char* other : {"a-b.log.failed", "a.b-c.log", "ab.1.log", "a-b.1.2.log", "a-b.x y.log",
+                            "a-b..log", "-b.1.log"}) {
+    EXPECT_FALSE(arena::GameFiles::from_log(fs::path("out/refereelogs") / other)) << other;
+  }
+}
+
+TEST(ArenaParts, InterpretersAreKnownByName) {
+  for (const char* name : {"python3", "python3.11", "python", "pypy3", "node", "java", "sh"}) {
+    EXPECT_TRUE(arena::is_interpreter(name)) << name;
+  }
+  for (const char* name : {"zarvo-random", "RandomBot", "python3-config", "mybot.py", ""}) {
+    EXPECT_FALSE(arena::is_interpreter(name)) << name;
+  }
 }
 
 TEST(ArenaParts, DefaultNamesAndIds) {

@@ -15,8 +15,6 @@
 #include <sstream>
 #include <string>
 
-#include "referee/supply.h"
-
 namespace fs = std::filesystem;
 
 namespace {

@@ -130,34 +130,25 @@ class Sandbox : public ::testing::Test {
               const std::string& input = "") {
     static int runs = 0;
     Outcome result;
-    PlayerSandbox sandbox(host_support(), policy);
-    arena::Pipe in = arena::make_pipe(), out = arena::make_pipe();
     fs::path errors_file = dir_ / ("errors." + std::to_string(++runs));
-    arena::UniqueFd errors = arena::create_output_file(errors_file);
-    arena::SpawnRequest plain;
-    plain.program = argv[0];
-    plain.args = argv;
-    plain.stdin_fd = in.read.get();
-    plain.stdout_fd = out.write.get();
-    plain.stderr_fd = errors.get();
-    arena::ChildProcess child(sandbox.wrap(plain));
-    in.read.reset();
-    out.write.reset();
-    errors.reset();
+    arena::SpawnRequest request = sandboxed(policy, argv);
+    request.pipe_input = true;
+    request.pipe_output = true;
+    request.error_file = errors_file;
+    arena::ChildProcess child(request);
+    arena::UniqueFd in = child.take_input();
     if (!input.empty()) {
-      EXPECT_EQ(::write(in.write.get(), input.data(), input.size()),
-                static_cast<ssize_t>(input.size()));
+      EXPECT_EQ(::write(in.get(), input.data(), input.size()), static_cast<ssize_t>(input.size()));
     }
-    in.write.reset();
-    arena::LineReader reader(std::move(out.read));
+    in.reset();
+    arena::LineReader reader(child.take_output());
     auto deadline = arena::Clock::now() + std::chrono::seconds(60);
     result.out = collect_output(reader, child, deadline);
     EXPECT_TRUE(child.wait_exit(deadline)) << "the sandboxed program did not end";
     child.kill_group();
     result.status = child.reap();
-    sandbox.close();
-    result.cpu = sandbox.cpu_time();
-    result.memory_killed = sandbox.memory_killed();
+    result.cpu = child.cpu_time();
+    result.memory_killed = child.memory_killed();
     result.err = read_file(errors_file);
     return result;
   }
@@ -186,23 +177,29 @@ class Sandbox : public ::testing::Test {
   std::string cheat_unsandboxed(const std::string& trick,
                                 const std::vector<std::string>& extra = {}) {
     fs::path errors_file = dir_ / "errors.plain";
-    arena::Pipe in = arena::make_pipe();
-    arena::UniqueFd errors = arena::create_output_file(errors_file);
     arena::SpawnRequest request;
     request.program = kCheater;
     request.args = cheater_args(trick, extra);
     request.workdir = work_;
-    request.stdin_fd = in.read.get();
-    request.stderr_fd = errors.get();
+    request.pipe_input = true;
+    request.error_file = errors_file;
     arena::ChildProcess child(request);
-    in.read.reset();
-    errors.reset();
-    EXPECT_GT(::write(in.write.get(), kGameStart.data(), kGameStart.size()), 0);
-    in.write.reset();
+    arena::UniqueFd in = child.take_input();
+    EXPECT_GT(::write(in.get(), kGameStart.data(), kGameStart.size()), 0);
+    in.reset();
     child.wait_exit(arena::Clock::now() + std::chrono::seconds(30));
     child.kill_group();
     child.reap();
     return trick_line(read_file(errors_file));
+  }
+
+  // A request to start `argv` in a sandbox of `policy`.
+  static arena::SpawnRequest sandboxed(const Policy& policy, const std::vector<std::string>& argv) {
+    arena::SpawnRequest request;
+    request.program = argv[0];
+    request.args = argv;
+    request.sandbox = policy;
+    return request;
   }
 
   static std::string trick_line(const std::string& err) {
@@ -309,15 +306,10 @@ TEST_F(Sandbox, EnvironmentHoldsOnlyTheFixedVariablesAndTheGivenOnes) {
 }
 
 TEST_F(Sandbox, PlayerNeverRunsAsRootOnTheHost) {
-  Policy p = policy(2);
-  PlayerSandbox sandbox(host_support(), p);
-  arena::Pipe in = arena::make_pipe();
-  arena::SpawnRequest plain;
-  plain.program = "/bin/sh";
-  plain.args = {"/bin/sh", "-c", "read line", marker_};
-  plain.stdin_fd = in.read.get();
-  arena::ChildProcess child(sandbox.wrap(plain));
-  in.read.reset();
+  arena::SpawnRequest request = sandboxed(policy(2), {"/bin/sh", "-c", "read line", marker_});
+  request.pipe_input = true;
+  arena::ChildProcess child(request);
+  arena::UniqueFd in = child.take_input();
   // bwrap itself and everything inside carry the marker in their command lines.
   std::vector<pid_t> inside;
   for (int i = 0; i < 200 && inside.size() < 3; ++i) {
@@ -327,7 +319,7 @@ TEST_F(Sandbox, PlayerNeverRunsAsRootOnTheHost) {
   ASSERT_GE(inside.size(), 3u) << "bwrap, its init and the shell";
   const long expected = must_drop_root() ? seat_identity(2).uid : ::getuid();
   for (pid_t pid : inside) EXPECT_EQ(host_uid(pid), expected) << "process " << pid;
-  in.write.reset();
+  in.reset();
   child.wait_exit(arena::Clock::now() + std::chrono::seconds(10));
   child.kill_group();
   child.reap();
@@ -338,19 +330,16 @@ TEST_F(Sandbox, PlayerNeverRunsAsRootOnTheHost) {
 TEST_F(Sandbox, EndOfBwrapTakesDownEveryProcessInside) {
   // Processes in sessions of their own, out of reach of a kill of the process group: the PID
   // namespace dies with its init, even before the control groups are emptied.
-  PlayerSandbox sandbox(host_support(), policy());
-  arena::SpawnRequest plain;
-  plain.program = "/bin/sh";
-  plain.args = {"/bin/sh", "-c", "setsid sleep 1000 & setsid sh -c 'sleep 1000 & wait' & wait",
-                marker_};
-  arena::ChildProcess child(sandbox.wrap(plain));
+  arena::ChildProcess child(sandboxed(
+      policy(),
+      {"/bin/sh", "-c", "setsid sleep 1000 & setsid sh -c 'sleep 1000 & wait' & wait", marker_}));
   for (int i = 0; i < 200 && test_support::processes_with(marker_, 0).size() < 4; ++i) {
     ::usleep(10 * 1000);
   }
-  child.kill_group();
-  child.reap();
+  ::kill(child.pid(), SIGKILL);  // bwrap alone
+  child.wait_exit(arena::Clock::now() + std::chrono::seconds(10));
   EXPECT_EQ(test_support::processes_with(marker_), std::vector<pid_t>{});
-  sandbox.close();
+  child.reap();
 }
 
 TEST_F(Sandbox, ControlGroupsAreRemovedAfterTheSandbox) {
@@ -397,20 +386,16 @@ TEST_F(Sandbox, ForkBombIsContained) {
 TEST_F(Sandbox, CpuTimeCountsTheWholeTree) {
   // A child of the shell burns CPU, says how much, and waits; the count must include it,
   // whether the control groups count or /proc is read.
-  PlayerSandbox sandbox(host_support(), policy());
-  arena::Pipe out = arena::make_pipe();
-  arena::SpawnRequest plain;
-  plain.program = "/bin/sh";
-  plain.args = {"/bin/sh", "-c",
-                "python3 -c 'import time\n"
-                "while time.process_time() < 0.3: pass\n"
-                "print(int(time.process_time() * 1000), flush=True)\n"
-                "time.sleep(60)' & wait",
-                marker_};
-  plain.stdout_fd = out.write.get();
-  arena::ChildProcess child(sandbox.wrap(plain));
-  out.write.reset();
-  arena::LineReader reader(std::move(out.read));
+  arena::SpawnRequest request =
+      sandboxed(policy(), {"/bin/sh", "-c",
+                           "python3 -c 'import time\n"
+                           "while time.process_time() < 0.3: pass\n"
+                           "print(int(time.process_time() * 1000), flush=True)\n"
+                           "time.sleep(60)' & wait",
+                           marker_});
+  request.pipe_output = true;
+  arena::ChildProcess child(request);
+  arena::LineReader reader(child.take_output());
   std::string line;
   ASSERT_EQ(reader.read_line(line, arena::Clock::now() + std::chrono::seconds(30)),
             arena::ReadStatus::kLine);
@@ -418,27 +403,19 @@ TEST_F(Sandbox, CpuTimeCountsTheWholeTree) {
   EXPECT_GE(burnt, 300);
   // /proc counts in clock ticks.
   const int slack = host_support().cgroups.cpu.empty() ? 30 : 0;
-  EXPECT_GE(sandbox.cpu_time(child).count(), burnt - slack);
+  EXPECT_GE(child.cpu_time().count(), burnt - slack);
   EXPECT_GE(arena::sandbox::process_tree_cpu_time(child.pid()).count(), burnt - 30);
-  if (host_support().cgroups.cpu.empty()) {
-    EXPECT_FALSE(sandbox.cpu_time());
-  } else {
-    EXPECT_GE(sandbox.cpu_time()->count(), burnt);
-  }
   child.kill_group();
   child.reap();
-  sandbox.close();
+  EXPECT_GE(child.cpu_time().count(), burnt - slack) << "after the end";
 }
 
 // --- the cheating bot's tricks --------------------------------------------------------------
 
 TEST_F(Sandbox, CheaterCannotSignalStopOrTraceProcessesOutside) {
   auto outside = victim("free");
-  PlayerSandbox other(host_support(), policy(2));
-  arena::SpawnRequest plain;
-  plain.program = "/bin/sh";
-  plain.args = {"/bin/sh", "-c", "sleep 60; true", "caged_" + marker_};
-  arena::ChildProcess opponent(other.wrap(plain));
+  arena::ChildProcess opponent(
+      sandboxed(policy(2), {"/bin/sh", "-c", "sleep 60; true", "caged_" + marker_}));
   ::usleep(100 * 1000);
   for (const char* trick : {"kill", "stop", "stdin", "ptrace"}) {
     std::string line = cheat(trick, {"--victim=" + marker_});
@@ -616,18 +593,14 @@ TEST(SpawnHooks, ChildWritesZeroToEveryJoinDescriptorBeforeExec) {
 TEST(SpawnHooks, ChildTakesTheGivenUserOrFailsWithAMessage) {
   char dir_template[] = "/tmp/sandbox-hook.XXXXXX";
   fs::path dir = ::mkdtemp(dir_template);
-  arena::Pipe out = arena::make_pipe();
-  arena::UniqueFd errors = arena::create_output_file(dir / "err");
   arena::SpawnRequest request;
   request.program = "/bin/sh";
   request.args = {"/bin/sh", "-c", "id -u; id -g; id -G"};
-  request.stdout_fd = out.write.get();
-  request.stderr_fd = errors.get();
+  request.pipe_output = true;
+  request.error_file = dir / "err";
   request.run_as = arena::SpawnRequest::Credentials{60003, 60004};
   arena::ChildProcess child(request);
-  out.write.reset();
-  errors.reset();
-  arena::LineReader reader(std::move(out.read));
+  arena::LineReader reader(child.take_output());
   std::string text = collect_output(reader, child, arena::Clock::now() + std::chrono::seconds(10));
   child.wait_exit(arena::Clock::now() + std::chrono::seconds(10));
   arena::ExitStatus status = child.reap();
@@ -671,16 +644,14 @@ TEST_F(Sandbox, CheckSandboxFailsWhereNoSandboxCanBeMade) {
 
 TEST_F(Sandbox, CheckSandboxAsAnOrdinaryUserNamesTheWeakLimits) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to become an ordinary user";
-  arena::Pipe out = arena::make_pipe();
   arena::SpawnRequest request;
   request.program = kArena;
   request.args = {kArena, "check-sandbox"};
   request.workdir = dir_;
-  request.stdout_fd = out.write.get();
+  request.pipe_output = true;
   request.run_as = arena::SpawnRequest::Credentials{60009, 60009};
   arena::ChildProcess child(request);
-  out.write.reset();
-  arena::LineReader reader(std::move(out.read));
+  arena::LineReader reader(child.take_output());
   std::string text = collect_output(reader, child, arena::Clock::now() + std::chrono::seconds(30));
   child.wait_exit(arena::Clock::now() + std::chrono::seconds(30));
   EXPECT_TRUE(child.reap().success()) << text;

@@ -3,7 +3,12 @@
  * The replay page defines the global `moves` (the start move, then every move in order) and
  * runs `new Zarvo([name1, name2], moves, [colour1, colour2])`. This file draws the board on
  * canvas-1, the points of both players after every move on canvas-2, fills p1-score, p2-score
- * and the move table, and wires the five buttons and the keys Left, Right, Home, End, Space.
+ * and the move table, wires the five buttons and the keys Left, Right, Home, End, Space, and
+ * adds a speed control for Play and a slider over the moves.
+ *
+ * The address names the position shown: `page.html#move=N` opens the replay at move N (0 is
+ * the start position), every step rewrites it in place (no new history entry), and editing it
+ * while the page is open moves the replay.
  *
  * Self-contained on purpose: the page loads this one script (from disk, too), so there are no
  * imports and no requests. The game rules sit in their own section at the top and are exported
@@ -144,9 +149,17 @@
     return moveIndex === 0 ? 0 : ((moveIndex - 1) % 2) + 1;
   }
 
+  // The move a position link names: "#move=N" gives N, held to 0 .. count-1; null for an
+  // address that names no move (no hash, another key, N not a whole number, an empty game).
+  function moveFromHash(hash, count) {
+    const match = /^#?move=(-?\d{1,15})$/.exec(String(hash || ''));
+    if (!match || count < 1) return null;
+    return Math.max(0, Math.min(count - 1, Number(match[1])));
+  }
+
   const rules = {
     ROWS, COLUMNS, rowLetter, columnLetter, parseMove, tileCells, Board, scoringSquares, score,
-    replay, moverOf, isColour,
+    replay, moverOf, isColour, moveFromHash,
   };
 
   // ---------------------------------------------------------------------------------------
@@ -174,7 +187,14 @@
   const MARGIN_LEFT = 24;
   const MARGIN_TOP = 22;
   const MARGIN_END = 8;
-  const PLAY_INTERVAL_MS = 700;
+  // Time per move when playing, from slow to fast; the default is the middle one.
+  const PLAY_SPEEDS = [
+    ['Very slow', 2000], ['Slow', 1200], ['Normal', 700], ['Fast', 350], ['Very fast', 120],
+  ];
+  const DEFAULT_SPEED = 'Normal';
+  // The address is rewritten at most this often: browsers refuse a flood of history updates
+  // (holding a key down, dragging the slider, fast play), so later ones wait and the last wins.
+  const ADDRESS_UPDATE_MS = 200;
 
   function element(id) {
     const found = document.getElementById(id);
@@ -202,9 +222,12 @@
       this.moves = game.moves;
       this.positions = game.positions;
       this.points = game.points;
-      this.current = this.moves.length - 1;
+      const linked = moveFromHash(root.location && root.location.hash, this.moves.length);
+      this.current = linked === null ? this.moves.length - 1 : linked;
       this.timer = null;
+      this.interval = PLAY_SPEEDS.find(([name]) => name === DEFAULT_SPEED)[1];
       this.highlighted = [false, false];
+      this.address = { timer: null, lastWrite: -Infinity };
 
       this.boardCanvas = element('canvas-1');
       this.chartCanvas = element('canvas-2');
@@ -220,6 +243,7 @@
       if (game.error) this.showError(game.error);
       this.buildHighlightToggles();
       this.buildMoveTable();
+      this.buildPlayControls();
       this.bindControls();
       this.show(this.current);
     }
@@ -236,6 +260,8 @@
       this.drawChart();
       this.updateScores();
       this.updateMoveTable();
+      this.updateSlider();
+      this.updateAddress();
     }
 
     first() { this.show(0); }
@@ -249,11 +275,23 @@
         return;
       }
       if (this.current >= this.moves.length - 1) this.show(0);
+      this.startTimer();
+      this.playButton.textContent = 'Pause';
+    }
+
+    startTimer() {
       this.timer = root.setInterval(() => {
         if (this.current >= this.moves.length - 1) this.pause();
         else this.next();
-      }, PLAY_INTERVAL_MS);
-      this.playButton.textContent = 'Pause';
+      }, this.interval);
+    }
+
+    // A new speed takes effect at once, also in the middle of a replay.
+    setSpeed(milliseconds) {
+      this.interval = milliseconds;
+      if (this.timer === null) return;
+      root.clearInterval(this.timer);
+      this.startTimer();
     }
 
     pause() {
@@ -265,6 +303,17 @@
     bindControls() {
       // Stepping by hand stops a running replay, as in any media player.
       const manual = (step) => () => { this.pause(); step(); };
+      this.slider.addEventListener('input', () => {
+        this.pause();
+        this.show(Number(this.slider.value));
+      });
+      this.speed.addEventListener('change', () => this.setSpeed(Number(this.speed.value)));
+      root.addEventListener('hashchange', () => {
+        const linked = moveFromHash(root.location.hash, this.moves.length);
+        if (linked === null) return;
+        this.pause();
+        this.show(linked);
+      });
       const actions = {
         first: manual(() => this.first()),
         prev: manual(() => this.prev()),
@@ -283,12 +332,85 @@
         if (event.ctrlKey || event.altKey || event.metaKey) return;
         const action = keys[event.key];
         if (!action) return;
-        // A focused button or checkbox already answers Space with a click of its own.
-        const tag = event.target && event.target.tagName;
-        if (event.key === ' ' && (tag === 'BUTTON' || tag === 'INPUT')) return;
+        // A focused button or checkbox already answers Space with a click of its own; the
+        // slider moves itself with the arrows, Home and End; a list box keeps every key.
+        const target = event.target || {};
+        const tag = target.tagName;
+        if (tag === 'SELECT') return;
+        if (target === this.slider) {
+          if (event.key !== ' ') return;
+        } else if (event.key === ' ' && (tag === 'BUTTON' || tag === 'INPUT')) {
+          return;
+        }
         event.preventDefault();
         action();
       });
+    }
+
+    // --- speed, slider and address -----------------------------------------------------
+
+    // The speed list joins the buttons; the slider and the move number go on a line below.
+    buildPlayControls() {
+      const buttons = this.playButton.parentNode;
+      const speedLabel = document.createElement('label');
+      speedLabel.className = 'speed-control';
+      speedLabel.appendChild(document.createTextNode('Speed '));
+      this.speed = document.createElement('select');
+      this.speed.id = 'play-speed';
+      for (const [name, milliseconds] of PLAY_SPEEDS) {
+        const option = document.createElement('option');
+        option.value = String(milliseconds);
+        option.textContent = name;
+        option.selected = name === DEFAULT_SPEED;
+        this.speed.appendChild(option);
+      }
+      speedLabel.appendChild(this.speed);
+      buttons.appendChild(speedLabel);
+
+      const bar = document.createElement('div');
+      bar.className = 'slider-bar';
+      this.slider = document.createElement('input');
+      this.slider.type = 'range';
+      this.slider.id = 'move-slider';
+      this.slider.min = '0';
+      this.slider.max = String(Math.max(0, this.moves.length - 1));
+      this.slider.step = '1';
+      this.slider.disabled = this.moves.length < 2;
+      this.slider.setAttribute('aria-label', 'Move');
+      this.moveNumber = document.createElement('span');
+      this.moveNumber.id = 'move-number';
+      bar.appendChild(this.slider);
+      bar.appendChild(this.moveNumber);
+      buttons.parentNode.insertBefore(bar, buttons.nextSibling);
+    }
+
+    updateSlider() {
+      const shown = Math.max(0, this.current);
+      this.slider.value = String(shown);
+      const last = Math.max(0, this.moves.length - 1);
+      this.moveNumber.textContent = 'Move ' + shown + ' of ' + last;
+      this.slider.setAttribute('aria-valuetext', this.moveNumber.textContent);
+    }
+
+    // Rewrites "#move=N" in place, at most once per ADDRESS_UPDATE_MS; a step that comes
+    // sooner is written when that time is up, so the address always ends at the move shown.
+    updateAddress() {
+      if (this.current < 0 || !root.history || !root.history.replaceState) return;
+      const address = this.address;
+      if (address.timer !== null) return;
+      const wait = address.lastWrite + ADDRESS_UPDATE_MS - Date.now();
+      if (wait > 0) {
+        address.timer = root.setTimeout(() => { address.timer = null; this.updateAddress(); }, wait);
+        return;
+      }
+      const hash = '#move=' + this.current;
+      if (root.location.hash === hash) return;
+      address.lastWrite = Date.now();
+      try {
+        root.history.replaceState(root.history.state, '', hash);
+      } catch (e) {
+        // A page shown where its address cannot change (a sandboxed frame) just keeps it.
+      }
     }
 
     // --- scores -------------------------------------------------------------------------

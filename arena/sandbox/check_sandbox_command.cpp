@@ -14,7 +14,6 @@
 #include "arena/child_process.h"
 #include "arena/line_reader.h"
 #include "arena/sandbox/host_support.h"
-#include "arena/sandbox/player_sandbox.h"
 #include "arena/unique_fd.h"
 
 namespace arena::sandbox {
@@ -63,14 +62,12 @@ std::string read_limited(const fs::path& file, std::size_t limit = 2000) {
 // The first line `bwrap --version` prints, or why there is none.
 std::string bwrap_version(const fs::path& bwrap) {
   try {
-    Pipe out = make_pipe();
     SpawnRequest request;
     request.program = bwrap;
     request.args = {bwrap.string(), "--version"};
-    request.stdout_fd = out.write.get();
+    request.pipe_output = true;
     ChildProcess child(request);
-    out.write.reset();
-    LineReader reader(std::move(out.read), 200);
+    LineReader reader(child.take_output(), 200);
     std::string line;
     ReadStatus status = reader.read_line(line, Clock::now() + kPatience);
     child.wait_exit(Clock::now() + kPatience);
@@ -106,28 +103,27 @@ TrialStart trial_start(const HostSupport& host) {
     policy.limits.processes = kDefaultProcessLimit;
     policy.limits.memory_mb = 256;
     if (host.root) policy.identity = seat_identity(1);
-    PlayerSandbox sandbox(host, policy);
     fs::path errors_file = scratch.path() / "errors";
-    UniqueFd errors = create_output_file(errors_file);
-    SpawnRequest plain;
-    plain.program = fs::exists("/usr/bin/true") ? "/usr/bin/true" : "/bin/true";
-    plain.args = {"true"};
-    plain.stderr_fd = errors.get();
+    SpawnRequest request;
+    request.program = fs::exists("/usr/bin/true") ? "/usr/bin/true" : "/bin/true";
+    request.args = {"true"};
+    request.error_file = errors_file;
+    request.sandbox = policy;
     auto started = Clock::now();
-    ChildProcess child(sandbox.wrap(plain));
+    ChildProcess child(request);
     auto status = child.wait_exit(started + kPatience);
     auto took = std::chrono::duration_cast<Milliseconds>(Clock::now() - started);
     child.kill_group();
     ExitStatus end = child.reap();
-    sandbox.close();
     if (!status) return {false, "bwrap did not end within 10 s"};
     if (!end.success()) {
       return {false, "bwrap ended with " + end.describe() + ": " + read_limited(errors_file)};
     }
     trial.ran = true;
     trial.detail = "bwrap ... /bin/true ran in " + std::to_string(took.count()) + " ms";
-    if (auto cpu = sandbox.cpu_time()) {
-      trial.detail += ", its control groups counted " + std::to_string(cpu->count()) + " ms of CPU";
+    if (!host.cgroups.cpu.empty()) {
+      trial.detail +=
+          ", its control groups counted " + std::to_string(child.cpu_time().count()) + " ms of CPU";
     }
   } catch (const std::exception& error) {
     return {false, error.what()};

@@ -1,18 +1,30 @@
 // One player's sandbox for one game: its control groups (where they can be made), the
-// bubblewrap command that runs its program, and the user it runs as. Turns the request that
-// would start the program into the request that starts it sandboxed; afterwards tells what the
-// player's whole process tree used, and takes it all down.
+// bubblewrap command that runs its program, and the user it runs as. It tells how to start the
+// program sandboxed; afterwards, what the player's whole process tree used, and it takes it all
+// down. ChildProcess owns one for a child whose request carries a sandbox policy.
 #pragma once
 
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
-#include "arena/child_process.h"
+#include "arena/deadline.h"
 #include "arena/sandbox/control_group.h"
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/sandbox_policy.h"
 
 namespace arena::sandbox {
+
+// What the spawn path executes instead of the player's program.
+struct SandboxedStart {
+  std::filesystem::path program;  // bwrap
+  std::vector<std::string> args;  // bwrap's argv, ending in the player's program and arguments
+  std::vector<int> join_fds;      // the control groups' cgroup.procs, to write "0" into
+  std::optional<Identity> identity;
+  // The address-space limit (RLIMIT_AS) standing in for a memory group; 0: none.
+  std::size_t address_space_mb = 0;
+};
 
 class PlayerSandbox {
  public:
@@ -20,19 +32,17 @@ class PlayerSandbox {
   // made (see HostSupport::problem) or the policy cannot be carried out.
   PlayerSandbox(const HostSupport& host, const Policy& policy);
 
-  // The request that starts `plain.program` with `plain.args` in the sandbox, its standard
-  // streams and file-size limit as given. Limits the control groups cannot hold fall back to
-  // resource limits of the process (see limit_notes).
-  SpawnRequest wrap(const SpawnRequest& plain) const;
+  // How to start `program` with `args` (args[0] included) in the sandbox. Throws SandboxError.
+  SandboxedStart start(const std::filesystem::path& program,
+                       const std::vector<std::string>& args) const;
 
   // CPU time of the player's whole process tree, when the control groups count it.
   std::optional<Milliseconds> cpu_time() const;
-  // The same for the sandbox started as `bwrap`, counted from /proc (live processes and what
-  // they waited for) or, once bwrap is reaped, from its usage where no control group counts.
-  Milliseconds cpu_time(const ChildProcess& bwrap) const;
   // Whether the memory limit killed a process of the player.
   bool memory_killed() const;
 
+  // Kills every process in the control groups (the PID namespace dies with bwrap anyway).
+  void kill_all();
   // Kills every process of the sandbox and removes its groups; the figures stay readable.
   void close();
 
@@ -43,5 +53,10 @@ class PlayerSandbox {
   Policy policy_;
   std::optional<ControlGroup> cgroup_;
 };
+
+// Checks, before anything is started, that a player of `policy` running `program` can be
+// sandboxed here. Throws SandboxError naming the cause.
+void check_policy(const HostSupport& host, const Policy& policy,
+                  const std::filesystem::path& program, const std::vector<std::string>& args);
 
 }  // namespace arena::sandbox

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <fstream>
 
+#include "arena/game_files.h"
+
 namespace arena::tournament {
 namespace fs = std::filesystem;
 
@@ -13,16 +15,6 @@ constexpr std::string_view kReportStart = "Manager report: ";
 // The report is one of the log's last lines; reading this much of its end is
 // always enough and keeps a huge or foreign file from being read whole.
 constexpr std::uintmax_t kTailBytes = 64 * 1024;
-
-bool is_name_char(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-bool all_of(std::string_view text, bool allow_hyphen) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) {
-    return is_name_char(c) || (allow_hyphen && c == '-');
-  });
-}
 
 std::string read_tail(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -81,25 +73,9 @@ std::optional<std::size_t> disqualification_index(std::string_view text) {
   return std::nullopt;
 }
 
-std::optional<LogName> parse_log_name(std::string_view file_name) {
-  if (!file_name.ends_with(".log")) return std::nullopt;
-  file_name.remove_suffix(4);
-  auto dash = file_name.find('-');
-  auto dot = file_name.find('.');
-  if (dash == std::string_view::npos || dot == std::string_view::npos || dot < dash)
-    return std::nullopt;
-  LogName name{std::string(file_name.substr(0, dash)),
-               std::string(file_name.substr(dash + 1, dot - dash - 1)),
-               std::string(file_name.substr(dot + 1))};
-  if (!all_of(name.name1, false) || !all_of(name.name2, false) || !all_of(name.id, true)) {
-    return std::nullopt;
-  }
-  return name;
-}
-
 std::optional<GameRecord> read_game_record(const fs::path& dir, const fs::path& log) {
-  auto name = parse_log_name(log.filename().string());
-  if (!name) return std::nullopt;
+  auto files = GameFiles::from_log(log);
+  if (!files) return std::nullopt;
   std::string text = read_tail(log);
   auto line_start = text.rfind(std::string("\n") + std::string(kReportStart));
   if (line_start == std::string::npos) return std::nullopt;
@@ -110,15 +86,14 @@ std::optional<GameRecord> read_game_record(const fs::path& dir, const fs::path& 
 
   GameRecord record;
   if (!parse_report(line, record)) return std::nullopt;
-  record.id = name->id;
+  record.id = files->id();
   long number = 0;
   auto [end, error] =
       std::from_chars(record.id.data(), record.id.data() + record.id.size(), number);
   if (error == std::errc() && end == record.id.data() + record.id.size()) record.number = number;
-  record.names = {name->name1, name->name2};
+  record.names = {files->name1(), files->name2()};
   record.log = log.lexically_relative(dir);
-  record.page = record.log;
-  record.page.replace_extension(".html");
+  record.page = files->page().lexically_relative(dir);
   return record;
 }
 
@@ -135,7 +110,7 @@ void sort_games(std::vector<GameRecord>& games) {
 LogScan scan_game_logs(const fs::path& dir) {
   LogScan scan;
   std::error_code error;
-  fs::directory_iterator entries(dir / "refereelogs", error);
+  fs::directory_iterator entries(GameFiles::log_dir_of(dir), error);
   if (error) return scan;
   for (const auto& entry : entries) {
     const fs::path& path = entry.path();

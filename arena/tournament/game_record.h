@@ -32,13 +32,6 @@ struct GameRecord {
   std::filesystem::path page;
 };
 
-// "<name1>-<name2>.<id>" of a log's file name, parsed; nothing when the name
-// has another form.
-struct LogName {
-  std::string name1, name2, id;
-};
-std::optional<LogName> parse_log_name(std::string_view file_name);
-
 // The game recorded in `log`, or nothing while the log holds no "Manager
 // report" line (the game is unfinished) or its name or report cannot be read.
 // Paths in the record are relative to `dir`.

@@ -1,18 +1,16 @@
 #include "arena/tournament/game_runner.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <deque>
 #include <fstream>
 #include <memory>
 #include <system_error>
 
 #include "arena/child_process.h"
-#include "arena/unique_fd.h"
+#include "arena/stop_signals.h"
 
 namespace arena::tournament {
 namespace fs = std::filesystem;
@@ -24,76 +22,18 @@ namespace {
 constexpr auto kStopGrace = std::chrono::seconds(10);
 constexpr int kTickMs = 1000;
 
-std::atomic<int> stop_signal{0};
-std::atomic<int> wake_fd{-1};
-
-extern "C" void on_stop(int sig) {
-  stop_signal.store(sig);
-  int fd = wake_fd.load();
-  if (fd >= 0) {
-    char byte = 0;
-    [[maybe_unused]] auto ignored = ::write(fd, &byte, 1);
-  }
-}
-
-// Catches SIGINT, SIGTERM and SIGHUP (a closed terminal) for the lifetime of
-// the object, waking the run through a pipe.
-class StopSignals {
- public:
-  StopSignals() {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
-      throw std::system_error(errno, std::generic_category(), "pipe");
-    read_end_.reset(fds[0]);
-    write_end_.reset(fds[1]);
-    stop_signal.store(0);
-    wake_fd.store(fds[1]);
-    struct sigaction action {};
-    action.sa_handler = on_stop;
-    sigemptyset(&action.sa_mask);
-    // A signal ignored when the tournament started (nohup) stays ignored.
-    install(SIGINT, action, old_int_);
-    install(SIGTERM, action, old_term_);
-    install(SIGHUP, action, old_hup_);
-  }
-  static void install(int sig, const struct sigaction& action, struct sigaction& old) {
-    ::sigaction(sig, nullptr, &old);
-    if (old.sa_handler != SIG_IGN) ::sigaction(sig, &action, nullptr);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-  ~StopSignals() {
-    ::sigaction(SIGINT, &old_int_, nullptr);
-    ::sigaction(SIGTERM, &old_term_, nullptr);
-    ::sigaction(SIGHUP, &old_hup_, nullptr);
-    wake_fd.store(-1);
-  }
-  int fd() const { return read_end_.get(); }
-
- private:
-  UniqueFd read_end_, write_end_;
-  struct sigaction old_int_ {
-  }, old_term_{}, old_hup_{};
-};
-
 struct RunningGame {
   const MatchJob* job;
   fs::path error_file;
   std::unique_ptr<ChildProcess> process;
 };
 
-fs::path error_file_of(const MatchJob& job) {
-  fs::path file = job.log;
-  return file.replace_extension(".arena.err");
-}
-
 RunningGame start(const MatchJob& job) {
-  RunningGame game{&job, error_file_of(job), nullptr};
-  UniqueFd errors = create_output_file(game.error_file);
+  RunningGame game{&job, job.files.match_errors(), nullptr};
   SpawnRequest request;
   request.program = job.argv[0];
   request.args = job.argv;
-  request.stderr_fd = errors.get();
+  request.error_file = game.error_file;
   game.process = std::make_unique<ChildProcess>(request);
   return game;
 }
@@ -115,23 +55,20 @@ JobOutcome finish(RunningGame& game, bool stopped) {
   outcome.played = status.success();
   std::error_code error;
   if (outcome.played) {
-    if (fs::file_size(game.error_file, error) == 0 && !error) fs::remove(game.error_file, error);
+    // What a played match says on standard error (why a player was disqualified) is in the
+    // game's log and the players' error files already.
+    fs::remove(game.error_file, error);
     return outcome;
   }
   if (stopped) {
     outcome.problem = "stopped";
-    fs::remove(game.job->log, error);
+    fs::remove(game.job->files.log(), error);
     fs::remove(game.error_file, error);
     // The game is played again from the start: its error files would only mislead.
-    for (const char* extension : {".referee.err", ".player1.err", ".player2.err"}) {
-      fs::path file = game.job->log;
-      fs::remove(file.replace_extension(extension), error);
-    }
+    for (const fs::path& file : game.job->files.game_error_files()) fs::remove(file, error);
   } else {
     // Kept for diagnosis under a name that no longer counts as a game log.
-    fs::path failed_log = game.job->log;
-    failed_log += ".failed";
-    fs::rename(game.job->log, failed_log, error);
+    fs::rename(game.job->files.log(), game.job->files.failed_log(), error);
     std::string reason = first_line_of(game.error_file);
     outcome.problem = "match ended with " + status.describe() +
                       (reason.empty() ? "" : ": " + reason) + " (see " + game.error_file.string() +
@@ -158,7 +95,7 @@ void stop_all(std::vector<RunningGame>& running, const RunCallbacks& callbacks) 
 
 RunSummary run_jobs(const std::vector<MatchJob>& jobs, int concurrency,
                     const RunCallbacks& callbacks) {
-  StopSignals signals;
+  catch_stop_signals(OnStopSignal::kRecord);
   RunSummary summary;
   std::deque<const MatchJob*> waiting;
   for (const auto& job : jobs) waiting.push_back(&job);
@@ -169,17 +106,17 @@ RunSummary run_jobs(const std::vector<MatchJob>& jobs, int concurrency,
   // to stop and waited for, so that each cleans up after its game.
   try {
     while (!waiting.empty() || !running.empty()) {
-      while (!stop_signal.load() && !waiting.empty() &&
+      while (!stop_signal_received() && !waiting.empty() &&
              static_cast<int>(running.size()) < concurrency) {
         running.push_back(start(*waiting.front()));
         waiting.pop_front();
       }
-      if (stop_signal.load()) {
+      if (stop_signal_received()) {
         stop_all(running, callbacks);
         break;
       }
 
-      std::vector<pollfd> fds{{signals.fd(), POLLIN, 0}};
+      std::vector<pollfd> fds{{stop_signal_fd(), POLLIN, 0}};
       bool all_have_fds = true;
       for (auto& game : running) {
         int fd = game.process->exit_fd();
@@ -208,7 +145,7 @@ RunSummary run_jobs(const std::vector<MatchJob>& jobs, int concurrency,
     stop_all(running, callbacks);
     throw;
   }
-  summary.stop_signal = stop_signal.load();
+  summary.stop_signal = stop_signal_received();
   return summary;
 }
 

@@ -29,7 +29,7 @@ struct RunCallbacks {
 };
 
 // Each match's standard error goes to "<name1>-<name2>.<id>.arena.err" beside
-// the log, removed when it stays empty; its standard output (the result line)
+// the log, kept only when the match failed; its standard output (the result line)
 // is not needed, the log holds the result. A game whose match did not end with
 // status 0 must count as unfinished even when the referee had written its
 // report before the match was stopped: its log is removed (stopped games) or

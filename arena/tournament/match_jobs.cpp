@@ -3,7 +3,8 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "arena/game_names.h"
+#include "arena/game_files.h"
+#include "arena/player_entry.h"
 #include "arena/program_path.h"
 #include "arena/shell_words.h"
 #include "arena/tournament/tile_script.h"
@@ -16,7 +17,9 @@ namespace {
 std::string absolute_command(const TournamentPlayer& player) {
   std::vector<std::string> words = split_shell_words(player.command);
   try {
-    words.at(0) = find_program(words.at(0)).string();
+    PlayerEntry entry = locate_player(words);
+    words.at(0) = entry.program.string();
+    if (entry.script) words[*entry.script] = fs::absolute(words[*entry.script]).string();
   } catch (const std::exception& error) {
     throw std::runtime_error("player " + player.name + ": " + error.what());
   }
@@ -65,22 +68,19 @@ std::vector<MatchJob> prepare_jobs(const TournamentSettings& settings,
   std::vector<std::string> commands;
   for (const auto& player : settings.players) commands.push_back(absolute_command(player));
   fs::path arena = own_directory() / "zarvo-arena";
-  fs::path log_dir = dir / "refereelogs";
-  fs::create_directories(log_dir);
+  fs::create_directories(GameFiles::log_dir_of(dir));
 
   std::vector<MatchJob> jobs;
   for (const auto& game : games) {
     const std::string& first = settings.players[game.first].name;
     const std::string& second = settings.players[game.second].name;
     std::string id = std::to_string(game.number);
-    std::string base = game_file_base(first, second, id);
-    MatchJob job;
-    job.number = game.number;
-    job.log = log_dir / (base + ".log");
+    MatchJob job{game.number, GameFiles(dir, first, second, id), {}, {}};
+    const GameFiles& files = job.files;
     job.argv = {arena.string(), "match", "--name1",    first,  "--name2",
                 second,         "--dir", dir.string(), "--id", id};
     if (settings.seed) {
-      job.tiles = log_dir / (base + ".tiles.txt");
+      job.tiles = files.tiles();
       write_text(job.tiles, derive_tile_script(*settings.seed, game.number));
       job.argv.insert(job.argv.end(), {"--tiles", job.tiles.string()});
     }

@@ -9,14 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include "arena/game_files.h"
 #include "arena/tournament/tournament_plan.h"
 
 namespace arena::tournament {
 
 struct MatchJob {
   int number = 0;
+  GameFiles files;                // where the game's log and other files will be
   std::vector<std::string> argv;  // argv[0] is the arena program
-  std::filesystem::path log;      // where the game's log will be
   std::filesystem::path tiles;    // the game's tile script; empty without a seed
 };
 

@@ -9,7 +9,8 @@
 #include <map>
 #include <thread>
 
-#include "arena/game_names.h"
+#include "arena/game_files.h"
+#include "arena/match_options.h"
 #include "arena/option_values.h"
 #include "arena/tournament/game_record.h"
 #include "arena/tournament/game_runner.h"
@@ -23,8 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kTournamentUsage =
-    R"(usage: zarvo-arena tournament --dir DIR [options] PLAYERS
+std::string tournament_usage() {
+  return R"(usage: zarvo-arena tournament --dir DIR [options] PLAYERS
 
 Plays many games of Zarvo between several programs, each game one `zarvo-arena match`, and
 keeps their logs, replay pages and error files in DIR/refereelogs/, with results.csv,
@@ -46,19 +47,16 @@ Options (--option VALUE or --option=VALUE):
                             making the tournament reproducible (default: the referee's own)
   --emit-jobs FILE          play nothing: write one shell command per unfinished game to FILE,
                             for GNU parallel or a job array; then `zarvo-arena standings DIR`
-  --time-limit, --memory-limit, --file-limit, --grace, --game-timeout, --referee, --resources
-                            handed to every game (see zarvo-arena match --help)
-)";
+
+Handed to every game (see zarvo-arena match --help):
+)" + match_options_help(true);
+}
 
 const char* const kStandingsUsage = R"(usage: zarvo-arena standings DIR
 
 Rebuilds DIR/results.csv, DIR/standings.txt and DIR/index.html from the game logs in
 DIR/refereelogs/, wherever the games were played, and prints the standings.
 )";
-
-struct UsageError : std::invalid_argument {
-  using std::invalid_argument::invalid_argument;
-};
 
 constexpr long long kMaxGames = 1'000'000;
 
@@ -82,11 +80,8 @@ int parse_count(const std::string& text, int low) {
 TournamentOptions parse(std::span<const std::string> args) {
   TournamentOptions options;
   TournamentSettings& s = options.settings;
-  auto forward = [&](const std::string& name, const std::string& value) {
-    s.match_options.push_back(name);
-    s.match_options.push_back(value);
-  };
-  const OptionSetters setters = {
+  OptionSetters setters = forwarded_option_setters(s.match_options);
+  setters.insert({
       {"--player", [&](const std::string& v) { s.players.push_back(parse_player(v)); }},
       {"--players",
        [&](const std::string& v) {
@@ -108,21 +103,7 @@ TournamentOptions parse(std::span<const std::string> args) {
       {"--concurrency", [&](const std::string& v) { options.concurrency = parse_count(v, 1); }},
       {"--seed", [&](const std::string& v) { s.seed = v; }},
       {"--emit-jobs", [&](const std::string& v) { options.emit_jobs = v; }},
-      {"--time-limit",
-       [&](const std::string& v) { parse_duration(v), forward("--time-limit", v); }},
-      {"--grace", [&](const std::string& v) { parse_duration(v), forward("--grace", v); }},
-      {"--game-timeout",
-       [&](const std::string& v) { parse_duration(v), forward("--game-timeout", v); }},
-      {"--memory-limit",
-       [&](const std::string& v) { parse_megabytes(v), forward("--memory-limit", v); }},
-      {"--file-limit",
-       [&](const std::string& v) { parse_megabytes(v), forward("--file-limit", v); }},
-      // Paths are made absolute: the games may run in another directory, or on
-      // another host.
-      {"--referee", [&](const std::string& v) { forward("--referee", fs::absolute(v).string()); }},
-      {"--resources",
-       [&](const std::string& v) { forward("--resources", fs::absolute(v).string()); }},
-  };
+  });
   try {
     parse_options(args, setters);
   } catch (const std::invalid_argument& error) {
@@ -200,9 +181,9 @@ int play(const TournamentOptions& options, const fs::path& dir) {
   std::vector<GameRecord> records;
   for (const auto& game : games) {
     const auto& players = options.settings.players;
-    std::string base = game_file_base(players[game.first].name, players[game.second].name,
-                                      std::to_string(game.number));
-    if (auto record = read_game_record(dir, dir / "refereelogs" / (base + ".log"))) {
+    GameFiles files(dir, players[game.first].name, players[game.second].name,
+                    std::to_string(game.number));
+    if (auto record = read_game_record(dir, files.log())) {
       records.push_back(std::move(*record));
     } else {
       unfinished.push_back(game);
@@ -222,7 +203,7 @@ int play(const TournamentOptions& options, const fs::path& dir) {
   RunCallbacks callbacks;
   callbacks.finished = [&](const MatchJob& job, const JobOutcome& outcome) {
     if (outcome.played) {
-      if (auto record = read_game_record(dir, job.log)) {
+      if (auto record = read_game_record(dir, job.files.log())) {
         std::string line = game_line(*record);
         records.push_back(std::move(*record));
         sort_games(records);
@@ -230,7 +211,7 @@ int play(const TournamentOptions& options, const fs::path& dir) {
         return;
       }
       display.game_failed("game " + std::to_string(job.number) + ": no result in " +
-                          job.log.string());
+                          job.files.log().string());
     } else if (outcome.problem != "stopped") {
       display.game_failed("game " + std::to_string(job.number) + ": " + outcome.problem);
     }
@@ -253,27 +234,18 @@ int play(const TournamentOptions& options, const fs::path& dir) {
   return finished == games.size() ? 0 : 1;
 }
 
-bool wants_help(std::span<const std::string> args) {
-  for (const auto& arg : args) {
-    if (arg == "--help" || arg == "-h") return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 int run_tournament_command(std::span<const std::string> args) {
-  if (wants_help(args)) {
-    std::cout << kTournamentUsage;
+  if (asks_for_help(args)) {
+    std::cout << tournament_usage();
     return 0;
   }
   TournamentOptions options;
   try {
     options = parse(args);
   } catch (const std::exception& error) {
-    std::cerr << "zarvo-arena tournament: " << error.what()
-              << "\n(see zarvo-arena tournament --help)\n";
-    return 2;
+    return usage_error("tournament", error.what());
   }
   try {
     fs::path dir = fs::absolute(options.dir).lexically_normal();
@@ -288,7 +260,7 @@ int run_tournament_command(std::span<const std::string> args) {
 }
 
 int run_standings_command(std::span<const std::string> args) {
-  if (wants_help(args)) {
+  if (asks_for_help(args)) {
     std::cout << kStandingsUsage;
     return 0;
   }
@@ -299,8 +271,8 @@ int run_standings_command(std::span<const std::string> args) {
   fs::path dir = fs::absolute(args[0]).lexically_normal();
   if (!dir.has_filename()) dir = dir.parent_path();
   std::error_code error;
-  if (!fs::is_directory(dir / "refereelogs", error)) {
-    std::cerr << "zarvo-arena standings: " << (dir / "refereelogs").string()
+  if (!fs::is_directory(GameFiles::log_dir_of(dir), error)) {
+    std::cerr << "zarvo-arena standings: " << GameFiles::log_dir_of(dir).string()
               << " is not a directory\n";
     return 2;
   }

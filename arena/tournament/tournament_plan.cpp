@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "arena/game_names.h"
+#include "arena/player_entry.h"
 #include "arena/shell_words.h"
 
 namespace arena::tournament {
@@ -47,9 +48,14 @@ TournamentPlayer parse_player(std::string_view text) {
   if (words.empty())
     throw std::invalid_argument("player without a command: \"" + player.command + "\"");
   if (player.name.empty()) {
-    auto slash = words[0].rfind('/');
-    player.name =
-        name_from_program(slash == std::string::npos ? words[0] : words[0].substr(slash + 1));
+    try {
+      player.name = locate_player(words).name;
+    } catch (const std::exception&) {
+      // Not found: the error comes when the games are prepared; the name is only a default.
+      auto slash = words[0].rfind('/');
+      player.name =
+          name_from_program(slash == std::string::npos ? words[0] : words[0].substr(slash + 1));
+    }
   }
   return player;
 }

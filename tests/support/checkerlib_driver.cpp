@@ -22,7 +22,7 @@
 #include <string>
 
 #include "checkerlib/checkerlib.h"
-#include "referee/supply.h"
+#include "checkerlib/create_html.h"
 
 namespace {
 

@@ -68,17 +68,24 @@ export async function launchBrowser() {
   });
 }
 
-// Opens a page from disk and records every request and every script error it causes.
-export async function openPage(browser, file) {
+// Opens a page from disk and records every request, every failed request and every script
+// error it causes. Options: `hash` ("#move=3") is added to the address; `fakeClock` gives the
+// page a clock that only moves when the test moves it (page.clock.runFor).
+export async function openPage(browser, file, { hash = '', fakeClock = false } = {}) {
   const context = await browser.newContext({ viewport: { width: 1200, height: 1000 } });
   const page = await context.newPage();
   const requests = [];
+  const failed = [];
   const errors = [];
   page.on('request', (request) => requests.push(request.url()));
+  page.on('requestfailed', (request) => failed.push(request.url()));
   page.on('pageerror', (error) => errors.push(String(error)));
   page.on('console', (msg) => { if (msg.type() === 'error') errors.push(msg.text()); });
-  await page.goto(pathToFileURL(file).href);
-  return { page, context, requests, errors };
+  if (fakeClock) await page.clock.install({ time: 0 });
+  await page.goto(pathToFileURL(file).href + hash);
+  // From here on, time stands still but for page.clock.runFor.
+  if (fakeClock) await page.clock.pauseAt(1_000_000);
+  return { page, context, requests, failed, errors };
 }
 
 export const scoresText = (page) =>

@@ -1,4 +1,4 @@
-#include "checkerlib/assertion.h"
+#include "assertion/assertion.h"
 
 #include <cstdio>
 #include <cstdlib>

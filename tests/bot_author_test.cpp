@@ -1,0 +1,181 @@
+// What a new bot author meets first, through the real programs: a script started as
+// `python3 sub/mybot.py` from the directory above it runs beside its files and plays under its
+// own name, like an executable does; and a bot that loses by disqualification is told why on the
+// terminal, with the end of its standard error and, for a time-out after writing nothing, the
+// hint that unflushed output is the usual cause.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/process_check.h"
+
+namespace fs = std::filesystem;
+using test_support::ProgramRun;
+
+namespace {
+
+const std::string kBin = ZARVO_BIN_DIR;
+
+void write_file(const fs::path& file, const std::string& text, bool executable = false) {
+  std::ofstream(file) << text;
+  if (executable) fs::permissions(file, fs::perms::owner_all, fs::perm_options::add);
+}
+
+std::string read_file(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A bot that tells on standard error what it finds in "beside.txt" of its working directory,
+// then hands over to zarvo-random, which plays the game.
+std::string telling_bot_py() {
+  return "import os, sys\n"
+         "with open('beside.txt') as f:\n"
+         "    print('found ' + f.read().strip(), file=sys.stderr, flush=True)\n"
+         "os.execv('" +
+         kBin + "/zarvo-random', ['zarvo-random'])\n";
+}
+
+class BotAuthor : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir_template[] = "/tmp/bot-author-test.XXXXXX";
+    dir_ = ::mkdtemp(dir_template);
+    fs::create_directories(dir_ / "sub");
+    fs::create_directories(dir_ / "other");
+    write_file(dir_ / "sub" / "beside.txt", "sub-file\n");
+    write_file(dir_ / "other" / "beside.txt", "other-file\n");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // zarvo-arena match run from the test directory, with PYTHONUNBUFFERED cleared (some machines
+  // set it; a user's usually does not).
+  ProgramRun match(const std::string& player1, const std::string& player2,
+                   std::vector<std::string> options = {}) {
+    std::vector<std::string> args = {"/usr/bin/env", "-u",          "PYTHONUNBUFFERED",
+                                     "-C",           dir_.string(), kBin + "/zarvo-arena",
+                                     "match",        "--dir",       "out",
+                                     "--id",         "g1"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.insert(args.end(), {player1, player2});
+    return test_support::run_program(args);
+  }
+
+  std::string player_errors(const std::string& base, int player) const {
+    return read_file(dir_ / "out" / "refereelogs" /
+                     (base + ".g1.player" + std::to_string(player) + ".err"));
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(BotAuthor, ScriptRunsBesideItsFilesUnderItsOwnName) {
+  write_file(dir_ / "sub" / "mybot.py", telling_bot_py());
+  for (const char* python : {"python3", "/usr/bin/python3"}) {
+    ProgramRun run = match(std::string(python) + " sub/mybot.py", kBin + "/zarvo-greedy");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out.starts_with("mybot vs zarvo_greedy: ")) << run.out;
+    EXPECT_EQ(run.out.find("PLAYER_1:_CRASH"), std::string::npos) << run.out;
+    EXPECT_EQ(player_errors("mybot-zarvo_greedy", 1), "found sub-file\n") << python;
+    fs::remove_all(dir_ / "out");
+  }
+}
+
+TEST_F(BotAuthor, ExecutableRunsBesideItsFiles) {
+  write_file(dir_ / "sub" / "mybot",
+             "#!/bin/sh\necho \"found $(cat beside.txt)\" >&2\nexec " + kBin + "/zarvo-random\n",
+             true);
+  ProgramRun run = match(kBin + "/zarvo-greedy", "sub/mybot");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(run.out.starts_with("zarvo_greedy vs mybot: ")) << run.out;
+  EXPECT_EQ(player_errors("zarvo_greedy-mybot", 2), "found sub-file\n");
+}
+
+TEST_F(BotAuthor, GivenWorkingDirectoryAndNameWin) {
+  write_file(dir_ / "sub" / "mybot.py", telling_bot_py());
+  ProgramRun run =
+      match("python3 sub/mybot.py", kBin + "/zarvo-greedy", {"--cwd1", "other", "--name1", "mine"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(run.out.starts_with("mine vs zarvo_greedy: ")) << run.out;
+  EXPECT_EQ(player_errors("mine-zarvo_greedy", 1), "found other-file\n");
+}
+
+TEST_F(BotAuthor, UnflushedAnswerTimesOutWithTheHint) {
+  // Answers every tile, but never flushes: on a pipe, print() keeps it in a buffer.
+  write_file(dir_ / "sub" / "quiet.py",
+             "import sys\n"
+             "for line in sys.stdin:\n"
+             "    if len(line.strip()) == 6:\n"
+             "        print('Hhh')\n");
+  ProgramRun run = match("python3 sub/quiet.py", kBin + "/zarvo-random", {"--time-limit", "1"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("PLAYER_1:_TIMEOUT"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("quiet (player 1) was disqualified: TIMEOUT in move 1"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("wrote nothing since its last answer"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("flush"), std::string::npos) << run.err;
+}
+
+TEST_F(BotAuthor, UnfinishedLineTimesOutSayingSo) {
+  write_file(dir_ / "sub" / "half.py",
+             "import sys, time\n"
+             "sys.stdin.readline()\n"
+             "sys.stdout.write('Hh')\n"
+             "sys.stdout.flush()\n"
+             "time.sleep(60)\n");
+  ProgramRun run = match(kBin + "/zarvo-random", "python3 sub/half.py", {"--time-limit", "1"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("half (player 2) was disqualified: TIMEOUT"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("wrote \"Hh\" but never ended the line"), std::string::npos) << run.err;
+}
+
+TEST_F(BotAuthor, CrashShowsTheEndOfItsStandardError) {
+  write_file(dir_ / "sub" / "crashy.py",
+             "import sys\n"
+             "for i in range(1, 9):\n"
+             "    print('note %d' % i, file=sys.stderr)\n"
+             "raise ValueError('bad move table')\n");
+  ProgramRun run = match("python3 sub/crashy.py", kBin + "/zarvo-random");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("crashy (player 1) was disqualified: CRASH in move 1"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("    ValueError: bad move table\n"), std::string::npos) << run.err;
+  // Five lines at most: the traceback's end, not the notes written first.
+  EXPECT_EQ(run.err.find("note 1"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("zarvo_random (player 2) was disqualified"), std::string::npos);
+}
+
+TEST_F(BotAuthor, IllegalMoveIsExplained) {
+  write_file(dir_ / "sub" / "wrong.py",
+             "import sys\n"
+             "for line in sys.stdin:\n"
+             "    if len(line.strip()) == 6:\n"
+             "        print('Zzz', flush=True)\n");
+  ProgramRun run = match(kBin + "/zarvo-random", "python3 sub/wrong.py");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("wrong (player 2) was disqualified: ILLEGAL in move 2: "),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("Zzz"), std::string::npos) << run.err;
+}
+
+TEST_F(BotAuthor, TournamentNamesAndPlacesScriptsTheSameWay) {
+  write_file(dir_ / "sub" / "mybot.py", telling_bot_py());
+  ProgramRun run =
+      test_support::run_program({"/usr/bin/env", "-C", dir_.string(), kBin + "/zarvo-arena",
+                                 "tournament", "--dir", "t", "--player", "python3 sub/mybot.py",
+                                 "--player", kBin + "/zarvo-random", "--emit-jobs", "jobs.txt"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string jobs = read_file(dir_ / "jobs.txt");
+  EXPECT_NE(jobs.find("--name1 mybot"), std::string::npos) << jobs;
+  // The script is named by its absolute path, so the job runs the same from anywhere.
+  EXPECT_NE(jobs.find((dir_ / "sub" / "mybot.py").string()), std::string::npos) << jobs;
+}
+
+}  // namespace
