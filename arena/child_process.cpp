@@ -185,7 +185,7 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
   // The child's ends are closed here once it has started (or failed to).
   Pipe to_child, from_child;
   if (request.pipe_input) to_child = make_pipe();
-  if (request.pipe_output) from_child = make_pipe();
+  if (request.pipe_output && !request.sandbox) from_child = make_pipe();
   UniqueFd errors;
   if (!request.error_file.empty()) errors = create_output_file(request.error_file);
 
@@ -213,6 +213,7 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
   plan.parent = ::getpid();
   if (request.sandbox) {
     sandbox_ = std::make_unique<sandbox::PlayerSandbox>(sandbox::host_support(), *request.sandbox);
+    if (request.pipe_output) from_child.read = sandbox_->open_output();
     apply_sandbox(plan, request, *sandbox_);
   }
 

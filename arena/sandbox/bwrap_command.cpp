@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "arena/sandbox/stdout_fifo.h"
+
 namespace arena::sandbox {
 namespace fs = std::filesystem;
 
@@ -14,13 +16,6 @@ using Args = std::vector<std::string>;
 
 void add(Args& args, std::initializer_list<std::string> words) {
   args.insert(args.end(), words.begin(), words.end());
-}
-
-// Absolute, without "." or ".." and without a trailing '/'.
-fs::path normal_absolute(const fs::path& path) {
-  fs::path normal = fs::absolute(path).lexically_normal();
-  if (normal.has_relative_path() && !normal.has_filename()) normal = normal.parent_path();
-  return normal;
 }
 
 bool is_a_directory(const fs::path& path) {
@@ -112,6 +107,12 @@ void working_directory(Args& args, const Policy& policy, const fs::path& workdir
   }
 }
 
+// The named pipe for the player's standard output, at a fixed path.
+void standard_output(Args& args, const Policy& policy) {
+  if (policy.stdout_fifo.empty()) return;
+  add(args, {"--bind", policy.stdout_fifo.string(), kSandboxStdout});
+}
+
 // Nothing can be written outside the scratch areas: the sandbox's own root and /dev become
 // read-only once every mount point is made (devices stay usable).
 void seal(Args& args) { add(args, {"--remount-ro", "/dev", "--remount-ro", "/"}); }
@@ -123,6 +124,12 @@ void environment(Args& args, const Policy& policy) {
 }
 
 }  // namespace
+
+fs::path normal_absolute(const fs::path& path) {
+  fs::path normal = fs::absolute(path).lexically_normal();
+  if (normal.has_relative_path() && !normal.has_filename()) normal = normal.parent_path();
+  return normal;
+}
 
 const std::vector<fs::path>& system_directories() {
   static const std::vector<fs::path> dirs = {"/usr", "/etc", "/opt"};
@@ -149,9 +156,14 @@ std::vector<std::string> bwrap_command(const Policy& policy, const fs::path& pro
   scratch_areas(command, policy);
   readonly_dirs(command, policy);
   working_directory(command, policy, workdir);
+  standard_output(command, policy);
   seal(command);
   environment(command, policy);
   add(command, {"--chdir", workdir.string(), "--"});
+  if (!policy.stdout_fifo.empty()) {
+    // The player's first step: its standard output becomes the named pipe.
+    add(command, {"/bin/sh", "-c", std::string("exec >") + kSandboxStdout + " \"$0\" \"$@\""});
+  }
   if (policy.processes_by_rlimit && policy.limits.processes > 0) {
     std::string limit = std::to_string(policy.limits.processes);
     add(command, {kPrlimit, "--nproc=" + limit + ":" + limit, "--"});

@@ -28,6 +28,9 @@ std::vector<std::string> bwrap_command(const Policy& policy, const std::filesyst
 // The system directories every player sees read-only.
 const std::vector<std::filesystem::path>& system_directories();
 
+// `path` absolute, without "." or ".." and without a trailing '/'.
+std::filesystem::path normal_absolute(const std::filesystem::path& path);
+
 // Whether `path` is `dir` or lies below it (both absolute and normal).
 bool is_within(const std::filesystem::path& path, const std::filesystem::path& dir);
 

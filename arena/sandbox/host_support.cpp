@@ -91,9 +91,9 @@ std::vector<LimitNote> limit_notes(const CgroupLayout& cgroups) {
         {"processes: processes and threads of the whole process tree (" + by + " pids)", false});
   } else {
     notes.push_back(
-        {"processes: WEAK: processes of the player's user in its user namespace "
-         "(RLIMIT_NPROC)",
-         true});
+        {"processes: processes and threads of the sandbox (RLIMIT_NPROC, which the "
+         "kernel counts per user namespace)",
+         false});
   }
   if (!cgroups.cpu.empty()) {
     notes.push_back({"CPU time: of the whole process tree (" + by +

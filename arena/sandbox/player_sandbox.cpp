@@ -51,6 +51,12 @@ SandboxedStart PlayerSandbox::start(const fs::path& program,
   return start;
 }
 
+UniqueFd PlayerSandbox::open_output() {
+  output_.emplace(policy_.identity);
+  policy_.stdout_fifo = output_->path();
+  return output_->take_reader();
+}
+
 std::optional<Milliseconds> PlayerSandbox::cpu_time() const {
   return cgroup_ ? cgroup_->cpu_time() : std::nullopt;
 }
@@ -63,6 +69,7 @@ void PlayerSandbox::kill_all() {
 
 void PlayerSandbox::close() {
   if (cgroup_) cgroup_->close();
+  output_.reset();
 }
 
 }  // namespace arena::sandbox

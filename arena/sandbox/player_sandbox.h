@@ -13,6 +13,8 @@
 #include "arena/sandbox/control_group.h"
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/sandbox_policy.h"
+#include "arena/sandbox/stdout_fifo.h"
+#include "arena/unique_fd.h"
 
 namespace arena::sandbox {
 
@@ -36,6 +38,9 @@ class PlayerSandbox {
   SandboxedStart start(const std::filesystem::path& program,
                        const std::vector<std::string>& args) const;
 
+  // The reading end of the player's standard output (see stdout_fifo.h); call before start().
+  UniqueFd open_output();
+
   // CPU time of the player's whole process tree, when the control groups count it.
   std::optional<Milliseconds> cpu_time() const;
   // Whether the memory limit killed a process of the player.
@@ -52,6 +57,7 @@ class PlayerSandbox {
  private:
   Policy policy_;
   std::optional<ControlGroup> cgroup_;
+  std::optional<StdoutFifo> output_;
 };
 
 // Checks, before anything is started, that a player of `policy` running `program` can be
