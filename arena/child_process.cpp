@@ -213,7 +213,11 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
   plan.parent = ::getpid();
   if (request.sandbox) {
     sandbox_ = std::make_unique<sandbox::PlayerSandbox>(sandbox::host_support(), *request.sandbox);
-    if (request.pipe_output) from_child.read = sandbox_->open_output();
+    if (request.pipe_output) {
+      auto output = sandbox_->open_output();
+      from_child.read = std::move(output.output);
+      started_ = std::move(output.started);
+    }
     apply_sandbox(plan, request, *sandbox_);
   }
 
@@ -263,6 +267,23 @@ void ChildProcess::kill_group() {
   if (reaped_) return;
   ::kill(-pid_, SIGKILL);
   if (sandbox_) sandbox_->kill_all();
+}
+
+bool ChildProcess::wait_started(TimePoint deadline) {
+  while (started_) {
+    pollfd fds[2] = {{started_.get(), POLLIN, 0}, {exit_fd(), POLLIN, 0}};
+    // Without a process handle the child's end is looked for every few milliseconds.
+    int timeout = poll_timeout(deadline);
+    if (exit_fd() < 0) timeout = std::min(timeout, 5);
+    int ready = ::poll(fds, exit_fd() >= 0 ? 2 : 1, timeout);
+    if (ready < 0 && errno != EINTR) return false;
+    if (fds[0].revents != 0) {
+      started_.reset();
+      return true;
+    }
+    if (fds[1].revents != 0 || exited() || Clock::now() >= deadline) return false;
+  }
+  return true;
 }
 
 bool ChildProcess::memory_killed() const { return sandbox_ && sandbox_->memory_killed(); }

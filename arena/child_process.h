@@ -95,6 +95,10 @@ class ChildProcess {
   // and the descendants it has waited for.
   Milliseconds cpu_time() const;
   bool sandboxed() const { return sandbox_ != nullptr; }
+  // For a sandboxed child with piped output: waits until its sandbox is up and the program about
+  // to start; false when bwrap ended first (it could not make the sandbox; its standard error
+  // says why) or `deadline` passed. True at once for any other child.
+  bool wait_started(TimePoint deadline);
   // Whether the memory limit of the child's sandbox killed one of its processes.
   bool memory_killed() const;
 
@@ -103,6 +107,7 @@ class ChildProcess {
   UniqueFd input_;
   UniqueFd output_;
   UniqueFd exit_fd_;
+  UniqueFd started_;  // a sandboxed child's pipe that shows its sandbox is up
   std::optional<ExitStatus> status_;
   bool reaped_ = false;
   rusage usage_{};

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "arena/child_process.h"
+#include "arena/disqualification_notes.h"
 #include "arena/game_files.h"
 #include "arena/game_names.h"
 #include "arena/line_reader.h"
@@ -115,6 +116,9 @@ GamePlan plan_game(const MatchConfig& config) {
   return plan;
 }
 
+// How long making a player's sandbox may take on a loaded machine.
+constexpr auto kSandboxStartPatience = std::chrono::seconds(20);
+
 void remove_if_empty(const fs::path& file) {
   std::error_code error;
   if (fs::file_size(file, error) == 0 && !error) fs::remove(file, error);
@@ -136,6 +140,19 @@ MatchResult play_match(const MatchConfig& config) {
   std::optional<Player> player1, player2;
   player1.emplace(plan.launches[0]);
   player2.emplace(plan.launches[1]);
+  // Both sandboxes are made at once; a game is never played with a player whose sandbox failed.
+  const TimePoint started_by = Clock::now() + kSandboxStartPatience;
+  for (int i = 0; i < 2; ++i) {
+    Player& player = i == 0 ? *player1 : *player2;
+    if (!player.wait_started(started_by)) {
+      std::string why;
+      for (const auto& line : last_lines(plan.launches[i].stderr_file, 3, 300)) why += line + " ";
+      throw MatchSetupError("player " + std::to_string(i + 1) +
+                            ": its sandbox could not be made: " +
+                            (why.empty() ? std::string("bwrap did not start it ") : why) +
+                            "(zarvo-arena check-sandbox tells more; --no-sandbox plays without)");
+    }
+  }
 
   SpawnRequest request;
   request.program = plan.referee;

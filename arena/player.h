@@ -66,6 +66,10 @@ class Player {
 
   PlayerTimes times() const { return {clock_.charged_ms(), process_->cpu_time()}; }
 
+  // Waits until a sandboxed player's sandbox is up; false when bwrap could not make it (its
+  // message is in the player's error file) or `deadline` passed.
+  bool wait_started(TimePoint deadline) { return process_->wait_started(deadline); }
+
   // Whether the memory limit killed the player (it then counts as crashed).
   bool memory_killed() const { return memory_killed_; }
 

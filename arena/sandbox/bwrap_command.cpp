@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <system_error>
 
-#include "arena/sandbox/stdout_fifo.h"
+#include "arena/sandbox/player_fifos.h"
 
 namespace arena::sandbox {
 namespace fs = std::filesystem;
@@ -107,10 +107,10 @@ void working_directory(Args& args, const Policy& policy, const fs::path& workdir
   }
 }
 
-// The named pipe for the player's standard output, at a fixed path.
-void standard_output(Args& args, const Policy& policy) {
-  if (policy.stdout_fifo.empty()) return;
-  add(args, {"--bind", policy.stdout_fifo.string(), kSandboxStdout});
+// The player's named pipes, at a fixed path.
+void player_fifos(Args& args, const Policy& policy) {
+  if (policy.fifo_dir.empty()) return;
+  add(args, {"--ro-bind", policy.fifo_dir.string(), kSandboxFifos});
 }
 
 // Nothing can be written outside the scratch areas: the sandbox's own root and /dev become
@@ -156,14 +156,11 @@ std::vector<std::string> bwrap_command(const Policy& policy, const fs::path& pro
   scratch_areas(command, policy);
   readonly_dirs(command, policy);
   working_directory(command, policy, workdir);
-  standard_output(command, policy);
+  player_fifos(command, policy);
   seal(command);
   environment(command, policy);
   add(command, {"--chdir", workdir.string(), "--"});
-  if (!policy.stdout_fifo.empty()) {
-    // The player's first step: its standard output becomes the named pipe.
-    add(command, {"/bin/sh", "-c", std::string("exec >") + kSandboxStdout + " \"$0\" \"$@\""});
-  }
+  if (!policy.fifo_dir.empty()) add(command, {"/bin/sh", "-c", fifo_entry_script()});
   if (policy.processes_by_rlimit && policy.limits.processes > 0) {
     std::string limit = std::to_string(policy.limits.processes);
     add(command, {kPrlimit, "--nproc=" + limit + ":" + limit, "--"});

@@ -51,10 +51,10 @@ SandboxedStart PlayerSandbox::start(const fs::path& program,
   return start;
 }
 
-UniqueFd PlayerSandbox::open_output() {
-  output_.emplace(policy_.identity);
-  policy_.stdout_fifo = output_->path();
-  return output_->take_reader();
+PlayerSandbox::Output PlayerSandbox::open_output() {
+  fifos_.emplace(policy_.identity);
+  policy_.fifo_dir = fifos_->dir();
+  return {fifos_->take_output(), fifos_->take_started()};
 }
 
 std::optional<Milliseconds> PlayerSandbox::cpu_time() const {
@@ -69,7 +69,7 @@ void PlayerSandbox::kill_all() {
 
 void PlayerSandbox::close() {
   if (cgroup_) cgroup_->close();
-  output_.reset();
+  fifos_.reset();
 }
 
 }  // namespace arena::sandbox

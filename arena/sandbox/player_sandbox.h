@@ -12,8 +12,8 @@
 #include "arena/deadline.h"
 #include "arena/sandbox/control_group.h"
 #include "arena/sandbox/host_support.h"
+#include "arena/sandbox/player_fifos.h"
 #include "arena/sandbox/sandbox_policy.h"
-#include "arena/sandbox/stdout_fifo.h"
 #include "arena/unique_fd.h"
 
 namespace arena::sandbox {
@@ -38,8 +38,13 @@ class PlayerSandbox {
   SandboxedStart start(const std::filesystem::path& program,
                        const std::vector<std::string>& args) const;
 
-  // The reading end of the player's standard output (see stdout_fifo.h); call before start().
-  UniqueFd open_output();
+  // The reading ends of the player's standard output and of the pipe that shows the sandbox is
+  // up (see player_fifos.h); call before start().
+  struct Output {
+    UniqueFd output;
+    UniqueFd started;
+  };
+  Output open_output();
 
   // CPU time of the player's whole process tree, when the control groups count it.
   std::optional<Milliseconds> cpu_time() const;
@@ -57,7 +62,7 @@ class PlayerSandbox {
  private:
   Policy policy_;
   std::optional<ControlGroup> cgroup_;
-  std::optional<StdoutFifo> output_;
+  std::optional<PlayerFifos> fifos_;
 };
 
 // Checks, before anything is started, that a player of `policy` running `program` can be

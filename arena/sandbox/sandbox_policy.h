@@ -44,8 +44,8 @@ struct Policy {
   // inside the sandbox, whose RLIMIT_NPROC then counts the processes of this sandbox alone
   // (the kernel counts them per user namespace).
   bool processes_by_rlimit = false;
-  // When set, the named pipe the program's standard output goes to (see stdout_fifo.h).
-  std::filesystem::path stdout_fifo;
+  // When set, the directory of the player's named pipes (see player_fifos.h).
+  std::filesystem::path fifo_dir;
   // Size of each writable scratch area (/tmp, HOME, the working directory's new files).
   std::size_t scratch_mb = 1024;
   std::optional<Identity> identity;  // none: the arena's own user
