@@ -140,7 +140,19 @@ MatchResult play_match(const MatchConfig& config) {
   std::optional<Player> player1, player2;
   player1.emplace(plan.launches[0]);
   player2.emplace(plan.launches[1]);
-  // Both sandboxes are made at once; a game is never played with a player whose sandbox failed.
+  SpawnRequest request;
+  request.program = plan.referee;
+  request.args = {plan.referee.string(), files.log_argument()};
+  request.workdir = workdir.path();
+  request.pipe_input = true;
+  request.pipe_output = true;
+  request.error_file = result.referee_stderr;
+  ChildProcess referee(request);
+  UniqueFd referee_input = referee.take_input();
+  LineReader referee_output(referee.take_output());
+
+  // The sandboxes are made while the referee starts; a game is never played with a player whose
+  // sandbox failed.
   const TimePoint started_by = Clock::now() + kSandboxStartPatience;
   for (int i = 0; i < 2; ++i) {
     Player& player = i == 0 ? *player1 : *player2;
@@ -153,17 +165,6 @@ MatchResult play_match(const MatchConfig& config) {
                             "(zarvo-arena check-sandbox tells more; --no-sandbox plays without)");
     }
   }
-
-  SpawnRequest request;
-  request.program = plan.referee;
-  request.args = {plan.referee.string(), files.log_argument()};
-  request.workdir = workdir.path();
-  request.pipe_input = true;
-  request.pipe_output = true;
-  request.error_file = result.referee_stderr;
-  ChildProcess referee(request);
-  UniqueFd referee_input = referee.take_input();
-  LineReader referee_output(referee.take_output());
 
   RefereeReport report = run_referee_protocol(referee_output, referee_input.get(), referee,
                                               {&*player1, &*player2}, plan.deadline);
