@@ -1,7 +1,9 @@
 // Starting one child program in a process group of its own, watching for its end, killing the
 // whole group and reaping it. Every child of the arena (a referee, a player, a tournament's
-// match) is started here. A ChildProcess that goes out of scope kills its group and reaps
-// the child, so no child of the arena outlives the object that started it.
+// match) is started here; a request with a sandbox policy starts its program in a sandbox
+// (arena/sandbox/), one step of the same path. A ChildProcess that goes out of scope kills its
+// group (and its sandbox) and reaps the child, so no child of the arena outlives the object that
+// started it.
 #pragma once
 
 #include <sys/resource.h>
