@@ -45,6 +45,12 @@ std::vector<fs::path> GameFiles::game_error_files() const {
   return {referee_errors(), player_errors(1), player_errors(2)};
 }
 
+std::vector<fs::path> GameFiles::played_files() const {
+  std::vector<fs::path> files = {log(), page(), match_errors()};
+  for (const fs::path& file : game_error_files()) files.push_back(file);
+  return files;
+}
+
 std::string GameFiles::log_argument() const {
   return "./" + std::string(kLogDirName) + "/" + base_ + ".log";
 }

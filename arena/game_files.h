@@ -48,6 +48,8 @@ class GameFiles {
   std::filesystem::path failed_log() const { return file(".log.failed"); }
   // The error files a played game leaves: the referee's and both players'.
   std::vector<std::filesystem::path> game_error_files() const;
+  // Every file a game, played or not finished, leaves (the tile script aside).
+  std::vector<std::filesystem::path> played_files() const;
 
   // The log path as the referee is given it, from a working directory that holds a link
   // kLogDirName to the log directory.

@@ -8,6 +8,7 @@
 
 #include "arena/match_command.h"
 #include "arena/sandbox/check_sandbox_command.h"
+#include "arena/tournament/sprt_command.h"
 #include "arena/tournament/tournament_command.h"
 
 namespace {
@@ -18,6 +19,7 @@ Commands:
   match       play one game between two programs (zarvo-arena match --help)
   tournament  play many games between several programs (zarvo-arena tournament --help)
   standings   rebuild a tournament's results and standings from its logs
+  sprt        test whether one program is stronger than another (zarvo-arena sprt --help)
   check-sandbox  report whether players can be sandboxed here, and how
 )";
 
@@ -43,6 +45,7 @@ int main(int argc, char** argv) {
   if (command == "match") return arena::run_match_command(args);
   if (command == "tournament") return arena::tournament::run_tournament_command(args);
   if (command == "standings") return arena::tournament::run_standings_command(args);
+  if (command == "sprt") return arena::tournament::run_sprt_command(args);
   if (command == "check-sandbox") return arena::sandbox::run_check_sandbox_command(args);
   std::cerr << "zarvo-arena: unknown command \"" << command << "\"\n" << kUsage;
   return 2;

@@ -15,6 +15,7 @@ want g++ g++
 want clang-format clang-format  # make test checks the layout of our C++
 want /usr/include/gtest/gtest.h libgtest-dev
 want /usr/include/benchmark/benchmark.h libbenchmark-dev
+want /usr/include/nlohmann/json.hpp nlohmann-json3-dev  # sprt.json of zarvo-arena sprt
 want javac default-jdk-headless    # the Java launcher and the Java sample bot
 want parallel parallel             # the tournament test runs emitted jobs with GNU parallel
 want bwrap bubblewrap             # sandboxed players (namespaces and mounts)

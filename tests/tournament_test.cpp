@@ -86,6 +86,15 @@ class TournamentTest : public ::testing::Test {
   fs::path root_;
 };
 
+GameRecord game(std::string a, std::string b, int va, int vb, std::string ta, std::string tb) {
+  GameRecord record;
+  record.id = "1";
+  record.names = {a, b};
+  record.values = {va, vb};
+  record.texts = {ta, tb};
+  return record;
+}
+
 // Rows of results.csv without its header.
 std::vector<std::vector<std::string>> result_rows(const fs::path& dir) {
   std::vector<std::vector<std::string>> rows;
@@ -136,6 +145,19 @@ TEST_F(TournamentTest, RoundRobinOfThreePlaysEveryPairBothWaysAndWritesItsFiles)
     EXPECT_NE(slurp(dir / row[9]).find("Colours: " + colours), std::string::npos);
   }
   EXPECT_EQ(orders.size(), 6u) << "each of the three pairings once in each order";
+  // Games 2k-1 and 2k are a pair: the same players with the seats swapped, on the same tile
+  // script.
+  auto rows = result_rows(dir);
+  for (std::size_t i = 0; i + 1 < rows.size(); i += 2) {
+    EXPECT_EQ(rows[i][1], rows[i + 1][2]) << "game " << rows[i][0];
+    EXPECT_EQ(rows[i][2], rows[i + 1][1]) << "game " << rows[i][0];
+    fs::path first = dir / rows[i][9], second = dir / rows[i + 1][9];
+    EXPECT_EQ(slurp(first.replace_extension(".tiles.txt")),
+              slurp(second.replace_extension(".tiles.txt")));
+  }
+  EXPECT_NE(slurp(dir / "refereelogs/greedy-random.1.tiles.txt"),
+            slurp(dir / "refereelogs/greedy-other.3.tiles.txt"))
+      << "each pair has a tile script of its own";
 
   std::string standings = slurp(dir / "standings.txt");
   std::set<std::string> ranked;
@@ -149,6 +171,45 @@ TEST_F(TournamentTest, RoundRobinOfThreePlaysEveryPairBothWaysAndWritesItsFiles)
     EXPECT_EQ(wins + draws + losses, 4) << line;
   }
   EXPECT_EQ(ranked, (std::set<std::string>{"greedy", "random", "other"})) << standings;
+  // The crosstable: each player's points against each other player, matching results.csv.
+  std::map<std::pair<std::string, std::string>, double> points;
+  for (const auto& row : result_rows(dir)) {
+    GameRecord record = game(row[1], row[2], std::stoi(row[4]), std::stoi(row[5]), row[6], row[7]);
+    auto shares = game_points(record);
+    points[{row[1], row[2]}] += shares[0];
+    points[{row[2], row[1]}] += shares[1];
+  }
+  auto cross = standings.find("Crosstable");
+  ASSERT_NE(cross, std::string::npos) << standings;
+  std::vector<std::string> order;  // names by rank
+  for (const auto& line : lines_of(standings.substr(cross))) {
+    std::istringstream words(line);
+    std::string rank, name;
+    std::vector<std::string> cells;
+    if (!(words >> rank >> name) || rank == "Rank" || !std::isdigit(rank[0])) continue;
+    for (std::string cell; words >> cell;) cells.push_back(cell);
+    order.push_back(name);
+    ASSERT_EQ(cells.size(), 3u) << line;
+  }
+  ASSERT_EQ(order.size(), 3u) << standings;
+  for (const auto& line : lines_of(standings.substr(cross))) {
+    std::istringstream words(line);
+    std::string rank, name;
+    if (!(words >> rank >> name) || !std::isdigit(rank[0])) continue;
+    for (std::size_t column = 0; column < 3; ++column) {
+      std::string cell;
+      words >> cell;
+      if (order[column] == name) {
+        EXPECT_EQ(cell, "-");
+        continue;
+      }
+      double expected = points[{name, order[column]}];
+      char text[16];
+      std::snprintf(text, sizeof text, expected == std::floor(expected) ? "%.0f/2" : "%.1f/2",
+                    expected);
+      EXPECT_EQ(cell, text) << name << " against " << order[column];
+    }
+  }
   std::string index = slurp(dir / "index.html");
   auto standings_at = index.find("id=\"standings\"");
   auto games_at = index.find("id=\"games\"");
@@ -157,6 +218,12 @@ TEST_F(TournamentTest, RoundRobinOfThreePlaysEveryPairBothWaysAndWritesItsFiles)
   for (const auto& row : result_rows(dir)) {
     EXPECT_NE(index.find("<a href=\"" + row[10] + "\">"), std::string::npos) << row[10];
   }
+  EXPECT_LT(standings_at, index.find("id=\"crosstable\"")) << "the crosstable follows";
+  EXPECT_LT(index.find("id=\"crosstable\""), games_at);
+  EXPECT_EQ(index.find("http-equiv=\"refresh\""), std::string::npos)
+      << "a complete tournament's page stays still";
+  EXPECT_EQ(standings.find("Playing"), std::string::npos);
+  EXPECT_EQ(standings.find("Incomplete"), std::string::npos);
   // Not on a terminal: one plain line per game.
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '['), 6) << run.out;
   EXPECT_EQ(run.out.find('\033'), std::string::npos);
@@ -166,7 +233,7 @@ TEST_F(TournamentTest, GauntletPairsTheFirstPlayerWithEachOtherAlternatingWhoMov
   fs::path dir = root_ / "gauntlet";
   auto args = three_players();
   args.insert(args.end(), {"--player", "fourth=" + kBin + "/zarvo-greedy --seed 4", "--format",
-                           "gauntlet", "--games-per-pair", "3"});
+                           "gauntlet", "--games-per-pair", "4"});
   auto run = tournament(dir, args);
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   std::map<std::string, std::pair<int, int>>
@@ -179,7 +246,18 @@ TEST_F(TournamentTest, GauntletPairsTheFirstPlayerWithEachOtherAlternatingWhoMov
   ASSERT_EQ(first_and_second.size(), 3u);
   for (const auto& [opponent, counts] : first_and_second) {
     EXPECT_EQ(counts.first, 2) << opponent;
-    EXPECT_EQ(counts.second, 1) << opponent;
+    EXPECT_EQ(counts.second, 2) << opponent;
+  }
+  // Each pair: greedy first, then the same opponent first, on one tile script.
+  auto rows = result_rows(dir);
+  ASSERT_EQ(rows.size(), 12u);
+  for (std::size_t i = 0; i < rows.size(); i += 2) {
+    EXPECT_EQ(rows[i][1], "greedy") << "game " << rows[i][0];
+    EXPECT_EQ(rows[i + 1][2], "greedy") << "game " << rows[i + 1][0];
+    EXPECT_EQ(rows[i][2], rows[i + 1][1]);
+    fs::path first = dir / rows[i][9], second = dir / rows[i + 1][9];
+    EXPECT_EQ(slurp(first.replace_extension(".tiles.txt")),
+              slurp(second.replace_extension(".tiles.txt")));
   }
 }
 
@@ -193,16 +271,24 @@ TEST_F(TournamentTest, RerunPlaysOnlyTheUnfinishedGamesAndStandingsRebuildTheSam
 
   auto rows = result_rows(dir);
   ASSERT_EQ(rows.size(), 6u);
+  // Game 4 lost: its pair (games 3 and 4) is half played, so both are played again; game 3's
+  // files go first, so that it is not counted twice.
   fs::remove(dir / rows[3][9]);
   auto kept = fs::last_write_time(dir / rows[0][9]);
   auto rerun = tournament(dir, args);
   ASSERT_EQ(rerun.status, 0) << rerun.out << rerun.err;
-  EXPECT_NE(rerun.out.find("resuming: 5 of 6 games already finished"), std::string::npos)
+  EXPECT_NE(rerun.out.find("resuming: 4 of 6 games already finished (1 game of unfinished "
+                           "pairs played again)"),
+            std::string::npos)
       << rerun.out;
-  EXPECT_NE(rerun.out.find("[6/6] game 4:"), std::string::npos) << rerun.out;
+  EXPECT_NE(rerun.out.find("[5/6] game "), std::string::npos) << rerun.out;
+  EXPECT_NE(rerun.out.find("[6/6] game "), std::string::npos) << rerun.out;
+  EXPECT_NE(rerun.out.find("game 3:"), std::string::npos) << rerun.out;
+  EXPECT_NE(rerun.out.find("game 4:"), std::string::npos) << rerun.out;
   EXPECT_EQ(rerun.out.find("game 1:"), std::string::npos) << rerun.out;
   EXPECT_EQ(fs::last_write_time(dir / rows[0][9]), kept);
-  EXPECT_EQ(slurp(dir / "results.csv"), results) << "the replayed game is the same game";
+  EXPECT_EQ(slurp(dir / "results.csv"), results) << "the replayed games are the same games";
+  EXPECT_EQ(slurp(dir / "standings.txt"), standings);
 
   // zarvo-arena standings writes the same files from the logs alone.
   for (auto file : {"results.csv", "standings.txt", "index.html"}) fs::remove(dir / file);
@@ -218,6 +304,73 @@ TEST_F(TournamentTest, RerunPlaysOnlyTheUnfinishedGamesAndStandingsRebuildTheSam
       tournament(dir, {"--player", kBin + "/zarvo-greedy", "--player", kBin + "/zarvo-random"});
   EXPECT_EQ(other.status, 2);
   EXPECT_NE(other.err.find("holds another tournament"), std::string::npos) << other.err;
+}
+
+TEST_F(TournamentTest, WithoutASeedTheDrawnSeedIsKeptSoThatARerunPlaysTheSameTiles) {
+  fs::path dir = root_ / "unseeded";
+  std::vector<std::string> args = {kArena,
+                                   "tournament",
+                                   "--dir",
+                                   dir.string(),
+                                   "--time-limit",
+                                   "5",
+                                   "--concurrency",
+                                   "2",
+                                   "--games-per-pair",
+                                   "4",
+                                   "--player",
+                                   "greedy=" + kBin + "/zarvo-greedy --seed 1",
+                                   "--player",
+                                   "random=" + kBin + "/zarvo-random --seed 2"};
+  auto run = run_program(args);
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  std::string plan = slurp(dir / "tournament.txt");
+  EXPECT_NE(plan.find("\nseed none\n"), std::string::npos) << plan;
+  auto seed_at = plan.find("\ndrawn-seed ");
+  ASSERT_NE(seed_at, std::string::npos) << plan;
+  fs::path logs = dir / "refereelogs";
+  std::string pair1 = slurp(logs / "greedy-random.1.tiles.txt");
+  std::string pair2 = slurp(logs / "greedy-random.3.tiles.txt");
+  EXPECT_FALSE(pair1.empty());
+  EXPECT_EQ(slurp(logs / "random-greedy.2.tiles.txt"), pair1);
+  EXPECT_EQ(slurp(logs / "random-greedy.4.tiles.txt"), pair2);
+  EXPECT_NE(pair1, pair2);
+  // Another directory draws another seed.
+  auto other_args = args;
+  other_args[3] = (root_ / "unseeded2").string();
+  ASSERT_EQ(run_program(other_args).status, 0);
+  EXPECT_NE(slurp(root_ / "unseeded2/refereelogs/greedy-random.1.tiles.txt"), pair1);
+
+  // Game 3 lost: `standings` counts what is there, says the tournament is incomplete, and
+  // writes a page that does not reload (nothing would rewrite it).
+  std::string results = slurp(dir / "results.csv");
+  fs::remove(logs / "greedy-random.3.log");
+  auto standings = run_program({kArena, "standings", dir.string()});
+  ASSERT_EQ(standings.status, 0) << standings.err;
+  EXPECT_NE(standings.out.find("Zarvo tournament standings: 3 games\nIncomplete: 3 of 4 games "
+                               "finished"),
+            std::string::npos)
+      << standings.out;
+  EXPECT_EQ(slurp(dir / "index.html").find("http-equiv=\"refresh\""), std::string::npos);
+  EXPECT_NE(slurp(dir / "index.html").find("Incomplete: 3 of 4"), std::string::npos);
+
+  // The rerun plays pair 2 again whole, on the same tile script, from the kept seed.
+  auto rerun = run_program(args);
+  ASSERT_EQ(rerun.status, 0) << rerun.out << rerun.err;
+  EXPECT_NE(rerun.out.find("resuming: 2 of 4 games already finished (1 game of unfinished "
+                           "pairs played again)"),
+            std::string::npos)
+      << rerun.out;
+  EXPECT_EQ(slurp(logs / "greedy-random.3.tiles.txt"), pair2);
+  EXPECT_EQ(slurp(dir / "tournament.txt"), plan);
+  EXPECT_EQ(slurp(dir / "results.csv"), results) << "deterministic bots, same tiles: same games";
+
+  // A seed given now would be another tournament.
+  auto seeded = args;
+  seeded.insert(seeded.end(), {"--seed", "x"});
+  auto refused = run_program(seeded);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("holds another tournament"), std::string::npos) << refused.err;
 }
 
 // A player slowed down by a pipeline, so that games are still running when the
@@ -273,6 +426,13 @@ TEST_F(TournamentTest, InterruptStopsEveryGameKeepsFinishedOnesAndARerunComplete
   }
   ASSERT_NE(slurp(out_file).find("[1/4]"), std::string::npos);
   ASSERT_FALSE(test_support::processes_with(marker, 0).empty()) << "games still running";
+  // While it plays, the pages are rewritten after every game and the page reloads itself.
+  std::string live_index = slurp(dir / "index.html");
+  EXPECT_NE(live_index.find("<meta http-equiv=\"refresh\""), std::string::npos);
+  EXPECT_NE(live_index.find("id=\"crosstable\""), std::string::npos);
+  EXPECT_NE(slurp(dir / "standings.txt").find(" of 4 games finished; rewritten after every game"),
+            std::string::npos)
+      << slurp(dir / "standings.txt");
   ::kill(pid, SIGINT);
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
@@ -291,13 +451,28 @@ TEST_F(TournamentTest, InterruptStopsEveryGameKeepsFinishedOnesAndARerunComplete
     EXPECT_NE(out.find("game " + row[0] + ": " + row[1] + " vs " + row[2]), std::string::npos)
         << out;
   }
-  EXPECT_EQ(lines_of(slurp(dir / "standings.txt"))[0],
-            "Zarvo tournament standings: " + std::to_string(rows.size()) + " games");
+  auto standings = lines_of(slurp(dir / "standings.txt"));
+  EXPECT_EQ(standings[0], "Zarvo tournament standings: " + std::to_string(rows.size()) + " games");
+  EXPECT_EQ(standings[1], "Incomplete: " + std::to_string(rows.size()) +
+                              " of 4 games finished; the same tournament command plays the rest.");
+  EXPECT_EQ(slurp(dir / "index.html").find("http-equiv=\"refresh\""), std::string::npos)
+      << "a stopped tournament's page no longer reloads";
 
+  // The rerun keeps the whole pairs and plays a half-played pair again whole.
+  std::set<std::string> numbers;
+  for (const auto& row : rows) numbers.insert(row[0]);
+  int kept = 0, again = 0;
+  for (auto [first, second] : {std::pair{"1", "2"}, std::pair{"3", "4"}}) {
+    int count = static_cast<int>(numbers.count(first) + numbers.count(second));
+    kept += count == 2 ? 2 : 0;
+    again += count == 1 ? 1 : 0;
+  }
   auto rerun = run_program(args);
   ASSERT_EQ(rerun.status, 0) << rerun.out << rerun.err;
-  EXPECT_NE(rerun.out.find("resuming: " + std::to_string(rows.size()) + " of 4"),
-            std::string::npos);
+  EXPECT_NE(rerun.out.find("resuming: " + std::to_string(kept) + " of 4"), std::string::npos)
+      << rerun.out;
+  EXPECT_EQ(rerun.out.find("of unfinished pairs played again") != std::string::npos, again > 0)
+      << rerun.out;
   EXPECT_EQ(result_rows(dir).size(), 4u);
   EXPECT_TRUE(test_support::processes_with(marker).empty());
 }
@@ -334,11 +509,11 @@ TEST_F(TournamentTest, EmittedJobsRunByGnuParallelGiveTheSameStandings) {
 TEST_F(TournamentTest, AGameTheRefereeFailsIsReportedAndCountsAsUnfinished) {
   fs::path dir = root_ / "failing";
   auto args = three_players();
-  args.insert(args.end(), {"--games-per-pair", "1", "--referee", "/bin/false"});
+  args.insert(args.end(), {"--games-per-pair", "2", "--referee", "/bin/false"});
   auto run = tournament(dir, args);
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("game 1: match ended with exit status 1"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("0 of 3 games finished"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("0 of 6 games finished"), std::string::npos) << run.out;
   EXPECT_TRUE(result_rows(dir).empty());
   EXPECT_TRUE(fs::exists(dir / "refereelogs/greedy-random.1.arena.err"));
 }
@@ -368,36 +543,80 @@ TEST_F(TournamentTest, BadCommandLinesAreRefusedClearly) {
                                        kBin + "/zarvo-random", "--games-per-pair", "2000000000"});
   EXPECT_EQ(huge.status, 2);
   EXPECT_NE(huge.err.find("at most 1000000"), std::string::npos) << huge.err;
+  // Games come in pairs.
+  for (const char* odd : {"1", "3"}) {
+    auto unpaired =
+        tournament(root_ / "odd", {"--player", "a=" + kBin + "/zarvo-greedy", "--player",
+                                   kBin + "/zarvo-random", "--games-per-pair", odd});
+    EXPECT_EQ(unpaired.status, 2);
+    EXPECT_NE(unpaired.err.find("--games-per-pair: must be even"), std::string::npos)
+        << unpaired.err;
+  }
+  EXPECT_FALSE(fs::exists(root_ / "odd" / "tournament.txt"));
 }
 
 // --- The pieces, against hand-computed values.
 
 TEST(TournamentElo, MatchesHandComputedValues) {
-  // 55 wins, 10 draws, 35 losses: p = 0.6, Elo = 400 log10(1.5) = 70.44; the
-  // per-game variance is (55 * 0.16 + 10 * 0.01 + 35 * 0.36) / 100 = 0.215, so
-  // p +- 1.96 * sqrt(0.00215) = 0.6 +- 0.09088; Elo(0.69088) = 139.71 and
-  // Elo(0.50912) = 6.34, margin (139.71 - 6.34) / 2.
-  EloEstimate elo = estimate_elo(55, 10, 35);
-  EXPECT_NEAR(elo.difference, 70.44, 0.01);
-  EXPECT_NEAR(elo.margin, 66.69, 0.01);
-  // Even: 0 +- 53.16 for 30-40-30.
-  elo = estimate_elo(30, 40, 30);
-  EXPECT_NEAR(elo.difference, 0.0, 1e-9);
-  EXPECT_NEAR(elo.margin, 53.16, 0.01);
-  // Symmetric for the opponent's view.
-  EXPECT_NEAR(estimate_elo(35, 10, 55).difference, -70.44, 0.01);
-  EXPECT_TRUE(std::isinf(estimate_elo(3, 0, 0).difference));
-  EXPECT_TRUE(std::isinf(estimate_elo(3, 0, 0).margin));
-  EXPECT_TRUE(std::isnan(estimate_elo(0, 0, 0).difference));
+  // Five wins of a over b: the fit with two virtual draws each against a player rated 0 puts
+  // a at 400 log10(3) = +190.85 and b at -190.85 (the likelihood's slope in r = R_a = -R_b is
+  // 5 - 5 s(2r) + 1 - 2 s(r), zero at s(r) = 3/4, s(2r) = 9/10), with the margin
+  // 1.96 / sqrt(2.55) / (ln10 / 400) = 213.2 from the curvature 20 * 0.09 + 4 * 3/16 = 2.55.
+  std::vector<GameRecord> games;
+  for (int i = 0; i < 5; ++i) {
+    games.push_back(i % 2 ? game("b", "a", 80, 220, "LOSE", "WIN")
+                          : game("a", "b", 220, 80, "WIN", "LOSE"));
+  }
+  auto standings = compute_standings(games);
+  ASSERT_EQ(standings.size(), 2u);
+  EXPECT_EQ(standings[0].name, "a");
+  EXPECT_NEAR(standings[0].elo, 190.85, 0.01);
+  EXPECT_NEAR(standings[1].elo, -190.85, 0.01);
+  EXPECT_NEAR(standings[0].elo_margin, 213.22, 0.01);
+  EXPECT_NEAR(standings[1].elo_margin, 213.22, 0.01);
+  EXPECT_GT(standings[0].los_next, 0.95);
+  EXPECT_TRUE(std::isnan(standings[1].los_next));
+  // Even: both at 0, LOS 1/2; symmetric for the opponent's view.
+  auto even = compute_standings({game("a", "b", 220, 80, "WIN", "LOSE"),
+                                 game("b", "a", 220, 80, "WIN", "LOSE"),
+                                 game("a", "b", 150, 150, "DRAW", "DRAW")});
+  EXPECT_NEAR(even[0].elo, 0.0, 1e-9);
+  EXPECT_NEAR(even[0].los_next, 0.5, 1e-9);
+  auto mirror = compute_standings({game("a", "b", 80, 220, "LOSE", "WIN"),
+                                   game("b", "a", 220, 80, "WIN", "LOSE"),
+                                   game("a", "b", 80, 220, "LOSE", "WIN")});
+  EXPECT_EQ(mirror[0].name, "b");
+  EXPECT_NEAR(mirror[0].elo, -mirror[1].elo, 1e-9);
+  EXPECT_TRUE(std::isfinite(mirror[0].elo)) << "three of three won, still a finite rating";
+  EXPECT_TRUE(compute_standings({}).empty());
 }
 
-GameRecord game(std::string a, std::string b, int va, int vb, std::string ta, std::string tb) {
-  GameRecord record;
-  record.id = "1";
-  record.names = {a, b};
-  record.values = {va, vb};
-  record.texts = {ta, tb};
-  return record;
+TEST(TournamentElo, RanksByRatingWhichWeighsTheOpponents) {
+  // s beat w in all four games and drew q twice in four; p scored 3 of 4 against w only.
+  // p's score (75%) tops q's (50%), but q held its own against the strongest player, so the
+  // fit rates q above p; w, who lost everything, is rated lowest and still finite.
+  std::vector<GameRecord> games;
+  for (int i = 0; i < 4; ++i) {
+    games.push_back(game("s", "w", 220, 80, "WIN", "LOSE"));
+    games.push_back(i < 2 ? game("q", "s", 150, 150, "DRAW", "DRAW")
+                          : game("q", "s", i == 2 ? 220 : 80, i == 2 ? 80 : 220,
+                                 i == 2 ? "WIN" : "LOSE", i == 2 ? "LOSE" : "WIN"));
+    games.push_back(i ? game("p", "w", 220, 80, "WIN", "LOSE")
+                      : game("p", "w", 80, 220, "LOSE", "WIN"));
+  }
+  auto standings = compute_standings(games);
+  ASSERT_EQ(standings.size(), 4u);
+  std::vector<std::string> order;
+  for (const auto& s : standings) order.push_back(s.name);
+  EXPECT_EQ(order, (std::vector<std::string>{"s", "q", "p", "w"}));
+  EXPECT_GT(standings[2].score(), standings[1].score());
+  double sum = 0;
+  for (const auto& s : standings) sum += s.elo;
+  EXPECT_NEAR(sum, 0, 1e-6) << "mean rating 0";
+  EXPECT_TRUE(std::isfinite(standings[3].elo));
+  EXPECT_LT(standings[0].los_next, 0.75) << "s and q are hard to tell apart";
+  EXPECT_GT(standings[0].los_next, 0.5);
+  EXPECT_GT(standings[2].los_next, 0.8) << "p is likely stronger than w";
 }
 
 TEST(TournamentStandings, DisqualificationsLoseAndAreCountedByReason) {
@@ -488,13 +707,35 @@ TEST(TournamentPieces, PlayersAndShellQuotingRoundTrip) {
 
   TournamentSettings settings;
   settings.players = {{"a", "x"}, {"b", "y"}, {"c", "z"}};
-  settings.games_per_pair = 2;
+  settings.games_per_pair = 4;
   auto games = schedule_games(settings);
-  ASSERT_EQ(games.size(), 6u);
-  EXPECT_EQ(std::make_pair(games[0].first, games[0].second), std::make_pair(0, 1));
-  EXPECT_EQ(std::make_pair(games[3].first, games[3].second), std::make_pair(1, 0));
+  ASSERT_EQ(games.size(), 12u);
+  EXPECT_EQ(scheduled_game_count(settings), 12);
+  // Pair k is games 2k-1 and 2k, seats swapped; every pairing's first pair comes before any
+  // pairing's second.
+  std::vector<std::pair<int, int>> seats;
+  for (std::size_t i = 0; i < games.size(); ++i) {
+    EXPECT_EQ(games[i].number, static_cast<int>(i) + 1);
+    EXPECT_EQ(games[i].pair, static_cast<int>(i) / 2 + 1);
+    seats.emplace_back(games[i].first, games[i].second);
+  }
+  EXPECT_EQ(seats, (std::vector<std::pair<int, int>>{{0, 1},
+                                                     {1, 0},
+                                                     {0, 2},
+                                                     {2, 0},
+                                                     {1, 2},
+                                                     {2, 1},
+                                                     {0, 1},
+                                                     {1, 0},
+                                                     {0, 2},
+                                                     {2, 0},
+                                                     {1, 2},
+                                                     {2, 1}}));
   settings.format = Format::gauntlet;
-  EXPECT_EQ(schedule_games(settings).size(), 4u);
+  EXPECT_EQ(schedule_games(settings).size(), 8u);
+  EXPECT_EQ(scheduled_game_count(settings), 8);
+  EXPECT_EQ(planned_games(describe_plan(settings)), 8u);
+  EXPECT_EQ(planned_games("format gauntlet\n"), std::nullopt);
 }
 
 }  // namespace

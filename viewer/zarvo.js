@@ -309,6 +309,11 @@
       });
       this.speed.addEventListener('change', () => this.setSpeed(Number(this.speed.value)));
       root.addEventListener('hashchange', () => {
+        // The address the reader just gave wins over a rewrite still waiting for its turn.
+        if (this.address.timer !== null) {
+          root.clearTimeout(this.address.timer);
+          this.address.timer = null;
+        }
         const linked = moveFromHash(root.location.hash, this.moves.length);
         if (linked === null) return;
         this.pause();

@@ -4,7 +4,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <deque>
 #include <fstream>
 #include <memory>
 #include <system_error>
@@ -23,16 +22,17 @@ constexpr auto kStopGrace = std::chrono::seconds(10);
 constexpr int kTickMs = 1000;
 
 struct RunningGame {
-  const MatchJob* job;
+  MatchJob job;
   fs::path error_file;
   std::unique_ptr<ChildProcess> process;
 };
 
-RunningGame start(const MatchJob& job) {
-  RunningGame game{&job, job.files.match_errors(), nullptr};
+RunningGame start(MatchJob job) {
+  fs::path error_file = job.files.match_errors();
+  RunningGame game{std::move(job), std::move(error_file), nullptr};
   SpawnRequest request;
-  request.program = job.argv[0];
-  request.args = job.argv;
+  request.program = game.job.argv[0];
+  request.args = game.job.argv;
   request.error_file = game.error_file;
   game.process = std::make_unique<ChildProcess>(request);
   return game;
@@ -62,13 +62,13 @@ JobOutcome finish(RunningGame& game, bool stopped) {
   }
   if (stopped) {
     outcome.problem = "stopped";
-    fs::remove(game.job->files.log(), error);
+    fs::remove(game.job.files.log(), error);
     fs::remove(game.error_file, error);
     // The game is played again from the start: its error files would only mislead.
-    for (const fs::path& file : game.job->files.game_error_files()) fs::remove(file, error);
+    for (const fs::path& file : game.job.files.game_error_files()) fs::remove(file, error);
   } else {
     // Kept for diagnosis under a name that no longer counts as a game log.
-    fs::rename(game.job->files.log(), game.job->files.failed_log(), error);
+    fs::rename(game.job.files.log(), game.job.files.failed_log(), error);
     std::string reason = first_line_of(game.error_file);
     outcome.problem = "match ended with " + status.describe() +
                       (reason.empty() ? "" : ": " + reason) + " (see " + game.error_file.string() +
@@ -86,35 +86,39 @@ void stop_all(std::vector<RunningGame>& running, const RunCallbacks& callbacks) 
   for (auto& game : running) {
     if (!game.process->wait_exit(deadline)) game.process->kill_group();
     JobOutcome outcome = finish(game, true);
-    if (callbacks.finished) callbacks.finished(*game.job, outcome);
+    if (callbacks.finished) callbacks.finished(game.job, outcome);
   }
   running.clear();
 }
 
 }  // namespace
 
-RunSummary run_jobs(const std::vector<MatchJob>& jobs, int concurrency,
-                    const RunCallbacks& callbacks) {
+RunSummary run_jobs(const JobSource& next_job, int concurrency, const RunCallbacks& callbacks) {
   catch_stop_signals(OnStopSignal::kRecord);
   RunSummary summary;
-  std::deque<const MatchJob*> waiting;
-  for (const auto& job : jobs) waiting.push_back(&job);
   std::vector<RunningGame> running;
+  bool source_empty = false;
   auto next_tick = Clock::now() + Milliseconds(kTickMs);
 
   // Whatever goes wrong here (a match that cannot be started), the running matches are asked
   // to stop and waited for, so that each cleans up after its game.
   try {
-    while (!waiting.empty() || !running.empty()) {
-      while (!stop_signal_received() && !waiting.empty() &&
+    while (true) {
+      bool done = callbacks.done && callbacks.done();
+      while (!done && !stop_signal_received() && !source_empty &&
              static_cast<int>(running.size()) < concurrency) {
-        running.push_back(start(*waiting.front()));
-        waiting.pop_front();
+        std::optional<MatchJob> job = next_job();
+        if (!job) {
+          source_empty = true;
+          break;
+        }
+        running.push_back(start(std::move(*job)));
       }
-      if (stop_signal_received()) {
+      if (stop_signal_received() || done) {
         stop_all(running, callbacks);
         break;
       }
+      if (running.empty()) break;
 
       std::vector<pollfd> fds{{stop_signal_fd(), POLLIN, 0}};
       bool all_have_fds = true;
@@ -133,7 +137,7 @@ RunSummary run_jobs(const std::vector<MatchJob>& jobs, int concurrency,
         }
         JobOutcome outcome = finish(*it, false);
         ++(outcome.played ? summary.played : summary.failed);
-        if (callbacks.finished) callbacks.finished(*it->job, outcome);
+        if (callbacks.finished) callbacks.finished(it->job, outcome);
         it = running.erase(it);
       }
       if (Clock::now() >= next_tick) {
@@ -147,6 +151,17 @@ RunSummary run_jobs(const std::vector<MatchJob>& jobs, int concurrency,
   }
   summary.stop_signal = stop_signal_received();
   return summary;
+}
+
+RunSummary run_jobs(const std::vector<MatchJob>& jobs, int concurrency,
+                    const RunCallbacks& callbacks) {
+  std::size_t next = 0;
+  return run_jobs(
+      [&]() -> std::optional<MatchJob> {
+        if (next == jobs.size()) return std::nullopt;
+        return jobs[next++];
+      },
+      concurrency, callbacks);
 }
 
 }  // namespace arena::tournament

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "arena/tournament/match_jobs.h"
@@ -26,7 +27,14 @@ struct RunSummary {
 struct RunCallbacks {
   std::function<void(const MatchJob&, const JobOutcome&)> finished;
   std::function<void()> tick;  // about once a second while games run
+  // Asked after every finished game: true ends the run as a signal would (no new game, the
+  // running ones stopped and counted as unfinished), without a stop signal in the summary.
+  std::function<bool()> done;
 };
+
+// Hands out the games to play one at a time, when a place is free; nothing when there is no
+// game left to start.
+using JobSource = std::function<std::optional<MatchJob>()>;
 
 // Each match's standard error goes to "<name1>-<name2>.<id>.arena.err" beside
 // the log, kept only when the match failed; its standard output (the result line)
@@ -34,6 +42,7 @@ struct RunCallbacks {
 // status 0 must count as unfinished even when the referee had written its
 // report before the match was stopped: its log is removed (stopped games) or
 // renamed to "<log>.failed" (failed games, kept for diagnosis).
+RunSummary run_jobs(const JobSource& next_job, int concurrency, const RunCallbacks& callbacks);
 RunSummary run_jobs(const std::vector<MatchJob>& jobs, int concurrency,
                     const RunCallbacks& callbacks);
 

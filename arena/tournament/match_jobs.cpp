@@ -63,32 +63,45 @@ std::string shell_command(const std::vector<std::string>& argv) {
   return command;
 }
 
-std::vector<MatchJob> prepare_jobs(const TournamentSettings& settings,
-                                   const std::vector<ScheduledGame>& games, const fs::path& dir) {
-  std::vector<std::string> commands;
-  for (const auto& player : settings.players) commands.push_back(absolute_command(player));
-  fs::path arena = own_directory() / "zarvo-arena";
-  fs::create_directories(GameFiles::log_dir_of(dir));
+JobFactory::JobFactory(const TournamentSettings& settings, const fs::path& dir,
+                       std::string tile_seed)
+    : settings_(settings),
+      dir_(dir),
+      tile_seed_(std::move(tile_seed)),
+      arena_(own_directory() / "zarvo-arena") {
+  for (const auto& player : settings.players) commands_.push_back(absolute_command(player));
+  fs::create_directories(GameFiles::log_dir_of(dir_));
+}
 
+MatchJob JobFactory::make(const ScheduledGame& game) const {
+  const std::string& first = settings_.players[game.first].name;
+  const std::string& second = settings_.players[game.second].name;
+  std::string id = std::to_string(game.number);
+  MatchJob job{game.number, GameFiles(dir_, first, second, id), {}, {}};
+  job.argv = {arena_.string(), "match", "--name1",     first,  "--name2",
+              second,          "--dir", dir_.string(), "--id", id};
+  job.tiles = job.files.tiles();
+  write_text(job.tiles, derive_tile_script(tile_seed_, game.pair));
+  job.argv.insert(job.argv.end(), {"--tiles", job.tiles.string()});
+  job.argv.insert(job.argv.end(), settings_.match_options.begin(), settings_.match_options.end());
+  job.argv.insert(job.argv.end(), {"--", commands_[game.first], commands_[game.second]});
+  return job;
+}
+
+std::vector<MatchJob> prepare_jobs(const TournamentSettings& settings,
+                                   const std::vector<ScheduledGame>& games, const fs::path& dir,
+                                   const std::string& tile_seed) {
+  JobFactory factory(settings, dir, tile_seed);
   std::vector<MatchJob> jobs;
-  for (const auto& game : games) {
-    const std::string& first = settings.players[game.first].name;
-    const std::string& second = settings.players[game.second].name;
-    std::string id = std::to_string(game.number);
-    MatchJob job{game.number, GameFiles(dir, first, second, id), {}, {}};
-    const GameFiles& files = job.files;
-    job.argv = {arena.string(), "match", "--name1",    first,  "--name2",
-                second,         "--dir", dir.string(), "--id", id};
-    if (settings.seed) {
-      job.tiles = files.tiles();
-      write_text(job.tiles, derive_tile_script(*settings.seed, game.number));
-      job.argv.insert(job.argv.end(), {"--tiles", job.tiles.string()});
-    }
-    job.argv.insert(job.argv.end(), settings.match_options.begin(), settings.match_options.end());
-    job.argv.insert(job.argv.end(), {"--", commands[game.first], commands[game.second]});
-    jobs.push_back(std::move(job));
-  }
+  for (const auto& game : games) jobs.push_back(factory.make(game));
   return jobs;
+}
+
+void discard_game_files(const fs::path& log) {
+  auto files = GameFiles::from_log(log);
+  if (!files) return;
+  std::error_code error;
+  for (const fs::path& file : files->played_files()) fs::remove(file, error);
 }
 
 }  // namespace arena::tournament

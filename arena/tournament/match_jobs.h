@@ -18,17 +18,38 @@ struct MatchJob {
   int number = 0;
   GameFiles files;                // where the game's log and other files will be
   std::vector<std::string> argv;  // argv[0] is the arena program
-  std::filesystem::path tiles;    // the game's tile script; empty without a seed
+  std::filesystem::path tiles;    // the game's tile script
 };
 
-// The games of `settings` still to be played in `dir` (an absolute path), as
-// commands; their tile scripts are written into dir/refereelogs. Player
-// programs are resolved to absolute paths here, so that a command runs the same
-// from any working directory. Throws std::runtime_error for a player program
-// that cannot be found or a file that cannot be written.
+// Makes the match commands of games between `settings.players` in `dir` (an absolute path).
+// Player programs are resolved to absolute paths once, on construction, so that a command
+// runs the same from any working directory. Throws std::runtime_error for a player program
+// that cannot be found.
+class JobFactory {
+ public:
+  JobFactory(const TournamentSettings& settings, const std::filesystem::path& dir,
+             std::string tile_seed);
+
+  // The game's command; its tile script, derived from the tile seed and the game's pair
+  // number, is written into dir/refereelogs. Throws std::runtime_error when it cannot be.
+  MatchJob make(const ScheduledGame& game) const;
+
+ private:
+  const TournamentSettings& settings_;
+  std::filesystem::path dir_;
+  std::string tile_seed_;
+  std::vector<std::string> commands_;
+  std::filesystem::path arena_;
+};
+
+// The commands of `games`, made by one JobFactory.
 std::vector<MatchJob> prepare_jobs(const TournamentSettings& settings,
                                    const std::vector<ScheduledGame>& games,
-                                   const std::filesystem::path& dir);
+                                   const std::filesystem::path& dir, const std::string& tile_seed);
+
+// Removes whatever files a game left in dir/refereelogs (log, page, error files), so that
+// it no longer counts as played. The tile script stays.
+void discard_game_files(const std::filesystem::path& log);
 
 // `word` as a POSIX shell reads it back: unchanged when it holds only safe
 // characters, otherwise in single quotes.

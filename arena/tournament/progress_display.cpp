@@ -51,8 +51,7 @@ void ProgressDisplay::redraw() {
   drawn_lines_ = static_cast<int>(std::count(picture.begin(), picture.end(), '\n'));
 }
 
-void ProgressDisplay::game_finished(const std::vector<GameRecord>& games_so_far,
-                                    const std::string& line) {
+void ProgressDisplay::game_finished(const FieldStandings& field, const std::string& line) {
   ++done_;
   if (!terminal_) {
     out_ << "[" << done_ << "/" << total_ << "] " << line << std::endl;
@@ -60,10 +59,8 @@ void ProgressDisplay::game_finished(const std::vector<GameRecord>& games_so_far,
   }
   // The picture must fit on the screen to be redrawn in place.
   constexpr std::size_t kShownPlayers = 20;
-  std::vector<Standing> standings = compute_standings(games_so_far);
-  std::size_t hidden = standings.size() > kShownPlayers ? standings.size() - kShownPlayers : 0;
-  standings.resize(standings.size() - hidden);
-  standings_ = "\n" + standings_table(standings);
+  std::size_t hidden = field.rows.size() > kShownPlayers ? field.rows.size() - kShownPlayers : 0;
+  standings_ = "\n" + standings_table(field, kShownPlayers);
   if (hidden) standings_ += "... and " + std::to_string(hidden) + " more\n";
   redraw();
 }

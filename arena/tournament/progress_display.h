@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "arena/tournament/game_record.h"
+#include "arena/tournament/standings.h"
 
 namespace arena::tournament {
 
@@ -18,7 +18,8 @@ class ProgressDisplay {
   // only this run's.
   ProgressDisplay(std::ostream& out, bool terminal, int total, int done);
 
-  void game_finished(const std::vector<GameRecord>& games_so_far, const std::string& line);
+  // `field`: the standings with the game counted.
+  void game_finished(const FieldStandings& field, const std::string& line);
   void game_failed(const std::string& line);
   void tick();
   void close();  // leaves the last picture on the terminal

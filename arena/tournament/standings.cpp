@@ -1,74 +1,94 @@
 #include "arena/tournament/standings.h"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
-#include <map>
+#include <numeric>
 
 namespace arena::tournament {
 
-namespace {
-
-// The logistic Elo model: a score fraction p against the field means a rating
-// difference D = -400 * log10(1/p - 1); p = 0 and p = 1 give minus and plus
-// infinity.
-double elo_from_score(double p) {
-  constexpr double kInfinity = std::numeric_limits<double>::infinity();
-  if (p <= 0) return -kInfinity;
-  if (p >= 1) return kInfinity;
-  return -400.0 * std::log10(1.0 / p - 1.0);
+std::array<double, 2> game_points(const GameRecord& game) {
+  bool out0 = disqualification_index(game.texts[0]).has_value();
+  bool out1 = disqualification_index(game.texts[1]).has_value();
+  if (out0 || out1) return {out1 && !out0 ? 1.0 : 0.0, out0 && !out1 ? 1.0 : 0.0};
+  if (game.values[0] == game.values[1]) return {0.5, 0.5};
+  return game.values[0] > game.values[1] ? std::array{1.0, 0.0} : std::array{0.0, 1.0};
 }
 
-}  // namespace
+std::size_t StandingsTally::player(const std::string& name) {
+  auto found = index_.find(name);
+  if (found != index_.end()) return found->second;
+  std::size_t index = results_.add_player();
+  index_.emplace(name, index);
+  players_.push_back(Standing{.name = name});
+  for (auto& row : cross_) row.emplace_back();
+  cross_.emplace_back(players_.size());
+  return index;
+}
 
-// With n games, W wins, D draws, L losses and score p = (W + D/2) / n, each game's score s
-// (1, 1/2 or 0) has the sample variance
-//   var = (W (1 - p)^2 + D (1/2 - p)^2 + L p^2) / n,
-// so p has the standard error sqrt(var / n). The 95% interval of p,
-//   p -+ delta, delta = 1.95996 * sqrt(var / n),
-// is mapped through the Elo formula; the margin is half the width of the mapped interval:
-//   margin = (elo(p + delta) - elo(p - delta)) / 2.
-EloEstimate estimate_elo(int wins, int draws, int losses) {
-  int n = wins + draws + losses;
-  if (n == 0) return {std::nan(""), std::nan("")};
-  double p = (wins + 0.5 * draws) / n;
-  double variance = (wins * (1 - p) * (1 - p) + draws * (0.5 - p) * (0.5 - p) + losses * p * p) / n;
-  double delta = 1.959963984540054 * std::sqrt(variance / n);
-  // All won or all lost: the estimate is unbounded, and so is its uncertainty.
-  if (p <= 0 || p >= 1) return {elo_from_score(p), std::numeric_limits<double>::infinity()};
-  return {elo_from_score(p), (elo_from_score(p + delta) - elo_from_score(p - delta)) / 2};
+void StandingsTally::add(const GameRecord& game) {
+  ++games_;
+  std::array<std::size_t, 2> who = {player(game.names[0]), player(game.names[1])};
+  std::array<double, 2> points = game_points(game);
+  for (int side = 0; side < 2; ++side) {
+    Standing& standing = players_[who[side]];
+    ++standing.games;
+    standing.value_sum += game.values[side];
+    if (auto reason = disqualification_index(game.texts[side])) {
+      ++standing.disqualifications[*reason];
+    }
+    if (points[side] == 1) {
+      ++standing.wins;
+    } else if (points[side] == 0.5) {
+      ++standing.draws;
+    } else {
+      ++standing.losses;
+    }
+    CrossCell& cell = cross_[who[side]][who[1 - side]];
+    ++cell.games;
+    cell.points += points[side];
+  }
+  // A name playing itself would be no pairing; the tournament never schedules one.
+  if (who[0] != who[1] && points[0] + points[1] == 1) results_.add_game(who[0], who[1], points[0]);
+}
+
+FieldStandings StandingsTally::standings() {
+  stats::FieldRatings fit = stats::fit_ratings(results_, last_fit_);
+  last_fit_ = fit.ratings;
+  std::vector<std::size_t> order(players_.size());
+  std::iota(order.begin(), order.end(), 0);
+  // Ratings are compared at a millionth of a point, so that players the fit rates alike but
+  // for rounding are ordered by the rules after it.
+  auto key = [&](std::size_t i) { return std::llround(fit.ratings[i] * 1e6); };
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    const Standing& x = players_[a];
+    const Standing& y = players_[b];
+    if (key(a) != key(b)) return key(a) > key(b);
+    if (x.score() != y.score()) return x.score() > y.score();
+    if (x.mean_value() != y.mean_value()) return x.mean_value() > y.mean_value();
+    return x.name < y.name;
+  });
+  FieldStandings field;
+  for (std::size_t rank = 0; rank < order.size(); ++rank) {
+    std::size_t i = order[rank];
+    Standing standing = players_[i];
+    standing.elo = fit.ratings[i];
+    standing.elo_margin = fit.margin(i);
+    standing.los_next = rank + 1 < order.size() ? fit.los(i, order[rank + 1]) : NAN;
+    field.rows.push_back(std::move(standing));
+    std::vector<CrossCell> row;
+    for (std::size_t j : order) row.push_back(cross_[i][j]);
+    field.cross.push_back(std::move(row));
+  }
+  return field;
+}
+
+FieldStandings compute_field(const std::vector<GameRecord>& games) {
+  StandingsTally tally;
+  for (const auto& game : games) tally.add(game);
+  return tally.standings();
 }
 
 std::vector<Standing> compute_standings(const std::vector<GameRecord>& games) {
-  std::map<std::string, Standing> table;
-  for (const auto& game : games) {
-    std::array<std::optional<std::size_t>, 2> reasons = {disqualification_index(game.texts[0]),
-                                                         disqualification_index(game.texts[1])};
-    for (int side = 0; side < 2; ++side) {
-      Standing& standing = table[game.names[side]];
-      standing.name = game.names[side];
-      ++standing.games;
-      standing.value_sum += game.values[side];
-      int other = 1 - side;
-      if (reasons[side]) {
-        ++standing.disqualifications[*reasons[side]];
-        ++standing.losses;
-      } else if (reasons[other] || game.values[side] > game.values[other]) {
-        ++standing.wins;
-      } else if (game.values[side] == game.values[other]) {
-        ++standing.draws;
-      } else {
-        ++standing.losses;
-      }
-    }
-  }
-  std::vector<Standing> standings;
-  for (auto& [name, standing] : table) standings.push_back(std::move(standing));
-  std::stable_sort(standings.begin(), standings.end(), [](const Standing& a, const Standing& b) {
-    if (a.score() != b.score()) return a.score() > b.score();
-    return a.mean_value() > b.mean_value();
-  });
-  return standings;
+  return compute_field(games).rows;
 }
 
 }  // namespace arena::tournament

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <deque>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -12,9 +13,11 @@
 #include "arena/game_files.h"
 #include "arena/match_options.h"
 #include "arena/option_values.h"
+#include "arena/tournament/game_pairs.h"
 #include "arena/tournament/game_record.h"
 #include "arena/tournament/game_runner.h"
 #include "arena/tournament/match_jobs.h"
+#include "arena/tournament/plan_file.h"
 #include "arena/tournament/progress_display.h"
 #include "arena/tournament/tournament_plan.h"
 #include "arena/tournament/tournament_reports.h"
@@ -29,8 +32,9 @@ std::string tournament_usage() {
 
 Plays many games of Zarvo between several programs, each game one `zarvo-arena match`, and
 keeps their logs, replay pages and error files in DIR/refereelogs/, with results.csv,
-standings.txt and index.html in DIR. Run the same command again in the same DIR to play the
-games not yet finished (after Ctrl-C, for instance).
+standings.txt and index.html in DIR (the last two rewritten after every game while it plays).
+Run the same command again in the same DIR to play the games not yet finished (after Ctrl-C,
+for instance); a pair with one game finished is played again whole.
 
 Players (at least two, names unique):
   --player [NAME=]COMMAND   a player's command line, split like a shell does; the name defaults
@@ -41,12 +45,16 @@ Options (--option VALUE or --option=VALUE):
   --dir DIR                 the tournament directory (required)
   --format FORMAT           round-robin (everybody against everybody, the default) or gauntlet
                             (the first player against each of the others)
-  --games-per-pair N        games per pairing, the first player alternating (default: 2)
+  --games-per-pair N        games per pairing, an even number (default: 2): they come in
+                            pairs, two games on one tile script with the seats swapped
   --concurrency J           games at once (default: the number of cores)
-  --seed S                  derives each game's colours and tiles from S and the game number,
-                            making the tournament reproducible (default: the referee's own)
-  --emit-jobs FILE          play nothing: write one shell command per unfinished game to FILE,
-                            for GNU parallel or a job array; then `zarvo-arena standings DIR`
+  --seed S                  derives each pair's colours and tiles from S and the pair number,
+                            making the tournament reproducible (default: a seed drawn at random
+                            once and kept in DIR/tournament.txt, so that a rerun plays the same
+                            tile scripts)
+  --emit-jobs FILE          play nothing: write one shell command per game of the unfinished
+                            pairs to FILE, for GNU parallel or a job array; then
+                            `zarvo-arena standings DIR`
 
 Handed to every game (see zarvo-arena match --help):
 )" + match_options_help(true);
@@ -55,7 +63,10 @@ Handed to every game (see zarvo-arena match --help):
 const char* const kStandingsUsage = R"(usage: zarvo-arena standings DIR
 
 Rebuilds DIR/results.csv, DIR/standings.txt and DIR/index.html from the game logs in
-DIR/refereelogs/, wherever the games were played, and prints the standings.
+DIR/refereelogs/, wherever the games were played, and prints the standings. When DIR's
+tournament has games left to play, the files say how many of them are finished; the page it
+writes never reloads itself (only a playing tournament keeps it up to date): run the command
+again to see more games.
 )";
 
 constexpr long long kMaxGames = 1'000'000;
@@ -73,6 +84,17 @@ int parse_count(const std::string& text, int low) {
   if (error != std::errc() || end != text.data() + text.size() || value < low) {
     throw std::invalid_argument("\"" + text + "\" is not a whole number of at least " +
                                 std::to_string(low));
+  }
+  return value;
+}
+
+// The games of a pairing come in pairs on one tile script, so their number is even.
+int parse_pair_count(const std::string& text) {
+  int value = parse_count(text, 1);
+  if (value % 2 != 0) {
+    throw std::invalid_argument(
+        "must be even: the games of a pairing come in pairs, two games on one tile script "
+        "with the seats swapped");
   }
   return value;
 }
@@ -99,7 +121,7 @@ TournamentOptions parse(std::span<const std::string> args) {
            throw std::invalid_argument("\"" + v + "\" is neither round-robin nor gauntlet");
          }
        }},
-      {"--games-per-pair", [&](const std::string& v) { s.games_per_pair = parse_count(v, 1); }},
+      {"--games-per-pair", [&](const std::string& v) { s.games_per_pair = parse_pair_count(v); }},
       {"--concurrency", [&](const std::string& v) { options.concurrency = parse_count(v, 1); }},
       {"--seed", [&](const std::string& v) { s.seed = v; }},
       {"--emit-jobs", [&](const std::string& v) { options.emit_jobs = v; }},
@@ -116,41 +138,13 @@ TournamentOptions parse(std::span<const std::string> args) {
     throw UsageError(error.what());
   }
   // Refused before any schedule is built: a typo such as an extra zero must not fill memory.
-  const long long n = static_cast<long long>(s.players.size());
-  const long long pairs = s.format == Format::gauntlet ? n - 1 : n * (n - 1) / 2;
-  if (pairs * s.games_per_pair > kMaxGames) {
-    throw UsageError("that is " + std::to_string(pairs * s.games_per_pair) +
-                     " games; a tournament holds at most " + std::to_string(kMaxGames));
+  if (long long games = scheduled_game_count(s); games > kMaxGames) {
+    throw UsageError("that is " + std::to_string(games) + " games; a tournament holds at most " +
+                     std::to_string(kMaxGames));
   }
   if (options.concurrency == 0)
     options.concurrency = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   return options;
-}
-
-// Refuses to mix two tournaments in one directory; the plan is recorded once
-// the players have been found, so that a rerun after a mistyped player path is
-// not refused.
-void check_plan(const fs::path& dir, const TournamentSettings& settings, bool record) {
-  fs::path file = dir / "tournament.txt";
-  std::string plan = describe_plan(settings);
-  std::ifstream in(file);
-  if (in) {
-    // Read no more than the plan's own length, plus one byte to notice a longer
-    // file.
-    std::string existing(plan.size() + 1, '\0');
-    in.read(existing.data(), static_cast<std::streamsize>(existing.size()));
-    existing.resize(static_cast<std::size_t>(in.gcount()));
-    if (existing != plan) {
-      throw std::runtime_error(dir.string() + " holds another tournament (see " + file.string() +
-                               "); use a new directory, or the same players and options");
-    }
-    return;
-  }
-  if (!record) return;
-  std::ofstream out(file);
-  out << plan;
-  out.flush();
-  if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
 std::string game_line(const GameRecord& game) {
@@ -175,39 +169,80 @@ int emit_jobs(const fs::path& file, const std::vector<MatchJob>& jobs, std::size
   return 0;
 }
 
-int play(const TournamentOptions& options, const fs::path& dir) {
-  std::vector<ScheduledGame> games = schedule_games(options.settings);
+// The latest games, most recent first, for the live page.
+std::vector<GameRecord> latest(const std::deque<GameRecord>& recent) {
+  return std::vector<GameRecord>(recent.rbegin(), recent.rend());
+}
+
+int play(const TournamentOptions& options, const fs::path& dir, const PlanCheck& plan_check) {
+  const TournamentSettings& settings = options.settings;
+  // Without --seed, the tile scripts come from a seed drawn once and kept with the plan.
+  std::optional<std::string> drawn_seed;
+  if (!settings.seed) drawn_seed = plan_check.drawn_seed ? *plan_check.drawn_seed : draw_seed();
+  JobFactory factory(settings, dir, settings.seed ? *settings.seed : *drawn_seed);
+
+  std::vector<ScheduledGame> games = schedule_games(settings);
   std::vector<ScheduledGame> unfinished;
   std::vector<GameRecord> records;
-  for (const auto& game : games) {
-    const auto& players = options.settings.players;
-    GameFiles files(dir, players[game.first].name, players[game.second].name,
-                    std::to_string(game.number));
-    if (auto record = read_game_record(dir, files.log())) {
-      records.push_back(std::move(*record));
-    } else {
-      unfinished.push_back(game);
+  int replayed = 0;  // finished games of half-played pairs, played again with their partner
+  for (std::size_t i = 0; i + 1 < games.size(); i += 2) {
+    PairRecords pair = read_pair(dir, settings, {games[i], games[i + 1]});
+    if (whole(pair)) {
+      records.push_back(std::move(*pair[0]));
+      records.push_back(std::move(*pair[1]));
+      continue;
     }
+    replayed += discard_half_pair(pair, dir);
+    unfinished.push_back(games[i]);
+    unfinished.push_back(games[i + 1]);
   }
-  std::vector<MatchJob> jobs = prepare_jobs(options.settings, unfinished, dir);
-  check_plan(dir, options.settings, true);
+  std::vector<MatchJob> jobs;
+  for (const auto& game : unfinished) jobs.push_back(factory.make(game));
+  if (!plan_check.recorded || (drawn_seed && !plan_check.drawn_seed)) {
+    record_plan(dir, kTournamentPlanFile, describe_plan(settings), drawn_seed);
+  }
   if (options.emit_jobs) return emit_jobs(*options.emit_jobs, jobs, games.size(), dir);
 
   bool terminal = ::isatty(STDOUT_FILENO) == 1;
-  if (!terminal && !records.empty()) {
+  if (!terminal && (!records.empty() || replayed)) {
     std::cout << "resuming: " << records.size() << " of " << games.size()
-              << " games already finished\n";
+              << " games already finished";
+    if (replayed) {
+      std::cout << " (" << replayed << (replayed == 1 ? " game" : " games")
+                << " of unfinished pairs played again)";
+    }
+    std::cout << "\n";
   }
+  StandingsTally tally;
+  std::deque<GameRecord> recent;
+  for (const auto& record : records) {
+    tally.add(record);
+    recent.push_back(record);
+    if (recent.size() > kLiveGames) recent.pop_front();
+  }
+  TournamentReport live;
+  live.live = true;
+  live.planned = games.size();
+  auto write_live = [&] {
+    live.field = tally.standings();
+    live.finished = static_cast<std::size_t>(tally.games());
+    live.games = latest(recent);
+    write_summary(dir, live);
+  };
+  write_live();
+
   ProgressDisplay display(std::cout, terminal, static_cast<int>(games.size()),
                           static_cast<int>(records.size()));
   RunCallbacks callbacks;
   callbacks.finished = [&](const MatchJob& job, const JobOutcome& outcome) {
     if (outcome.played) {
       if (auto record = read_game_record(dir, job.files.log())) {
-        std::string line = game_line(*record);
+        tally.add(*record);
+        recent.push_back(*record);
+        if (recent.size() > kLiveGames) recent.pop_front();
         records.push_back(std::move(*record));
-        sort_games(records);
-        display.game_finished(records, line);
+        write_live();
+        display.game_finished(live.field, game_line(records.back()));
         return;
       }
       display.game_failed("game " + std::to_string(job.number) + ": no result in " +
@@ -220,10 +255,11 @@ int play(const TournamentOptions& options, const fs::path& dir) {
   RunSummary summary = run_jobs(jobs, options.concurrency, callbacks);
   display.close();
 
-  LogScan scan = scan_game_logs(dir);
-  write_reports(dir, scan);
+  // The final files come from the logs alone, as `zarvo-arena standings` makes them.
+  TournamentReport report = report_of(scan_game_logs(dir), games.size());
+  write_reports(dir, report);
   std::size_t finished = records.size();
-  if (!terminal) std::cout << "\n" << standings_txt(scan);
+  if (!terminal) std::cout << "\n" << standings_txt(report);
   std::cout << "\n"
             << finished << " of " << games.size() << " games finished; see "
             << (dir / "index.html").string() << std::endl;
@@ -232,6 +268,17 @@ int play(const TournamentOptions& options, const fs::path& dir) {
     return 128 + summary.stop_signal;
   }
   return finished == games.size() ? 0 : 1;
+}
+
+// The games the tournament of `dir` plans, from its plan file; nothing without one.
+std::optional<std::size_t> planned_games_in(const fs::path& dir) {
+  constexpr std::size_t kMaxPlan = 1024 * 1024;
+  std::ifstream in(dir / kTournamentPlanFile, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string plan(kMaxPlan, '\0');
+  in.read(plan.data(), static_cast<std::streamsize>(plan.size()));
+  plan.resize(static_cast<std::size_t>(in.gcount()));
+  return planned_games(plan);
 }
 
 }  // namespace
@@ -251,8 +298,8 @@ int run_tournament_command(std::span<const std::string> args) {
     fs::path dir = fs::absolute(options.dir).lexically_normal();
     if (!dir.has_filename()) dir = dir.parent_path();
     fs::create_directories(dir);
-    check_plan(dir, options.settings, false);
-    return play(options, dir);
+    PlanCheck plan_check = check_plan(dir, kTournamentPlanFile, describe_plan(options.settings));
+    return play(options, dir, plan_check);
   } catch (const std::exception& error) {
     std::cerr << "zarvo-arena tournament: " << error.what() << "\n";
     return 2;
@@ -277,9 +324,9 @@ int run_standings_command(std::span<const std::string> args) {
     return 2;
   }
   try {
-    LogScan scan = scan_game_logs(dir);
-    write_reports(dir, scan);
-    std::cout << standings_txt(scan);
+    TournamentReport report = report_of(scan_game_logs(dir), planned_games_in(dir));
+    write_reports(dir, report);
+    std::cout << standings_txt(report);
   } catch (const std::exception& failure) {
     std::cerr << "zarvo-arena standings: " << failure.what() << "\n";
     return 2;

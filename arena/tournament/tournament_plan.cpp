@@ -1,5 +1,6 @@
 #include "arena/tournament/tournament_plan.h"
 
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -15,6 +16,16 @@ namespace {
 constexpr std::uintmax_t kMaxPlayersFile = 1024 * 1024;
 }  // namespace
 
+long long scheduled_game_count(const TournamentSettings& settings) {
+  const long long n = static_cast<long long>(settings.players.size());
+  const long long pairings = settings.format == Format::gauntlet ? n - 1 : n * (n - 1) / 2;
+  return pairings * (settings.games_per_pair / 2 * 2);
+}
+
+std::array<ScheduledGame, 2> paired_games(int pair, int a, int b) {
+  return {ScheduledGame{2 * pair - 1, a, b, pair}, ScheduledGame{2 * pair, b, a, pair}};
+}
+
 std::vector<ScheduledGame> schedule_games(const TournamentSettings& settings) {
   std::vector<std::pair<int, int>> pairings;
   int count = static_cast<int>(settings.players.size());
@@ -25,10 +36,10 @@ std::vector<ScheduledGame> schedule_games(const TournamentSettings& settings) {
     }
   }
   std::vector<ScheduledGame> games;
-  for (int round = 0; round < settings.games_per_pair; ++round) {
+  for (int round = 0; round < settings.games_per_pair / 2; ++round) {
     for (auto [a, b] : pairings) {
-      int number = static_cast<int>(games.size()) + 1;
-      games.push_back(round % 2 == 0 ? ScheduledGame{number, a, b} : ScheduledGame{number, b, a});
+      int pair = static_cast<int>(games.size()) / 2 + 1;
+      for (const auto& game : paired_games(pair, a, b)) games.push_back(game);
     }
   }
   return games;
@@ -104,12 +115,26 @@ std::string describe_plan(const TournamentSettings& settings) {
   std::string text = "format ";
   text += settings.format == Format::gauntlet ? "gauntlet" : "round-robin";
   text += "\ngames-per-pair " + std::to_string(settings.games_per_pair);
+  text += "\npairs seats-swapped-on-one-tile-script";
+  text += "\ngames " + std::to_string(scheduled_game_count(settings));
   text += "\nseed " + (settings.seed ? "=" + *settings.seed : std::string("none"));
   text += "\nmatch-options";
   for (const auto& option : settings.match_options) text += " " + option;
   for (const auto& player : settings.players)
     text += "\nplayer " + player.name + "=" + player.command;
   return text + "\n";
+}
+
+std::optional<std::size_t> planned_games(std::string_view plan) {
+  constexpr std::string_view kKey = "\ngames ";
+  auto at = plan.find(kKey);
+  if (at == std::string_view::npos) return std::nullopt;
+  std::string_view digits = plan.substr(at + kKey.size());
+  digits = digits.substr(0, digits.find('\n'));
+  std::size_t count = 0;
+  auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
+  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return count;
 }
 
 }  // namespace arena::tournament

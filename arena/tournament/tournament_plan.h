@@ -3,6 +3,7 @@
 // the same directory finds the same games under the same file names.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,8 +21,10 @@ enum class Format { round_robin, gauntlet };
 struct TournamentSettings {
   std::vector<TournamentPlayer> players;
   Format format = Format::round_robin;
-  int games_per_pair = 2;
-  std::optional<std::string> seed;  // none: the referee draws tiles of its own
+  int games_per_pair = 2;  // even: the games of a pairing come in pairs
+  // The seed of every game's tile script; none: one drawn at random and kept in the
+  // directory (see plan_file.h).
+  std::optional<std::string> seed;
   // Options handed to every `zarvo-arena match` as they stand (time limit and
   // the like).
   std::vector<std::string> match_options;
@@ -31,14 +34,21 @@ struct ScheduledGame {
   int number = 0;  // 1, 2, ...; also the game id in the file names
   int first = 0;   // index into the players: moves first, is "player 1" of the game
   int second = 0;
+  int pair = 0;  // 1, 2, ...: games 2k-1 and 2k form pair k and share its tile script
 };
 
-// Every pairing plays games_per_pair games, the first player alternating
-// between its two players. Games are numbered round by round (every pairing's
-// first game, then every pairing's second game, ...), so that standings of a
-// half-played tournament are balanced. Round robin pairs every player with
-// every other; a gauntlet pairs the first player with each of the others.
+// Every pairing plays games_per_pair / 2 pairs: two games on the same tile script, with the
+// seats swapped. Pairs are numbered round by round (every pairing's first pair, then every
+// pairing's second pair, ...), so that standings of a half-played tournament are balanced;
+// pair k holds games 2k-1 (the pairing's first player moves first) and 2k. Round robin pairs
+// every player with every other; a gauntlet pairs the first player with each of the others.
 std::vector<ScheduledGame> schedule_games(const TournamentSettings& settings);
+
+// How many games schedule_games makes, without making them.
+long long scheduled_game_count(const TournamentSettings& settings);
+
+// The two games of pair `pair` between players a and b: a moves first in the first.
+std::array<ScheduledGame, 2> paired_games(int pair, int a, int b);
 
 // "NAME=COMMAND", or a bare COMMAND whose player is named after its program
 // file. Throws std::invalid_argument with a readable message.
@@ -54,7 +64,10 @@ std::vector<TournamentPlayer> read_players_file(const std::string& path);
 void check_players(const std::vector<TournamentPlayer>& players);
 
 // A text that identifies the tournament, kept in its directory to refuse a
-// rerun of another tournament there.
+// rerun of another tournament there. Its line "games N" gives the number of games.
 std::string describe_plan(const TournamentSettings& settings);
+
+// The games a plan written by describe_plan holds, or nothing when `plan` has no such line.
+std::optional<std::size_t> planned_games(std::string_view plan);
 
 }  // namespace arena::tournament

@@ -2,10 +2,10 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <stdexcept>
-#include <system_error>
+
+#include "arena/tournament/atomic_file.h"
 
 namespace arena::tournament {
 namespace fs = std::filesystem;
@@ -15,6 +15,8 @@ namespace {
 std::string fixed(double value, int decimals) {
   if (std::isnan(value)) return "-";
   if (std::isinf(value)) return value > 0 ? "+inf" : "-inf";
+  // What rounds to zero shows as zero, never as "-0.0".
+  if (std::abs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0;
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
   return text;
@@ -22,39 +24,84 @@ std::string fixed(double value, int decimals) {
 
 std::string signed_fixed(double value, int decimals) {
   std::string text = fixed(value, decimals);
-  if (std::isfinite(value) && value >= 0 && text != "-") text = "+" + text;
+  if (std::isfinite(value) && text != "-" && text[0] != '-') text = "+" + text;
   return text;
 }
 
-std::string margin_text(double margin) {
-  if (std::isnan(margin)) return "-";
-  if (std::isinf(margin)) return "inf";
-  return fixed(margin, 1);
+// Points are whole or half: "3" or "2.5".
+std::string points_text(double points) {
+  return std::floor(points) == points ? fixed(points, 0) : fixed(points, 1);
 }
 
-struct Row {
-  std::vector<std::string> cells;
-};
+using Cells = std::vector<std::string>;
 
-const std::vector<std::string> kStandingsHeader = {"Rank",   "Player",  "Games",   "Wins",  "Draws",
-                                                   "Losses", "ILLEGAL", "TIMEOUT", "CRASH", "EXIT",
-                                                   "Mean",   "Score%",  "Elo",     "+/-95%"};
+const Cells kStandingsHeader = {"Rank",   "Player",  "Games",   "Wins",   "Draws",
+                                "Losses", "ILLEGAL", "TIMEOUT", "CRASH",  "EXIT",
+                                "Mean",   "Score%",  "Elo",     "+/-95%", "LOS%"};
 
-std::vector<Row> standings_rows(const std::vector<Standing>& standings) {
-  std::vector<Row> rows;
+std::vector<Cells> standings_rows(const FieldStandings& field, std::size_t max_rows) {
+  std::vector<Cells> rows;
   int rank = 0;
-  for (const auto& s : standings) {
-    EloEstimate elo = estimate_elo(s.wins, s.draws, s.losses);
-    Row row{{std::to_string(++rank), s.name, std::to_string(s.games), std::to_string(s.wins),
-             std::to_string(s.draws), std::to_string(s.losses)}};
-    for (int count : s.disqualifications) row.cells.push_back(std::to_string(count));
-    row.cells.push_back(fixed(s.mean_value(), 1));
-    row.cells.push_back(fixed(100 * s.score(), 1));
-    row.cells.push_back(signed_fixed(elo.difference, 1));
-    row.cells.push_back(margin_text(elo.margin));
+  for (const auto& s : field.rows) {
+    if (rows.size() == max_rows) break;
+    Cells row{std::to_string(++rank),  s.name,
+              std::to_string(s.games), std::to_string(s.wins),
+              std::to_string(s.draws), std::to_string(s.losses)};
+    for (int count : s.disqualifications) row.push_back(std::to_string(count));
+    row.push_back(fixed(s.mean_value(), 1));
+    row.push_back(fixed(100 * s.score(), 1));
+    row.push_back(signed_fixed(s.elo, 1));
+    row.push_back(fixed(s.elo_margin, 1));
+    row.push_back(fixed(100 * s.los_next, 1));
     rows.push_back(std::move(row));
   }
   return rows;
+}
+
+Cells crosstable_header(const FieldStandings& field) {
+  Cells header = {"Rank", "Player"};
+  for (std::size_t i = 1; i <= field.rows.size(); ++i) header.push_back(std::to_string(i));
+  return header;
+}
+
+// "points/games" of the row's player against the column's; "-" on the diagonal, "." for a
+// pairing without games.
+std::vector<Cells> crosstable_rows(const FieldStandings& field) {
+  std::vector<Cells> rows;
+  for (std::size_t r = 0; r < field.rows.size(); ++r) {
+    Cells row = {std::to_string(r + 1), field.rows[r].name};
+    for (std::size_t c = 0; c < field.rows.size(); ++c) {
+      const CrossCell& cell = field.cross[r][c];
+      row.push_back(r == c ? "-"
+                    : cell.games == 0
+                        ? "."
+                        : points_text(cell.points) + "/" + std::to_string(cell.games));
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+// Names left, numbers right, two spaces between columns.
+std::string aligned(const Cells& header, const std::vector<Cells>& rows) {
+  std::vector<std::size_t> widths;
+  for (const auto& title : header) widths.push_back(title.size());
+  for (const auto& row : rows) {
+    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+  }
+  auto line = [&](const Cells& cells) {
+    std::string text;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      std::string pad(widths[i] - cells[i].size(), ' ');
+      if (i > 0) text += "  ";
+      text += i == 1 ? cells[i] + pad : pad + cells[i];
+    }
+    while (text.ends_with(' ')) text.pop_back();
+    return text + "\n";
+  };
+  std::string text = line(header);
+  for (const auto& row : rows) text += line(row);
+  return text;
 }
 
 std::string csv_field(std::string_view text) {
@@ -109,43 +156,60 @@ std::string reason_of(const GameRecord& game) {
   return reasons;
 }
 
-void write_file(const fs::path& path, const std::string& content) {
-  fs::path temporary = path;
-  temporary += ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << content;
-    out.flush();
-    if (!out) throw std::runtime_error("cannot write " + temporary.string());
+// The line under the headline that says how far the tournament is; empty once it is complete
+// (or when its plan is not known).
+std::string progress_note(const TournamentReport& report) {
+  std::string counts = std::to_string(report.finished) + " of " +
+                       (report.planned ? std::to_string(*report.planned) : std::string("?")) +
+                       " games finished";
+  if (report.live) return "Playing: " + counts + "; rewritten after every game.";
+  if (report.planned && report.finished < *report.planned) {
+    return "Incomplete: " + counts + "; the same tournament command plays the rest.";
   }
-  std::error_code error;
-  fs::rename(temporary, path, error);
-  if (error) throw std::runtime_error("cannot replace " + path.string() + ": " + error.message());
+  return "";
 }
+
+std::string html_table(const std::string& id, const Cells& header, const std::vector<Cells>& rows) {
+  std::string table = "<table id=\"" + id + "\">\n<tr>";
+  for (const auto& title : header) table += "<th>" + html(title) + "</th>";
+  table += "</tr>\n";
+  for (const auto& row : rows) {
+    table += "<tr>";
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      table += std::string(i == 1 ? "<td>" : "<td class=\"num\">") + html(row[i]) + "</td>";
+    }
+    table += "</tr>\n";
+  }
+  return table + "</table>\n";
+}
+
+const char* const kLegend =
+    "A disqualified player loses; its opponent wins. Otherwise the higher result value wins.\n"
+    "Score% counts a win 1 and a draw 1/2. Elo: one rating per player, the maximum-likelihood\n"
+    "fit of all games (i scores s(Ri - Rj) = 1 / (1 + 10^((Rj - Ri) / 400)) against j, a draw\n"
+    "half a point; the ratings have mean 0, and each player carries two virtual draws against\n"
+    "a player rated 0). +/-95%: half the width of the rating's 95% interval, from the\n"
+    "curvature of the likelihood (its inverse Hessian). LOS%: the likelihood that the player\n"
+    "is stronger than the one ranked next below.\n";
 
 }  // namespace
 
-std::string standings_table(const std::vector<Standing>& standings) {
-  std::vector<Row> rows = standings_rows(standings);
-  std::vector<std::size_t> widths;
-  for (const auto& title : kStandingsHeader) widths.push_back(title.size());
-  for (const auto& row : rows) {
-    for (std::size_t i = 0; i < row.cells.size(); ++i)
-      widths[i] = std::max(widths[i], row.cells[i].size());
-  }
-  auto line = [&](const std::vector<std::string>& cells) {
-    std::string text;
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-      std::string pad(widths[i] - cells[i].size(), ' ');
-      if (i > 0) text += "  ";
-      text += i == 1 ? cells[i] + pad : pad + cells[i];  // names left, numbers right
-    }
-    while (text.ends_with(' ')) text.pop_back();
-    return text + "\n";
-  };
-  std::string text = line(kStandingsHeader);
-  for (const auto& row : rows) text += line(row.cells);
-  return text;
+TournamentReport report_of(const LogScan& scan, std::optional<std::size_t> planned) {
+  TournamentReport report;
+  report.field = compute_field(scan.games);
+  report.finished = scan.games.size();
+  report.games = scan.games;
+  report.unfinished = scan.unfinished;
+  report.planned = planned;
+  return report;
+}
+
+std::string standings_table(const FieldStandings& field, std::size_t max_rows) {
+  return aligned(kStandingsHeader, standings_rows(field, max_rows));
+}
+
+std::string crosstable(const FieldStandings& field) {
+  return aligned(crosstable_header(field), crosstable_rows(field));
 }
 
 std::string results_csv(const std::vector<GameRecord>& games) {
@@ -170,50 +234,57 @@ std::string results_csv(const std::vector<GameRecord>& games) {
   return csv;
 }
 
-std::string standings_txt(const LogScan& scan) {
-  std::string text = "Zarvo tournament standings: " + std::to_string(scan.games.size()) + " games";
-  if (!scan.unfinished.empty())
-    text += ", " + std::to_string(scan.unfinished.size()) + " unfinished";
-  text += "\n\n" + standings_table(compute_standings(scan.games));
+std::string standings_txt(const TournamentReport& report) {
+  std::string text = "Zarvo tournament standings: " + std::to_string(report.finished) + " games";
+  if (!report.unfinished.empty())
+    text += ", " + std::to_string(report.unfinished.size()) + " unfinished";
+  text += "\n";
+  if (std::string note = progress_note(report); !note.empty()) text += note + "\n";
+  text += "\n" + standings_table(report.field) + "\n" + kLegend;
   text +=
-      "\nA disqualified player loses; its opponent wins. Otherwise the "
-      "higher result value wins.\n"
-      "Score% counts a win 1 and a draw 1/2. Elo is the rating difference "
-      "to the field met,\n"
-      "with the half-width of its 95% confidence interval.\n";
+      "\nCrosstable: points of the row's player against the column's, of the games they "
+      "played.\n\n" +
+      crosstable(report.field);
   return text;
 }
 
-std::string index_html(const LogScan& scan) {
-  std::string page =
-      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"UTF-8\">\n"
+std::string index_html(const TournamentReport& report) {
+  std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"UTF-8\">\n";
+  if (report.live) {
+    page += "<meta http-equiv=\"refresh\" content=\"" + std::to_string(kReloadSeconds) + "\">\n";
+  }
+  page +=
       "<title>Zarvo tournament</title>\n<style>\n"
       "body { font-family: sans-serif; margin: 2em; }\n"
       "table { border-collapse: collapse; margin-bottom: 2em; }\n"
       "th, td { border: 1px solid #bbb; padding: 0.2em 0.6em; }\n"
       "td.num { text-align: right; }\n"
       "</style>\n</head>\n<body>\n<h1>Zarvo tournament</h1>\n";
-  page += "<p>" + std::to_string(scan.games.size()) + " games";
-  if (!scan.unfinished.empty())
-    page += ", " + std::to_string(scan.unfinished.size()) + " unfinished";
-  page += "</p>\n<h2>Standings</h2>\n<table id=\"standings\">\n<tr>";
-  for (const auto& title : kStandingsHeader) page += "<th>" + html(title) + "</th>";
-  page += "</tr>\n";
-  for (const auto& row : standings_rows(compute_standings(scan.games))) {
-    page += "<tr>";
-    for (std::size_t i = 0; i < row.cells.size(); ++i) {
-      page += std::string(i == 1 ? "<td>" : "<td class=\"num\">") + html(row.cells[i]) + "</td>";
-    }
-    page += "</tr>\n";
+  page += "<p>" + std::to_string(report.finished) + " games";
+  if (!report.unfinished.empty())
+    page += ", " + std::to_string(report.unfinished.size()) + " unfinished";
+  page += "</p>\n";
+  if (std::string note = progress_note(report); !note.empty()) {
+    page += "<p id=\"progress\">" + html(note) + "</p>\n";
+  }
+  page += "<h2>Standings</h2>\n" +
+          html_table("standings", kStandingsHeader, standings_rows(report.field, SIZE_MAX));
+  page += "<pre>" + html(kLegend) + "</pre>\n";
+  page +=
+      "<h2>Crosstable</h2>\n<p>Points of the row's player against the column's, of the games "
+      "they played.</p>\n" +
+      html_table("crosstable", crosstable_header(report.field), crosstable_rows(report.field));
+  if (report.live) {
+    page += "<h2>Latest games</h2>\n<p>The " + std::to_string(report.games.size()) +
+            " most recent of " + std::to_string(report.finished) +
+            " games, newest first; every game is listed once the run ends.</p>\n";
+  } else {
+    page += "<h2>Games</h2>\n";
   }
   page +=
-      "</table>\n<h2>Games</h2>\n<table "
-      "id=\"games\">\n<tr><th>Game</th><th>Player 1 (first)</th>"
-      "<th>Player "
-      "2</th><th>Result</th><th>Description</th><th>Disqualified</"
-      "th><th>Replay</th>"
-      "<th>Log</th></tr>\n";
-  for (const auto& g : scan.games) {
+      "<table id=\"games\">\n<tr><th>Game</th><th>Player 1 (first)</th><th>Player 2</th>"
+      "<th>Result</th><th>Description</th><th>Disqualified</th><th>Replay</th><th>Log</th></tr>\n";
+  for (const auto& g : report.games) {
     page += "<tr><td class=\"num\">" + html(g.id) + "</td><td>" + html(g.names[0]) + "</td><td>" +
             html(g.names[1]) + "</td><td class=\"num\">" + std::to_string(g.values[0]) + " - " +
             std::to_string(g.values[1]) + "</td><td>" + html(g.texts[0]) + " / " +
@@ -222,9 +293,9 @@ std::string index_html(const LogScan& scan) {
             "\">log</a></td></tr>\n";
   }
   page += "</table>\n";
-  if (!scan.unfinished.empty()) {
+  if (!report.unfinished.empty()) {
     page += "<h2>Unfinished</h2>\n<ul>\n";
-    for (const auto& log : scan.unfinished) {
+    for (const auto& log : report.unfinished) {
       page += "<li><a href=\"" + html(url_path(log)) + "\">" + html(log.generic_string()) +
               "</a></li>\n";
     }
@@ -233,10 +304,21 @@ std::string index_html(const LogScan& scan) {
   return page + "</body>\n</html>\n";
 }
 
+std::string standings_txt(const LogScan& scan) { return standings_txt(report_of(scan)); }
+std::string index_html(const LogScan& scan) { return index_html(report_of(scan)); }
+
+void write_summary(const fs::path& dir, const TournamentReport& report) {
+  replace_file(dir / "standings.txt", standings_txt(report));
+  replace_file(dir / "index.html", index_html(report));
+}
+
+void write_reports(const fs::path& dir, const TournamentReport& report) {
+  replace_file(dir / "results.csv", results_csv(report.games));
+  write_summary(dir, report);
+}
+
 void write_reports(const fs::path& dir, const LogScan& scan) {
-  write_file(dir / "results.csv", results_csv(scan.games));
-  write_file(dir / "standings.txt", standings_txt(scan));
-  write_file(dir / "index.html", index_html(scan));
+  write_reports(dir, report_of(scan));
 }
 
 }  // namespace arena::tournament

@@ -1,11 +1,15 @@
 // The files that sum up a tournament directory: results.csv (one row per game),
-// standings.txt and index.html (the standings table, then every game with a
-// link to its replay page). Both the tournament and `zarvo-arena standings`
-// write them through write_reports, from the game logs alone, so that the same
-// logs always give the same files.
+// standings.txt (standings, then the crosstable) and index.html (standings, crosstable, then
+// the games with links to their replay pages). While a tournament plays, standings.txt and
+// index.html are rewritten after every game, and the page reloads itself; the files written
+// once the run ends, and those of `zarvo-arena standings`, are built from the game logs alone,
+// so that the same logs always give the same files.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,16 +18,40 @@
 
 namespace arena::tournament {
 
-// The standings as an aligned text table, with a heading line.
-std::string standings_table(const std::vector<Standing>& standings);
+// How often a live page reloads itself, in seconds.
+inline constexpr int kReloadSeconds = 5;
+// How many of the latest games a live page lists; the whole list is written when the run ends.
+inline constexpr std::size_t kLiveGames = 100;
+
+struct TournamentReport {
+  FieldStandings field;
+  std::size_t finished = 0;       // finished games, all counted in `field`
+  std::vector<GameRecord> games;  // the games listed: all, ordered by number, or (live) the
+                                  // latest, most recent first
+  std::vector<std::filesystem::path> unfinished;  // logs without a result (not known live)
+  std::optional<std::size_t> planned;             // the games the tournament plans, when known
+  bool live = false;  // the tournament is playing and rewrites the files after every game
+};
+
+// The report of every game in `scan`.
+TournamentReport report_of(const LogScan& scan, std::optional<std::size_t> planned = {});
+
+// The standings as an aligned text table with a heading line; at most `max_rows` rows.
+std::string standings_table(const FieldStandings& field, std::size_t max_rows = SIZE_MAX);
+// Points of each player against each other, as an aligned text table.
+std::string crosstable(const FieldStandings& field);
 
 std::string results_csv(const std::vector<GameRecord>& games);
+std::string standings_txt(const TournamentReport& report);
+std::string index_html(const TournamentReport& report);
 std::string standings_txt(const LogScan& scan);
 std::string index_html(const LogScan& scan);
 
-// Writes the three files into `dir`, each replaced in one step so that a reader
-// never sees half a file. Throws std::runtime_error when a file cannot be
-// written.
+// Writes standings.txt and index.html into `dir`, each replaced in one step so that a reader
+// never sees half a file. Throws std::runtime_error when a file cannot be written.
+void write_summary(const std::filesystem::path& dir, const TournamentReport& report);
+// The summary and results.csv; `report` must list every game.
+void write_reports(const std::filesystem::path& dir, const TournamentReport& report);
 void write_reports(const std::filesystem::path& dir, const LogScan& scan);
 
 }  // namespace arena::tournament
