@@ -18,6 +18,9 @@
 #include "arena/pipe_writer.h"
 #include "arena/proc_stat.h"
 #include "arena/process_registry.h"
+#include "arena/sandbox/host_support.h"
+#include "arena/sandbox/player_sandbox.h"
+#include "arena/sandbox/process_tree.h"
 #include "arena/stop_signals.h"
 
 namespace arena {
@@ -39,9 +42,13 @@ struct ExecPlan {
   std::string workdir;
   std::string exec_failure;
   std::string chdir_failure;
+  std::string join_failure;
+  std::string identity_failure;
   int fds[3];
+  std::vector<int> join_fds;
   rlim_t memory_limit = 0;
   rlim_t file_size_limit = 0;
+  std::optional<SpawnRequest::Credentials> run_as;
   pid_t parent = 0;
 };
 
@@ -83,6 +90,12 @@ void write_message(const std::string& prefix) {
       if (opened) ::close(source);
     }
   }
+  for (int fd : plan.join_fds) {
+    if (::write(fd, "0", 1) != 1) {
+      write_message(plan.join_failure);
+      ::_exit(127);
+    }
+  }
   // Only the three standard streams reach the program: whatever the arena itself inherited
   // (a make jobserver, a terminal) stays with the arena.
   ::close_range(3, ~0U, 0);
@@ -97,6 +110,18 @@ void write_message(const std::string& prefix) {
   if (plan.file_size_limit > 0) {
     rlimit limit{plan.file_size_limit, plan.file_size_limit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  if (plan.run_as) {
+    // Raw system calls: glibc's wrappers would also try to change the credentials of the
+    // arena's other threads, whose memory this child borrows.
+    if (::syscall(SYS_setgroups, 0, nullptr) != 0 || ::syscall(SYS_setgid, plan.run_as->gid) != 0 ||
+        ::syscall(SYS_setuid, plan.run_as->uid) != 0) {
+      write_message(plan.identity_failure);
+      ::_exit(127);
+    }
+    // A change of credentials clears the parent-death signal.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != plan.parent) ::_exit(127);
   }
   ::execv(plan.program.c_str(), plan.argv.data());
   write_message(plan.exec_failure);
@@ -128,6 +153,26 @@ int open_exit_fd(pid_t pid) {
   return -1;
 }
 
+// The program becomes bwrap with the player's command at the end of its arguments; the child
+// joins the sandbox's control groups and takes its user.
+void apply_sandbox(ExecPlan& plan, const SpawnRequest& request,
+                   const sandbox::PlayerSandbox& sandbox) {
+  sandbox::SandboxedStart start = sandbox.start(request.program, request.args);
+  plan.program = start.program.string();
+  plan.args = std::move(start.args);
+  plan.argv.clear();
+  for (auto& arg : plan.args) plan.argv.push_back(arg.data());
+  plan.argv.push_back(nullptr);
+  plan.exec_failure = "zarvo-arena: cannot execute " + plan.program + ": ";
+  plan.join_fds.insert(plan.join_fds.end(), start.join_fds.begin(), start.join_fds.end());
+  if (start.identity) {
+    plan.run_as = SpawnRequest::Credentials{start.identity->uid, start.identity->gid};
+    plan.identity_failure = "zarvo-arena: cannot run " + plan.program + " as user " +
+                            std::to_string(start.identity->uid) + ": ";
+  }
+  plan.memory_limit = static_cast<rlim_t>(start.address_space_mb) * 1024 * 1024;
+}
+
 }  // namespace
 
 std::string ExitStatus::describe() const {
@@ -140,7 +185,7 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
   // The child's ends are closed here once it has started (or failed to).
   Pipe to_child, from_child;
   if (request.pipe_input) to_child = make_pipe();
-  if (request.pipe_output) from_child = make_pipe();
+  if (request.pipe_output && !request.sandbox) from_child = make_pipe();
   UniqueFd errors;
   if (!request.error_file.empty()) errors = create_output_file(request.error_file);
 
@@ -153,12 +198,28 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
   plan.workdir = request.workdir.string();
   plan.exec_failure = "zarvo-arena: cannot execute " + plan.program + ": ";
   plan.chdir_failure = "zarvo-arena: cannot enter " + plan.workdir + ": ";
+  plan.join_failure = "zarvo-arena: cannot join the control group of " + plan.program + ": ";
+  plan.join_fds = request.join_fds;
+  plan.run_as = request.run_as;
+  if (plan.run_as) {
+    plan.identity_failure = "zarvo-arena: cannot run " + plan.program + " as user " +
+                            std::to_string(plan.run_as->uid) + ": ";
+  }
   plan.fds[0] = to_child.read.get();
   plan.fds[1] = from_child.write.get();
   plan.fds[2] = errors.get();
   plan.memory_limit = static_cast<rlim_t>(request.memory_limit_mb) * 1024 * 1024;
   plan.file_size_limit = static_cast<rlim_t>(request.file_size_limit_mb) * 1024 * 1024;
   plan.parent = ::getpid();
+  if (request.sandbox) {
+    sandbox_ = std::make_unique<sandbox::PlayerSandbox>(sandbox::host_support(), *request.sandbox);
+    if (request.pipe_output) {
+      auto output = sandbox_->open_output();
+      from_child.read = std::move(output.output);
+      started_ = std::move(output.started);
+    }
+    apply_sandbox(plan, request, *sandbox_);
+  }
 
   pid_ = start_child(plan);
   if (pid_ < 0) throw std::system_error(errno, std::generic_category(), "vfork");
@@ -203,8 +264,29 @@ std::optional<ExitStatus> ChildProcess::wait_exit(TimePoint deadline) {
 }
 
 void ChildProcess::kill_group() {
-  if (!reaped_) ::kill(-pid_, SIGKILL);
+  if (reaped_) return;
+  ::kill(-pid_, SIGKILL);
+  if (sandbox_) sandbox_->kill_all();
 }
+
+bool ChildProcess::wait_started(TimePoint deadline) {
+  while (started_) {
+    pollfd fds[2] = {{started_.get(), POLLIN, 0}, {exit_fd(), POLLIN, 0}};
+    // Without a process handle the child's end is looked for every few milliseconds.
+    int timeout = poll_timeout(deadline);
+    if (exit_fd() < 0) timeout = std::min(timeout, 5);
+    int ready = ::poll(fds, exit_fd() >= 0 ? 2 : 1, timeout);
+    if (ready < 0 && errno != EINTR) return false;
+    if (fds[0].revents != 0) {
+      started_.reset();
+      return true;
+    }
+    if (fds[1].revents != 0 || exited() || Clock::now() >= deadline) return false;
+  }
+  return true;
+}
+
+bool ChildProcess::memory_killed() const { return sandbox_ && sandbox_->memory_killed(); }
 
 ExitStatus ChildProcess::reap() {
   if (reaped_) return *status_;
@@ -221,11 +303,16 @@ ExitStatus ChildProcess::reap() {
   }
   reaped_ = true;
   exit_fd_.reset();
+  if (sandbox_) sandbox_->close();
   return status_.value_or(ExitStatus{});
 }
 
 Milliseconds ChildProcess::cpu_time() const {
   using std::chrono::duration_cast;
+  if (sandbox_) {
+    if (auto counted = sandbox_->cpu_time()) return *counted;
+    if (!reaped_) return sandbox::process_tree_cpu_time(pid_);
+  }
   if (reaped_) {
     auto total = std::chrono::seconds(usage_.ru_utime.tv_sec + usage_.ru_stime.tv_sec) +
                  std::chrono::microseconds(usage_.ru_utime.tv_usec + usage_.ru_stime.tv_usec);

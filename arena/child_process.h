@@ -1,7 +1,11 @@
 // Starting one child program in a process group of its own, watching for its end, killing the
 // whole group and reaping it. Every child of the arena (a referee, a player, a tournament's
-// match) is started here. A ChildProcess that goes out of scope kills its group and reaps
-// the child, so no child of the arena outlives the object that started it.
+// match) is started here; a request with a sandbox policy starts its program in a sandbox
+// (arena/sandbox/), one step of the same path. A ChildProcess that goes out of scope kills its
+// group (and its sandbox) and reaps the child, so no child of the arena outlives the object that
+// started it. One process may outlive it, ended: bwrap ends without reaping the first process of
+// its sandbox, which the kernel then hands to the nearest reaper of orphans. The match process
+// is one (adopt_orphans) and reaps it.
 #pragma once
 
 #include <sys/resource.h>
@@ -9,14 +13,19 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "arena/deadline.h"
+#include "arena/sandbox/sandbox_policy.h"
 #include "arena/unique_fd.h"
 
 namespace arena {
+namespace sandbox {
+class PlayerSandbox;
+}
 
 struct ExitStatus {
   bool signaled = false;
@@ -39,12 +48,27 @@ struct SpawnRequest {
   std::filesystem::path error_file;
   std::size_t memory_limit_mb = 0;     // address space cap; 0: none
   std::size_t file_size_limit_mb = 0;  // largest file the child may write; 0: none
+  // Control-group membership files (cgroup.procs) the child writes "0" to before it runs any
+  // code of the program, so that everything it starts is counted in those groups.
+  std::vector<int> join_fds;
+  // The user and group the child takes (and no supplementary groups) before exec.
+  struct Credentials {
+    uid_t uid;
+    gid_t gid;
+  };
+  std::optional<Credentials> run_as;
+  // Runs the program in a sandbox of this policy (arena/sandbox/): bubblewrap carries out the
+  // policy, control groups limit and count the child's whole process tree, and a root arena's
+  // child runs as the policy's unprivileged user. The sandbox's own limits stand in for
+  // memory_limit_mb.
+  std::optional<sandbox::Policy> sandbox;
 };
 
 class ChildProcess {
  public:
-  // Throws std::system_error when no process can be created. A program that cannot be
-  // executed still gives a child: it writes the reason to its standard error and exits 127.
+  // Throws std::system_error when no process can be created, sandbox::SandboxError when its
+  // sandbox cannot be made. A program that cannot be executed still gives a child: it writes
+  // the reason to its standard error and exits 127.
   explicit ChildProcess(const SpawnRequest& request);
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -66,21 +90,32 @@ class ChildProcess {
   std::optional<ExitStatus> exited();
   std::optional<ExitStatus> wait_exit(TimePoint deadline);
 
+  // Kills the child's process group and, for a sandboxed child, every process of its sandbox.
   void kill_group();
   // Waits for the child (which must have ended or been killed) and releases it.
   ExitStatus reap();
 
-  // User plus system CPU time of the child and of the descendants it has waited for.
+  // User plus system CPU time: of a sandboxed child's whole process tree; of any other child
+  // and the descendants it has waited for.
   Milliseconds cpu_time() const;
+  bool sandboxed() const { return sandbox_ != nullptr; }
+  // For a sandboxed child with piped output: waits until its sandbox is up and the program about
+  // to start; false when bwrap ended first (it could not make the sandbox; its standard error
+  // says why) or `deadline` passed. True at once for any other child.
+  bool wait_started(TimePoint deadline);
+  // Whether the memory limit of the child's sandbox killed one of its processes.
+  bool memory_killed() const;
 
  private:
   pid_t pid_ = -1;
   UniqueFd input_;
   UniqueFd output_;
   UniqueFd exit_fd_;
+  UniqueFd started_;  // a sandboxed child's pipe that shows its sandbox is up
   std::optional<ExitStatus> status_;
   bool reaped_ = false;
   rusage usage_{};
+  std::unique_ptr<sandbox::PlayerSandbox> sandbox_;
 };
 
 }  // namespace arena

@@ -110,6 +110,7 @@ std::string disqualification_notes(const MatchResult& result) {
       }
     }
     notes += "\n";
+    if (record.memory_killed) notes += "  the memory limit killed it\n";
     if (reason == "TIMEOUT" && record.unfinished_output) {
       if (record.unfinished_output->empty()) {
         notes +=

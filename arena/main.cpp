@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "arena/match_command.h"
+#include "arena/sandbox/check_sandbox_command.h"
 #include "arena/tournament/sprt_command.h"
 #include "arena/tournament/tournament_command.h"
 
@@ -19,6 +20,7 @@ Commands:
   tournament  play many games between several programs (zarvo-arena tournament --help)
   standings   rebuild a tournament's results and standings from its logs
   sprt        test whether one program is stronger than another (zarvo-arena sprt --help)
+  check-sandbox  report whether players can be sandboxed here, and how
 )";
 
 // Pipes made later must not land on descriptors 0 to 2, which a child's standard streams are
@@ -44,6 +46,7 @@ int main(int argc, char** argv) {
   if (command == "tournament") return arena::tournament::run_tournament_command(args);
   if (command == "standings") return arena::tournament::run_standings_command(args);
   if (command == "sprt") return arena::tournament::run_sprt_command(args);
+  if (command == "check-sandbox") return arena::sandbox::run_check_sandbox_command(args);
   std::cerr << "zarvo-arena: unknown command \"" << command << "\"\n" << kUsage;
   return 2;
 }

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "arena/child_process.h"
+#include "arena/disqualification_notes.h"
 #include "arena/game_files.h"
 #include "arena/game_names.h"
 #include "arena/line_reader.h"
@@ -14,6 +15,7 @@
 #include "arena/program_path.h"
 #include "arena/referee_protocol.h"
 #include "arena/referee_workdir.h"
+#include "arena/sandbox_plan.h"
 #include "arena/viewer_files.h"
 
 namespace arena {
@@ -42,6 +44,10 @@ auto or_setup_error(std::string_view what, F&& f) {
   }
 }
 
+Clock::duration wall_limit(const MatchConfig& config) {
+  return config.wall_limit.value_or(3 * config.time_limit + std::chrono::seconds(10));
+}
+
 GamePlan plan_game(const MatchConfig& config) {
   GamePlan plan;
   fs::path own_dir = or_setup_error("", [] { return own_directory(); });
@@ -49,13 +55,15 @@ GamePlan plan_game(const MatchConfig& config) {
     const PlayerConfig& player = config.players[i];
     std::string who = "player " + std::to_string(i + 1) + ": ";
     if (player.command.empty()) throw MatchSetupError(who + "no program given");
-    PlayerEntry entry = or_setup_error(who, [&] { return locate_player(player.command); });
+    const std::vector<std::string> command =
+        config.sandbox ? sandboxed_command(player.command) : player.command;
+    PlayerEntry entry = or_setup_error(who, [&] { return locate_player(command); });
     plan.names[i] = player.name.value_or(entry.name);
     if (auto problem = player_name_problem(plan.names[i])) throw MatchSetupError(who + *problem);
 
     PlayerLaunch& launch = plan.launches[i];
     launch.program = entry.program;
-    launch.args = player.command;
+    launch.args = command;
     // The script is handed over as an absolute path: the player runs in another directory.
     if (entry.script)
       launch.args[*entry.script] = fs::absolute(launch.args[*entry.script]).string();
@@ -68,6 +76,14 @@ GamePlan plan_game(const MatchConfig& config) {
     launch.time_limit = config.time_limit;
     launch.memory_limit_mb = config.memory_limit_mb;
     launch.file_limit_mb = config.file_limit_mb;
+    launch.cpu_clock = config.clock == TimeClock::kCpu;
+    launch.wall_limit = wall_limit(config);
+    if (config.sandbox) {
+      std::optional<fs::path> script;
+      if (entry.script) script = launch.args[*entry.script];
+      launch.sandbox =
+          seat_policy(config, i + 1, launch.program, launch.args, launch.workdir, script);
+    }
   }
 
   plan.game_id = config.game_id.value_or(unique_game_id());
@@ -91,11 +107,17 @@ GamePlan plan_game(const MatchConfig& config) {
   plan.jspath =
       or_setup_error("", [&] { return provide_viewer_files(config.resources, config.out_dir); });
   for (int i = 0; i < 2; ++i) plan.launches[i].stderr_file = plan.files->player_errors(i + 1);
+  // Each player may think for its whole limit (under the CPU clock, for its wall limit).
+  const Clock::duration longest_thought =
+      config.clock == TimeClock::kCpu ? wall_limit(config) : config.time_limit;
   Clock::duration timeout =
-      config.game_timeout.value_or(2 * config.time_limit + std::chrono::seconds(60));
+      config.game_timeout.value_or(2 * longest_thought + std::chrono::seconds(60));
   plan.deadline = Clock::now() + timeout;
   return plan;
 }
+
+// How long making a player's sandbox may take on a loaded machine.
+constexpr auto kSandboxStartPatience = std::chrono::seconds(20);
 
 void remove_if_empty(const fs::path& file) {
   std::error_code error;
@@ -118,7 +140,6 @@ MatchResult play_match(const MatchConfig& config) {
   std::optional<Player> player1, player2;
   player1.emplace(plan.launches[0]);
   player2.emplace(plan.launches[1]);
-
   SpawnRequest request;
   request.program = plan.referee;
   request.args = {plan.referee.string(), files.log_argument()};
@@ -129,6 +150,21 @@ MatchResult play_match(const MatchConfig& config) {
   ChildProcess referee(request);
   UniqueFd referee_input = referee.take_input();
   LineReader referee_output(referee.take_output());
+
+  // The sandboxes are made while the referee starts; a game is never played with a player whose
+  // sandbox failed.
+  const TimePoint started_by = Clock::now() + kSandboxStartPatience;
+  for (int i = 0; i < 2; ++i) {
+    Player& player = i == 0 ? *player1 : *player2;
+    if (!player.wait_started(started_by)) {
+      std::string why;
+      for (const auto& line : last_lines(plan.launches[i].stderr_file, 3, 300)) why += line + " ";
+      throw MatchSetupError("player " + std::to_string(i + 1) +
+                            ": its sandbox could not be made: " +
+                            (why.empty() ? std::string("bwrap did not start it ") : why) +
+                            "(zarvo-arena check-sandbox tells more; --no-sandbox plays without)");
+    }
+  }
 
   RefereeReport report = run_referee_protocol(referee_output, referee_input.get(), referee,
                                               {&*player1, &*player2}, plan.deadline);
@@ -150,6 +186,7 @@ MatchResult play_match(const MatchConfig& config) {
     record.cpu = players[i]->times().used;
     record.stderr_file = plan.launches[i].stderr_file;
     record.unfinished_output = players[i]->unfinished_output();
+    record.memory_killed = players[i]->memory_killed();
     remove_if_empty(record.stderr_file);
   }
   result.description = report.description;

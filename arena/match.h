@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "arena/deadline.h"
+#include "arena/sandbox/sandbox_policy.h"
 
 namespace arena {
 
@@ -26,12 +27,20 @@ struct PlayerConfig {
   std::filesystem::path workdir;     // empty: the program's own directory
 };
 
+// What a player's time limit counts.
+enum class TimeClock {
+  kWall,  // its thinking time: from the last line it was sent to its answer
+  kCpu,   // the CPU time of its whole process tree
+};
+
 struct MatchConfig {
   std::array<PlayerConfig, 2> players;
   std::filesystem::path out_dir = ".";  // the log and page go to <out_dir>/refereelogs/
   std::optional<std::string> game_id;   // none: unique_game_id()
   Clock::duration time_limit = std::chrono::seconds(10);  // per player and game
-  std::size_t memory_limit_mb = 0;                        // per player; 0: none
+  // Per player, 0: none. Sandboxed: the resident memory of its whole process tree (where control
+  // groups can be used); else the address space of each of its processes.
+  std::size_t memory_limit_mb = 0;
   // Largest file a player may write, its standard error file included (a player going past it
   // gets SIGXFSZ and counts as crashed), so that no player can fill the disk; 0: none.
   std::size_t file_limit_mb = 64;
@@ -42,6 +51,15 @@ struct MatchConfig {
   // The longest a game may take before the referee is held to have failed;
   // empty: twice the time limit plus a minute.
   std::optional<Clock::duration> game_timeout;
+  // Every player runs in a sandbox of its own (arena/sandbox/); false: as a plain process.
+  bool sandbox = true;
+  std::vector<std::pair<std::string, std::string>> env;       // set in the sandboxes
+  std::vector<std::filesystem::path> ro_dirs;                 // shown read-only in the sandboxes
+  std::size_t process_limit = sandbox::kDefaultProcessLimit;  // per sandboxed player
+  TimeClock clock = TimeClock::kWall;
+  // Under the CPU clock, the thinking time each player may take over the game, so that a
+  // player that sleeps cannot hang it; empty: three times the time limit plus 10 seconds.
+  std::optional<Clock::duration> wall_limit;
 };
 
 struct PlayerRecord {
@@ -53,6 +71,7 @@ struct PlayerRecord {
   // Set when the player ran out of time: what it had written of an answer it never finished
   // (empty: nothing since its last answer).
   std::optional<std::string> unfinished_output;
+  bool memory_killed = false;  // the memory limit killed it (it counts as crashed)
 };
 
 struct MatchResult {

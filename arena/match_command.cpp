@@ -14,6 +14,7 @@
 #include "arena/option_values.h"
 #include "arena/orphan_reaper.h"
 #include "arena/pipe_writer.h"
+#include "arena/sandbox/host_support.h"
 #include "arena/shell_words.h"
 #include "arena/stop_signals.h"
 
@@ -50,6 +51,22 @@ MatchConfig parse(std::span<const std::string> args) {
   return config;
 }
 
+// The limits that hold less than they say here, said loudly: a sandbox never degrades silently.
+std::string weak_limit_warnings(const MatchConfig& config) {
+  const sandbox::HostSupport& host = sandbox::host_support();
+  std::string warnings;
+  for (const sandbox::LimitNote& note : sandbox::limit_notes(host.cgroups)) {
+    if (!note.weak || (note.line.starts_with("memory") && config.memory_limit_mb == 0)) continue;
+    warnings += "zarvo-arena match: warning: " + note.line + "\n";
+  }
+  if (!warnings.empty()) {
+    std::string why;
+    for (const std::string& problem : host.cgroups.problems) why += "; " + problem;
+    warnings += "zarvo-arena match: (no control groups for that" + why + ")\n";
+  }
+  return warnings;
+}
+
 }  // namespace
 
 std::string match_usage() {
@@ -83,15 +100,22 @@ int run_match_command(std::span<const std::string> args) {
   // This process plays one game: it owns the process-wide state the game needs.
   ignore_broken_pipes();
   catch_stop_signals(OnStopSignal::kKillGroups);
+  // Orphans come to the arena, which kills and reaps them after the game, whatever way it
+  // ended: an unsandboxed player's background processes, and the process bubblewrap keeps
+  // inside a sandbox, which outlives the bubblewrap the arena started when the sandbox is
+  // killed whole. Without this they would be left to an ancestor that may never reap them.
   adopt_orphans();
+  if (config.sandbox) std::cerr << weak_limit_warnings(config) << std::flush;
   MatchResult result;
   try {
     result = play_match(config);
     kill_remaining_children();
   } catch (const MatchSetupError& error) {
+    kill_remaining_children();
     std::cerr << "zarvo-arena match: " << error.what() << "\n";
     return 2;
   } catch (const std::exception& error) {
+    kill_remaining_children();
     std::cerr << "zarvo-arena match: the game could not be run: " << error.what() << "\n";
     return 1;
   }

@@ -23,6 +23,7 @@ struct MatchOption {
   bool path = false;  // a path: a tournament forwards it made absolute
   // Checks the value and sets it; throws std::invalid_argument.
   void (*apply)(MatchConfig& config, const std::string& value) = nullptr;
+  bool flag = false;  // takes no value (`apply` gets "")
 };
 
 std::span<const MatchOption> match_options();

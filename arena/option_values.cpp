@@ -58,7 +58,9 @@ void parse_options(std::span<const std::string> args, const OptionSetters& sette
     auto setter = setters.find(name);
     if (setter == setters.end()) throw std::invalid_argument("unknown option " + name);
     std::string value;
-    if (equals != std::string::npos) {
+    if (setter->second.flag) {
+      if (equals != std::string::npos) throw std::invalid_argument(name + " takes no value");
+    } else if (equals != std::string::npos) {
       value = arg.substr(equals + 1);
     } else if (i + 1 < args.size()) {
       value = args[++i];

@@ -2,6 +2,7 @@
 // no negative or zero values) so that a typo is an error instead of a surprise.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -9,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "arena/deadline.h"
@@ -22,8 +24,22 @@ Clock::duration parse_duration(std::string_view text);
 // A whole positive number of megabytes. Throws std::invalid_argument.
 std::size_t parse_megabytes(std::string_view text);
 
-// The options of a command, "--name VALUE" or "--name=VALUE", each handled by its setter.
-using OptionSetters = std::map<std::string, std::function<void(const std::string&)>, std::less<>>;
+// What an option does with its value. A flag ("--no-sandbox") takes no value; its setter is
+// called with "".
+struct OptionSetter {
+  template <typename F>
+  requires(!std::same_as<std::decay_t<F>, OptionSetter> &&
+           std::is_invocable_v<F, const std::string&>) OptionSetter(F set, bool is_flag = false)
+      : apply(std::move(set)), flag(is_flag) {}
+  void operator()(const std::string& value) const { apply(value); }
+
+  std::function<void(const std::string&)> apply;
+  bool flag = false;
+};
+
+// The options of a command, "--name VALUE" or "--name=VALUE" (a flag: "--name"), each handled by
+// its setter.
+using OptionSetters = std::map<std::string, OptionSetter, std::less<>>;
 
 // Walks `args`, handing every option's value to its setter. Other arguments, and everything
 // after "--", are collected into `positional`; without it they are refused. Throws

@@ -26,6 +26,11 @@ struct PlayerLaunch {
   Clock::duration time_limit{};
   std::size_t memory_limit_mb = 0;
   std::size_t file_limit_mb = 0;
+  std::optional<sandbox::Policy> sandbox;  // none: the player runs as a plain process
+  // The time limit counts the CPU time of the player's whole process tree; its thinking time is
+  // then held to `wall_limit`.
+  bool cpu_clock = false;
+  Clock::duration wall_limit{};
 };
 
 // What became of one wait for the player's answer.
@@ -61,6 +66,13 @@ class Player {
 
   PlayerTimes times() const { return {clock_.charged_ms(), process_->cpu_time()}; }
 
+  // Waits until a sandboxed player's sandbox is up; false when bwrap could not make it (its
+  // message is in the player's error file) or `deadline` passed.
+  bool wait_started(TimePoint deadline) { return process_->wait_started(deadline); }
+
+  // Whether the memory limit killed the player (it then counts as crashed).
+  bool memory_killed() const { return memory_killed_; }
+
   // After a time-out: what the player had written of a line it never finished (empty when it
   // wrote nothing at all since its last answer). Nothing when it did not time out.
   const std::optional<std::string>& unfinished_output() const { return unfinished_output_; }
@@ -72,6 +84,8 @@ class Player {
 
  private:
   PlayerAnswer::Kind classify_end(TimePoint now);
+  bool out_of_cpu_time() const;
+  PlayerAnswer timed_out(TimePoint now, bool by_cpu);
 
   UniqueFd input_;
   std::optional<LineReader> output_;
@@ -79,6 +93,10 @@ class Player {
   PlayerClock clock_;
   std::optional<PlayerAnswer::Kind> gone_;  // how the player stopped playing
   std::optional<std::string> unfinished_output_;
+  std::optional<Clock::duration> cpu_limit_;  // under the CPU clock
+  std::size_t memory_limit_mb_ = 0;
+  std::filesystem::path stderr_file_;
+  bool memory_killed_ = false;
 };
 
 }  // namespace arena

@@ -1,7 +1,11 @@
 // A game between two instant bots through the arena, against its floor on this machine measured
 // in the same run: starting three trivial processes (cat) and making three pipe round trips per
-// move, one through each, for as many moves as the arena's game had. The "ratio" counter is the
-// arena's time per game over the floor's.
+// move, one through each, for as many moves as the arena's game had; for the game between
+// sandboxed players, also two bare sandbox starts (bwrap ... /bin/true with a player's command
+// line and user, no control groups). The "ratio" counter is the arena's time per game over the
+// floor's. Sandboxed, "cgroup_ratio" is the same against a floor whose two sandbox starts also
+// make and join the player's control groups (on cgroup v1 the first join of a game waits for an
+// RCU grace period of the kernel's). Argument 0: players without a sandbox; 1: sandboxed.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -13,8 +17,11 @@
 #include <fstream>
 #include <string>
 
+#include "arena/child_process.h"
 #include "arena/match.h"
 #include "arena/pipe_writer.h"
+#include "arena/sandbox/bwrap_command.h"
+#include "arena/sandbox/host_support.h"
 
 extern char** environ;
 
@@ -77,7 +84,40 @@ void floor_game(int moves) {
   }
 }
 
+// The least it takes to start a player's sandbox: bwrap with the command line the arena gives a
+// player's, as the seat's user, running /bin/true; no control groups.
+void bare_sandbox_start(const fs::path& dir, int seat) {
+  arena::sandbox::Policy policy;
+  policy.workdir = dir;
+  policy.bwrap = *arena::sandbox::host_support().bwrap;
+  arena::SpawnRequest request;
+  request.program = policy.bwrap;
+  request.args = arena::sandbox::bwrap_command(policy, "/bin/true", {"true"});
+  if (arena::sandbox::must_drop_root()) {
+    auto user = arena::sandbox::seat_identity(seat);
+    request.run_as = arena::SpawnRequest::Credentials{user.uid, user.gid};
+  }
+  arena::ChildProcess child(request);
+  child.wait_exit(arena::Clock::now() + std::chrono::seconds(10));
+  child.reap();
+}
+
+// The same with the control groups a player gets, exactly as the arena starts one.
+void sandbox_start_with_cgroups(const fs::path& dir, int seat) {
+  arena::SpawnRequest request;
+  request.program = "/bin/true";
+  request.sandbox.emplace();
+  request.sandbox->workdir = dir;
+  request.sandbox->limits.processes = arena::sandbox::kDefaultProcessLimit;
+  if (arena::sandbox::must_drop_root())
+    request.sandbox->identity = arena::sandbox::seat_identity(seat);
+  arena::ChildProcess child(request);
+  child.wait_exit(arena::Clock::now() + std::chrono::seconds(10));
+  child.reap();
+}
+
 void BM_InstantBotsThroughArena(benchmark::State& state) {
+  const bool sandboxed = state.range(0) != 0;
   fs::path out = fs::temp_directory_path() / ("arena-bench-" + std::to_string(::getpid()));
   arena::MatchConfig config;
   const std::string bin = ZARVO_BIN_DIR;
@@ -86,9 +126,10 @@ void BM_InstantBotsThroughArena(benchmark::State& state) {
   config.referee = bin + "/zarvo-checker";
   config.resources = bin + "/resources";
   config.out_dir = out;
+  config.sandbox = sandboxed;
 
   arena::ignore_broken_pipes();  // a player that ends early must not end the benchmark
-  Seconds arena_total{}, floor_total{};
+  Seconds arena_total{}, floor_total{}, cgroup_floor_total{};
   long moves_total = 0;
   int game = 0;
   for (auto _ : state) {
@@ -100,8 +141,24 @@ void BM_InstantBotsThroughArena(benchmark::State& state) {
     int moves = count_moves(result.log);
 
     start = std::chrono::steady_clock::now();
+    if (sandboxed) {
+      bare_sandbox_start(bin, 1);
+      bare_sandbox_start(bin, 2);
+    }
     floor_game(moves);
-    floor_total += std::chrono::steady_clock::now() - start;
+    Seconds floor_time = std::chrono::steady_clock::now() - start;
+    floor_total += floor_time;
+    if (sandboxed) {
+      start = std::chrono::steady_clock::now();
+      sandbox_start_with_cgroups(bin, 1);
+      sandbox_start_with_cgroups(bin, 2);
+      Seconds cgroup_starts = std::chrono::steady_clock::now() - start;
+      start = std::chrono::steady_clock::now();
+      bare_sandbox_start(bin, 1);
+      bare_sandbox_start(bin, 2);
+      Seconds bare_starts = std::chrono::steady_clock::now() - start;
+      cgroup_floor_total += floor_time - bare_starts + cgroup_starts;
+    }
     arena_total += arena_time;
     moves_total += moves;
     state.SetIterationTime(arena_time.count());
@@ -111,8 +168,15 @@ void BM_InstantBotsThroughArena(benchmark::State& state) {
   state.counters["arena_ms"] = arena_total.count() * 1000 / game;
   state.counters["floor_ms"] = floor_total.count() * 1000 / game;
   state.counters["ratio"] = arena_total / floor_total;
+  if (sandboxed) state.counters["cgroup_ratio"] = arena_total / cgroup_floor_total;
 }
-BENCHMARK(BM_InstantBotsThroughArena)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_InstantBotsThroughArena)
+    ->ArgName("sandboxed")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0);
 
 }  // namespace
 

@@ -3,10 +3,12 @@
 
 Each game seats two players: most often hostile_bot in a random misbehaving mode, otherwise a
 well-behaved bot (hostile_bot's clean mode, zarvo-random or zarvo-greedy). hostile_bot writes down
-which disqualification it has earned; the soak checks every game against it and checks the
+which disqualification it has earned (on its standard error, which reaches the arena's error
+file from inside its sandbox); the soak checks every game against it and checks the
 arena: exit status 0, a result line, a game log and a page, no sanitizer report from the arena or
 the referee, and no process of the game alive once the arena has returned. Every process of a
-game carries ZARVO_SOAK_RUN=<run>-<game> in its environment, which is how leftovers are found.
+game carries ZARVO_SOAK_RUN=<run>-<game> in its environment (the arena's, and each sandboxed
+player's through --env), which is how leftovers are found.
 
 Exits 0 when every invariant held, 1 otherwise, 2 on a bad command line.
 """
@@ -156,7 +158,7 @@ class Seat:
 
     def command(self, args):
         if self.kind in ("hostile", "hostile_play"):
-            return (f"{args.bot} --mode={self.mode} --seed={self.seed} --record={self.record} "
+            return (f"{args.bot} --mode={self.mode} --seed={self.seed} --record=- "
                     f"--max-at={args.max_at} --slow-ms={args.time_limit // 5} "
                     f"--late-ms={args.time_limit + 500}")
         return f"{os.path.join(args.bin, self.kind)} --seed {self.seed}"
@@ -167,7 +169,8 @@ def plan_game(args, index, modes):
     game_dir = os.path.join(args.work, f"g{index:05d}")
     seats = []
     for number in (1, 2):
-        record = os.path.join(game_dir, f"player{number}.record")
+        # The bot notes what it did on its standard error, the arena's error file of its seat.
+        record = os.path.join(game_dir, "refereelogs", f"one-two.g{index}.player{number}.err")
         seed = rng.randrange(1 << 62)
         if rng.random() < args.hostile:
             seats.append(Seat(number, "hostile", rng.choice(modes), seed, record))
@@ -180,8 +183,10 @@ def plan_game(args, index, modes):
 def read_record(path):
     """The bot's note of what it did: (mode, answer, expected reason or None, when) or None."""
     try:
-        with open(path) as f:
+        with open(path, errors="replace") as f:
             for line in f:
+                if not line.startswith("did "):
+                    continue
                 fields = dict(item.split("=", 1) for item in line.split()[1:])
                 expect = None if fields["expect"] == "none" else fields["expect"]
                 return fields["mode"], int(fields["answer"]), expect, fields["when"]
@@ -230,7 +235,8 @@ def play_game(args, index, modes, run_id):
     marker = f"{run_id}-{index}"
     argv = [os.path.join(args.bin, "zarvo-arena"), "match", "--dir", game_dir, "--id", f"g{index}",
             "--name1", "one", "--name2", "two", "--time-limit", f"{args.time_limit}ms",
-            "--grace", f"{args.grace}ms", seats[0].command(args), seats[1].command(args)]
+            "--grace", f"{args.grace}ms", "--env", f"{MARKER}={marker}",
+            seats[0].command(args), seats[1].command(args)]
     env = dict(os.environ)
     env[MARKER] = marker
     out_path = os.path.join(game_dir, "arena.out")

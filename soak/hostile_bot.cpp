@@ -3,7 +3,8 @@
 // --mode names. K is drawn from --seed (1 to --max-at), so the misbehaviour falls at a random
 // moment and, in short games, sometimes not at all; --at=K fixes it.
 //
-// Before it misbehaves it appends one line to the --record file:
+// Before it misbehaves it appends one line to the --record file (--record=-: its standard error,
+// the one file a sandboxed player can write that reaches the host):
 //   did answer=K mode=MODE expect=REASON when=now|next
 // REASON is the disqualification the referee must give it (ILLEGAL, TIMEOUT, CRASH, EXIT, or
 // none). "now" means for answer K itself; "next" means for answer K+1, if the referee asks for
@@ -218,7 +219,9 @@ class HostileBot {
     std::string line = "did answer=" + std::to_string(answer) + " mode=" + std::string(mode_.name) +
                        " expect=" + std::string(mode_.expect) +
                        " when=" + (mode_.when == When::kNow ? "now" : "next") + "\n";
-    int fd = ::open(record_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int fd = record_ == "-"
+                 ? ::fcntl(2, F_DUPFD_CLOEXEC, 3)
+                 : ::open(record_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd >= 0) {
       put(fd, line);
       ::close(fd);

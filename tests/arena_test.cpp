@@ -78,6 +78,11 @@ class Arena : public ::testing::Test {
     marker_ = "arenamark_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
     char dir_template[] = "/tmp/arena-test.XXXXXX";
     dir_ = ::mkdtemp(dir_template);
+    // The sandboxed players run as users of their own when the tests run as root.
+    fs::permissions(dir_,
+                    fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                        fs::perms::others_exec,
+                    fs::perm_options::add);
   }
 
   void TearDown() override {
@@ -318,7 +323,8 @@ TEST_F(Arena, PlayerIgnoringQuitIsKilledAfterTheGrace) {
 }
 
 TEST_F(Arena, StoppedBySignalKillsTheGameAndCleansUp) {
-  ProgramRun run = match(bot("fork"), bot("stoparena"));
+  // Only a player without a sandbox can reach the arena to signal it.
+  ProgramRun run = match(bot("fork"), bot("stoparena"), {"--no-sandbox"});
   EXPECT_EQ(run.status, 128 + SIGTERM) << run.err;
   EXPECT_NE(run.err.find("stopped by signal"), std::string::npos) << run.err;
   // The referee's working directory, which links to the log directory, is gone too.

@@ -25,7 +25,9 @@ const std::string kBin = ZARVO_BIN_DIR;
 
 void write_file(const fs::path& file, const std::string& text, bool executable = false) {
   std::ofstream(file) << text;
-  if (executable) fs::permissions(file, fs::perms::owner_all, fs::perm_options::add);
+  if (executable)
+    fs::permissions(file, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add);
 }
 
 // A bot that tells on standard error what it finds in "beside.txt" of its working directory,
@@ -43,6 +45,11 @@ class BotAuthor : public ::testing::Test {
   void SetUp() override {
     char dir_template[] = "/tmp/bot-author-test.XXXXXX";
     dir_ = ::mkdtemp(dir_template);
+    // The sandboxed players run as users of their own when the tests run as root.
+    fs::permissions(dir_,
+                    fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                        fs::perms::others_exec,
+                    fs::perm_options::add);
     fs::create_directories(dir_ / "sub");
     fs::create_directories(dir_ / "other");
     write_file(dir_ / "sub" / "beside.txt", "sub-file\n");
@@ -58,6 +65,8 @@ class BotAuthor : public ::testing::Test {
                                      "-C",           dir_.string(), kBin + "/zarvo-arena",
                                      "match",        "--dir",       "out",
                                      "--id",         "g1"};
+    // The test's scripts hand over to the sample bots, which their sandboxes must show.
+    args.insert(args.end(), {"--ro-dir", kBin});
     args.insert(args.end(), options.begin(), options.end());
     args.insert(args.end(), {player1, player2});
     return test_support::run_program(args);

@@ -61,6 +61,8 @@ class SprtTest : public ::testing::Test {
                                      "--seed",        "1",
                                      "--time-limit",  "30",
                                      "--concurrency", "2"};
+    // A shell player hands over to the sample bots, which its sandbox must then show.
+    args.insert(args.end(), {"--ro-dir", kBin});
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
   }

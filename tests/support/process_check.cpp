@@ -131,6 +131,24 @@ std::vector<pid_t> processes_with(std::string_view text, int patience_ms) {
       patience_ms);
 }
 
+std::vector<pid_t> adopted_children(int patience_ms) {
+  const pid_t self = ::getpid();
+  auto children = [&](bool live_only) {
+    std::vector<pid_t> found;
+    for (const auto& info : all_processes()) {
+      if (info.parent == self && (!live_only || info.state != 'Z')) found.push_back(info.pid);
+    }
+    return found;
+  };
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(patience_ms);
+  while (!children(true).empty() && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  std::vector<pid_t> found = children(false);
+  reap_adopted_zombies();
+  return found;
+}
+
 std::vector<pid_t> live_children(int patience_ms) {
   pid_t self = ::getpid();
   return wait_while_found([&](const ProcInfo& info) { return info.parent == self; }, patience_ms);

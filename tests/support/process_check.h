@@ -32,6 +32,11 @@ void adopt_orphans();
 // moment to go. Zombies adopted by this process are reaped on the way.
 std::vector<pid_t> processes_with(std::string_view text, int patience_ms = 2000);
 
+// Every child of this process, ended or not, once the live ones have had up to `patience_ms`
+// to end: a program that reaps its descendants leaves none, not even a zombie. The zombies are
+// reaped afterwards.
+std::vector<pid_t> adopted_children(int patience_ms = 2000);
+
 // Live children of this process (orphans adopted through adopt_orphans()), after the same wait.
 std::vector<pid_t> live_children(int patience_ms = 2000);
 

@@ -1,0 +1,173 @@
+#include "arena/sandbox/bwrap_command.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <system_error>
+
+#include "arena/sandbox/player_fifos.h"
+
+namespace arena::sandbox {
+namespace fs = std::filesystem;
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+void add(Args& args, std::initializer_list<std::string> words) {
+  args.insert(args.end(), words.begin(), words.end());
+}
+
+bool is_a_directory(const fs::path& path) {
+  std::error_code error;
+  return fs::is_directory(path, error);
+}
+
+// Own user, PID, network (a loopback of its own), IPC and host name namespaces; no namespaces
+// of its own inside, so the kernel's namespace code is out of the player's reach.
+void namespaces(Args& args) {
+  add(args, {"--unshare-user", "--disable-userns", "--unshare-pid", "--unshare-net",
+             "--unshare-ipc", "--unshare-uts", "--hostname", "zarvo", "--unshare-cgroup-try"});
+}
+
+// The sandbox dies with the arena's child, and no process in it shares the arena's session
+// (no terminal to push input into).
+void lifetime(Args& args) { add(args, {"--die-with-parent", "--new-session"}); }
+
+// /usr, /etc and /opt read-only; the top-level links into /usr (/bin, /lib, ...) as links, or
+// read-only where they are real directories.
+void system_dirs(Args& args) {
+  for (const char* top : {"/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32"}) {
+    std::error_code error;
+    fs::file_status status = fs::symlink_status(top, error);
+    if (error || !fs::exists(status)) continue;
+    if (fs::is_symlink(status)) {
+      add(args, {"--symlink", fs::read_symlink(top, error).string(), top});
+    } else if (fs::is_directory(status)) {
+      add(args, {"--ro-bind", top, top});
+    }
+  }
+  for (const fs::path& dir : system_directories()) {
+    if (is_a_directory(dir)) add(args, {"--ro-bind", dir.string(), dir.string()});
+  }
+}
+
+// A /proc of the player's own PID namespace and a minimal /dev (null, zero, random, ...).
+void kernel_filesystems(Args& args) { add(args, {"--proc", "/proc", "--dev", "/dev"}); }
+
+void scratch(Args& args, const Policy& policy, const std::string& where) {
+  add(args, {"--size", std::to_string(policy.scratch_mb * 1024 * 1024), "--tmpfs", where});
+}
+
+// A private /tmp, /dev/shm and HOME, empty at the start and thrown away at the end.
+void scratch_areas(Args& args, const Policy& policy) {
+  scratch(args, policy, "/tmp");
+  scratch(args, policy, "/dev/shm");
+  scratch(args, policy, kSandboxHome);
+}
+
+void readonly_dirs(Args& args, const Policy& policy) {
+  for (const fs::path& given : policy.readonly_dirs) {
+    fs::path dir = normal_absolute(given);
+    if (!is_a_directory(dir)) throw SandboxError("no such directory to show: " + dir.string());
+    add(args, {"--ro-bind", dir.string(), dir.string()});
+  }
+}
+
+// The working directory at its own path: a fresh scratch area in which every entry of the real
+// directory is shown read-only (links as links). The player may add files; they vanish with the
+// sandbox. A directory inside the system directories is simply visible, read-only.
+void working_directory(Args& args, const Policy& policy, const fs::path& workdir) {
+  for (const fs::path& dir : system_directories()) {
+    if (is_within(workdir, dir)) return;
+  }
+  std::vector<fs::directory_entry> entries;
+  std::error_code error;
+  for (fs::directory_iterator it(workdir, error), end; !error && it != end; it.increment(error)) {
+    if (entries.size() == kMaxWorkdirEntries) {
+      throw SandboxError("the working directory " + workdir.string() + " holds more than " +
+                         std::to_string(kMaxWorkdirEntries) +
+                         " entries; give the player a smaller one");
+    }
+    entries.push_back(*it);
+  }
+  if (error) {
+    throw SandboxError("cannot list the working directory " + workdir.string() + ": " +
+                       error.message());
+  }
+  std::sort(entries.begin(), entries.end());
+  scratch(args, policy, workdir.string());
+  for (const fs::directory_entry& entry : entries) {
+    std::string path = entry.path().string();
+    if (entry.is_symlink(error)) {
+      add(args, {"--symlink", fs::read_symlink(entry.path(), error).string(), path});
+    } else {
+      add(args, {"--ro-bind", path, path});
+    }
+  }
+}
+
+// The player's named pipes, at a fixed path.
+void player_fifos(Args& args, const Policy& policy) {
+  if (policy.fifo_dir.empty()) return;
+  add(args, {"--ro-bind", policy.fifo_dir.string(), kSandboxFifos});
+}
+
+// Nothing can be written outside the scratch areas: the sandbox's own root and /dev become
+// read-only once every mount point is made (devices stay usable).
+void seal(Args& args) { add(args, {"--remount-ro", "/dev", "--remount-ro", "/"}); }
+
+void environment(Args& args, const Policy& policy) {
+  add(args, {"--clearenv", "--setenv", "PATH", kSandboxPath, "--setenv", "HOME", kSandboxHome,
+             "--setenv", "LANG", "C.UTF-8"});
+  for (const auto& [name, value] : policy.env) add(args, {"--setenv", name, value});
+}
+
+}  // namespace
+
+fs::path normal_absolute(const fs::path& path) {
+  fs::path normal = fs::absolute(path).lexically_normal();
+  if (normal.has_relative_path() && !normal.has_filename()) normal = normal.parent_path();
+  return normal;
+}
+
+const std::vector<fs::path>& system_directories() {
+  static const std::vector<fs::path> dirs = {"/usr", "/etc", "/opt"};
+  return dirs;
+}
+
+bool is_within(const fs::path& path, const fs::path& dir) {
+  auto [end, ignored] = std::mismatch(dir.begin(), dir.end(), path.begin(), path.end());
+  return end == dir.end();
+}
+
+std::vector<std::string> bwrap_command(const Policy& policy, const fs::path& program,
+                                       const std::vector<std::string>& args) {
+  if (policy.workdir.empty()) throw SandboxError("no working directory for the player");
+  fs::path workdir = normal_absolute(policy.workdir);
+  if (workdir == workdir.root_path()) throw SandboxError("the working directory cannot be /");
+  if (!is_a_directory(workdir)) throw SandboxError("no such directory: " + workdir.string());
+
+  Args command = {policy.bwrap.string()};
+  namespaces(command);
+  lifetime(command);
+  system_dirs(command);
+  kernel_filesystems(command);
+  scratch_areas(command, policy);
+  readonly_dirs(command, policy);
+  working_directory(command, policy, workdir);
+  player_fifos(command, policy);
+  seal(command);
+  environment(command, policy);
+  add(command, {"--chdir", workdir.string(), "--"});
+  if (!policy.fifo_dir.empty()) add(command, {"/bin/sh", "-c", fifo_entry_script()});
+  if (policy.processes_by_rlimit && policy.limits.processes > 0) {
+    std::string limit = std::to_string(policy.limits.processes);
+    add(command, {kPrlimit, "--nproc=" + limit + ":" + limit, "--"});
+  }
+  command.push_back(normal_absolute(program).string());
+  if (args.size() > 1) command.insert(command.end(), args.begin() + 1, args.end());
+  return command;
+}
+
+}  // namespace arena::sandbox

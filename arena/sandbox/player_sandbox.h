@@ -1,0 +1,73 @@
+// One player's sandbox for one game: its control groups (where they can be made), the
+// bubblewrap command that runs its program, and the user it runs as. It tells how to start the
+// program sandboxed; afterwards, what the player's whole process tree used, and it takes it all
+// down. ChildProcess owns one for a child whose request carries a sandbox policy.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "arena/deadline.h"
+#include "arena/sandbox/control_group.h"
+#include "arena/sandbox/host_support.h"
+#include "arena/sandbox/player_fifos.h"
+#include "arena/sandbox/sandbox_policy.h"
+#include "arena/unique_fd.h"
+
+namespace arena::sandbox {
+
+// What the spawn path executes instead of the player's program.
+struct SandboxedStart {
+  std::filesystem::path program;  // bwrap
+  std::vector<std::string> args;  // bwrap's argv, ending in the player's program and arguments
+  std::vector<int> join_fds;      // the control groups' cgroup.procs, to write "0" into
+  std::optional<Identity> identity;
+  // The address-space limit (RLIMIT_AS) standing in for a memory group; 0: none.
+  std::size_t address_space_mb = 0;
+};
+
+class PlayerSandbox {
+ public:
+  // Makes the control groups. Throws SandboxError naming the cause when the sandbox cannot be
+  // made (see HostSupport::problem) or the policy cannot be carried out.
+  PlayerSandbox(const HostSupport& host, const Policy& policy);
+
+  // How to start `program` with `args` (args[0] included) in the sandbox. Throws SandboxError.
+  SandboxedStart start(const std::filesystem::path& program,
+                       const std::vector<std::string>& args) const;
+
+  // The reading ends of the player's standard output and of the pipe that shows the sandbox is
+  // up (see player_fifos.h); call before start().
+  struct Output {
+    UniqueFd output;
+    UniqueFd started;
+  };
+  Output open_output();
+
+  // CPU time of the player's whole process tree, when the control groups count it.
+  std::optional<Milliseconds> cpu_time() const;
+  // Whether the memory limit killed a process of the player.
+  bool memory_killed() const;
+
+  // Kills every process in the control groups (the PID namespace dies with bwrap anyway).
+  void kill_all();
+  // Kills every process of the sandbox and removes its groups; the figures stay readable.
+  void close();
+
+  const Policy& policy() const { return policy_; }
+  const ControlGroup* control_group() const { return cgroup_ ? &*cgroup_ : nullptr; }
+
+ private:
+  Policy policy_;
+  std::optional<ControlGroup> cgroup_;
+  std::optional<PlayerFifos> fifos_;
+};
+
+// Checks, before anything is started, that a player of `policy` running `program` can be
+// sandboxed here. Throws SandboxError naming the cause.
+void check_policy(const HostSupport& host, const Policy& policy,
+                  const std::filesystem::path& program, const std::vector<std::string>& args);
+
+}  // namespace arena::sandbox

@@ -1,0 +1,15 @@
+// The CPU time of a process and all its live descendants, from /proc: what a player's tree has
+// used where no control group counts it.
+#pragma once
+
+#include <sys/types.h>
+
+#include "arena/deadline.h"
+
+namespace arena::sandbox {
+
+// User plus system time of `root` and of every live descendant, each with what its ended and
+// waited-for children used; 0 when `root` is gone.
+Milliseconds process_tree_cpu_time(pid_t root);
+
+}  // namespace arena::sandbox

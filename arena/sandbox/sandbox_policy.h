@@ -1,0 +1,65 @@
+// What a sandboxed player may see and use: the arena decides this policy, bubblewrap and the
+// control groups carry it out. A record of plain values, filled in by the arena for each seat.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace arena::sandbox {
+
+// The unprivileged user a player runs as on the host when the arena runs as root.
+struct Identity {
+  uid_t uid = 0;
+  gid_t gid = 0;
+};
+
+struct Limits {
+  std::size_t memory_mb = 0;  // resident memory of the whole process tree; 0: none
+  std::size_t processes = 0;  // processes and threads of the whole tree; 0: none
+};
+
+// The default process limit: room for a JVM's threads and a Python bot's helpers, none for a
+// fork bomb.
+inline constexpr std::size_t kDefaultProcessLimit = 128;
+
+struct Policy {
+  std::filesystem::path bwrap = "/usr/bin/bwrap";
+  // The player's working directory, at its own path: its files read-only, new files allowed
+  // and thrown away after the game.
+  std::filesystem::path workdir;
+  // More directories visible read-only at their own paths (the program's own directory when it
+  // is not the working directory, --ro-dir).
+  std::vector<std::filesystem::path> readonly_dirs;
+  // Set beside the fixed PATH, HOME and LANG; nothing else of the arena's environment passes.
+  std::vector<std::pair<std::string, std::string>> env;
+  Limits limits;
+  // Where no control group counts the processes: the program is started through prlimit(1)
+  // inside the sandbox, whose RLIMIT_NPROC then counts the processes of this sandbox alone
+  // (the kernel counts them per user namespace).
+  bool processes_by_rlimit = false;
+  // When set, the directory of the player's named pipes (see player_fifos.h).
+  std::filesystem::path fifo_dir;
+  // Size of each writable scratch area (/tmp, HOME, the working directory's new files).
+  std::size_t scratch_mb = 1024;
+  std::optional<Identity> identity;  // none: the arena's own user
+};
+
+// Seat 1 or 2 of a game. Distinct users per seat, so the two players of a game never share one.
+Identity seat_identity(int seat);
+
+// Whether the arena must drop to another user for its players: it runs as root.
+bool must_drop_root();
+
+// Thrown when a sandbox cannot be made; the message names the cause.
+struct SandboxError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace arena::sandbox

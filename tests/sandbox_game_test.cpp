@@ -1,0 +1,331 @@
+// Sandboxed players in real games through zarvo-arena: the cheating bot tries each of its tricks
+// while playing legal moves, a JVM bot plays under a memory limit, the CPU clock and the wall
+// limit hold, and an arena that cannot make a sandbox says so instead of playing without one.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "arena/child_process.h"
+#include "arena/line_reader.h"
+#include "arena/sandbox/host_support.h"
+#include "tests/support/process_check.h"
+
+namespace fs = std::filesystem;
+using test_support::ProgramRun;
+
+namespace {
+
+const std::string kBin = ZARVO_BIN_DIR;
+const std::string kArena = kBin + "/zarvo-arena";
+const std::string kCheater = CHEATING_BOT;
+const std::string kHostile = HOSTILE_BOT;
+
+std::string read_file(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Game {
+  int status = -1;
+  std::string description;  // "PLAYER_1:_WIN;_PLAYER_2:_LOSE"
+  std::string err;          // the arena's standard error
+  fs::path log;
+};
+
+// Player 1 or 2 finished the game with a result from the board (WIN, DRAW or LOSE).
+bool scored(const std::string& description, int player) {
+  const std::string key = "PLAYER_" + std::to_string(player) + ":_";
+  auto at = description.find(key);
+  if (at == std::string::npos) return false;
+  std::string result = description.substr(at + key.size());
+  result = result.substr(0, result.find(';'));
+  return result == "WIN" || result == "DRAW" || result == "LOSE";
+}
+
+// Nobody was disqualified.
+bool both_scored(const std::string& description) {
+  return scored(description, 1) && scored(description, 2);
+}
+
+// The CPU time a player used, as the log's time line gives it, or -1.
+int logged_used_time(const std::string& log, int player) {
+  std::string label = "Player " + std::to_string(player) + " used in milliseconds:";
+  auto at = log.find(label);
+  int used = -1;
+  if (at == std::string::npos || std::sscanf(log.c_str() + at + label.size(), " %d", &used) != 1) {
+    return -1;
+  }
+  return used;
+}
+
+class SandboxedGame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (auto problem = arena::sandbox::host_support().problem()) {
+      GTEST_SKIP() << "no sandbox here: " << *problem;
+    }
+    test_support::adopt_orphans();
+    static int counter = 0;
+    marker_ = "sandboxgame_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+    char dir_template[] = "/tmp/sandbox-game-test.XXXXXX";
+    dir_ = ::mkdtemp(dir_template);
+  }
+
+  void TearDown() override {
+    if (dir_.empty()) return;
+    // The arena reaps every process of its sandboxes, bubblewrap's own included.
+    EXPECT_EQ(test_support::adopted_children(), std::vector<pid_t>{})
+        << "processes of the game came to the test";
+    EXPECT_EQ(test_support::processes_with(marker_), std::vector<pid_t>{})
+        << "processes of the game remain";
+    EXPECT_EQ(test_support::live_children(), std::vector<pid_t>{});
+    fs::remove_all(dir_);
+  }
+
+  std::string opponent() const { return kBin + "/zarvo-random --marker=" + marker_; }
+  std::string cheater(const std::string& trick, const std::string& extra = "") const {
+    return kCheater + " --trick=" + trick + " --marker=" + marker_ + " " + extra;
+  }
+
+  Game match(const std::string& player1, const std::string& player2,
+             std::vector<std::string> options = {}) const {
+    std::vector<std::string> args = {kArena, "match", "--dir", dir_.string(), "--id", "g"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(player1);
+    args.push_back(player2);
+    ProgramRun run = test_support::run_program(args);
+    Game game;
+    game.status = run.status;
+    game.err = run.err;
+    std::istringstream line(run.out);
+    std::string word;
+    for (int i = 0; i < 6 && line >> word; ++i) {
+      if (i == 5) game.description = word;
+    }
+    std::string log_word;
+    line >> log_word >> word;
+    game.log = word;
+    return game;
+  }
+
+  // What player 1 wrote to its standard error during game `game`.
+  std::string player1_errors(const Game& game) const {
+    fs::path file = game.log;
+    return read_file(file.replace_extension(".player1.err"));
+  }
+
+  // The trick's report line from player 1's error file.
+  std::string trick_line(const Game& game) const {
+    std::istringstream lines(player1_errors(game));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.starts_with("TRICK ")) return line;
+    }
+    return "no TRICK line";
+  }
+
+  // A game the cheater must finish without disqualification, its trick blocked.
+  void expect_blocked(const std::string& trick, const std::string& extra = "",
+                      std::vector<std::string> options = {}) {
+    Game game = match(cheater(trick, extra), opponent(), options);
+    ASSERT_EQ(game.status, 0) << game.err;
+    EXPECT_TRUE(both_scored(game.description)) << trick << ": " << game.description << game.err;
+    EXPECT_TRUE(trick_line(game).starts_with("TRICK " + trick + ": blocked (")) << trick_line(game);
+  }
+
+  fs::path dir_;
+  std::string marker_;
+};
+
+// --- the tricks -----------------------------------------------------------------------------
+
+TEST_F(SandboxedGame, CheaterCannotSignalStopOpenOrTraceItsOpponent) {
+  for (const char* trick : {"kill", "stop", "stdin", "ptrace"}) {
+    expect_blocked(trick, "--victim=" + marker_);
+  }
+}
+
+TEST_F(SandboxedGame, CheaterCannotReadTheTileScriptOrTheUsersFiles) {
+  fs::path tiles = dir_ / "tiles.txt";
+  {
+    std::ofstream script(tiles);
+    script << "4 2\n654321\n";
+    std::string tile = "123456";
+    for (int i = 0; i < 500; ++i) {  // more than any game uses
+      std::next_permutation(tile.begin(), tile.end());
+      script << tile << "\n";
+    }
+  }
+  expect_blocked("tiles", "", {"--tiles", tiles.string()});
+  fs::path secret = dir_ / "secret.txt";
+  std::ofstream(secret) << "the opponent's source\n";
+  fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  expect_blocked("readfile", "--path=" + secret.string());
+  // Without a sandbox the same trick reads it: the game shows a trick that works.
+  Game plain =
+      match(cheater("readfile", "--path=" + secret.string()), opponent(), {"--no-sandbox"});
+  EXPECT_EQ(trick_line(plain), "TRICK readfile: succeeded");
+}
+
+TEST_F(SandboxedGame, CheaterCannotReachTheHostsLoopback) {
+  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 8), 0);
+  socklen_t length = sizeof address;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  expect_blocked("connect", "--port=" + std::to_string(ntohs(address.sin_port)));
+  ::close(listener);
+}
+
+TEST_F(SandboxedGame, NothingTheCheaterWritesSurvivesTheGame) {
+  const fs::path own_dir = fs::path(kCheater).parent_path();
+  const fs::path beside = own_dir.parent_path() / ("cheat-" + marker_);
+  expect_blocked("writeout", "--path=" + beside.string());
+  EXPECT_FALSE(fs::exists(beside));
+  Game game = match(cheater("leftover"), opponent());
+  EXPECT_TRUE(both_scored(game.description)) << game.description;
+  EXPECT_EQ(trick_line(game), "TRICK leftover: succeeded") << "its own directory is writable";
+  EXPECT_FALSE(fs::exists(own_dir / "cheat-leftover")) << "but what it wrote is gone";
+}
+
+TEST_F(SandboxedGame, ManyProcessesAndAForkBombAreContainedAndTheGameCompletes) {
+  expect_blocked("procs");
+  expect_blocked("forkbomb");
+}
+
+TEST_F(SandboxedGame, MemoryBombCrashesWithTheMemoryLimitNamed) {
+  Game game = match(cheater("memory"), opponent(), {"--memory-limit", "64"});
+  ASSERT_EQ(game.status, 0) << game.err;
+  EXPECT_TRUE(game.description.starts_with("PLAYER_1:_CRASH;_PLAYER_2:_")) << game.description;
+  EXPECT_TRUE(scored(game.description, 2)) << "the opponent is not disqualified";
+  if (arena::sandbox::host_support().cgroups.memory.empty()) {
+    GTEST_SKIP() << "no memory control group: the address-space limit refused the allocation";
+  }
+  EXPECT_NE(game.err.find("the memory limit killed it"), std::string::npos) << game.err;
+  EXPECT_NE(player1_errors(game).find("zarvo-arena: the memory limit of 64 MB killed this player"),
+            std::string::npos)
+      << player1_errors(game);
+}
+
+// --- real bots and the clocks ---------------------------------------------------------------
+
+TEST_F(SandboxedGame, JavaBotPlaysUnderAResidentMemoryLimit) {
+  if (!fs::exists(kBin + "/RandomBot") || !fs::exists(kBin + "/RandomBot.class")) {
+    GTEST_SKIP() << "RandomBot was not built (no javac or no java-launcher)";
+  }
+  // Its JVM reserves a 2000 MB heap: an address-space limit this size would not let it start.
+  Game game = match(kBin + "/RandomBot --marker=" + marker_, opponent(),
+                    {"--memory-limit", "2600", "--time-limit", "30"});
+  ASSERT_EQ(game.status, 0) << game.err;
+  EXPECT_TRUE(both_scored(game.description)) << game.description << game.err;
+}
+
+TEST_F(SandboxedGame, CpuClockCountsTheWholeTreeAndTheWallLimitStillHolds) {
+  // A bot that spins is out of CPU time, one that sleeps runs into the wall limit.
+  Game busy = match(kHostile + " --mode=busy --at=2 --marker=" + marker_, opponent(),
+                    {"--clock", "cpu", "--time-limit", "300ms"});
+  ASSERT_EQ(busy.status, 0) << busy.err;
+  EXPECT_TRUE(busy.description.starts_with("PLAYER_1:_TIMEOUT")) << busy.description;
+  EXPECT_GE(logged_used_time(read_file(busy.log), 1), 300) << read_file(busy.log);
+
+  Game sleepy = match(kHostile + " --mode=hang --at=2 --marker=" + marker_, opponent(),
+                      {"--clock", "cpu", "--time-limit", "30", "--wall-limit", "500ms"});
+  ASSERT_EQ(sleepy.status, 0) << sleepy.err;
+  EXPECT_TRUE(sleepy.description.starts_with("PLAYER_1:_TIMEOUT")) << sleepy.description;
+}
+
+TEST_F(SandboxedGame, EnvironmentReachesThePlayerOnlyThroughEnv) {
+  fs::path script = dir_ / "envbot.sh";
+  std::ofstream(script) << "#!/bin/sh\nenv >&2\nexec " << kBin << "/zarvo-random\n";
+  fs::permissions(script, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec,
+                  fs::perm_options::add);
+  fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  ::setenv("SANDBOX_GAME_LEAK", "1", 1);
+  Game game = match(script.string() + " " + marker_, opponent(),
+                    {"--env", "BOT_LEVEL=3", "--ro-dir", kBin});
+  ::unsetenv("SANDBOX_GAME_LEAK");
+  ASSERT_EQ(game.status, 0) << game.err;
+  EXPECT_TRUE(both_scored(game.description)) << game.description << player1_errors(game);
+  std::string env = player1_errors(game);
+  EXPECT_NE(env.find("BOT_LEVEL=3\n"), std::string::npos) << env;
+  EXPECT_EQ(env.find("SANDBOX_GAME_LEAK"), std::string::npos) << env;
+}
+
+// --- no sandbox to be had -------------------------------------------------------------------
+
+TEST_F(SandboxedGame, ArenaThatCannotMakeASandboxStopsAndNamesTheWayOut) {
+  // Inside a sandbox no further user namespace can be made, so the arena cannot sandbox its
+  // players there; it must say so and not play, unless told --no-sandbox.
+  fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  arena::sandbox::Policy policy;
+  policy.workdir = dir_ / "outer";
+  fs::create_directory(policy.workdir);
+  policy.readonly_dirs = {kBin};
+  if (arena::sandbox::must_drop_root()) policy.identity = arena::sandbox::seat_identity(1);
+  auto run_inside = [&](std::vector<std::string> extra) {
+    arena::SpawnRequest request;
+    request.program = kArena;
+    request.args = {kArena, "match", "--dir", "/tmp/out"};
+    request.args.insert(request.args.end(), extra.begin(), extra.end());
+    request.args.insert(request.args.end(), {kBin + "/zarvo-random", kBin + "/zarvo-greedy"});
+    request.pipe_output = true;
+    request.error_file = dir_ / "inner.err";
+    request.sandbox = policy;
+    arena::ChildProcess child(request);
+    arena::LineReader reader(child.take_output());
+    std::string line, out;
+    auto deadline = arena::Clock::now() + std::chrono::seconds(60);
+    while (reader.read_line(line, deadline, child.exit_fd()) == arena::ReadStatus::kLine) {
+      out += line + "\n";
+    }
+    child.wait_exit(deadline);
+    child.kill_group();
+    arena::ExitStatus status = child.reap();
+    // Here the test is the arena: what bwrap leaves to the reaper of orphans comes to it.
+    test_support::adopted_children();
+    return std::pair{status, out};
+  };
+  auto [refused, nothing] = run_inside({});
+  EXPECT_EQ(refused.value, 2) << nothing;
+  std::string err = read_file(dir_ / "inner.err");
+  EXPECT_NE(err.find("player 1: its sandbox could not be made: bwrap: "), std::string::npos) << err;
+  EXPECT_NE(err.find("--no-sandbox"), std::string::npos) << err;
+
+  auto [played, result] = run_inside({"--no-sandbox"});
+  EXPECT_TRUE(played.success()) << read_file(dir_ / "inner.err");
+  EXPECT_NE(result.find("zarvo_random vs zarvo_greedy: "), std::string::npos) << result;
+}
+
+TEST_F(SandboxedGame, TournamentHandsTheSandboxOptionsToItsGames) {
+  ProgramRun run = test_support::run_program(
+      {kArena, "tournament", "--dir", (dir_ / "t").string(), "--player", opponent(), "--player",
+       kBin + "/zarvo-greedy", "--no-sandbox", "--env", "LEVEL=2", "--ro-dir", kBin, "--clock",
+       "cpu", "--process-limit", "64", "--emit-jobs", (dir_ / "jobs.txt").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string jobs = read_file(dir_ / "jobs.txt");
+  for (const std::string& option :
+       {std::string("--no-sandbox --env LEVEL=2 --ro-dir ") + kBin, std::string("--clock cpu"),
+        std::string("--process-limit 64")}) {
+    EXPECT_NE(jobs.find(option), std::string::npos) << option << "\n" << jobs;
+  }
+  EXPECT_EQ(test_support::run_program({kArena, "match", "--no-sandbox=yes", "a", "b"}).status, 2);
+  EXPECT_EQ(test_support::run_program({kArena, "match", "--env", "1X=2", "a", "b"}).status, 2);
+  EXPECT_EQ(test_support::run_program({kArena, "match", "--clock", "sun", "a", "b"}).status, 2);
+}
+
+}  // namespace
