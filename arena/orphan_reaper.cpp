@@ -5,10 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <vector>
 
 #include "arena/proc_stat.h"
@@ -20,15 +17,9 @@ namespace {
 // Children of `self`; only those that have ended (zombies) when `ended_only`.
 std::vector<pid_t> children_of(pid_t self, bool ended_only = false) {
   std::vector<pid_t> children;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    const std::string name = entry.path().filename().string();
-    pid_t pid = 0;
-    auto [end, failure] = std::from_chars(name.data(), name.data() + name.size(), pid);
-    if (failure != std::errc() || end != name.data() + name.size()) continue;
-    std::vector<std::string> fields = proc_stat_fields(pid);
-    if (fields.size() < 2 || std::atoi(fields[1].c_str()) != self) continue;
-    if (!ended_only || fields[0] == "Z") children.push_back(pid);
+  for (const ProcessStat& process : all_process_stats()) {
+    if (std::atoi(process.fields[1].c_str()) != self) continue;
+    if (!ended_only || process.fields[0] == "Z") children.push_back(process.pid);
   }
   return children;
 }

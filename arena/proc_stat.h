@@ -13,4 +13,11 @@ namespace arena {
 // blanks and parentheses, so the fields are counted from the last ')'.
 std::vector<std::string> proc_stat_fields(pid_t pid);
 
+struct ProcessStat {
+  pid_t pid;
+  std::vector<std::string> fields;  // as proc_stat_fields gives them
+};
+// Every process of /proc that could be read, each with its stat fields.
+std::vector<ProcessStat> all_process_stats();
+
 }  // namespace arena

@@ -174,15 +174,7 @@ TEST_F(Arena, JavaBotPlaysThroughItsLauncher) {
 
 TEST_F(Arena, NamesTilesAndViewerPathAreTakenFromTheOptions) {
   fs::path tiles = dir_ / "script.txt";
-  {
-    std::ofstream script(tiles);
-    script << "4 2\n654321\n";
-    std::string tile = "123456";
-    for (int i = 0; i < 500; ++i) {  // more than any game uses
-      std::next_permutation(tile.begin(), tile.end());
-      script << tile << "\n";
-    }
-  }
+  test_support::write_tile_script(tiles);
   fs::create_directories(dir_ / "viewer");
   std::ofstream(dir_ / "viewer/zarvo.js") << "// viewer " << marker_ << "\n";
   std::ofstream(dir_ / "viewer/zarvo.css") << "/* style */\n";

@@ -1,10 +1,7 @@
 // Sandboxed players in real games through zarvo-arena: the cheating bot tries each of its tricks
 // while playing legal moves, a JVM bot plays under a memory limit, the CPU clock and the wall
 // limit hold, and an arena that cannot make a sandbox says so instead of playing without one.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,10 +15,13 @@
 #include "arena/child_process.h"
 #include "arena/line_reader.h"
 #include "arena/sandbox/host_support.h"
+#include "tests/support/loopback_listener.h"
 #include "tests/support/process_check.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
 using test_support::ProgramRun;
+using test_support::read_file;
 
 namespace {
 
@@ -29,13 +29,6 @@ const std::string kBin = ZARVO_BIN_DIR;
 const std::string kArena = kBin + "/zarvo-arena";
 const std::string kCheater = CHEATING_BOT;
 const std::string kHostile = HOSTILE_BOT;
-
-std::string read_file(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 struct Game {
   int status = -1;
@@ -158,15 +151,7 @@ TEST_F(SandboxedGame, CheaterCannotSignalStopOpenOrTraceItsOpponent) {
 
 TEST_F(SandboxedGame, CheaterCannotReadTheTileScriptOrTheUsersFiles) {
   fs::path tiles = dir_ / "tiles.txt";
-  {
-    std::ofstream script(tiles);
-    script << "4 2\n654321\n";
-    std::string tile = "123456";
-    for (int i = 0; i < 500; ++i) {  // more than any game uses
-      std::next_permutation(tile.begin(), tile.end());
-      script << tile << "\n";
-    }
-  }
+  test_support::write_tile_script(tiles);
   expect_blocked("tiles", "", {"--tiles", tiles.string()});
   fs::path secret = dir_ / "secret.txt";
   std::ofstream(secret) << "the opponent's source\n";
@@ -179,17 +164,9 @@ TEST_F(SandboxedGame, CheaterCannotReadTheTileScriptOrTheUsersFiles) {
 }
 
 TEST_F(SandboxedGame, CheaterCannotReachTheHostsLoopback) {
-  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 8), 0);
-  socklen_t length = sizeof address;
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  expect_blocked("connect", "--port=" + std::to_string(ntohs(address.sin_port)));
-  ::close(listener);
+  test_support::LoopbackListener listener;
+  ASSERT_GT(listener.port(), 0);
+  expect_blocked("connect", "--port=" + std::to_string(listener.port()));
 }
 
 TEST_F(SandboxedGame, NothingTheCheaterWritesSurvivesTheGame) {

@@ -2,10 +2,7 @@
 // out the sandbox library's policy, shell commands look around from inside, and a cheating bot
 // tries its tricks. Every trick must fail, every limit must hold, and nothing of a sandbox may
 // outlive it.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,11 +23,15 @@
 #include "arena/sandbox/player_sandbox.h"
 #include "arena/sandbox/process_tree.h"
 #include "arena/unique_fd.h"
+#include "tests/support/loopback_listener.h"
 #include "tests/support/process_check.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
 using namespace arena::sandbox;
 using arena::Milliseconds;
+using test_support::lines_of;
+using test_support::read_file;
 
 namespace {
 
@@ -39,20 +40,6 @@ const std::string kArena = kBin + "/zarvo-arena";
 const std::string kCheater = CHEATING_BOT;
 // The start of a game for player 1, up to its first tile; the end of input ends the game.
 const std::string kGameStart = "1\nHh523146h\nStart\n123456\n";
-
-std::string read_file(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 void open_to_everybody(const fs::path& path) {
   fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -448,20 +435,12 @@ TEST_F(Sandbox, CheaterCannotReadTheTileScriptOrFilesOutside) {
 }
 
 TEST_F(Sandbox, CheaterCannotReachTheHostsLoopback) {
-  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 8), 0);
-  socklen_t length = sizeof address;
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  std::string port = "--port=" + std::to_string(ntohs(address.sin_port));
+  test_support::LoopbackListener listener;
+  ASSERT_GT(listener.port(), 0);
+  std::string port = "--port=" + std::to_string(listener.port());
 
   EXPECT_EQ(cheat("connect", {port}), "TRICK connect: blocked (connect: Connection refused)");
   EXPECT_EQ(cheat_unsandboxed("connect", {port}), "TRICK connect: succeeded");
-  ::close(listener);
 }
 
 TEST_F(Sandbox, NothingTheCheaterWritesReachesTheHostOrALaterGame) {

@@ -2,9 +2,7 @@
 
 #include <unistd.h>
 
-#include <charconv>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,18 +17,14 @@ Milliseconds process_tree_cpu_time(pid_t root) {
     long long ticks = 0;
   };
   std::map<pid_t, Entry> processes;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    const std::string name = entry.path().filename().string();
-    pid_t pid = 0;
-    auto [end, failure] = std::from_chars(name.data(), name.data() + name.size(), pid);
-    if (failure != std::errc() || end != name.data() + name.size()) continue;
-    // Fields 4 (parent) and 14 to 17 (utime, stime, cutime, cstime) of proc(5).
-    std::vector<std::string> fields = proc_stat_fields(pid);
-    if (fields.size() < 15) continue;
-    Entry& e = processes[pid];
-    e.parent = std::atoi(fields[1].c_str());
-    for (int field = 14; field <= 17; ++field) e.ticks += std::atoll(fields[field - 3].c_str());
+  // Fields 4 (parent) and 14 to 17 (utime, stime, cutime, cstime) of proc(5).
+  for (const ProcessStat& process : all_process_stats()) {
+    if (process.fields.size() < 15) continue;
+    Entry& e = processes[process.pid];
+    e.parent = std::atoi(process.fields[1].c_str());
+    for (int field = 14; field <= 17; ++field) {
+      e.ticks += std::atoll(process.fields[field - 3].c_str());
+    }
   }
   std::map<pid_t, std::vector<pid_t>> children;
   for (const auto& [pid, e] : processes) children[e.parent].push_back(pid);

@@ -1,6 +1,7 @@
 // Reading the files a test's programs wrote.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,6 +22,17 @@ inline std::vector<std::string> lines_of(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+// Writes a tile script of seed "654321" and more tiles than any game uses.
+inline void write_tile_script(const std::filesystem::path& file) {
+  std::ofstream script(file);
+  script << "4 2\n654321\n";
+  std::string tile = "123456";
+  for (int i = 0; i < 500; ++i) {
+    std::next_permutation(tile.begin(), tile.end());
+    script << tile << "\n";
+  }
 }
 
 }  // namespace test_support
