@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -265,6 +266,7 @@ std::optional<ExitStatus> ChildProcess::wait_exit(TimePoint deadline) {
 
 void ChildProcess::kill_group() {
   if (reaped_) return;
+  if (sandbox_) cpu_time();  // the last reading of a tree that no control group counts
   ::kill(-pid_, SIGKILL);
   if (sandbox_) sandbox_->kill_all();
 }
@@ -311,8 +313,17 @@ Milliseconds ChildProcess::cpu_time() const {
   using std::chrono::duration_cast;
   if (sandbox_) {
     if (auto counted = sandbox_->cpu_time()) return *counted;
-    if (!reaped_) return sandbox::process_tree_cpu_time(pid_);
+    // Read from /proc while the tree lives. bwrap does not wait for the first process of its
+    // sandbox, so what the kernel reports for bwrap at its end misses the tree: the last
+    // reading stands (kill_group takes one).
+    if (!reaped_) tree_cpu_time_ = std::max(tree_cpu_time_, sandbox::process_tree_cpu_time(pid_));
+    return std::max(tree_cpu_time_, own_cpu_time());
   }
+  return own_cpu_time();
+}
+
+Milliseconds ChildProcess::own_cpu_time() const {
+  using std::chrono::duration_cast;
   if (reaped_) {
     auto total = std::chrono::seconds(usage_.ru_utime.tv_sec + usage_.ru_stime.tv_sec) +
                  std::chrono::microseconds(usage_.ru_utime.tv_usec + usage_.ru_stime.tv_usec);

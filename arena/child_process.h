@@ -116,6 +116,10 @@ class ChildProcess {
   bool reaped_ = false;
   rusage usage_{};
   std::unique_ptr<sandbox::PlayerSandbox> sandbox_;
+  mutable Milliseconds tree_cpu_time_{0};  // a sandboxed tree's last reading from /proc
+
+  // Of the child and the descendants it has waited for.
+  Milliseconds own_cpu_time() const;
 };
 
 }  // namespace arena

@@ -156,6 +156,16 @@ TEST_F(SandboxedGame, CheaterCannotReadTheTileScriptOrTheUsersFiles) {
   fs::path secret = dir_ / "secret.txt";
   std::ofstream(secret) << "the opponent's source\n";
   fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  // Run from the temporary directory that holds the referee's directory, or from the directory
+  // that gets the game's files and holds the tile script, it sees neither.
+  expect_blocked("tiles", "",
+                 {"--tiles", tiles.string(), "--cwd1", fs::temp_directory_path().string()});
+  expect_blocked("readfile", "--path=" + tiles.string(),
+                 {"--tiles", tiles.string(), "--cwd1", dir_.string()});
+  fs::path earlier_log = dir_ / "refereelogs" / "earlier.log";
+  std::ofstream(earlier_log) << "an earlier game\n";
+  ASSERT_TRUE(fs::exists(earlier_log));
+  expect_blocked("readfile", "--path=" + earlier_log.string(), {"--cwd1", dir_.string()});
   expect_blocked("readfile", "--path=" + secret.string());
   // Without a sandbox the same trick reads it: the game shows a trick that works.
   Game plain =
@@ -188,11 +198,13 @@ TEST_F(SandboxedGame, ManyProcessesAndAForkBombAreContainedAndTheGameCompletes) 
 TEST_F(SandboxedGame, MemoryBombCrashesWithTheMemoryLimitNamed) {
   Game game = match(cheater("memory"), opponent(), {"--memory-limit", "64"});
   ASSERT_EQ(game.status, 0) << game.err;
-  EXPECT_TRUE(game.description.starts_with("PLAYER_1:_CRASH;_PLAYER_2:_")) << game.description;
   EXPECT_TRUE(scored(game.description, 2)) << "the opponent is not disqualified";
   if (arena::sandbox::host_support().cgroups.memory.empty()) {
-    GTEST_SKIP() << "no memory control group: the address-space limit refused the allocation";
+    GTEST_SKIP() << "no memory control group: the address-space limit refused the allocation, "
+                    "and the bomb played on ("
+                 << game.description << ")";
   }
+  EXPECT_TRUE(game.description.starts_with("PLAYER_1:_CRASH;_PLAYER_2:_")) << game.description;
   EXPECT_NE(game.err.find("the memory limit killed it"), std::string::npos) << game.err;
   EXPECT_NE(player1_errors(game).find("zarvo-arena: the memory limit of 64 MB killed this player"),
             std::string::npos)
@@ -204,6 +216,10 @@ TEST_F(SandboxedGame, MemoryBombCrashesWithTheMemoryLimitNamed) {
 TEST_F(SandboxedGame, JavaBotPlaysUnderAResidentMemoryLimit) {
   if (!fs::exists(kBin + "/RandomBot") || !fs::exists(kBin + "/RandomBot.class")) {
     GTEST_SKIP() << "RandomBot was not built (no javac or no java-launcher)";
+  }
+  if (arena::sandbox::host_support().cgroups.memory.empty()) {
+    GTEST_SKIP() << "no memory control group: without one the memory limit caps each process's "
+                    "address space, which a JVM needs far more of than its heap";
   }
   // Its JVM reserves a 2000 MB heap: an address-space limit this size would not let it start.
   Game game = match(kBin + "/RandomBot --marker=" + marker_, opponent(),

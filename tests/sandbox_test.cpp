@@ -239,10 +239,12 @@ TEST_F(Sandbox, SeesOnlyItsOwnProcessesAndALoopback) {
 TEST_F(Sandbox, FileSystemShowsSystemDirectoriesAndItsOwnDirectoryOnly) {
   std::ofstream(dir_ / "secret.txt") << "the tile script\n";
   std::ofstream(work_ / "own.txt") << "shipped with the bot\n";
-  const char* home = std::getenv("HOME");
+  // The user's home, unless it is one of the places a sandbox has of its own.
+  std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  if (home.empty() || home == "/" || home.starts_with("/tmp")) home = "/root";
   const std::vector<std::string> checks = {
       "test -e " + (dir_ / "secret.txt").string() + " && echo SECRET",
-      "test -e '" + std::string(home ? home : "/root") + "' && echo HOME_OF_USER",
+      "test -e '" + home + "' && echo HOME_OF_USER",
       "ls -A " + dir_.string(),  // only the way to its own directory
       "test -x /usr/bin/python3 && test -r /etc/passwd && echo SYSTEM",
       "echo x > /usr/written 2>/dev/null && echo USR_WRITABLE",
@@ -474,7 +476,7 @@ TEST(SandboxCommand, WorkingDirectoryEntriesAreShownReadOnlyOverAScratchArea) {
   };
   int tmp = at({"--tmpfs", "/tmp"});
   int scratch = at({"--tmpfs", dir.string()});
-  int data = at({"--ro-bind", (dir / "data").string(), (dir / "data").string()});
+  int data = at({"--ro-bind-try", (dir / "data").string(), (dir / "data").string()});
   int link = at({"--symlink", "bot", (dir / "link").string()});
   int seal = at({"--remount-ro", "/"});
   ASSERT_GE(tmp, 0);
@@ -485,6 +487,29 @@ TEST(SandboxCommand, WorkingDirectoryEntriesAreShownReadOnlyOverAScratchArea) {
   EXPECT_GE(at({"--clearenv"}), 0);
   EXPECT_GE(at({"--chdir", dir.string(), "--", (dir / "bot").string(), "--fast"}), 0);
   EXPECT_EQ(args.back(), "--fast");
+  fs::remove_all(dir);
+}
+
+TEST(SandboxCommand, GameFilesOtherPlayersAndArenaScratchInTheWorkingDirectoryAreLeftOut) {
+  // A player run from a directory that also holds the game's output, the other player and the
+  // arena's scratch directories (as when it is the temporary directory).
+  char dir_template[] = "/tmp/sandbox-cmd.XXXXXX";
+  fs::path dir = ::mkdtemp(dir_template);
+  for (const char* sub :
+       {"results/refereelogs", "other/bot", "zarvo-arena.AbC123", "zarvo-player.XyZ789", "mine"}) {
+    fs::create_directories(dir / sub);
+  }
+  std::ofstream(dir / "tiles.txt") << "4 2\n654321\n";
+  std::ofstream(dir / "bot.py") << "";
+  Policy policy;
+  policy.workdir = dir;
+  policy.hidden = {dir / "results" / "refereelogs", dir / "tiles.txt", dir / "other" / "bot"};
+  std::vector<std::string> args = bwrap_command(policy, "/usr/bin/python3", {"python3", "x"});
+  std::set<std::string> shown;
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "--ro-bind-try") shown.insert(fs::path(args[i + 1]).filename().string());
+  }
+  EXPECT_EQ(shown, (std::set<std::string>{"bot.py", "mine"}));
   fs::remove_all(dir);
 }
 

@@ -74,9 +74,21 @@ void readonly_dirs(Args& args, const Policy& policy) {
   }
 }
 
+// Whether an entry of the working directory must not be shown: it is, or holds, a hidden path,
+// or it is a scratch directory of an arena.
+bool left_out(const fs::path& entry, const Policy& policy) {
+  const std::string name = entry.filename().string();
+  if (name.starts_with("zarvo-arena.") || name.starts_with("zarvo-player.")) return true;
+  for (const fs::path& hidden : policy.hidden) {
+    if (is_within(normal_absolute(hidden), entry)) return true;
+  }
+  return false;
+}
+
 // The working directory at its own path: a fresh scratch area in which every entry of the real
-// directory is shown read-only (links as links). The player may add files; they vanish with the
-// sandbox. A directory inside the system directories is simply visible, read-only.
+// directory is shown read-only (links as links), but those left out. The player may add files;
+// they vanish with the sandbox. A directory inside the system directories is simply visible,
+// read-only.
 void working_directory(Args& args, const Policy& policy, const fs::path& workdir) {
   for (const fs::path& dir : system_directories()) {
     if (is_within(workdir, dir)) return;
@@ -89,7 +101,7 @@ void working_directory(Args& args, const Policy& policy, const fs::path& workdir
                          std::to_string(kMaxWorkdirEntries) +
                          " entries; give the player a smaller one");
     }
-    entries.push_back(*it);
+    if (!left_out(it->path(), policy)) entries.push_back(*it);
   }
   if (error) {
     throw SandboxError("cannot list the working directory " + workdir.string() + ": " +
@@ -102,7 +114,8 @@ void working_directory(Args& args, const Policy& policy, const fs::path& workdir
     if (entry.is_symlink(error)) {
       add(args, {"--symlink", fs::read_symlink(entry.path(), error).string(), path});
     } else {
-      add(args, {"--ro-bind", path, path});
+      // An entry that goes away before bwrap comes to it is simply not there.
+      add(args, {"--ro-bind-try", path, path});
     }
   }
 }

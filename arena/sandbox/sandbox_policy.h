@@ -34,6 +34,12 @@ struct Policy {
   // The player's working directory, at its own path: its files read-only, new files allowed
   // and thrown away after the game.
   std::filesystem::path workdir;
+  // What the player must not see even where it lies in its working directory (the game's
+  // files, the other player's directory): an entry of the working directory that is one of
+  // these or holds one is left out. So are the arena's own scratch directories
+  // ("zarvo-arena.*", "zarvo-player.*"), of this game and of any other, should the working
+  // directory be the temporary directory that holds them.
+  std::vector<std::filesystem::path> hidden;
   // More directories visible read-only at their own paths (the program's own directory when it
   // is not the working directory, --ro-dir).
   std::vector<std::filesystem::path> readonly_dirs;
