@@ -513,6 +513,34 @@ TEST(SandboxCommand, GameFilesOtherPlayersAndArenaScratchInTheWorkingDirectoryAr
   fs::remove_all(dir);
 }
 
+TEST(SandboxCommand, ADirectoryIsMountedBeforeTheDirectoriesWithinIt) {
+  // A program directory below the working directory (hidden there, as the other player's
+  // would be) must not be covered by the working directory's scratch area, nor the working
+  // directory by a read-only directory above it.
+  char dir_template[] = "/tmp/sandbox-cmd.XXXXXX";
+  fs::path dir = ::mkdtemp(dir_template);
+  fs::create_directories(dir / "work" / "tree" / "bin");
+  Policy policy;
+  policy.workdir = dir / "work";
+  policy.readonly_dirs = {dir / "work" / "tree" / "bin", dir};
+  policy.hidden = {dir / "work" / "tree"};
+  std::vector<std::string> args = bwrap_command(policy, "/usr/bin/python3", {"python3"});
+  auto at = [&](const std::string& option, const fs::path& path) {
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+      if (args[i] == option && args[i + 1] == path.string()) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  int above = at("--ro-bind", dir);
+  int scratch = at("--tmpfs", dir / "work");
+  int below = at("--ro-bind", dir / "work" / "tree" / "bin");
+  ASSERT_GE(above, 0);
+  EXPECT_LT(above, scratch);
+  EXPECT_LT(scratch, below);
+  EXPECT_EQ(at("--ro-bind-try", dir / "work" / "tree"), -1);
+  fs::remove_all(dir);
+}
+
 TEST(SandboxCommand, RefusesWhatItCannotShow) {
   Policy policy;
   policy.workdir = "/no/such/dir";

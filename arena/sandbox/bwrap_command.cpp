@@ -66,14 +66,6 @@ void scratch_areas(Args& args, const Policy& policy) {
   scratch(args, policy, kSandboxHome);
 }
 
-void readonly_dirs(Args& args, const Policy& policy) {
-  for (const fs::path& given : policy.readonly_dirs) {
-    fs::path dir = normal_absolute(given);
-    if (!is_a_directory(dir)) throw SandboxError("no such directory to show: " + dir.string());
-    add(args, {"--ro-bind", dir.string(), dir.string()});
-  }
-}
-
 // Whether an entry of the working directory must not be shown: it is, or holds, a hidden path,
 // or it is a scratch directory of an arena.
 bool left_out(const fs::path& entry, const Policy& policy) {
@@ -118,6 +110,31 @@ void working_directory(Args& args, const Policy& policy, const fs::path& workdir
       add(args, {"--ro-bind-try", path, path});
     }
   }
+}
+
+// The read-only directories and the working directory, a directory before any that lies
+// within it, so that none is covered by a later mount (a program directory inside the working
+// directory's scratch area stays visible, and so does a working directory inside a read-only
+// one).
+void shown_dirs(Args& args, const Policy& policy, const fs::path& workdir) {
+  std::vector<fs::path> dirs;
+  for (const fs::path& given : policy.readonly_dirs) {
+    fs::path dir = normal_absolute(given);
+    if (!is_a_directory(dir)) throw SandboxError("no such directory to show: " + dir.string());
+    dirs.push_back(dir);
+  }
+  auto depth = [](const fs::path& dir) { return std::distance(dir.begin(), dir.end()); };
+  std::stable_sort(dirs.begin(), dirs.end(),
+                   [&](const fs::path& a, const fs::path& b) { return depth(a) < depth(b); });
+  bool workdir_shown = false;
+  for (const fs::path& dir : dirs) {
+    if (!workdir_shown && depth(dir) > depth(workdir)) {
+      working_directory(args, policy, workdir);
+      workdir_shown = true;
+    }
+    add(args, {"--ro-bind", dir.string(), dir.string()});
+  }
+  if (!workdir_shown) working_directory(args, policy, workdir);
 }
 
 // The player's named pipes, at a fixed path.
@@ -167,8 +184,7 @@ std::vector<std::string> bwrap_command(const Policy& policy, const fs::path& pro
   system_dirs(command);
   kernel_filesystems(command);
   scratch_areas(command, policy);
-  readonly_dirs(command, policy);
-  working_directory(command, policy, workdir);
+  shown_dirs(command, policy, workdir);
   player_fifos(command, policy);
   seal(command);
   environment(command, policy);
