@@ -11,9 +11,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Visible already: the working directory and the system directories.
+// Visible already: the working directory itself and the system directories. A directory below
+// the working directory is shown on its own, since the entry holding it may be left out.
 bool visible(const fs::path& dir, const fs::path& workdir) {
-  if (sandbox::is_within(dir, workdir)) return true;
+  if (sandbox::normal_absolute(dir) == sandbox::normal_absolute(workdir)) return true;
   for (const fs::path& system : sandbox::system_directories()) {
     if (sandbox::is_within(dir, system)) return true;
   }
