@@ -107,16 +107,6 @@ GamePlan plan_game(const MatchConfig& config) {
   plan.jspath =
       or_setup_error("", [&] { return provide_viewer_files(config.resources, config.out_dir); });
   for (int i = 0; i < 2; ++i) plan.launches[i].stderr_file = plan.files->player_errors(i + 1);
-  // Neither the game's files nor the other player's directory show in a player's sandbox, even
-  // where they lie in its working directory.
-  for (int i = 0; i < 2; ++i) {
-    if (!plan.launches[i].sandbox) continue;
-    std::vector<fs::path>& hidden = plan.launches[i].sandbox->hidden;
-    hidden.push_back(fs::absolute(config.out_dir));
-    hidden.push_back(fs::absolute(log_dir));
-    if (!plan.tiles.empty()) hidden.push_back(plan.tiles);
-    hidden.push_back(plan.launches[1 - i].workdir);
-  }
   // Each player may think for its whole limit (under the CPU clock, for its wall limit).
   const Clock::duration longest_thought =
       config.clock == TimeClock::kCpu ? wall_limit(config) : config.time_limit;
@@ -147,8 +137,13 @@ MatchResult play_match(const MatchConfig& config) {
   result.referee_stderr = files.referee_errors();
 
   RefereeWorkdir workdir(files.log_dir(), plan.jspath, plan.tiles);
-  for (PlayerLaunch& launch : plan.launches) {
-    if (launch.sandbox) launch.sandbox->hidden.push_back(workdir.path());
+  // Neither the game's files nor the other player's directory show in a player's sandbox, even
+  // where they lie in its working directory.
+  for (int i = 0; i < 2; ++i) {
+    if (!plan.launches[i].sandbox) continue;
+    plan.launches[i].sandbox->hidden = {fs::absolute(config.out_dir), fs::absolute(files.log_dir()),
+                                        workdir.path(), plan.launches[1 - i].workdir};
+    if (!plan.tiles.empty()) plan.launches[i].sandbox->hidden.push_back(plan.tiles);
   }
   std::optional<Player> player1, player2;
   player1.emplace(plan.launches[0]);

@@ -9,13 +9,15 @@
 #include <vector>
 
 #include "arena/game_files.h"
+#include "arena/sandbox/sandbox_policy.h"
 
 namespace arena {
 namespace fs = std::filesystem;
 
 RefereeWorkdir::RefereeWorkdir(const fs::path& log_dir, std::string_view jspath,
                                const fs::path& tiles) {
-  std::string pattern = (fs::temp_directory_path() / "zarvo-arena.XXXXXX").string();
+  std::string pattern =
+      (fs::temp_directory_path() / (std::string(sandbox::kRefereeDirPrefix) + "XXXXXX")).string();
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   if (!::mkdtemp(name.data())) {

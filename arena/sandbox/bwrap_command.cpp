@@ -66,13 +66,13 @@ void scratch_areas(Args& args, const Policy& policy) {
   scratch(args, policy, kSandboxHome);
 }
 
-// Whether an entry of the working directory must not be shown: it is, or holds, a hidden path,
-// or it is a scratch directory of an arena.
-bool left_out(const fs::path& entry, const Policy& policy) {
+// Whether an entry of the working directory must not be shown: it is, or holds, one of the
+// `hidden` paths (normalized), or it is a scratch directory of an arena.
+bool left_out(const fs::path& entry, const std::vector<fs::path>& hidden) {
   const std::string name = entry.filename().string();
-  if (name.starts_with("zarvo-arena.") || name.starts_with("zarvo-player.")) return true;
-  for (const fs::path& hidden : policy.hidden) {
-    if (is_within(normal_absolute(hidden), entry)) return true;
+  if (name.starts_with(kRefereeDirPrefix) || name.starts_with(kPipesDirPrefix)) return true;
+  for (const fs::path& path : hidden) {
+    if (is_within(path, entry)) return true;
   }
   return false;
 }
@@ -85,6 +85,8 @@ void working_directory(Args& args, const Policy& policy, const fs::path& workdir
   for (const fs::path& dir : system_directories()) {
     if (is_within(workdir, dir)) return;
   }
+  std::vector<fs::path> hidden;
+  for (const fs::path& path : policy.hidden) hidden.push_back(normal_absolute(path));
   std::vector<fs::directory_entry> entries;
   std::error_code error;
   for (fs::directory_iterator it(workdir, error), end; !error && it != end; it.increment(error)) {
@@ -93,7 +95,7 @@ void working_directory(Args& args, const Policy& policy, const fs::path& workdir
                          std::to_string(kMaxWorkdirEntries) +
                          " entries; give the player a smaller one");
     }
-    if (!left_out(it->path(), policy)) entries.push_back(*it);
+    if (!left_out(it->path(), hidden)) entries.push_back(*it);
   }
   if (error) {
     throw SandboxError("cannot list the working directory " + workdir.string() + ": " +

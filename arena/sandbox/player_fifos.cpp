@@ -14,7 +14,8 @@ namespace arena::sandbox {
 namespace fs = std::filesystem;
 
 PlayerFifos::PlayerFifos(const std::optional<Identity>& identity) {
-  std::string pattern = (fs::temp_directory_path() / "zarvo-player.XXXXXX").string();
+  std::string pattern =
+      (fs::temp_directory_path() / (std::string(kPipesDirPrefix) + "XXXXXX")).string();
   if (!::mkdtemp(pattern.data())) {
     throw SandboxError("cannot make a directory for a player's pipes: " + errno_text());
   }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,11 @@ struct Limits {
   std::size_t processes = 0;  // processes and threads of the whole tree; 0: none
 };
 
+// The names of the arena's scratch directories in the temporary directory, which no sandbox
+// shows: a referee's working directory and a player's pipes.
+inline constexpr std::string_view kRefereeDirPrefix = "zarvo-arena.";
+inline constexpr std::string_view kPipesDirPrefix = "zarvo-player.";
+
 // The default process limit: room for a JVM's threads and a Python bot's helpers, none for a
 // fork bomb.
 inline constexpr std::size_t kDefaultProcessLimit = 128;
@@ -36,9 +42,9 @@ struct Policy {
   std::filesystem::path workdir;
   // What the player must not see even where it lies in its working directory (the game's
   // files, the other player's directory): an entry of the working directory that is one of
-  // these or holds one is left out. So are the arena's own scratch directories
-  // ("zarvo-arena.*", "zarvo-player.*"), of this game and of any other, should the working
-  // directory be the temporary directory that holds them.
+  // these or holds one is left out. So are the arena's own scratch directories (see
+  // kRefereeDirPrefix), of this game and of any other, should the working directory be the
+  // temporary directory that holds them.
   std::vector<std::filesystem::path> hidden;
   // More directories visible read-only at their own paths (the program's own directory when it
   // is not the working directory, --ro-dir).
