@@ -17,9 +17,9 @@
 #include <fstream>
 #include <string>
 
-#include "arena/child_process.h"
-#include "arena/match.h"
-#include "arena/pipe_writer.h"
+#include "arena/match/match.h"
+#include "arena/process/child_process.h"
+#include "arena/process/pipe_writer.h"
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/host_support.h"
 

@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "arena/game_files.h"
-#include "arena/game_names.h"
-#include "arena/match_options.h"
-#include "arena/option_values.h"
-#include "arena/player_entry.h"
-#include "arena/referee_protocol.h"
-#include "arena/shell_words.h"
+#include "arena/cli/match_options.h"
+#include "arena/cli/option_values.h"
+#include "arena/match/game_files.h"
+#include "arena/match/game_names.h"
+#include "arena/match/player_entry.h"
+#include "arena/match/referee_protocol.h"
+#include "arena/process/shell_words.h"
 #include "tests/support/process_check.h"
 #include "tests/support/test_files.h"
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "arena/child_process.h"
-#include "arena/line_reader.h"
+#include "arena/process/child_process.h"
+#include "arena/process/line_reader.h"
 #include "arena/sandbox/host_support.h"
 #include "tests/support/loopback_listener.h"
 #include "tests/support/process_check.h"

@@ -15,14 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "arena/child_process.h"
-#include "arena/line_reader.h"
+#include "arena/process/child_process.h"
+#include "arena/process/line_reader.h"
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/cgroup_layout.h"
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/player_sandbox.h"
 #include "arena/sandbox/process_tree.h"
-#include "arena/unique_fd.h"
+#include "arena/system/unique_fd.h"
 #include "tests/support/loopback_listener.h"
 #include "tests/support/process_check.h"
 #include "tests/support/test_files.h"

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "arena/tournament/game_record.h"
+#include "arena/series/game_record.h"
 #include "tests/support/process_check.h"
 #include "tests/support/test_files.h"
 

@@ -18,12 +18,12 @@
 #include <thread>
 #include <vector>
 
-#include "arena/shell_words.h"
-#include "arena/tournament/game_record.h"
-#include "arena/tournament/match_jobs.h"
+#include "arena/process/shell_words.h"
+#include "arena/series/game_record.h"
+#include "arena/series/match_jobs.h"
+#include "arena/series/tile_script.h"
+#include "arena/series/tournament_plan.h"
 #include "arena/tournament/standings.h"
-#include "arena/tournament/tile_script.h"
-#include "arena/tournament/tournament_plan.h"
 #include "arena/tournament/tournament_reports.h"
 #include "tests/support/process_check.h"
 #include "tests/support/test_files.h"

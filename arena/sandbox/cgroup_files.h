@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "arena/unique_fd.h"
+#include "arena/system/unique_fd.h"
 
 namespace arena::sandbox {
 

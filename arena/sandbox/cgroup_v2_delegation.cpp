@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "arena/proc_stat.h"
 #include "arena/sandbox/cgroup_files.h"
 #include "arena/sandbox/sandbox_policy.h"
+#include "arena/system/proc_stat.h"
 
 namespace arena::sandbox {
 namespace fs = std::filesystem;

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "arena/deadline.h"
 #include "arena/sandbox/cgroup_layout.h"
 #include "arena/sandbox/sandbox_policy.h"
-#include "arena/unique_fd.h"
+#include "arena/system/deadline.h"
+#include "arena/system/unique_fd.h"
 
 namespace arena::sandbox {
 

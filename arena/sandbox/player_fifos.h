@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "arena/sandbox/sandbox_policy.h"
-#include "arena/unique_fd.h"
+#include "arena/system/unique_fd.h"
 
 namespace arena::sandbox {
 

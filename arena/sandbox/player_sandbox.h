@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "arena/deadline.h"
 #include "arena/sandbox/control_group.h"
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/player_fifos.h"
 #include "arena/sandbox/sandbox_policy.h"
-#include "arena/unique_fd.h"
+#include "arena/system/deadline.h"
+#include "arena/system/unique_fd.h"
 
 namespace arena::sandbox {
 

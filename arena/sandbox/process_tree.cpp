@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "arena/proc_stat.h"
+#include "arena/system/proc_stat.h"
 
 namespace arena::sandbox {
 

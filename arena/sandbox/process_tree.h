@@ -4,7 +4,7 @@
 
 #include <sys/types.h>
 
-#include "arena/deadline.h"
+#include "arena/system/deadline.h"
 
 namespace arena::sandbox {
 

@@ -5,14 +5,6 @@
 
 namespace arena::tournament {
 
-std::array<double, 2> game_points(const GameRecord& game) {
-  bool out0 = disqualification_index(game.texts[0]).has_value();
-  bool out1 = disqualification_index(game.texts[1]).has_value();
-  if (out0 || out1) return {out1 && !out0 ? 1.0 : 0.0, out0 && !out1 ? 1.0 : 0.0};
-  if (game.values[0] == game.values[1]) return {0.5, 0.5};
-  return game.values[0] > game.values[1] ? std::array{1.0, 0.0} : std::array{0.0, 1.0};
-}
-
 std::size_t StandingsTally::player(const std::string& name) {
   auto found = index_.find(name);
   if (found != index_.end()) return found->second;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "arena/series/game_record.h"
 #include "arena/stats/rating_fit.h"
-#include "arena/tournament/game_record.h"
 
 namespace arena::tournament {
 
@@ -32,11 +32,6 @@ struct Standing {
   // Points (a win 1, a draw 1/2) per game, 0 to 1.
   double score() const { return games ? (wins + 0.5 * draws) / games : 0.0; }
 };
-
-// The points each side of a game earned: a disqualified player loses (0); against a
-// disqualified opponent a player wins (1); otherwise the higher result value wins and equal
-// values draw (1/2 each). When both were disqualified both get 0.
-std::array<double, 2> game_points(const GameRecord& game);
 
 // What the player of one row scored against the player of another.
 struct CrossCell {

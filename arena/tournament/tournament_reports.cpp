@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "arena/tournament/atomic_file.h"
+#include "arena/series/atomic_file.h"
 
 namespace arena::tournament {
 namespace fs = std::filesystem;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "arena/tournament/game_record.h"
+#include "arena/series/game_record.h"
 #include "arena/tournament/standings.h"
 
 namespace arena::tournament {

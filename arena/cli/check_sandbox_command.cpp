@@ -1,0 +1,192 @@
+#include "arena/cli/check_sandbox_command.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "arena/process/child_process.h"
+#include "arena/process/line_reader.h"
+#include "arena/sandbox/host_support.h"
+#include "arena/system/unique_fd.h"
+
+namespace arena::sandbox {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr auto kPatience = std::chrono::seconds(10);
+
+const char* const kUsage = R"(usage: zarvo-arena check-sandbox
+
+Reports what this machine offers for sandboxed players: bubblewrap and its version, user
+namespaces, the user players run as, the control groups the arena may make and which limits
+hold, and whether a sandbox starts (bwrap ... /bin/true, exactly as a player would start).
+Exit status: 0 players can be sandboxed here, 1 they cannot (play with --no-sandbox).
+)";
+
+// A directory that is removed with everything in it when it goes out of scope.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string pattern = (fs::temp_directory_path() / "zarvo-check.XXXXXX").string();
+    if (::mkdtemp(pattern.data())) path_ = pattern;
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  ~ScratchDir() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+std::string read_limited(const fs::path& file, std::size_t limit = 2000) {
+  std::ifstream in(file, std::ios::binary);
+  std::string text(limit, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(limit));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+// The first line `bwrap --version` prints, or why there is none.
+std::string bwrap_version(const fs::path& bwrap) {
+  try {
+    SpawnRequest request;
+    request.program = bwrap;
+    request.args = {bwrap.string(), "--version"};
+    request.pipe_output = true;
+    ChildProcess child(request);
+    LineReader reader(child.take_output(), 200);
+    std::string line;
+    ReadStatus status = reader.read_line(line, Clock::now() + kPatience);
+    child.wait_exit(Clock::now() + kPatience);
+    child.kill_group();
+    child.reap();
+    return status == ReadStatus::kLine ? line : "(no version printed)";
+  } catch (const std::exception& error) {
+    return std::string("(cannot run it: ") + error.what() + ")";
+  }
+}
+
+struct TrialStart {
+  bool ran = false;
+  std::string detail;
+};
+
+// Starts /bin/true in a sandbox exactly as a player would be started (same policy, same user,
+// same control groups) and sees it end with status 0.
+TrialStart trial_start(const HostSupport& host) {
+  TrialStart trial;
+  ScratchDir scratch;
+  if (scratch.path().empty()) return {false, "cannot make a scratch directory"};
+  try {
+    fs::path work = scratch.path() / "player";
+    fs::create_directory(work);
+    fs::permissions(scratch.path(), fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+    fs::permissions(work, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    Policy policy;
+    policy.workdir = work;
+    policy.limits.processes = kDefaultProcessLimit;
+    policy.limits.memory_mb = 256;
+    if (host.root) policy.identity = seat_identity(1);
+    fs::path errors_file = scratch.path() / "errors";
+    SpawnRequest request;
+    request.program = fs::exists("/usr/bin/true") ? "/usr/bin/true" : "/bin/true";
+    request.args = {"true"};
+    request.error_file = errors_file;
+    request.sandbox = policy;
+    auto started = Clock::now();
+    ChildProcess child(request);
+    auto status = child.wait_exit(started + kPatience);
+    auto took = std::chrono::duration_cast<Milliseconds>(Clock::now() - started);
+    child.kill_group();
+    ExitStatus end = child.reap();
+    if (!status) return {false, "bwrap did not end within 10 s"};
+    if (!end.success()) {
+      return {false, "bwrap ended with " + end.describe() + ": " + read_limited(errors_file)};
+    }
+    trial.ran = true;
+    trial.detail = "bwrap ... /bin/true ran in " + std::to_string(took.count()) + " ms";
+    if (!host.cgroups.cpu.empty()) {
+      trial.detail +=
+          ", its control groups counted " + std::to_string(child.cpu_time().count()) + " ms of CPU";
+    }
+  } catch (const std::exception& error) {
+    return {false, error.what()};
+  }
+  return trial;
+}
+
+void print_cgroups(const CgroupLayout& cgroups) {
+  std::cout << "control groups:   " << version_name(cgroups.version) << "\n";
+  auto dir = [](const fs::path& path) { return path.empty() ? "(none)" : path.string(); };
+  if (cgroups.version != CgroupVersion::kNone) {
+    std::cout << "  memory below    " << dir(cgroups.memory) << "\n"
+              << "  pids below      " << dir(cgroups.pids) << "\n"
+              << "  cpu below       " << dir(cgroups.cpu) << "\n";
+  }
+  for (const std::string& problem : cgroups.problems) std::cout << "  note: " << problem << "\n";
+}
+
+}  // namespace
+
+int run_check_sandbox_command(std::span<const std::string> args) {
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    std::cerr << "zarvo-arena check-sandbox: unknown argument \"" << arg << "\"\n" << kUsage;
+    return 2;
+  }
+  HostSupport host = look_at_host();
+  std::cout << "bubblewrap:       "
+            << (host.bwrap ? host.bwrap->string() + " (" + bwrap_version(*host.bwrap) + ")"
+                           : std::string("not found (Debian package bubblewrap)"))
+            << "\n";
+  std::cout << "user namespaces:  "
+            << (host.max_user_namespaces < 0
+                    ? std::string("unknown")
+                    : "at most " + std::to_string(host.max_user_namespaces) + " per user")
+            << "\n";
+  if (host.root) {
+    std::cout << "players run as:   uid/gid " << seat_identity(1).uid << " and "
+              << seat_identity(2).uid << " (the arena runs as root)\n";
+  } else {
+    std::cout << "players run as:   the arena's own user, in a user namespace\n";
+  }
+  print_cgroups(host.cgroups);
+  std::cout << "limits:\n";
+  for (const LimitNote& note : limit_notes(host.cgroups)) std::cout << "  " << note.line << "\n";
+
+  std::optional<std::string> problem = host.problem();
+  if (!problem) {
+    TrialStart trial = trial_start(host);
+    std::cout << "sandbox start:    " << (trial.ran ? "ok, " : "FAILED: ") << trial.detail << "\n";
+    if (!trial.ran) problem = "a sandbox does not start: " + trial.detail;
+  }
+  if (problem) {
+    std::cout << "no sandbox can be made here: " << *problem
+              << "\nplayers can only play with --no-sandbox\n"
+              << std::flush;
+    return 1;
+  }
+  std::cout << "players are sandboxed here (turn it off with --no-sandbox)\n" << std::flush;
+  return 0;
+}
+
+}  // namespace arena::sandbox

@@ -1,0 +1,52 @@
+// zarvo-arena: runs Zarvo games between bot programs. One subcommand per task.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "arena/cli/check_sandbox_command.h"
+#include "arena/cli/match_command.h"
+#include "arena/cli/sprt_command.h"
+#include "arena/cli/tournament_command.h"
+
+namespace {
+
+const char* const kUsage = R"(usage: zarvo-arena COMMAND [options]
+
+Commands:
+  match       play one game between two programs (zarvo-arena match --help)
+  tournament  play many games between several programs (zarvo-arena tournament --help)
+  standings   rebuild a tournament's results and standings from its logs
+  sprt        test whether one program is stronger than another (zarvo-arena sprt --help)
+  check-sandbox  report whether players can be sandboxed here, and how
+)";
+
+// Pipes made later must not land on descriptors 0 to 2, which a child's standard streams are
+// copied onto.
+void keep_standard_descriptors_taken() {
+  for (int fd = 0; fd < 3; ++fd) {
+    if (::fcntl(fd, F_GETFD) < 0) ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  keep_standard_descriptors_taken();
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    std::cout << kUsage;
+    return args.empty() ? 2 : 0;
+  }
+  std::string command = args[0];
+  args.erase(args.begin());
+  if (command == "match") return arena::run_match_command(args);
+  if (command == "tournament") return arena::tournament::run_tournament_command(args);
+  if (command == "standings") return arena::tournament::run_standings_command(args);
+  if (command == "sprt") return arena::tournament::run_sprt_command(args);
+  if (command == "check-sandbox") return arena::sandbox::run_check_sandbox_command(args);
+  std::cerr << "zarvo-arena: unknown command \"" << command << "\"\n" << kUsage;
+  return 2;
+}

@@ -1,0 +1,150 @@
+#include "arena/cli/match_command.h"
+
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string_view>
+
+#include "arena/cli/match_options.h"
+#include "arena/cli/option_values.h"
+#include "arena/match/disqualification_notes.h"
+#include "arena/match/match.h"
+#include "arena/process/orphan_reaper.h"
+#include "arena/process/pipe_writer.h"
+#include "arena/process/shell_words.h"
+#include "arena/process/stop_signals.h"
+#include "arena/sandbox/host_support.h"
+#include "arena/system/bounded_read.h"
+
+namespace arena {
+namespace {
+
+// The last part of the referee's standard error, for the report of a failed game.
+std::string tail_of(const std::filesystem::path& file, std::size_t limit = 4096) {
+  std::string text = read_tail(file, limit + 1);
+  if (text.size() > limit) text = "..." + text.substr(1);
+  return text;
+}
+
+MatchConfig parse(std::span<const std::string> args) {
+  MatchConfig config;
+  const OptionSetters options = match_option_setters(config);
+
+  std::vector<std::string> positional;
+  try {
+    parse_options(args, options, &positional);
+  } catch (const std::invalid_argument& error) {
+    throw UsageError(error.what());
+  }
+  if (positional.size() != 2) throw UsageError("give exactly two players, PLAYER1 and PLAYER2");
+  for (int i = 0; i < 2; ++i) {
+    try {
+      config.players[i].command = split_shell_words(positional[i]);
+    } catch (const std::invalid_argument& error) {
+      throw UsageError("player " + std::to_string(i + 1) + ": " + error.what());
+    }
+    if (config.players[i].command.empty())
+      throw UsageError("player " + std::to_string(i + 1) + " is empty");
+  }
+  return config;
+}
+
+// The limits that hold less than they say here, said loudly: a sandbox never degrades silently.
+std::string weak_limit_warnings(const MatchConfig& config) {
+  const sandbox::HostSupport& host = sandbox::host_support();
+  std::string warnings;
+  for (const sandbox::LimitNote& note : sandbox::limit_notes(host.cgroups)) {
+    if (!note.weak || (note.line.starts_with("memory") && config.memory_limit_mb == 0)) continue;
+    warnings += "zarvo-arena match: warning: " + note.line + "\n";
+  }
+  if (!warnings.empty()) {
+    std::string why;
+    for (const std::string& problem : host.cgroups.problems) why += "; " + problem;
+    warnings += "zarvo-arena match: (no control groups for that" + why + ")\n";
+  }
+  return warnings;
+}
+
+}  // namespace
+
+std::string match_usage() {
+  return R"(usage: zarvo-arena match [options] PLAYER1 PLAYER2
+
+Plays one game of Zarvo between two programs, refereed by zarvo-checker. PLAYER1 moves first.
+Each player is one argument holding a command line, split into words as a shell splits it:
+  zarvo-arena match build/bin/zarvo-greedy "build/bin/zarvo-random --seed 7"
+
+Options (--option VALUE or --option=VALUE):
+)" + match_options_help(false) +
+         R"(
+Prints one line: NAME1 vs NAME2: RESULT1 RESULT2 DESCRIPTION log LOGPATH page PAGEPATH
+Exit status: 0 game played, 1 referee failed, 2 bad command line or set-up,
+128+N stopped by signal N.
+)";
+}
+
+int run_match_command(std::span<const std::string> args) {
+  if (asks_for_help(args)) {
+    std::cout << match_usage();
+    return 0;
+  }
+  MatchConfig config;
+  try {
+    config = parse(args);
+  } catch (const UsageError& error) {
+    return usage_error("match", error.what());
+  }
+
+  // This process plays one game: it owns the process-wide state the game needs.
+  ignore_broken_pipes();
+  catch_stop_signals(OnStopSignal::kKillGroups);
+  // Orphans come to the arena, which kills and reaps them after the game, whatever way it
+  // ended: an unsandboxed player's background processes, and the process bubblewrap keeps
+  // inside a sandbox, which outlives the bubblewrap the arena started when the sandbox is
+  // killed whole. Without this they would be left to an ancestor that may never reap them.
+  adopt_orphans();
+  if (config.sandbox) std::cerr << weak_limit_warnings(config) << std::flush;
+  MatchResult result;
+  try {
+    result = play_match(config);
+    kill_remaining_children();
+  } catch (const MatchSetupError& error) {
+    kill_remaining_children();
+    std::cerr << "zarvo-arena match: " << error.what() << "\n";
+    return 2;
+  } catch (const std::exception& error) {
+    kill_remaining_children();
+    std::cerr << "zarvo-arena match: the game could not be run: " << error.what() << "\n";
+    return 1;
+  }
+
+  if (int sig = stop_signal_received()) {
+    std::cerr << "zarvo-arena match: game " << result.game_id << " stopped by signal " << sig
+              << "\n";
+    return 128 + sig;
+  }
+  if (!result.completed()) {
+    std::cerr << "zarvo-arena match: game " << result.game_id << ": " << result.failure << "\n"
+              << "referee's standard error (" << result.referee_stderr.string() << "):\n"
+              << tail_of(result.referee_stderr);
+    // The referee reports its own set-up errors in the game log.
+    if (std::filesystem::exists(result.log)) {
+      std::cerr << "end of the game log (" << result.log.string() << "):\n"
+                << tail_of(result.log, 1024);
+    }
+    std::cerr << std::flush;
+    return 1;
+  }
+  // Why a player lost by disqualification, where a person sees it; the result line stays alone
+  // on standard output for scripts.
+  std::cerr << disqualification_notes(result) << std::flush;
+  const auto& [one, two] = result.players;
+  std::cout << one.name << " vs " << two.name << ": " << one.result << " " << two.result << " "
+            << result.description << " log " << result.log.string() << " page "
+            << result.page.string() << std::endl;
+  return 0;
+}
+
+}  // namespace arena

@@ -1,0 +1,202 @@
+#include "arena/cli/match_options.h"
+
+#include <array>
+#include <charconv>
+#include <filesystem>
+
+namespace arena {
+namespace {
+
+constexpr std::size_t kLabelWidth = 30;
+static_assert(sandbox::kDefaultProcessLimit == 128, "--process-limit's help names it");
+
+std::size_t parse_count(const std::string& text) {
+  std::size_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value == 0 ||
+      value > 100000) {
+    throw std::invalid_argument("not a whole number from 1 to 100000: \"" + text + "\"");
+  }
+  return value;
+}
+
+TimeClock parse_clock(const std::string& text) {
+  if (text == "wall") return TimeClock::kWall;
+  if (text == "cpu") return TimeClock::kCpu;
+  throw std::invalid_argument("\"" + text + "\" is neither wall nor cpu");
+}
+
+// NAME=VALUE, NAME made of letters, digits and '_', not starting with a digit.
+std::pair<std::string, std::string> parse_env(const std::string& text) {
+  auto equals = text.find('=');
+  std::string name = text.substr(0, equals);
+  bool good =
+      equals != std::string::npos && !name.empty() &&
+      name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_") ==
+          std::string::npos &&
+      !(name[0] >= '0' && name[0] <= '9');
+  if (!good) throw std::invalid_argument("not NAME=VALUE: \"" + text + "\"");
+  return {name, text.substr(equals + 1)};
+}
+constexpr std::size_t kHelpWidth = 96;
+
+const std::array kOptions = {
+    MatchOption{"--name1", "--name1 NAME, --name2 NAME",
+                "display names: 1 to 32 letters, digits or '_' (default: the file name of the "
+                "program, or of the script an interpreter runs, other characters turned into '_')",
+                true, false, [](MatchConfig& c, const std::string& v) { c.players[0].name = v; }},
+    MatchOption{"--name2", "", "", true, false,
+                [](MatchConfig& c, const std::string& v) { c.players[1].name = v; }},
+    MatchOption{"--cwd1", "--cwd1 DIR, --cwd2 DIR",
+                "a player's working directory (default: the directory of its program, or of the "
+                "script an interpreter runs)",
+                true, false,
+                [](MatchConfig& c, const std::string& v) { c.players[0].workdir = v; }},
+    MatchOption{"--cwd2", "", "", true, false,
+                [](MatchConfig& c, const std::string& v) { c.players[1].workdir = v; }},
+    MatchOption{"--dir", "--dir DIR",
+                "output directory; log, page and error files go to DIR/refereelogs/ as "
+                "<name1>-<name2>.<id>.log and .html (default: .)",
+                true, false, [](MatchConfig& c, const std::string& v) { c.out_dir = v; }},
+    MatchOption{"--id", "--id ID",
+                "game id: 1 to 40 letters, digits, '_' or '-' (default: date, time and process "
+                "id)",
+                true, false, [](MatchConfig& c, const std::string& v) { c.game_id = v; }},
+    MatchOption{"--time-limit", "--time-limit TIME",
+                "thinking time of each player for the whole game (default: 10); seconds (2.5) "
+                "or milliseconds (500ms)",
+                false, false,
+                [](MatchConfig& c, const std::string& v) { c.time_limit = parse_duration(v); }},
+    MatchOption{
+        "--memory-limit", "--memory-limit MB",
+        "resident memory of each player's whole process tree; going past it counts as a "
+        "crash (default: none). Without a sandbox, or where the arena may not make "
+        "control groups, the address space of each process of the player instead",
+        false, false,
+        [](MatchConfig& c, const std::string& v) { c.memory_limit_mb = parse_megabytes(v); }},
+    MatchOption{
+        "--process-limit", "--process-limit N",
+        "processes and threads of each sandboxed player's whole process tree (default: 128)", false,
+        false, [](MatchConfig& c, const std::string& v) { c.process_limit = parse_count(v); }},
+    MatchOption{"--clock", "--clock wall|cpu",
+                "what the time limit counts: wall, a player's thinking time (from the last line "
+                "it was sent to its answer), or cpu, the CPU time of its whole process tree "
+                "(default: wall)",
+                false, false,
+                [](MatchConfig& c, const std::string& v) { c.clock = parse_clock(v); }},
+    MatchOption{"--wall-limit", "--wall-limit TIME",
+                "with --clock cpu, the thinking time a player may take over the game (default: "
+                "three times the time limit plus 10 seconds)",
+                false, false,
+                [](MatchConfig& c, const std::string& v) { c.wall_limit = parse_duration(v); }},
+    MatchOption{"--file-limit", "--file-limit MB",
+                "largest file a player may write, its error file included (64)", false, false,
+                [](MatchConfig& c, const std::string& v) { c.file_limit_mb = parse_megabytes(v); }},
+    MatchOption{"--tiles", "--tiles FILE", "tile script, given to the referee as tiles.txt", true,
+                true, [](MatchConfig& c, const std::string& v) { c.tiles = v; }},
+    MatchOption{"--referee", "--referee PROGRAM",
+                "the referee (default: zarvo-checker beside zarvo-arena)", false, true,
+                [](MatchConfig& c, const std::string& v) { c.referee = v; }},
+    MatchOption{"--resources", "--resources DIR",
+                "the viewer files (zarvo.js, zarvo.css), copied into resources/ of the output "
+                "directory for its pages (default: resources/ beside zarvo-arena, else "
+                "../share/zarvo/resources/ from there)",
+                false, true, [](MatchConfig& c, const std::string& v) { c.resources = v; }},
+    MatchOption{"--grace", "--grace TIME",
+                "how long players may take to end after the game (default: 1)", false, false,
+                [](MatchConfig& c, const std::string& v) { c.grace = parse_duration(v); }},
+    MatchOption{"--game-timeout", "--game-timeout TIME",
+                "longest a game may take before the referee counts as failed (default: twice the "
+                "time limit, with --clock cpu the wall limit, plus 60 seconds)",
+                false, false,
+                [](MatchConfig& c, const std::string& v) { c.game_timeout = parse_duration(v); }},
+    MatchOption{"--no-sandbox", "--no-sandbox",
+                "run the players as plain processes, for debugging: they can then see and signal "
+                "other processes, read what the arena's user may read and use the network "
+                "(default: each player in a sandbox of its own; zarvo-arena check-sandbox tells "
+                "what it holds here)",
+                false, false, [](MatchConfig& c, const std::string&) { c.sandbox = false; }, true},
+    MatchOption{"--env", "--env NAME=VALUE",
+                "set NAME in a sandboxed player's environment (repeatable), which holds only PATH, "
+                "HOME, LANG, PWD and these; without a sandbox a player gets the arena's own",
+                false, false,
+                [](MatchConfig& c, const std::string& v) { c.env.push_back(parse_env(v)); }},
+    MatchOption{"--ro-dir", "--ro-dir DIR",
+                "show DIR, read-only at its own path, in the players' sandboxes (repeatable)",
+                false, true,
+                [](MatchConfig& c,
+                   const std::string& v) { c.ro_dirs.push_back(std::filesystem::absolute(v)); }},
+};
+
+// `text` broken into lines of at most `width` characters at blanks.
+std::vector<std::string> wrap(std::string_view text, std::size_t width) {
+  std::vector<std::string> lines;
+  std::string line;
+  while (!text.empty()) {
+    auto blank = text.find(' ');
+    std::string_view word = text.substr(0, blank);
+    text = blank == std::string_view::npos ? std::string_view() : text.substr(blank + 1);
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      lines.push_back(std::move(line));
+      line.clear();
+    }
+    if (!line.empty()) line += ' ';
+    line += word;
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  return lines;
+}
+
+}  // namespace
+
+std::span<const MatchOption> match_options() { return kOptions; }
+
+std::string match_options_help(bool forwarded_only) {
+  std::string help;
+  for (const MatchOption& option : kOptions) {
+    if (option.label.empty() || (forwarded_only && option.per_game)) continue;
+    std::string label = "  " + std::string(option.label);
+    // Two blanks at least between an option and its text, else the text starts a line below.
+    if (label.size() + 2 <= kLabelWidth) {
+      label.resize(kLabelWidth, ' ');
+    } else {
+      label += "\n" + std::string(kLabelWidth, ' ');
+    }
+    bool first = true;
+    for (const std::string& line : wrap(option.help, kHelpWidth - kLabelWidth)) {
+      help += (first ? label : std::string(kLabelWidth, ' ')) + line + "\n";
+      first = false;
+    }
+  }
+  return help;
+}
+
+OptionSetters match_option_setters(MatchConfig& config) {
+  OptionSetters setters;
+  for (const MatchOption& option : kOptions) {
+    setters.emplace(
+        std::string(option.name),
+        OptionSetter([&config, &option](const std::string& value) { option.apply(config, value); },
+                     option.flag));
+  }
+  return setters;
+}
+
+OptionSetters forwarded_option_setters(std::vector<std::string>& forwarded) {
+  OptionSetters setters;
+  for (const MatchOption& option : kOptions) {
+    if (option.per_game) continue;
+    auto forward = [&forwarded, &option](const std::string& value) {
+      MatchConfig scratch;
+      option.apply(scratch, value);
+      forwarded.push_back(std::string(option.name));
+      if (option.flag) return;
+      // The games may run in another directory, or on another host.
+      forwarded.push_back(option.path ? std::filesystem::absolute(value).string() : value);
+    };
+    setters.emplace(std::string(option.name), OptionSetter(forward, option.flag));
+  }
+  return setters;
+}
+
+}  // namespace arena

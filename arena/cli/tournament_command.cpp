@@ -1,0 +1,333 @@
+#include "arena/cli/tournament_command.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <thread>
+
+#include "arena/cli/match_options.h"
+#include "arena/cli/option_values.h"
+#include "arena/match/game_files.h"
+#include "arena/series/game_pairs.h"
+#include "arena/series/game_record.h"
+#include "arena/series/game_runner.h"
+#include "arena/series/match_jobs.h"
+#include "arena/series/plan_file.h"
+#include "arena/series/tournament_plan.h"
+#include "arena/system/bounded_read.h"
+#include "arena/tournament/progress_display.h"
+#include "arena/tournament/tournament_reports.h"
+
+namespace arena::tournament {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string tournament_usage() {
+  return R"(usage: zarvo-arena tournament --dir DIR [options] PLAYERS
+
+Plays many games of Zarvo between several programs, each game one `zarvo-arena match`, and
+keeps their logs, replay pages and error files in DIR/refereelogs/, with results.csv,
+standings.txt and index.html in DIR (the last two rewritten after every game while it plays).
+Run the same command again in the same DIR to play the games not yet finished (after Ctrl-C,
+for instance); a pair with one game finished is played again whole.
+
+Players (at least two, names unique):
+  --player [NAME=]COMMAND   a player's command line, split like a shell does; the name defaults
+                            to the program's file name (repeat the option for each player)
+  --players FILE            one player a line in the same form; '#' starts a comment line
+
+Options (--option VALUE or --option=VALUE):
+  --dir DIR                 the tournament directory (required)
+  --format FORMAT           round-robin (everybody against everybody, the default) or gauntlet
+                            (the first player against each of the others)
+  --games-per-pair N        games per pairing, an even number (default: 2): they come in
+                            pairs, two games on one tile script with the seats swapped
+  --concurrency J           games at once (default: the number of cores)
+  --seed S                  derives each pair's colours and tiles from S and the pair number,
+                            making the tournament reproducible (default: a seed drawn at random
+                            once and kept in DIR/tournament.txt, so that a rerun plays the same
+                            tile scripts)
+  --emit-jobs FILE          play nothing: write one shell command per game of the unfinished
+                            pairs to FILE, for GNU parallel or a job array; then
+                            `zarvo-arena standings DIR`
+
+Handed to every game (see zarvo-arena match --help):
+)" + match_options_help(true);
+}
+
+const char* const kStandingsUsage = R"(usage: zarvo-arena standings DIR
+
+Rebuilds DIR/results.csv, DIR/standings.txt and DIR/index.html from the game logs in
+DIR/refereelogs/, wherever the games were played, and prints the standings. When DIR's
+tournament has games left to play, the files say how many of them are finished; the page it
+writes never reloads itself (only a playing tournament keeps it up to date): run the command
+again to see more games.
+)";
+
+constexpr long long kMaxGames = 1'000'000;
+
+struct TournamentOptions {
+  TournamentSettings settings;
+  fs::path dir;
+  int concurrency = 0;
+  std::optional<fs::path> emit_jobs;
+};
+
+int parse_count(const std::string& text, int low) {
+  int value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < low) {
+    throw std::invalid_argument("\"" + text + "\" is not a whole number of at least " +
+                                std::to_string(low));
+  }
+  return value;
+}
+
+// The games of a pairing come in pairs on one tile script, so their number is even.
+int parse_pair_count(const std::string& text) {
+  int value = parse_count(text, 1);
+  if (value % 2 != 0) {
+    throw std::invalid_argument(
+        "must be even: the games of a pairing come in pairs, two games on one tile script "
+        "with the seats swapped");
+  }
+  return value;
+}
+
+TournamentOptions parse(std::span<const std::string> args) {
+  TournamentOptions options;
+  TournamentSettings& s = options.settings;
+  OptionSetters setters = forwarded_option_setters(s.match_options);
+  setters.insert({
+      {"--player", [&](const std::string& v) { s.players.push_back(parse_player(v)); }},
+      {"--players",
+       [&](const std::string& v) {
+         auto more = read_players_file(v);
+         s.players.insert(s.players.end(), more.begin(), more.end());
+       }},
+      {"--dir", [&](const std::string& v) { options.dir = v; }},
+      {"--format",
+       [&](const std::string& v) {
+         if (v == "round-robin") {
+           s.format = Format::round_robin;
+         } else if (v == "gauntlet") {
+           s.format = Format::gauntlet;
+         } else {
+           throw std::invalid_argument("\"" + v + "\" is neither round-robin nor gauntlet");
+         }
+       }},
+      {"--games-per-pair", [&](const std::string& v) { s.games_per_pair = parse_pair_count(v); }},
+      {"--concurrency", [&](const std::string& v) { options.concurrency = parse_count(v, 1); }},
+      {"--seed", [&](const std::string& v) { s.seed = v; }},
+      {"--emit-jobs", [&](const std::string& v) { options.emit_jobs = v; }},
+  });
+  try {
+    parse_options(args, setters);
+  } catch (const std::invalid_argument& error) {
+    throw UsageError(error.what());
+  }
+  if (options.dir.empty()) throw UsageError("give the tournament directory with --dir");
+  try {
+    check_players(s.players);
+  } catch (const std::invalid_argument& error) {
+    throw UsageError(error.what());
+  }
+  // Refused before any schedule is built: a typo such as an extra zero must not fill memory.
+  if (long long games = scheduled_game_count(s); games > kMaxGames) {
+    throw UsageError("that is " + std::to_string(games) + " games; a tournament holds at most " +
+                     std::to_string(kMaxGames));
+  }
+  if (options.concurrency == 0)
+    options.concurrency = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  return options;
+}
+
+std::string game_line(const GameRecord& game) {
+  return "game " + game.id + ": " + game.names[0] + " vs " + game.names[1] + ": " +
+         std::to_string(game.values[0]) + " " + std::to_string(game.values[1]) + " " +
+         game.description;
+}
+
+int emit_jobs(const fs::path& file, const std::vector<MatchJob>& jobs, std::size_t total,
+              const fs::path& dir) {
+  std::ofstream out(file, std::ios::trunc);
+  for (const auto& job : jobs) out << shell_command(job.argv) << "\n";
+  out.flush();
+  if (!out) {
+    std::cerr << "zarvo-arena tournament: cannot write " << file.string() << "\n";
+    return 2;
+  }
+  std::cout << "wrote " << jobs.size() << " game commands to " << file.string() << " ("
+            << total - jobs.size() << " of " << total
+            << " games already finished); afterwards run\n"
+            << "  zarvo-arena standings " << shell_quote(dir.string()) << std::endl;
+  return 0;
+}
+
+// The latest games, most recent first, for the live page.
+std::vector<GameRecord> latest(const std::deque<GameRecord>& recent) {
+  return std::vector<GameRecord>(recent.rbegin(), recent.rend());
+}
+
+int play(const TournamentOptions& options, const fs::path& dir, const PlanCheck& plan_check) {
+  const TournamentSettings& settings = options.settings;
+  // Without --seed, the tile scripts come from a seed drawn once and kept with the plan.
+  std::optional<std::string> drawn_seed;
+  if (!settings.seed) drawn_seed = plan_check.drawn_seed ? *plan_check.drawn_seed : draw_seed();
+  JobFactory factory(settings, dir, settings.seed ? *settings.seed : *drawn_seed);
+
+  std::vector<ScheduledGame> games = schedule_games(settings);
+  std::vector<ScheduledGame> unfinished;
+  std::vector<GameRecord> records;
+  int replayed = 0;  // finished games of half-played pairs, played again with their partner
+  for (std::size_t i = 0; i + 1 < games.size(); i += 2) {
+    PairRecords pair = read_pair(dir, settings, {games[i], games[i + 1]});
+    if (whole(pair)) {
+      records.push_back(std::move(*pair[0]));
+      records.push_back(std::move(*pair[1]));
+      continue;
+    }
+    replayed += discard_half_pair(pair, dir);
+    unfinished.push_back(games[i]);
+    unfinished.push_back(games[i + 1]);
+  }
+  std::vector<MatchJob> jobs;
+  for (const auto& game : unfinished) jobs.push_back(factory.make(game));
+  if (!plan_check.recorded || (drawn_seed && !plan_check.drawn_seed)) {
+    record_plan(dir, kTournamentPlanFile, describe_plan(settings), drawn_seed);
+  }
+  if (options.emit_jobs) return emit_jobs(*options.emit_jobs, jobs, games.size(), dir);
+
+  bool terminal = ::isatty(STDOUT_FILENO) == 1;
+  if (!terminal && (!records.empty() || replayed)) {
+    std::cout << "resuming: " << records.size() << " of " << games.size()
+              << " games already finished";
+    if (replayed) {
+      std::cout << " (" << replayed << (replayed == 1 ? " game" : " games")
+                << " of unfinished pairs played again)";
+    }
+    std::cout << "\n";
+  }
+  StandingsTally tally;
+  std::deque<GameRecord> recent;
+  for (const auto& record : records) {
+    tally.add(record);
+    recent.push_back(record);
+    if (recent.size() > kLiveGames) recent.pop_front();
+  }
+  TournamentReport live;
+  live.live = true;
+  live.planned = games.size();
+  auto write_live = [&] {
+    live.field = tally.standings();
+    live.finished = static_cast<std::size_t>(tally.games());
+    live.games = latest(recent);
+    write_summary(dir, live);
+  };
+  write_live();
+
+  ProgressDisplay display(std::cout, terminal, static_cast<int>(games.size()),
+                          static_cast<int>(records.size()));
+  RunCallbacks callbacks;
+  callbacks.finished = [&](const MatchJob& job, const JobOutcome& outcome) {
+    if (outcome.played) {
+      if (auto record = read_game_record(dir, job.files.log())) {
+        tally.add(*record);
+        recent.push_back(*record);
+        if (recent.size() > kLiveGames) recent.pop_front();
+        records.push_back(std::move(*record));
+        write_live();
+        display.game_finished(live.field, game_line(records.back()));
+        return;
+      }
+      display.game_failed("game " + std::to_string(job.number) + ": no result in " +
+                          job.files.log().string());
+    } else if (outcome.problem != "stopped") {
+      display.game_failed("game " + std::to_string(job.number) + ": " + outcome.problem);
+    }
+  };
+  callbacks.tick = [&] { display.tick(); };
+  RunSummary summary = run_jobs(jobs, options.concurrency, callbacks);
+  display.close();
+
+  // The final files come from the logs alone, as `zarvo-arena standings` makes them.
+  TournamentReport report = report_of(scan_game_logs(dir), games.size());
+  write_reports(dir, report);
+  std::size_t finished = records.size();
+  if (!terminal) std::cout << "\n" << standings_txt(report);
+  std::cout << "\n"
+            << finished << " of " << games.size() << " games finished; see "
+            << (dir / "index.html").string() << std::endl;
+  if (summary.stop_signal) {
+    std::cout << "stopped; run the same command again to play the remaining games" << std::endl;
+    return 128 + summary.stop_signal;
+  }
+  return finished == games.size() ? 0 : 1;
+}
+
+// The games the tournament of `dir` plans, from its plan file; nothing without one.
+std::optional<std::size_t> planned_games_in(const fs::path& dir) {
+  constexpr std::size_t kMaxPlan = 1024 * 1024;
+  fs::path file = dir / kTournamentPlanFile;
+  if (!fs::exists(file)) return std::nullopt;
+  return planned_games(read_head(file, kMaxPlan));
+}
+
+}  // namespace
+
+int run_tournament_command(std::span<const std::string> args) {
+  if (asks_for_help(args)) {
+    std::cout << tournament_usage();
+    return 0;
+  }
+  TournamentOptions options;
+  try {
+    options = parse(args);
+  } catch (const std::exception& error) {
+    return usage_error("tournament", error.what());
+  }
+  try {
+    fs::path dir = run_directory(options.dir);
+    fs::create_directories(dir);
+    PlanCheck plan_check = check_plan(dir, kTournamentPlanFile, describe_plan(options.settings));
+    return play(options, dir, plan_check);
+  } catch (const std::exception& error) {
+    std::cerr << "zarvo-arena tournament: " << error.what() << "\n";
+    return 2;
+  }
+}
+
+int run_standings_command(std::span<const std::string> args) {
+  if (asks_for_help(args)) {
+    std::cout << kStandingsUsage;
+    return 0;
+  }
+  if (args.size() != 1) {
+    std::cerr << "zarvo-arena standings: give one tournament directory\n" << kStandingsUsage;
+    return 2;
+  }
+  fs::path dir = run_directory(args[0]);
+  std::error_code error;
+  if (!fs::is_directory(GameFiles::log_dir_of(dir), error)) {
+    std::cerr << "zarvo-arena standings: " << GameFiles::log_dir_of(dir).string()
+              << " is not a directory\n";
+    return 2;
+  }
+  try {
+    TournamentReport report = report_of(scan_game_logs(dir), planned_games_in(dir));
+    write_reports(dir, report);
+    std::cout << standings_txt(report);
+  } catch (const std::exception& failure) {
+    std::cerr << "zarvo-arena standings: " << failure.what() << "\n";
+    return 2;
+  }
+  return 0;
+}
+
+}  // namespace arena::tournament

@@ -1,0 +1,62 @@
+#include "arena/match/game_files.h"
+
+#include "arena/match/game_names.h"
+
+namespace arena {
+namespace fs = std::filesystem;
+
+fs::path GameFiles::log_dir_of(const fs::path& out_dir) { return out_dir / kLogDirName; }
+
+GameFiles::GameFiles(const fs::path& out_dir, std::string name1, std::string name2, std::string id)
+    : name1_(std::move(name1)),
+      name2_(std::move(name2)),
+      id_(std::move(id)),
+      base_(name1_ + "-" + name2_ + "." + id_),
+      log_dir_(log_dir_of(out_dir)) {}
+
+std::optional<GameFiles> GameFiles::from_log(const fs::path& log) {
+  std::string file_name = log.filename().string();
+  std::string_view base = file_name;
+  if (!base.ends_with(".log")) return std::nullopt;
+  base.remove_suffix(4);
+  // Names hold no '-' or '.', so the first of each ends the names; the id holds no '.'.
+  auto dash = base.find('-');
+  auto dot = base.find('.');
+  if (dash == std::string_view::npos || dot == std::string_view::npos || dot < dash) {
+    return std::nullopt;
+  }
+  std::string name1(base.substr(0, dash));
+  std::string name2(base.substr(dash + 1, dot - dash - 1));
+  std::string id(base.substr(dot + 1));
+  if (player_name_problem(name1) || player_name_problem(name2) || game_id_problem(id)) {
+    return std::nullopt;
+  }
+  // The output directory is the log directory's parent, whatever the log directory is called.
+  GameFiles files(log.parent_path().parent_path(), name1, name2, id);
+  files.log_dir_ = log.parent_path();
+  return files;
+}
+
+fs::path GameFiles::player_errors(int player) const {
+  return file(".player" + std::to_string(player) + ".err");
+}
+
+std::vector<fs::path> GameFiles::game_error_files() const {
+  return {referee_errors(), player_errors(1), player_errors(2)};
+}
+
+std::vector<fs::path> GameFiles::played_files() const {
+  std::vector<fs::path> files = {log(), page(), match_errors()};
+  for (const fs::path& file : game_error_files()) files.push_back(file);
+  return files;
+}
+
+std::string GameFiles::log_argument() const {
+  return "./" + std::string(kLogDirName) + "/" + base_ + ".log";
+}
+
+fs::path GameFiles::file(std::string_view suffix) const {
+  return log_dir_ / (base_ + std::string(suffix));
+}
+
+}  // namespace arena

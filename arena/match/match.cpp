@@ -1,0 +1,206 @@
+#include "arena/match/match.h"
+
+#include <fcntl.h>
+
+#include <system_error>
+
+#include "arena/match/disqualification_notes.h"
+#include "arena/match/game_files.h"
+#include "arena/match/game_names.h"
+#include "arena/match/player.h"
+#include "arena/match/player_entry.h"
+#include "arena/match/referee_protocol.h"
+#include "arena/match/referee_workdir.h"
+#include "arena/match/sandbox_plan.h"
+#include "arena/match/viewer_files.h"
+#include "arena/process/child_process.h"
+#include "arena/process/line_reader.h"
+#include "arena/process/pipe_writer.h"
+#include "arena/process/program_path.h"
+
+namespace arena {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Everything about a game that can be checked before anything is started.
+struct GamePlan {
+  std::array<PlayerLaunch, 2> launches;
+  std::array<std::string, 2> names;
+  std::string game_id;
+  fs::path referee;
+  std::optional<GameFiles> files;
+  std::string jspath;
+  fs::path tiles;
+  TimePoint deadline;
+};
+
+template <typename F>
+auto or_setup_error(std::string_view what, F&& f) {
+  try {
+    return f();
+  } catch (const std::exception& error) {
+    throw MatchSetupError(std::string(what) + error.what());
+  }
+}
+
+Clock::duration wall_limit(const MatchConfig& config) {
+  return config.wall_limit.value_or(3 * config.time_limit + std::chrono::seconds(10));
+}
+
+GamePlan plan_game(const MatchConfig& config) {
+  GamePlan plan;
+  fs::path own_dir = or_setup_error("", [] { return own_directory(); });
+  for (int i = 0; i < 2; ++i) {
+    const PlayerConfig& player = config.players[i];
+    std::string who = "player " + std::to_string(i + 1) + ": ";
+    if (player.command.empty()) throw MatchSetupError(who + "no program given");
+    const std::vector<std::string> command =
+        config.sandbox ? sandboxed_command(player.command) : player.command;
+    PlayerEntry entry = or_setup_error(who, [&] { return locate_player(command); });
+    plan.names[i] = player.name.value_or(entry.name);
+    if (auto problem = player_name_problem(plan.names[i])) throw MatchSetupError(who + *problem);
+
+    PlayerLaunch& launch = plan.launches[i];
+    launch.program = entry.program;
+    launch.args = command;
+    // The script is handed over as an absolute path: the player runs in another directory.
+    if (entry.script)
+      launch.args[*entry.script] = fs::absolute(launch.args[*entry.script]).string();
+    launch.workdir = player.workdir.empty() ? entry.workdir : fs::absolute(player.workdir);
+    std::error_code error;
+    if (!fs::is_directory(launch.workdir, error)) {
+      throw MatchSetupError(who + "working directory " + launch.workdir.string() +
+                            " does not exist");
+    }
+    launch.time_limit = config.time_limit;
+    launch.memory_limit_mb = config.memory_limit_mb;
+    launch.file_limit_mb = config.file_limit_mb;
+    launch.cpu_clock = config.clock == TimeClock::kCpu;
+    launch.wall_limit = wall_limit(config);
+    if (config.sandbox) {
+      std::optional<fs::path> script;
+      if (entry.script) script = launch.args[*entry.script];
+      launch.sandbox =
+          seat_policy(config, i + 1, launch.program, launch.args, launch.workdir, script);
+    }
+  }
+
+  plan.game_id = config.game_id.value_or(unique_game_id());
+  if (auto problem = game_id_problem(plan.game_id)) throw MatchSetupError(*problem);
+
+  fs::path referee = config.referee.empty() ? own_dir / "zarvo-checker" : config.referee;
+  plan.referee = or_setup_error("referee: ", [&] { return find_program(referee.string()); });
+
+  if (!config.tiles.empty()) {
+    std::error_code error;
+    if (!fs::is_regular_file(config.tiles, error)) {
+      throw MatchSetupError("tile script " + config.tiles.string() + " is not a readable file");
+    }
+    plan.tiles = fs::absolute(config.tiles);
+  }
+
+  plan.files.emplace(config.out_dir, plan.names[0], plan.names[1], plan.game_id);
+  const fs::path& log_dir = plan.files->log_dir();
+  or_setup_error("cannot create the log directory: ",
+                 [&] { return fs::create_directories(log_dir); });
+  plan.jspath =
+      or_setup_error("", [&] { return provide_viewer_files(config.resources, config.out_dir); });
+  for (int i = 0; i < 2; ++i) plan.launches[i].stderr_file = plan.files->player_errors(i + 1);
+  // Each player may think for its whole limit (under the CPU clock, for its wall limit).
+  const Clock::duration longest_thought =
+      config.clock == TimeClock::kCpu ? wall_limit(config) : config.time_limit;
+  Clock::duration timeout =
+      config.game_timeout.value_or(2 * longest_thought + std::chrono::seconds(60));
+  plan.deadline = Clock::now() + timeout;
+  return plan;
+}
+
+// How long making a player's sandbox may take on a loaded machine.
+constexpr auto kSandboxStartPatience = std::chrono::seconds(20);
+
+void remove_if_empty(const fs::path& file) {
+  std::error_code error;
+  if (fs::file_size(file, error) == 0 && !error) fs::remove(file, error);
+}
+
+}  // namespace
+
+MatchResult play_match(const MatchConfig& config) {
+  GamePlan plan = plan_game(config);
+
+  MatchResult result;
+  result.game_id = plan.game_id;
+  const GameFiles& files = *plan.files;
+  result.log = files.log();
+  result.page = files.page();
+  result.referee_stderr = files.referee_errors();
+
+  RefereeWorkdir workdir(files.log_dir(), plan.jspath, plan.tiles);
+  // Neither the game's files nor the other player's directory show in a player's sandbox, even
+  // where they lie in its working directory.
+  for (int i = 0; i < 2; ++i) {
+    if (!plan.launches[i].sandbox) continue;
+    plan.launches[i].sandbox->hidden = {fs::absolute(config.out_dir), fs::absolute(files.log_dir()),
+                                        workdir.path(), plan.launches[1 - i].workdir};
+    if (!plan.tiles.empty()) plan.launches[i].sandbox->hidden.push_back(plan.tiles);
+  }
+  std::optional<Player> player1, player2;
+  player1.emplace(plan.launches[0]);
+  player2.emplace(plan.launches[1]);
+  SpawnRequest request;
+  request.program = plan.referee;
+  request.args = {plan.referee.string(), files.log_argument()};
+  request.workdir = workdir.path();
+  request.pipe_input = true;
+  request.pipe_output = true;
+  request.error_file = result.referee_stderr;
+  ChildProcess referee(request);
+  UniqueFd referee_input = referee.take_input();
+  LineReader referee_output(referee.take_output());
+
+  // The sandboxes are made while the referee starts; a game is never played with a player whose
+  // sandbox failed.
+  const TimePoint started_by = Clock::now() + kSandboxStartPatience;
+  for (int i = 0; i < 2; ++i) {
+    Player& player = i == 0 ? *player1 : *player2;
+    if (!player.wait_started(started_by)) {
+      std::string why;
+      for (const auto& line : last_lines(plan.launches[i].stderr_file, 3, 300)) why += line + " ";
+      throw MatchSetupError("player " + std::to_string(i + 1) +
+                            ": its sandbox could not be made: " +
+                            (why.empty() ? std::string("bwrap did not start it ") : why) +
+                            "(zarvo-arena check-sandbox tells more; --no-sandbox plays without)");
+    }
+  }
+
+  RefereeReport report = run_referee_protocol(referee_output, referee_input.get(), referee,
+                                              {&*player1, &*player2}, plan.deadline);
+  referee.kill_group();
+  referee.reap();
+
+  player1->close_input();
+  player2->close_input();
+  TimePoint grace_end = Clock::now() + config.grace;
+  player1->stop(grace_end);
+  player2->stop(grace_end);
+
+  Player* players[2] = {&*player1, &*player2};
+  for (int i = 0; i < 2; ++i) {
+    PlayerRecord& record = result.players[i];
+    record.name = plan.names[i];
+    record.result = report.results[i];
+    record.charged = players[i]->times().real;
+    record.cpu = players[i]->times().used;
+    record.stderr_file = plan.launches[i].stderr_file;
+    record.unfinished_output = players[i]->unfinished_output();
+    record.memory_killed = players[i]->memory_killed();
+    remove_if_empty(record.stderr_file);
+  }
+  result.description = report.description;
+  result.failure = report.failure;
+  if (result.completed()) remove_if_empty(result.referee_stderr);
+  return result;
+}
+
+}  // namespace arena

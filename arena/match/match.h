@@ -1,0 +1,98 @@
+// One game between two player programs, refereed by zarvo-checker: the arena's engine, used by
+// the `match` command. It runs one game per process: many games are many `zarvo-arena match`
+// processes (a tournament starts them). The process-wide part of a game (ignoring broken pipes,
+// the stop signals, adopting the players' orphans and killing what is left of them after the
+// game) is the `match` command's; play_match itself changes no process-wide state, so a
+// program that only ever calls it once at a time (a benchmark) needs no more than to ignore
+// SIGPIPE.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "arena/sandbox/sandbox_policy.h"
+#include "arena/system/deadline.h"
+
+namespace arena {
+
+struct PlayerConfig {
+  std::vector<std::string> command;  // the program, then its arguments
+  std::optional<std::string> name;   // none: derived from the program's file name
+  std::filesystem::path workdir;     // empty: the program's own directory
+};
+
+// What a player's time limit counts.
+enum class TimeClock {
+  kWall,  // its thinking time: from the last line it was sent to its answer
+  kCpu,   // the CPU time of its whole process tree
+};
+
+struct MatchConfig {
+  std::array<PlayerConfig, 2> players;
+  std::filesystem::path out_dir = ".";  // the log and page go to <out_dir>/refereelogs/
+  std::optional<std::string> game_id;   // none: unique_game_id()
+  Clock::duration time_limit = std::chrono::seconds(10);  // per player and game
+  // Per player, 0: none. Sandboxed: the resident memory of its whole process tree (where control
+  // groups can be used); else the address space of each of its processes.
+  std::size_t memory_limit_mb = 0;
+  // Largest file a player may write, its standard error file included (a player going past it
+  // gets SIGXFSZ and counts as crashed), so that no player can fill the disk; 0: none.
+  std::size_t file_limit_mb = 64;
+  std::filesystem::path tiles;      // a tile script for the referee; empty: random tiles
+  std::filesystem::path referee;    // empty: zarvo-checker beside the arena
+  std::filesystem::path resources;  // the viewer files to copy; empty: default_viewer_source()
+  Clock::duration grace = std::chrono::seconds(1);  // for players to end after the game
+  // The longest a game may take before the referee is held to have failed;
+  // empty: twice the time limit plus a minute.
+  std::optional<Clock::duration> game_timeout;
+  // Every player runs in a sandbox of its own (arena/sandbox/); false: as a plain process.
+  bool sandbox = true;
+  std::vector<std::pair<std::string, std::string>> env;       // set in the sandboxes
+  std::vector<std::filesystem::path> ro_dirs;                 // shown read-only in the sandboxes
+  std::size_t process_limit = sandbox::kDefaultProcessLimit;  // per sandboxed player
+  TimeClock clock = TimeClock::kWall;
+  // Under the CPU clock, the thinking time each player may take over the game, so that a
+  // player that sleeps cannot hang it; empty: three times the time limit plus 10 seconds.
+  std::optional<Clock::duration> wall_limit;
+};
+
+struct PlayerRecord {
+  std::string name;
+  int result = 0;          // the value the referee reported
+  Milliseconds charged{};  // thinking time charged
+  Milliseconds cpu{};      // CPU time used
+  std::filesystem::path stderr_file;
+  // Set when the player ran out of time: what it had written of an answer it never finished
+  // (empty: nothing since its last answer).
+  std::optional<std::string> unfinished_output;
+  bool memory_killed = false;  // the memory limit killed it (it counts as crashed)
+};
+
+struct MatchResult {
+  std::string game_id;
+  std::array<PlayerRecord, 2> players;
+  std::string description;  // the referee's result description
+  std::filesystem::path log;
+  std::filesystem::path page;
+  std::string failure;  // empty when the referee played the game and reported
+  std::filesystem::path referee_stderr;
+
+  bool completed() const { return failure.empty(); }
+};
+
+// Thrown before anything is started, for a configuration that cannot be played.
+struct MatchSetupError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Plays the game and stops its referee and players; the caller kills whatever they left
+// behind outside their process groups (see orphan_reaper.h).
+MatchResult play_match(const MatchConfig& config);
+
+}  // namespace arena

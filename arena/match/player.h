@@ -1,0 +1,102 @@
+// One player program during a game: it is started in a process group of its own, receives the
+// lines the referee addresses to it, is charged for the time it takes to answer, and is
+// stopped at the end. It tells what happened (a line, a time-out, a crash, ...) and how much
+// time the player used; the referee protocol turns that into its replies.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "arena/match/player_clock.h"
+#include "arena/process/child_process.h"
+#include "arena/process/line_reader.h"
+#include "arena/system/unique_fd.h"
+
+namespace arena {
+
+struct PlayerLaunch {
+  std::filesystem::path program;
+  std::vector<std::string> args;  // argv, args[0] included
+  std::filesystem::path workdir;
+  std::filesystem::path stderr_file;
+  Clock::duration time_limit{};
+  std::size_t memory_limit_mb = 0;
+  std::size_t file_limit_mb = 0;
+  std::optional<sandbox::Policy> sandbox;  // none: the player runs as a plain process
+  // The time limit counts the CPU time of the player's whole process tree; its thinking time is
+  // then held to `wall_limit`.
+  bool cpu_clock = false;
+  Clock::duration wall_limit{};
+};
+
+// What became of one wait for the player's answer.
+struct PlayerAnswer {
+  enum class Kind {
+    kLine,          // the player wrote a line (`line`, without its newline)
+    kTimedOut,      // its thinking time ran out; it has been killed
+    kCrashed,       // it was ended by a signal or exited with a non-zero status
+    kExited,        // it exited with status 0, or closed its output, before answering
+    kGameTimedOut,  // the game's deadline passed while the player still had time
+  };
+  Kind kind;
+  std::string line;
+};
+
+// A player's time over the game so far.
+struct PlayerTimes {
+  Milliseconds real;  // the thinking time charged
+  Milliseconds used;  // the CPU time it used
+};
+
+class Player {
+ public:
+  explicit Player(const PlayerLaunch& launch);
+
+  // Passes one line on (the newline is added). A player that has stopped reading or has gone
+  // loses the line; it can never hold up the game.
+  void send(std::string_view text);
+
+  // Waits for the player's next line until its time or `game_deadline` runs out. Once the player
+  // has timed out, crashed or exited, every later call gives the same answer at once.
+  PlayerAnswer answer(TimePoint game_deadline);
+
+  PlayerTimes times() const { return {clock_.charged_ms(), process_->cpu_time()}; }
+
+  // Waits until a sandboxed player's sandbox is up; false when bwrap could not make it (its
+  // message is in the player's error file) or `deadline` passed.
+  bool wait_started(TimePoint deadline) { return process_->wait_started(deadline); }
+
+  // Whether the memory limit killed the player (it then counts as crashed).
+  bool memory_killed() const { return memory_killed_; }
+
+  // After a time-out: what the player had written of a line it never finished (empty when it
+  // wrote nothing at all since its last answer). Nothing when it did not time out.
+  const std::optional<std::string>& unfinished_output() const { return unfinished_output_; }
+
+  // Closes the player's input; returns at once.
+  void close_input() { input_.reset(); }
+  // Waits until the player has ended or `deadline` passes, then kills its group and reaps it.
+  void stop(TimePoint deadline);
+
+ private:
+  PlayerAnswer::Kind classify_end(TimePoint now);
+  bool out_of_cpu_time() const;
+  PlayerAnswer timed_out(TimePoint now, bool by_cpu);
+
+  UniqueFd input_;
+  std::optional<LineReader> output_;
+  std::optional<ChildProcess> process_;
+  PlayerClock clock_;
+  std::optional<PlayerAnswer::Kind> gone_;  // how the player stopped playing
+  std::optional<std::string> unfinished_output_;
+  std::optional<Clock::duration> cpu_limit_;  // under the CPU clock
+  std::size_t memory_limit_mb_ = 0;
+  std::filesystem::path stderr_file_;
+  bool memory_killed_ = false;
+};
+
+}  // namespace arena

@@ -1,0 +1,54 @@
+#include "arena/match/player_entry.h"
+
+#include <array>
+#include <string_view>
+#include <system_error>
+
+#include "arena/match/game_names.h"
+#include "arena/process/program_path.h"
+
+namespace arena {
+namespace fs = std::filesystem;
+
+bool is_interpreter(std::string_view file_name) {
+  static constexpr std::array<std::string_view, 16> kInterpreters = {
+      "python", "pypy", "node", "nodejs", "ruby",    "perl",  "php",  "lua",
+      "luajit", "bash", "sh",   "dash",   "Rscript", "julia", "java", "tclsh"};
+  // "python3", "python3.11", "lua5.4": the version is not part of the name.
+  while (!file_name.empty() &&
+         (std::isdigit(static_cast<unsigned char>(file_name.back())) || file_name.back() == '.')) {
+    file_name.remove_suffix(1);
+  }
+  for (std::string_view name : kInterpreters) {
+    if (file_name == name) return true;
+  }
+  return false;
+}
+
+PlayerEntry locate_player(const std::vector<std::string>& command) {
+  PlayerEntry entry;
+  entry.program = find_program(command.at(0));
+  fs::path main_file = entry.program;
+  if (is_interpreter(entry.program.filename().string())) {
+    for (std::size_t i = 1; i < command.size(); ++i) {
+      if (command[i].empty() || command[i].starts_with("-")) continue;
+      std::error_code error;
+      if (fs::is_regular_file(command[i], error)) {
+        entry.script = i;
+        main_file = fs::absolute(command[i]).lexically_normal();
+        break;
+      }
+    }
+  }
+  if (entry.script) {
+    entry.workdir = main_file.parent_path();
+    entry.name = name_from_program(main_file.stem().string());
+  } else {
+    entry.workdir = is_interpreter(entry.program.filename().string()) ? fs::current_path()
+                                                                      : entry.program.parent_path();
+    entry.name = name_from_program(entry.program.filename().string());
+  }
+  return entry;
+}
+
+}  // namespace arena

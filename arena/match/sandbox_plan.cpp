@@ -1,0 +1,70 @@
+#include "arena/match/sandbox_plan.h"
+
+#include <unistd.h>
+
+#include "arena/sandbox/bwrap_command.h"
+#include "arena/sandbox/host_support.h"
+#include "arena/sandbox/player_sandbox.h"
+
+namespace arena {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Visible already: the working directory itself and the system directories. A directory below
+// the working directory is shown on its own, since the entry holding it may be left out.
+bool visible(const fs::path& dir, const fs::path& workdir) {
+  if (sandbox::normal_absolute(dir) == sandbox::normal_absolute(workdir)) return true;
+  for (const fs::path& system : sandbox::system_directories()) {
+    if (sandbox::is_within(dir, system)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::string> sandboxed_command(const std::vector<std::string>& command) {
+  if (command.empty() || command[0].empty() || command[0].find('/') != std::string::npos) {
+    return command;
+  }
+  std::string_view dirs = sandbox::kSandboxPath;
+  for (;;) {
+    auto colon = dirs.find(':');
+    fs::path candidate = fs::path(dirs.substr(0, colon)) / command[0];
+    if (::access(candidate.c_str(), X_OK) == 0) {
+      std::vector<std::string> resolved = command;
+      resolved[0] = candidate.string();
+      return resolved;
+    }
+    if (colon == std::string_view::npos) return command;
+    dirs.remove_prefix(colon + 1);
+  }
+}
+
+sandbox::Policy seat_policy(const MatchConfig& config, int seat, const fs::path& program,
+                            const std::vector<std::string>& args, const fs::path& workdir,
+                            const std::optional<fs::path>& script) {
+  sandbox::Policy policy;
+  policy.workdir = sandbox::normal_absolute(workdir);
+  for (const fs::path& dir : config.ro_dirs) policy.readonly_dirs.push_back(dir);
+  std::vector<fs::path> files = {program};
+  if (script) files.push_back(*script);
+  for (const fs::path& file : files) {
+    fs::path dir = sandbox::normal_absolute(file).parent_path();
+    if (!visible(dir, policy.workdir)) policy.readonly_dirs.push_back(dir);
+  }
+  policy.env = config.env;
+  policy.limits.memory_mb = config.memory_limit_mb;
+  policy.limits.processes = config.process_limit;
+  if (sandbox::must_drop_root()) policy.identity = sandbox::seat_identity(seat);
+  const std::string who = "player " + std::to_string(seat) + ": ";
+  try {
+    sandbox::check_policy(sandbox::host_support(), policy, program, args);
+  } catch (const sandbox::SandboxError& error) {
+    throw MatchSetupError(who + "no sandbox can be made for it: " + error.what() +
+                          " (zarvo-arena check-sandbox tells more; --no-sandbox plays without)");
+  }
+  return policy;
+}
+
+}  // namespace arena

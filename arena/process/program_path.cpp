@@ -1,0 +1,51 @@
+#include "arena/process/program_path.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+namespace arena {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool is_executable_file(const fs::path& path) {
+  std::error_code error;
+  return fs::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
+}
+
+}  // namespace
+
+fs::path own_directory() {
+  std::error_code error;
+  fs::path self = fs::read_symlink("/proc/self/exe", error);
+  if (error) throw std::runtime_error("cannot find the arena's own directory: " + error.message());
+  return self.parent_path();
+}
+
+fs::path find_program(std::string_view word) {
+  if (word.empty()) throw std::runtime_error("empty program name");
+  if (word.find('/') != std::string_view::npos) {
+    fs::path path = fs::absolute(fs::path(word)).lexically_normal();
+    if (!fs::exists(path)) throw std::runtime_error(std::string(word) + ": no such file");
+    if (!is_executable_file(path))
+      throw std::runtime_error(std::string(word) + ": not an executable file");
+    return path;
+  }
+  const char* search = std::getenv("PATH");
+  std::string_view dirs = search ? search : "/usr/local/bin:/usr/bin:/bin";
+  while (true) {
+    auto colon = dirs.find(':');
+    std::string_view dir = dirs.substr(0, colon);
+    fs::path candidate = fs::absolute(fs::path(dir.empty() ? "." : dir) / word);
+    if (is_executable_file(candidate)) return candidate.lexically_normal();
+    if (colon == std::string_view::npos) break;
+    dirs.remove_prefix(colon + 1);
+  }
+  throw std::runtime_error(std::string(word) + ": not found in PATH");
+}
+
+}  // namespace arena

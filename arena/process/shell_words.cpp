@@ -1,0 +1,46 @@
+#include "arena/process/shell_words.h"
+
+namespace arena {
+
+std::vector<std::string> split_shell_words(std::string_view text) {
+  std::vector<std::string> words;
+  std::string word;
+  bool in_word = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == ' ' || c == '\t' || c == '\n') {
+      if (in_word) words.push_back(std::move(word));
+      word.clear();
+      in_word = false;
+      continue;
+    }
+    in_word = true;
+    if (c == '\'') {
+      auto close = text.find('\'', i + 1);
+      if (close == std::string_view::npos)
+        throw std::invalid_argument("unterminated ' in: " + std::string(text));
+      word.append(text.substr(i + 1, close - i - 1));
+      i = close;
+    } else if (c == '"') {
+      for (++i;; ++i) {
+        if (i >= text.size())
+          throw std::invalid_argument("unterminated \" in: " + std::string(text));
+        if (text[i] == '"') break;
+        if (text[i] == '\\' && i + 1 < text.size() &&
+            std::string_view("\"\\$`").find(text[i + 1]) != std::string_view::npos) {
+          ++i;
+        }
+        word += text[i];
+      }
+    } else if (c == '\\') {
+      if (++i >= text.size()) throw std::invalid_argument("trailing \\ in: " + std::string(text));
+      word += text[i];
+    } else {
+      word += c;
+    }
+  }
+  if (in_word) words.push_back(std::move(word));
+  return words;
+}
+
+}  // namespace arena

@@ -1,0 +1,56 @@
+// A played game as its log tells it. The log's file name
+// "<name1>-<name2>.<id>.log" gives the players (name1 moved first) and the game
+// id; its "Manager report: DESCRIPTION Score: R1-R2." line gives the results.
+// Nothing else is needed, so results can be gathered from logs played on any
+// machine.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace arena::tournament {
+
+inline constexpr std::array<std::string_view, 4> kDisqualificationReasons = {"ILLEGAL", "TIMEOUT",
+                                                                             "CRASH", "EXIT"};
+
+// The index of a disqualification reason in kDisqualificationReasons, or
+// nothing for "WIN", "DRAW", "LOSE" and anything else.
+std::optional<std::size_t> disqualification_index(std::string_view text);
+
+struct GameRecord {
+  std::string id;
+  std::optional<long> number;        // the id when it is a plain number, as tournament games are
+  std::array<std::string, 2> names;  // names[0] moved first
+  std::array<int, 2> values{};       // result values
+  std::array<std::string, 2> texts;  // "WIN", "DRAW", "LOSE" or a disqualification reason
+  std::string description;
+  std::filesystem::path log;  // relative to the tournament directory
+  std::filesystem::path page;
+};
+
+// The points each side of a game earned: a disqualified player loses (0); against a
+// disqualified opponent a player wins (1); otherwise the higher result value wins and equal
+// values draw (1/2 each). When both were disqualified both get 0.
+std::array<double, 2> game_points(const GameRecord& game);
+
+// The game recorded in `log`, or nothing while the log holds no "Manager
+// report" line (the game is unfinished) or its name or report cannot be read.
+// Paths in the record are relative to `dir`.
+std::optional<GameRecord> read_game_record(const std::filesystem::path& dir,
+                                           const std::filesystem::path& log);
+
+struct LogScan {
+  std::vector<GameRecord> games;                  // ordered by game number, then id
+  std::vector<std::filesystem::path> unfinished;  // logs without a report, relative to dir
+};
+
+// Every "*.log" in dir/refereelogs.
+LogScan scan_game_logs(const std::filesystem::path& dir);
+
+void sort_games(std::vector<GameRecord>& games);
+
+}  // namespace arena::tournament

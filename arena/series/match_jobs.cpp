@@ -1,0 +1,107 @@
+#include "arena/series/match_jobs.h"
+
+#include <fstream>
+#include <stdexcept>
+
+#include "arena/match/game_files.h"
+#include "arena/match/player_entry.h"
+#include "arena/process/program_path.h"
+#include "arena/process/shell_words.h"
+#include "arena/series/tile_script.h"
+
+namespace arena::tournament {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string absolute_command(const TournamentPlayer& player) {
+  std::vector<std::string> words = split_shell_words(player.command);
+  try {
+    PlayerEntry entry = locate_player(words);
+    words.at(0) = entry.program.string();
+    if (entry.script) words[*entry.script] = fs::absolute(words[*entry.script]).string();
+  } catch (const std::exception& error) {
+    throw std::runtime_error("player " + player.name + ": " + error.what());
+  }
+  return shell_command(words);
+}
+
+void write_text(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.flush();
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+}  // namespace
+
+std::string shell_quote(std::string_view word) {
+  bool safe = !word.empty();
+  for (char c : word) {
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                 std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
+    safe = safe && plain;
+  }
+  if (safe) return std::string(word);
+  std::string quoted = "'";
+  for (char c : word) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+std::string shell_command(const std::vector<std::string>& argv) {
+  std::string command;
+  for (const auto& word : argv) {
+    if (!command.empty()) command += ' ';
+    command += shell_quote(word);
+  }
+  return command;
+}
+
+JobFactory::JobFactory(const TournamentSettings& settings, const fs::path& dir,
+                       std::string tile_seed)
+    : settings_(settings),
+      dir_(dir),
+      tile_seed_(std::move(tile_seed)),
+      arena_(own_directory() / "zarvo-arena") {
+  for (const auto& player : settings.players) commands_.push_back(absolute_command(player));
+  fs::create_directories(GameFiles::log_dir_of(dir_));
+}
+
+MatchJob JobFactory::make(const ScheduledGame& game) const {
+  const std::string& first = settings_.players[game.first].name;
+  const std::string& second = settings_.players[game.second].name;
+  std::string id = std::to_string(game.number);
+  MatchJob job{game.number, GameFiles(dir_, first, second, id), {}, {}};
+  job.argv = {arena_.string(), "match", "--name1",     first,  "--name2",
+              second,          "--dir", dir_.string(), "--id", id};
+  job.tiles = job.files.tiles();
+  write_text(job.tiles, derive_tile_script(tile_seed_, game.pair));
+  job.argv.insert(job.argv.end(), {"--tiles", job.tiles.string()});
+  job.argv.insert(job.argv.end(), settings_.match_options.begin(), settings_.match_options.end());
+  job.argv.insert(job.argv.end(), {"--", commands_[game.first], commands_[game.second]});
+  return job;
+}
+
+std::vector<MatchJob> prepare_jobs(const TournamentSettings& settings,
+                                   const std::vector<ScheduledGame>& games, const fs::path& dir,
+                                   const std::string& tile_seed) {
+  JobFactory factory(settings, dir, tile_seed);
+  std::vector<MatchJob> jobs;
+  for (const auto& game : games) jobs.push_back(factory.make(game));
+  return jobs;
+}
+
+void discard_game_files(const fs::path& log) {
+  auto files = GameFiles::from_log(log);
+  if (!files) return;
+  std::error_code error;
+  for (const fs::path& file : files->played_files()) fs::remove(file, error);
+}
+
+}  // namespace arena::tournament

@@ -1,0 +1,140 @@
+#include "arena/series/tournament_plan.h"
+
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+
+#include "arena/match/game_names.h"
+#include "arena/match/player_entry.h"
+#include "arena/process/shell_words.h"
+
+namespace arena::tournament {
+
+namespace {
+constexpr std::uintmax_t kMaxPlayersFile = 1024 * 1024;
+}  // namespace
+
+long long scheduled_game_count(const TournamentSettings& settings) {
+  const long long n = static_cast<long long>(settings.players.size());
+  const long long pairings = settings.format == Format::gauntlet ? n - 1 : n * (n - 1) / 2;
+  return pairings * (settings.games_per_pair / 2 * 2);
+}
+
+std::array<ScheduledGame, 2> paired_games(int pair, int a, int b) {
+  return {ScheduledGame{2 * pair - 1, a, b, pair}, ScheduledGame{2 * pair, b, a, pair}};
+}
+
+std::vector<ScheduledGame> schedule_games(const TournamentSettings& settings) {
+  std::vector<std::pair<int, int>> pairings;
+  int count = static_cast<int>(settings.players.size());
+  for (int i = 0; i < count; ++i) {
+    for (int j = i + 1; j < count; ++j) {
+      if (settings.format == Format::gauntlet && i != 0) break;
+      pairings.emplace_back(i, j);
+    }
+  }
+  std::vector<ScheduledGame> games;
+  for (int round = 0; round < settings.games_per_pair / 2; ++round) {
+    for (auto [a, b] : pairings) {
+      int pair = static_cast<int>(games.size()) / 2 + 1;
+      for (const auto& game : paired_games(pair, a, b)) games.push_back(game);
+    }
+  }
+  return games;
+}
+
+TournamentPlayer parse_player(std::string_view text) {
+  TournamentPlayer player;
+  auto equals = text.find('=');
+  // A '=' may also belong to the command ("bot --level=3"): it separates a name
+  // only when what stands before it is a valid name.
+  if (equals != std::string_view::npos && !player_name_problem(text.substr(0, equals))) {
+    player.name = text.substr(0, equals);
+    text.remove_prefix(equals + 1);
+  }
+  player.command = text;
+  std::vector<std::string> words = split_shell_words(text);
+  if (words.empty())
+    throw std::invalid_argument("player without a command: \"" + player.command + "\"");
+  if (player.name.empty()) {
+    try {
+      player.name = locate_player(words).name;
+    } catch (const std::exception&) {
+      // Not found: the error comes when the games are prepared; the name is only a default.
+      auto slash = words[0].rfind('/');
+      player.name =
+          name_from_program(slash == std::string::npos ? words[0] : words[0].substr(slash + 1));
+    }
+  }
+  return player;
+}
+
+std::vector<TournamentPlayer> read_players_file(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error("cannot read the players file " + path);
+  std::error_code error;
+  if (std::filesystem::file_size(path, error) > kMaxPlayersFile) {
+    throw std::runtime_error("the players file " + path + " is larger than 1 MiB");
+  }
+  std::vector<TournamentPlayer> players;
+  std::string line;
+  int number = 0;
+  constexpr std::size_t kMaxLine = 4096;
+  while (std::getline(in, line)) {
+    ++number;
+    if (line.size() > kMaxLine) {
+      throw std::invalid_argument(path + ":" + std::to_string(number) + ": line too long");
+    }
+    auto start = line.find_first_not_of(" \t\r");
+    if (start == std::string::npos || line[start] == '#') continue;
+    auto end = line.find_last_not_of(" \t\r");
+    try {
+      players.push_back(parse_player(std::string_view(line).substr(start, end - start + 1)));
+    } catch (const std::invalid_argument& error) {
+      throw std::invalid_argument(path + ":" + std::to_string(number) + ": " + error.what());
+    }
+  }
+  return players;
+}
+
+void check_players(const std::vector<TournamentPlayer>& players) {
+  if (players.size() < 2) throw std::invalid_argument("a tournament needs at least two players");
+  std::set<std::string> names;
+  for (const auto& player : players) {
+    if (auto problem = player_name_problem(player.name)) throw std::invalid_argument(*problem);
+    if (!names.insert(player.name).second) {
+      throw std::invalid_argument("two players are named " + player.name +
+                                  "; name them apart with NAME=COMMAND");
+    }
+  }
+}
+
+std::string describe_plan(const TournamentSettings& settings) {
+  std::string text = "format ";
+  text += settings.format == Format::gauntlet ? "gauntlet" : "round-robin";
+  text += "\ngames-per-pair " + std::to_string(settings.games_per_pair);
+  text += "\npairs seats-swapped-on-one-tile-script";
+  text += "\ngames " + std::to_string(scheduled_game_count(settings));
+  text += "\nseed " + (settings.seed ? "=" + *settings.seed : std::string("none"));
+  text += "\nmatch-options";
+  for (const auto& option : settings.match_options) text += " " + option;
+  for (const auto& player : settings.players)
+    text += "\nplayer " + player.name + "=" + player.command;
+  return text + "\n";
+}
+
+std::optional<std::size_t> planned_games(std::string_view plan) {
+  constexpr std::string_view kKey = "\ngames ";
+  auto at = plan.find(kKey);
+  if (at == std::string_view::npos) return std::nullopt;
+  std::string_view digits = plan.substr(at + kKey.size());
+  digits = digits.substr(0, digits.find('\n'));
+  std::size_t count = 0;
+  auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
+  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return count;
+}
+
+}  // namespace arena::tournament
