@@ -1,0 +1,152 @@
+#include "arena/entry/entry_build.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <system_error>
+
+#include "arena/match/disqualification_notes.h"
+#include "arena/process/child_process.h"
+#include "arena/sandbox/bwrap_command.h"
+#include "arena/sandbox/sandbox_policy.h"
+#include "arena/system/bounded_read.h"
+
+namespace arena::entry {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kTailLines = 15;
+constexpr std::size_t kTailWidth = 200;
+// The part of the build's output kept in the entry.
+constexpr std::size_t kKeptOutput = 256 * 1024;
+
+// A scratch directory of the arena for the build's output: outside the entry, which the build
+// controls, and named so that no sandbox shows it.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" +
+                          std::string(sandbox::kRefereeDirPrefix) + "build.XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+      throw std::system_error(errno, std::generic_category(), "cannot make " + pattern);
+    }
+    path_ = pattern;
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  ~ScratchDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Hands the entry, and everything in it, to the build user, never following a link.
+void give_to(const fs::path& entry, const sandbox::Identity& user) {
+  auto change = [&](const fs::path& path) {
+    if (::lchown(path.c_str(), user.uid, user.gid) != 0) {
+      throw std::system_error(
+          errno, std::generic_category(),
+          "cannot give " + path.string() + " to the build user " + std::to_string(user.uid));
+    }
+  };
+  change(entry);
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(entry, error), end; !error && it != end;
+       it.increment(error)) {
+    change(it->path());
+  }
+  if (error) throw std::runtime_error("cannot list " + entry.string() + ": " + error.message());
+}
+
+std::string seconds_text(Clock::duration duration) {
+  return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(duration).count());
+}
+
+sandbox::Policy build_policy(const fs::path& entry, const Recipe& recipe,
+                             const BuildLimits& limits) {
+  sandbox::Policy policy;
+  policy.workdir = entry;
+  policy.workdir_writable = true;
+  policy.readonly_dirs = recipe.readonly_dirs;
+  policy.limits.memory_mb = limits.memory_mb;
+  policy.limits.processes = limits.processes;
+  if (sandbox::must_drop_root()) policy.identity = sandbox::build_identity();
+  return policy;
+}
+
+// Runs the recipe; returns "" on success, else why it failed.
+std::string run_recipe(const fs::path& entry, const Recipe& recipe, const BuildLimits& limits,
+                       const fs::path& log) {
+  SpawnRequest request;
+  request.program = "/bin/sh";
+  // Everything the build writes goes to the log; what it makes is readable by the players.
+  request.args = {"/bin/sh", "-c", "umask 022; exec 1>&2; " + recipe.script};
+  request.workdir = entry;
+  request.error_file = log;
+  request.file_size_limit_mb = limits.file_mb;
+  request.sandbox = build_policy(entry, recipe, limits);
+  ChildProcess build(request);
+  std::optional<ExitStatus> status = build.wait_exit(Clock::now() + limits.time);
+  if (!status) {
+    build.kill_group();
+    build.reap();
+    return "stopped by the time limit of " + seconds_text(limits.time) + " s";
+  }
+  build.kill_group();
+  ExitStatus end = build.reap();
+  if (build.memory_killed()) {
+    return "stopped by the memory limit of " + std::to_string(limits.memory_mb) + " MB";
+  }
+  if (!end.success()) return "the build ended with " + end.describe();
+  std::error_code error;
+  if (!fs::is_regular_file(entry / recipe.product, error)) {
+    return "the build left no " + recipe.product;
+  }
+  return "";
+}
+
+}  // namespace
+
+BuildOutcome build_entry(const fs::path& given, const BuildLimits& limits,
+                         const fs::path& launcher) {
+  BuildOutcome outcome;
+  outcome.entry = given;
+  const TimePoint start = Clock::now();
+  std::string failure;
+  try {
+    std::error_code error;
+    if (!fs::is_directory(given, error)) throw std::runtime_error("not a directory");
+    const fs::path entry = sandbox::normal_absolute(given);
+    ::unlink((entry / kEntryFile).c_str());  // never left standing from an earlier build
+    Recipe recipe = choose_recipe(entry, launcher);
+    outcome.record.recipe = recipe.name;
+    outcome.record.command = recipe.command;
+    if (sandbox::must_drop_root()) give_to(entry, sandbox::build_identity());
+    ScratchDir scratch;
+    const fs::path log = scratch.path() / kBuildLog;
+    failure = run_recipe(entry, recipe, limits, log);
+    write_file_in(entry, kBuildLog, read_tail(log, kKeptOutput));
+    if (!failure.empty()) outcome.output_tail = last_lines(log, kTailLines, kTailWidth);
+  } catch (const std::exception& error) {
+    failure = error.what();
+  }
+  outcome.record.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  outcome.record.result = failure.empty() ? "ok" : "failed: " + failure;
+  if (outcome.record.recipe.empty()) outcome.record.recipe = "none";
+  try {
+    std::error_code error;
+    if (fs::is_directory(given, error)) write_entry_record(given, outcome.record);
+  } catch (const std::exception& error) {
+    outcome.record.result = "failed: " + std::string(error.what());
+  }
+  return outcome;
+}
+
+}  // namespace arena::entry
