@@ -1,10 +1,13 @@
 #include "arena/entry/build_recipe.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <regex>
 #include <stdexcept>
 #include <system_error>
 
+#include "arena/sandbox/bwrap_command.h"
 #include "arena/system/bounded_read.h"
 
 namespace arena::entry {
@@ -102,6 +105,20 @@ Recipe java(const fs::path& entry, const std::vector<std::string>& sources,
   return recipe;
 }
 
+// The interpreter a sandboxed player finds by `name` in the sandbox's PATH, by its absolute
+// path, so that the entry's command runs the same interpreter wherever it is resolved; `name`
+// itself when there is none.
+std::string sandbox_interpreter(std::string_view name) {
+  std::string_view dirs = sandbox::kSandboxPath;
+  for (;;) {
+    auto colon = dirs.find(':');
+    fs::path candidate = fs::path(dirs.substr(0, colon)) / name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+    if (colon == std::string_view::npos) return std::string(name);
+    dirs.remove_prefix(colon + 1);
+  }
+}
+
 std::string python_main(const fs::path& entry, const std::vector<std::string>& sources) {
   for (std::string_view preferred : {"main.py", "bot.py"}) {
     if (std::find(sources.begin(), sources.end(), preferred) != sources.end()) {
@@ -126,7 +143,7 @@ Recipe python(const fs::path& entry, const std::vector<std::string>& sources) {
   Recipe recipe;
   recipe.name = "python";
   recipe.script = std::string(kPythonCompiler) + " " + sh_quote(main);
-  recipe.command = std::string(kPythonInterpreter) + " ./" + main;
+  recipe.command = sandbox_interpreter(kPythonInterpreter) + " ./" + main;
   recipe.product = main;
   return recipe;
 }

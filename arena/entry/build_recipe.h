@@ -8,7 +8,8 @@
 //   java      every *.java file, compiled beside its sources; the class with `main` is played
 //             through a copy of java-launcher named after it (as the sample Java bot is)
 //   python    the main file (main.py, bot.py, the only *.py, or the only one with a __main__
-//             block) byte-compiled as a check, played with python3
+//             block) byte-compiled as a check, played with the python3 of the players'
+//             sandbox's PATH, named by its absolute path
 //
 // Only the entry's own directory is searched for sources, not the directories below it.
 #pragma once
