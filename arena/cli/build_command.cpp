@@ -20,8 +20,8 @@ const char* const kUsage = R"(usage: zarvo-arena build [options] ENTRY...
 Builds each ENTRY, a directory holding one entrant's sources, in a sandbox of the kind players
 get: no network, the system directories read-only, the entry's own directory writable (as root,
 the entry is first given to the build user, uid 60003), nothing else of the machine visible.
-The first recipe that fits is used: the entry's build.sh (run with bash; it leaves the program
-to play as ./bot); else every *.cpp and *.cc (C++), every *.c (C), every *.java (Java, played
+The first recipe that fits is used: the entry's build.sh (run with bash -e, so a failing command
+fails the build; it leaves the program to play as ./bot); else every *.cpp and *.cc (C++), every *.c (C), every *.java (Java, played
 through a copy of java-launcher named after the class with main) or the main *.py (Python:
 main.py, bot.py, the only one, or the only one with a __main__ block; byte-compiled as a check).
 Only the entry's own directory is searched for sources.

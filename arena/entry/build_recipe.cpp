@@ -167,7 +167,7 @@ Recipe choose_recipe(const fs::path& entry, const fs::path& launcher) {
   if (std::find(names.begin(), names.end(), "build.sh") != names.end()) {
     Recipe recipe;
     recipe.name = "build.sh";
-    recipe.script = "bash ./build.sh";
+    recipe.script = "bash -e ./build.sh";
     recipe.command = "./bot";
     recipe.product = "bot";
     return recipe;
@@ -189,7 +189,7 @@ Recipe choose_recipe(const fs::path& entry, const fs::path& launcher) {
 }
 
 std::string compiler_flags_text() {
-  return "  build.sh: bash ./build.sh, which leaves the program to play as ./bot\n"
+  return "  build.sh: bash -e ./build.sh, which leaves the program to play as ./bot\n"
          "  c++:      " +
          std::string(kCxxCompiler) + " SOURCES\n" + "  c:        " + std::string(kCCompiler) +
          " SOURCES " + std::string(kCLibraries) + "\n" +

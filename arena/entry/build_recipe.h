@@ -2,7 +2,8 @@
 // played: the first recipe that fits the entry's files. The compilers' flags are fixed here, in
 // one place, and `zarvo-arena build` prints them.
 //
-//   build.sh  the entry's own script, run with bash; it leaves the program to play as `bot`
+//   build.sh  the entry's own script, run with bash -e (a failing command fails the build); it
+//             leaves the program to play as `bot`
 //   c++       every *.cpp and *.cc file of the entry, compiled into `bot`
 //   c         every *.c file, compiled into `bot`
 //   java      every *.java file, compiled beside its sources; the class with `main` is played
