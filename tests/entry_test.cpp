@@ -210,8 +210,9 @@ TEST_F(Entries, ATournamentDoesNotStartWhileAPlayerFailsItsCheck) {
                                    "--player", "greedy=" + kBin + "/zarvo-greedy",
                                    "--player", "crash=" + crash};
   ProgramRun refused = run_program(args);
-  EXPECT_EQ(refused.status, 1) << refused.out << refused.err;
-  EXPECT_NE(refused.out.find("does not start: crash"), std::string::npos) << refused.out;
+  EXPECT_EQ(refused.status, 2) << refused.out << refused.err;
+  EXPECT_NE(refused.err.find("does not start:\n  crash: crashed at start"), std::string::npos)
+      << refused.err;
   EXPECT_FALSE(fs::exists(root_ / "t" / "refereelogs")) << "no game was played";
 
   args.push_back("--no-check");

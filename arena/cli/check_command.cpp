@@ -73,7 +73,7 @@ void print_outcome(const entry::CheckOutcome& outcome) {
   std::cout << std::flush;
 }
 
-// Checks every player; the names of those that failed.
+// Checks every player; for each that failed, its name and its problem.
 std::vector<std::string> check_all(const std::vector<tournament::TournamentPlayer>& players,
                                    const MatchConfig& config, const fs::path& opponent) {
   std::vector<std::string> failed;
@@ -82,7 +82,7 @@ std::vector<std::string> check_all(const std::vector<tournament::TournamentPlaye
     entry::CheckOutcome outcome =
         entry::check_player(player.name, split_shell_words(player.command), config, opponent);
     print_outcome(outcome);
-    if (!outcome.ok()) failed.push_back(player.name);
+    if (!outcome.ok()) failed.push_back(player.name + ": " + outcome.problem);
   }
   return failed;
 }
@@ -99,10 +99,10 @@ bool check_field(const std::vector<tournament::TournamentPlayer>& players,
   std::cout << "checking " << players.size() << " players (--no-check skips this)" << std::endl;
   std::vector<std::string> failed = check_all(players, config, default_opponent());
   if (failed.empty()) return true;
-  std::cout << failed.size() << (failed.size() == 1 ? " player fails" : " players fail")
-            << " the check, so the tournament does not start:";
-  for (const std::string& name : failed) std::cout << " " << name;
-  std::cout << std::endl;
+  std::cerr << failed.size() << (failed.size() == 1 ? " player fails" : " players fail")
+            << " the check, so the tournament does not start:\n";
+  for (const std::string& why : failed) std::cerr << "  " << why << "\n";
+  std::cerr << std::flush;
   return false;
 }
 

@@ -14,7 +14,8 @@ int run_check_command(std::span<const std::string> args);
 
 // Checks every player of a field with the match options its games are played with (as a
 // tournament forwards them), prints one line per player and, when any failed, the list of
-// those that did. True when all passed. Call it before any game is started.
+// those that did with their problems on standard error. True when all passed. Call it before
+// any game is started.
 bool check_field(const std::vector<tournament::TournamentPlayer>& players,
                  const std::vector<std::string>& match_options);
 

@@ -308,7 +308,7 @@ int run_tournament_command(std::span<const std::string> args) {
     PlanCheck plan_check = check_plan(dir, kTournamentPlanFile, describe_plan(options.settings));
     if (options.check && !options.emit_jobs &&
         !check_field(options.settings.players, options.settings.match_options)) {
-      return 1;
+      return 2;
     }
     return play(options, dir, plan_check);
   } catch (const std::exception& error) {
