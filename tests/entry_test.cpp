@@ -155,6 +155,12 @@ TEST_F(Entries, ABuildThatReachesOutOrLoopsFailsAtIt) {
   EXPECT_NE(line_for(build.out, "ok", "/fine"), "") << build.out;
   // What the build made stays in its entry.
   EXPECT_EQ(read_file(entries / "fine" / "bot"), "made");
+
+  // A directory that cannot be one entrant's is refused before anything is changed in it.
+  ProgramRun slip = run_program({kArena, "build", "/"});
+  EXPECT_EQ(slip.status, 1) << slip.out;
+  EXPECT_NE(line_for(slip.out, "FAILED", "/  none").find("refused"), std::string::npos) << slip.out;
+  EXPECT_FALSE(fs::exists("/zarvo-entry.txt"));
 }
 
 TEST_F(Entries, CheckGivesEachFailingPlayerItsReason) {

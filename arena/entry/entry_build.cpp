@@ -8,6 +8,7 @@
 
 #include "arena/match/disqualification_notes.h"
 #include "arena/process/child_process.h"
+#include "arena/process/program_path.h"
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/sandbox_policy.h"
 #include "arena/system/bounded_read.h"
@@ -46,6 +47,38 @@ class ScratchDir {
  private:
   fs::path path_;
 };
+
+// An entry holds one entrant's sources; more files than this are a mistaken directory.
+constexpr std::size_t kMaxEntryFiles = 20000;
+
+// Refuses a directory that cannot be one entrant's: the root, a system directory or one below
+// it, a directory directly below the root (/home, /srv), one holding the arena itself, or one
+// with more files than any submission. A root arena hands the entry to the build user, so a
+// slip of the organiser's must not give that user the machine.
+void check_entry_directory(const fs::path& entry) {
+  auto depth = std::distance(entry.begin(), entry.end());
+  if (depth < 3)
+    throw std::runtime_error("refused: " + entry.string() + " is not an entry's directory");
+  for (const fs::path& system : sandbox::system_directories()) {
+    if (sandbox::is_within(entry, system)) {
+      throw std::runtime_error("refused: " + entry.string() + " lies in a system directory");
+    }
+  }
+  std::error_code error;
+  fs::path own = fs::weakly_canonical(own_directory(), error);
+  if (!error && sandbox::is_within(own, entry)) {
+    throw std::runtime_error("refused: " + entry.string() + " holds zarvo-arena itself");
+  }
+  std::size_t files = 0;
+  for (fs::recursive_directory_iterator it(entry, error), end; !error && it != end;
+       it.increment(error)) {
+    if (++files > kMaxEntryFiles) {
+      throw std::runtime_error("refused: " + entry.string() + " holds more than " +
+                               std::to_string(kMaxEntryFiles) + " files");
+    }
+  }
+  if (error) throw std::runtime_error("cannot list " + entry.string() + ": " + error.message());
+}
 
 // Hands the entry, and everything in it, to the build user, never following a link.
 void give_to(const fs::path& entry, const sandbox::Identity& user) {
@@ -120,10 +153,13 @@ BuildOutcome build_entry(const fs::path& given, const BuildLimits& limits,
   outcome.entry = given;
   const TimePoint start = Clock::now();
   std::string failure;
+  bool entry_directory = false;  // the record is written only into a real entry's directory
   try {
     std::error_code error;
     if (!fs::is_directory(given, error)) throw std::runtime_error("not a directory");
-    const fs::path entry = sandbox::normal_absolute(given);
+    const fs::path entry = fs::canonical(given);
+    check_entry_directory(entry);
+    entry_directory = true;
     ::unlink((entry / kEntryFile).c_str());  // never left standing from an earlier build
     Recipe recipe = choose_recipe(entry, launcher);
     outcome.record.recipe = recipe.name;
@@ -141,8 +177,7 @@ BuildOutcome build_entry(const fs::path& given, const BuildLimits& limits,
   outcome.record.result = failure.empty() ? "ok" : "failed: " + failure;
   if (outcome.record.recipe.empty()) outcome.record.recipe = "none";
   try {
-    std::error_code error;
-    if (fs::is_directory(given, error)) write_entry_record(given, outcome.record);
+    if (entry_directory) write_entry_record(given, outcome.record);
   } catch (const std::exception& error) {
     outcome.record.result = "failed: " + std::string(error.what());
   }
