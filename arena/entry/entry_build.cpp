@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "arena/entry/scratch_dir.h"
 #include "arena/match/disqualification_notes.h"
 #include "arena/process/child_process.h"
 #include "arena/process/program_path.h"
@@ -22,32 +23,6 @@ constexpr std::size_t kTailLines = 15;
 constexpr std::size_t kTailWidth = 200;
 // The part of the build's output kept in the entry.
 constexpr std::size_t kKeptOutput = 256 * 1024;
-
-// A scratch directory of the arena for the build's output: outside the entry, which the build
-// controls, and named so that no sandbox shows it.
-class ScratchDir {
- public:
-  ScratchDir() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" +
-                          std::string(sandbox::kRefereeDirPrefix) + "build.XXXXXX";
-    if (!::mkdtemp(pattern.data())) {
-      throw std::system_error(errno, std::generic_category(), "cannot make " + pattern);
-    }
-    path_ = pattern;
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  ~ScratchDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 // An entry holds one entrant's sources; more files than this are a mistaken directory.
 constexpr std::size_t kMaxEntryFiles = 20000;
 
@@ -165,7 +140,7 @@ BuildOutcome build_entry(const fs::path& given, const BuildLimits& limits,
     outcome.record.recipe = recipe.name;
     outcome.record.command = recipe.command;
     if (sandbox::must_drop_root()) give_to(entry, sandbox::build_identity());
-    ScratchDir scratch;
+    ScratchDir scratch("build");
     const fs::path log = scratch.path() / kBuildLog;
     failure = run_recipe(entry, recipe, limits, log);
     write_file_in(entry, kBuildLog, read_tail(log, kKeptOutput));

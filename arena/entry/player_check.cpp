@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "arena/entry/scratch_dir.h"
 #include "arena/match/disqualification_notes.h"
 #include "arena/match/player_entry.h"
 #include "arena/match/sandbox_plan.h"
@@ -42,30 +43,6 @@ std::optional<std::string> unreadable(const std::vector<std::string>& command,
   if (!sandbox::reachable(entry.workdir, seat)) return problem(entry.workdir, false);
   return std::nullopt;
 }
-
-class ScratchDir {
- public:
-  ScratchDir() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" +
-                          std::string(sandbox::kRefereeDirPrefix) + "check.XXXXXX";
-    if (!::mkdtemp(pattern.data())) {
-      throw std::system_error(errno, std::generic_category(), "cannot make " + pattern);
-    }
-    path_ = pattern;
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  ~ScratchDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 std::string seconds_text(Clock::duration duration) {
   char text[32];
   std::snprintf(text, sizeof text, "%g", std::chrono::duration<double>(duration).count());
@@ -136,7 +113,7 @@ CheckOutcome check_player(const std::string& name, const std::vector<std::string
     }
   }
   try {
-    ScratchDir scratch;
+    ScratchDir scratch("check");
     game.players[0] = PlayerConfig{command, name, {}};
     game.players[1] = PlayerConfig{{opponent.string()}, "sample_bot", {}};
     game.out_dir = scratch.path();
