@@ -12,6 +12,8 @@ want() {  # want COMMAND-OR-PATH PACKAGE
 want cmake cmake
 want ninja ninja-build
 want g++ g++
+want gcc gcc                       # zarvo-arena build: C entries
+want /usr/bin/python3 python3      # zarvo-arena build: Python entries (the sandbox's python3)
 want clang-format clang-format  # make test checks the layout of our C++
 want /usr/include/gtest/gtest.h libgtest-dev
 want /usr/include/benchmark/benchmark.h libbenchmark-dev

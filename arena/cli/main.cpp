@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "arena/cli/build_command.h"
+#include "arena/cli/check_command.h"
 #include "arena/cli/check_sandbox_command.h"
 #include "arena/cli/match_command.h"
 #include "arena/cli/sprt_command.h"
@@ -21,6 +23,8 @@ Commands:
   standings   rebuild a tournament's results and standings from its logs
   sprt        test whether one program is stronger than another (zarvo-arena sprt --help)
   check-sandbox  report whether players can be sandboxed here, and how
+  build       build entrants' sources into entries, each in a sandbox (zarvo-arena build --help)
+  check       check that players start and play before they enter a field (zarvo-arena check --help)
 )";
 
 // Pipes made later must not land on descriptors 0 to 2, which a child's standard streams are
@@ -46,6 +50,8 @@ int main(int argc, char** argv) {
   if (command == "tournament") return arena::tournament::run_tournament_command(args);
   if (command == "standings") return arena::tournament::run_standings_command(args);
   if (command == "sprt") return arena::tournament::run_sprt_command(args);
+  if (command == "build") return arena::run_build_command(args);
+  if (command == "check") return arena::run_check_command(args);
   if (command == "check-sandbox") return arena::sandbox::run_check_sandbox_command(args);
   std::cerr << "zarvo-arena: unknown command \"" << command << "\"\n" << kUsage;
   return 2;

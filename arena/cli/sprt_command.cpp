@@ -12,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+#include "arena/cli/build_command.h"
 #include "arena/cli/match_options.h"
 #include "arena/cli/option_values.h"
 #include "arena/series/game_pairs.h"
@@ -42,7 +43,9 @@ a higher --max-pairs goes on with a test that did not decide.
 Options (--option VALUE or --option=VALUE):
   --dir DIR                 the test's directory (required)
   --player [NAME=]COMMAND   A, then B: a command line, split like a shell does; the name
-                            defaults to the program's file name
+                            defaults to the program's file name; COMMAND may also be the
+                            directory of an entry `zarvo-arena build` built
+  --entries DIR             the entries below DIR that `zarvo-arena build` built (two)
   --elo0 E0, --elo1 E1      the hypotheses H0 and H1, Elo of A over B, E0 < E1 (required)
   --alpha A                 the chance of accepting H1 when H0 holds (default: 0.05)
   --beta B                  the chance of accepting H0 when H1 holds (default: 0.05)
@@ -94,6 +97,7 @@ SprtOptions parse(std::span<const std::string> args) {
   setters.insert({
       {"--dir", [&](const std::string& v) { options.dir = v; }},
       {"--player", [&](const std::string& v) { s.players.push_back(parse_player(v)); }},
+      {"--entries", [&](const std::string& v) { add_entries(s.players, v); }},
       {"--elo0", [&](const std::string& v) { p.elo0 = parse_number(v), options.have_elo0 = true; }},
       {"--elo1", [&](const std::string& v) { p.elo1 = parse_number(v), options.have_elo1 = true; }},
       {"--alpha", [&](const std::string& v) { p.alpha = parse_number(v); }},

@@ -10,6 +10,8 @@
 #include <map>
 #include <thread>
 
+#include "arena/cli/build_command.h"
+#include "arena/cli/check_command.h"
 #include "arena/cli/match_options.h"
 #include "arena/cli/option_values.h"
 #include "arena/match/game_files.h"
@@ -41,6 +43,8 @@ Players (at least two, names unique):
   --player [NAME=]COMMAND   a player's command line, split like a shell does; the name defaults
                             to the program's file name (repeat the option for each player)
   --players FILE            one player a line in the same form; '#' starts a comment line
+  --entries DIR             every entry below DIR that `zarvo-arena build` built, each named
+                            after its directory (a COMMAND may also be one entry's directory)
 
 Options (--option VALUE or --option=VALUE):
   --dir DIR                 the tournament directory (required)
@@ -56,6 +60,9 @@ Options (--option VALUE or --option=VALUE):
   --emit-jobs FILE          play nothing: write one shell command per game of the unfinished
                             pairs to FILE, for GNU parallel or a job array; then
                             `zarvo-arena standings DIR`
+  --no-check                start without checking the players first (zarvo-arena check: each
+                            plays one game against a sample bot; the tournament does not start
+                            while any fails)
 
 Handed to every game (see zarvo-arena match --help):
 )" + match_options_help(true);
@@ -77,6 +84,7 @@ struct TournamentOptions {
   fs::path dir;
   int concurrency = 0;
   std::optional<fs::path> emit_jobs;
+  bool check = true;  // every player passes zarvo-arena check before the first game
 };
 
 int parse_count(const std::string& text, int low) {
@@ -111,6 +119,8 @@ TournamentOptions parse(std::span<const std::string> args) {
          auto more = read_players_file(v);
          s.players.insert(s.players.end(), more.begin(), more.end());
        }},
+      {"--entries", [&](const std::string& v) { add_entries(s.players, v); }},
+      {"--no-check", OptionSetter([&](const std::string&) { options.check = false; }, true)},
       {"--dir", [&](const std::string& v) { options.dir = v; }},
       {"--format",
        [&](const std::string& v) {
@@ -296,6 +306,10 @@ int run_tournament_command(std::span<const std::string> args) {
     fs::path dir = run_directory(options.dir);
     fs::create_directories(dir);
     PlanCheck plan_check = check_plan(dir, kTournamentPlanFile, describe_plan(options.settings));
+    if (options.check && !options.emit_jobs &&
+        !check_field(options.settings.players, options.settings.match_options)) {
+      return 2;
+    }
     return play(options, dir, plan_check);
   } catch (const std::exception& error) {
     std::cerr << "zarvo-arena tournament: " << error.what() << "\n";

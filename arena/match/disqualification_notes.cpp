@@ -40,19 +40,6 @@ std::optional<LoggedDisqualification> parse_line(std::string_view line) {
   return entry;
 }
 
-// The result text of player 1 or 2 in the referee's description ("PLAYER_1:_TIMEOUT;_...").
-std::string result_text(std::string_view description, int player) {
-  std::string key = "PLAYER_" + std::to_string(player) + ":_";
-  std::string_view text;
-  // The referee may set a player's result twice; the last entry counts.
-  for (auto at = description.find(key); at != std::string_view::npos;
-       at = description.find(key, at + 1)) {
-    text = description.substr(at + key.size());
-    text = text.substr(0, text.find(';'));
-  }
-  return std::string(text);
-}
-
 std::string shown(std::string_view text, std::size_t width) {
   std::string out;
   for (char c : text.substr(0, width)) {
@@ -64,6 +51,18 @@ std::string shown(std::string_view text, std::size_t width) {
 }
 
 }  // namespace
+
+std::string result_text(std::string_view description, int player) {
+  std::string key = "PLAYER_" + std::to_string(player) + ":_";
+  std::string_view text;
+  // The referee may set a player's result twice; the last entry counts.
+  for (auto at = description.find(key); at != std::string_view::npos;
+       at = description.find(key, at + 1)) {
+    text = description.substr(at + key.size());
+    text = text.substr(0, text.find(';'));
+  }
+  return std::string(text);
+}
 
 std::vector<LoggedDisqualification> read_disqualifications(const fs::path& log) {
   std::vector<LoggedDisqualification> found;

@@ -23,6 +23,10 @@ struct LoggedDisqualification {
 // The disqualifications a game log records, in order. Reads at most the first MiB.
 std::vector<LoggedDisqualification> read_disqualifications(const std::filesystem::path& log);
 
+// The result text of player 1 or 2 in the referee's description ("PLAYER_1:_TIMEOUT;_..."
+// gives "TIMEOUT" for player 1); the last one when the referee set it twice.
+std::string result_text(std::string_view description, int player);
+
 // The last `count` lines of a text file (its last 64 KiB at most), each cut to `width`
 // characters, control characters shown as '?'.
 std::vector<std::string> last_lines(const std::filesystem::path& file, std::size_t count,

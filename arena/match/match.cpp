@@ -195,6 +195,8 @@ MatchResult play_match(const MatchConfig& config) {
     record.stderr_file = plan.launches[i].stderr_file;
     record.unfinished_output = players[i]->unfinished_output();
     record.memory_killed = players[i]->memory_killed();
+    record.first_answer = players[i]->first_answer();
+    record.peak_memory_kb = players[i]->peak_memory_kb();
     remove_if_empty(record.stderr_file);
   }
   result.description = report.description;

@@ -71,7 +71,9 @@ struct PlayerRecord {
   // Set when the player ran out of time: what it had written of an answer it never finished
   // (empty: nothing since its last answer).
   std::optional<std::string> unfinished_output;
-  bool memory_killed = false;  // the memory limit killed it (it counts as crashed)
+  bool memory_killed = false;                 // the memory limit killed it (it counts as crashed)
+  std::optional<Milliseconds> first_answer;   // thinking time of its first answer, if any
+  std::optional<std::size_t> peak_memory_kb;  // where a memory control group counted it
 };
 
 struct MatchResult {

@@ -75,6 +75,7 @@ PlayerAnswer Player::answer(TimePoint game_deadline) {
   switch (status) {
     case ReadStatus::kLine:
       clock_.answered(now);
+      if (!first_answer_) first_answer_ = clock_.charged_ms();
       return {PlayerAnswer::Kind::kLine, std::move(line)};
     case ReadStatus::kTimeout: return timed_out(now, false);
     case ReadStatus::kEnd:

@@ -73,6 +73,11 @@ class Player {
   // Whether the memory limit killed the player (it then counts as crashed).
   bool memory_killed() const { return memory_killed_; }
 
+  // The thinking time charged for its first answer; nothing before it answered.
+  std::optional<Milliseconds> first_answer() const { return first_answer_; }
+  // The most resident memory its sandbox held at once, where a memory group counts it.
+  std::optional<std::size_t> peak_memory_kb() const { return process_->peak_memory_kb(); }
+
   // After a time-out: what the player had written of a line it never finished (empty when it
   // wrote nothing at all since its last answer). Nothing when it did not time out.
   const std::optional<std::string>& unfinished_output() const { return unfinished_output_; }
@@ -97,6 +102,7 @@ class Player {
   std::size_t memory_limit_mb_ = 0;
   std::filesystem::path stderr_file_;
   bool memory_killed_ = false;
+  std::optional<Milliseconds> first_answer_;
 };
 
 }  // namespace arena

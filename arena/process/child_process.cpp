@@ -290,6 +290,10 @@ bool ChildProcess::wait_started(TimePoint deadline) {
 
 bool ChildProcess::memory_killed() const { return sandbox_ && sandbox_->memory_killed(); }
 
+std::optional<std::size_t> ChildProcess::peak_memory_kb() const {
+  return sandbox_ ? sandbox_->peak_memory_kb() : std::nullopt;
+}
+
 ExitStatus ChildProcess::reap() {
   if (reaped_) return *status_;
   // Out of the registry first: once reaped, the number may be given to an unrelated process,

@@ -43,6 +43,9 @@ class ControlGroup {
   std::optional<Milliseconds> cpu_time() const;
   // Whether the kernel killed a process of the group for going over the memory limit.
   bool memory_killed() const;
+  // The most resident memory the group held at once, in KiB; nothing without a memory group
+  // (or, under cgroup v2, a kernel without memory.peak).
+  std::optional<std::size_t> peak_memory_kb() const;
 
   // Kills every process in the groups and waits (bounded) until none is left.
   void kill_all();
@@ -64,6 +67,8 @@ class ControlGroup {
   UniqueFd cpu_;   // v1 cpuacct.usage, v2 cpu.stat
   UniqueFd oom_;   // v1 memory.oom_control, v2 memory.events
   UniqueFd kill_;  // v2 cgroup.kill
+  UniqueFd peak_;  // v1 memory.max_usage_in_bytes, v2 memory.peak
+  std::optional<std::size_t> final_peak_kb_;
   std::optional<Milliseconds> final_cpu_;
   std::optional<bool> final_memory_killed_;
   bool memory_limited_ = false;

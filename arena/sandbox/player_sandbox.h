@@ -50,6 +50,8 @@ class PlayerSandbox {
   std::optional<Milliseconds> cpu_time() const;
   // Whether the memory limit killed a process of the player.
   bool memory_killed() const;
+  // The most resident memory the player's tree held at once, where a memory group counts it.
+  std::optional<std::size_t> peak_memory_kb() const;
 
   // Kills every process in the control groups (the PID namespace dies with bwrap anyway).
   void kill_all();

@@ -9,6 +9,8 @@ Identity seat_identity(int seat) {
   return {id, static_cast<gid_t>(id)};
 }
 
+Identity build_identity() { return seat_identity(3); }
+
 bool must_drop_root() { return ::geteuid() == 0; }
 
 }  // namespace arena::sandbox

@@ -40,6 +40,9 @@ struct Policy {
   // The player's working directory, at its own path: its files read-only, new files allowed
   // and thrown away after the game.
   std::filesystem::path workdir;
+  // The working directory itself shown writable, changes kept (an entry being built); `hidden`
+  // then does not apply to it.
+  bool workdir_writable = false;
   // What the player must not see even where it lies in its working directory (the game's
   // files, the other player's directory): an entry of the working directory that is one of
   // these or holds one is left out. So are the arena's own scratch directories (see
@@ -65,6 +68,10 @@ struct Policy {
 
 // Seat 1 or 2 of a game. Distinct users per seat, so the two players of a game never share one.
 Identity seat_identity(int seat);
+
+// The user a root arena builds entries as: none of the seats' users, so that a build never
+// shares a user with a game.
+Identity build_identity();
 
 // Whether the arena must drop to another user for its players: it runs as root.
 bool must_drop_root();

@@ -6,11 +6,13 @@
 #include <set>
 #include <stdexcept>
 
+#include "arena/entry/entry_file.h"
 #include "arena/match/game_names.h"
 #include "arena/match/player_entry.h"
 #include "arena/process/shell_words.h"
 
 namespace arena::tournament {
+namespace fs = std::filesystem;
 
 namespace {
 constexpr std::uintmax_t kMaxPlayersFile = 1024 * 1024;
@@ -54,6 +56,18 @@ TournamentPlayer parse_player(std::string_view text) {
     player.name = text.substr(0, equals);
     text.remove_prefix(equals + 1);
   }
+  // A built entry's directory plays its entry's command and is named after the directory.
+  if (std::string given(text); entry::is_entry(given)) {
+    try {
+      player.command = entry::entry_command(given);
+    } catch (const std::runtime_error& error) {
+      throw std::invalid_argument(error.what());
+    }
+    if (player.name.empty()) {
+      player.name = name_from_program(fs::absolute(given).lexically_normal().filename().string());
+    }
+    return player;
+  }
   player.command = text;
   std::vector<std::string> words = split_shell_words(text);
   if (words.empty())
@@ -95,6 +109,31 @@ std::vector<TournamentPlayer> read_players_file(const std::string& path) {
     } catch (const std::invalid_argument& error) {
       throw std::invalid_argument(path + ":" + std::to_string(number) + ": " + error.what());
     }
+  }
+  return players;
+}
+
+std::vector<TournamentPlayer> entry_players(const std::string& dir,
+                                            std::vector<std::string>& left_out) {
+  std::vector<TournamentPlayer> players;
+  std::vector<fs::path> entries;
+  try {
+    entries = entry::entries_below(dir);
+  } catch (const std::runtime_error& error) {
+    throw std::invalid_argument(error.what());
+  }
+  for (const fs::path& entry : entries) {
+    auto record = entry::read_entry_record(entry);
+    if (!record || !record->ok()) {
+      left_out.push_back(entry.string() + ": its build " +
+                         (record ? record->result : "is missing"));
+      continue;
+    }
+    players.push_back(parse_player(entry.string()));
+  }
+  if (players.empty() && left_out.empty()) {
+    throw std::invalid_argument("no built entry below " + dir + " (zarvo-arena build " + dir +
+                                "/*)");
   }
   return players;
 }

@@ -51,13 +51,20 @@ long long scheduled_game_count(const TournamentSettings& settings);
 std::array<ScheduledGame, 2> paired_games(int pair, int a, int b);
 
 // "NAME=COMMAND", or a bare COMMAND whose player is named after its program
-// file. Throws std::invalid_argument with a readable message.
+// file; COMMAND may also be a built entry's directory (see arena/entry/entry_file.h), which
+// plays the entry's command and by default is named after the directory. Throws
+// std::invalid_argument with a readable message.
 TournamentPlayer parse_player(std::string_view text);
 
 // A players file: one player a line in the form of parse_player; blank lines
 // and lines starting with '#' are skipped. Throws std::invalid_argument (with
 // the line number) or std::runtime_error when the file cannot be read.
 std::vector<TournamentPlayer> read_players_file(const std::string& path);
+
+// Every built entry directly below `dir` whose build succeeded, named after its directory; the
+// others are described in `left_out`. Throws std::invalid_argument when `dir` holds no entry.
+std::vector<TournamentPlayer> entry_players(const std::string& dir,
+                                            std::vector<std::string>& left_out);
 
 // Throws std::invalid_argument for fewer than two players or two players of the
 // same name.

@@ -1,0 +1,122 @@
+#include "arena/cli/build_command.h"
+
+#include <iostream>
+#include <vector>
+
+#include "arena/cli/option_values.h"
+#include "arena/entry/entry_build.h"
+#include "arena/process/orphan_reaper.h"
+#include "arena/process/pipe_writer.h"
+#include "arena/process/program_path.h"
+#include "arena/process/stop_signals.h"
+
+namespace arena {
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kUsage = R"(usage: zarvo-arena build [options] ENTRY...
+
+Builds each ENTRY, a directory holding one entrant's sources, in a sandbox of the kind players
+get: no network, the system directories read-only, the entry's own directory writable (as root,
+the entry is first given to the build user, uid 60003), nothing else of the machine visible.
+The first recipe that fits is used: the entry's build.sh (run with bash -e, so a failing command
+fails the build; it leaves the program to play as ./bot); else every *.cpp and *.cc (C++), every *.c (C), every *.java (Java, played
+through a copy of java-launcher named after the class with main) or the main *.py (Python:
+main.py, bot.py, the only one, or the only one with a __main__ block; byte-compiled as a check).
+Only the entry's own directory is searched for sources.
+
+Each entry receives zarvo-entry.txt (the command that plays it, the recipe, the time taken, ok
+or failed) and zarvo-build.log (the build's output). The summary has one line per entry, and the
+last lines of the output of a failed build. Exit status 1 when any entry failed, 2 for a bad
+command line. Built entries play as `--player ENTRY` or `--entries DIR` in tournament and sprt.
+
+Options (--option VALUE or --option=VALUE):
+  --time-limit TIME     wall time of each build, `90` seconds or `500ms` (120 s)
+  --memory-limit MB     resident memory of each build's whole process tree (2048)
+  --process-limit N     processes and threads of each build's process tree (256)
+  --file-limit MB       largest file a build may write (512)
+  --launcher PROGRAM    the java-launcher Java entries are played through (java-launcher beside
+                        zarvo-arena)
+)";
+
+std::size_t parse_count(const std::string& text) {
+  std::size_t value = 0;
+  std::size_t used = 0;
+  try {
+    value = std::stoul(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != text.size() || value == 0 || text.starts_with("-")) {
+    throw std::invalid_argument("\"" + text + "\" is not a whole number above 0");
+  }
+  return value;
+}
+
+void print_outcome(const entry::BuildOutcome& outcome) {
+  const entry::EntryRecord& record = outcome.record;
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.1f s", record.seconds);
+  if (record.ok()) {
+    std::cout << "ok      " << outcome.entry.string() << "  " << record.recipe << "  " << seconds
+              << "  plays as: " << record.command << "\n";
+    return;
+  }
+  std::cout << "FAILED  " << outcome.entry.string() << "  " << record.recipe << "  " << seconds
+            << "  " << record.result.substr(record.result.find(' ') + 1) << "\n";
+  for (const std::string& line : outcome.output_tail) std::cout << "    | " << line << "\n";
+}
+
+}  // namespace
+
+void add_entries(std::vector<tournament::TournamentPlayer>& players, const std::string& dir) {
+  std::vector<std::string> left_out;
+  auto found = tournament::entry_players(dir, left_out);
+  for (const std::string& why : left_out) std::cerr << "left out: " << why << "\n";
+  players.insert(players.end(), found.begin(), found.end());
+}
+
+int run_build_command(std::span<const std::string> args) {
+  if (asks_for_help(args)) {
+    std::cout << kUsage;
+    return 0;
+  }
+  entry::BuildLimits limits;
+  fs::path launcher;
+  std::vector<std::string> entries;
+  try {
+    OptionSetters setters = {
+        {"--time-limit", [&](const std::string& v) { limits.time = parse_duration(v); }},
+        {"--memory-limit", [&](const std::string& v) { limits.memory_mb = parse_megabytes(v); }},
+        {"--process-limit", [&](const std::string& v) { limits.processes = parse_count(v); }},
+        {"--file-limit", [&](const std::string& v) { limits.file_mb = parse_megabytes(v); }},
+        {"--launcher", [&](const std::string& v) { launcher = fs::absolute(v); }},
+    };
+    parse_options(args, setters, &entries);
+    if (entries.empty()) throw std::invalid_argument("give at least one entry directory");
+    if (launcher.empty()) launcher = own_directory() / "java-launcher";
+  } catch (const std::exception& error) {
+    return usage_error("build", error.what());
+  }
+
+  ignore_broken_pipes();
+  catch_stop_signals(OnStopSignal::kKillGroups);
+  adopt_orphans();
+  std::cout << "compilers and flags:\n" << entry::compiler_flags_text() << std::flush;
+  int failed = 0;
+  int built = 0;
+  for (const std::string& given : entries) {
+    if (stop_signal_received()) break;
+    entry::BuildOutcome outcome = entry::build_entry(given, limits, launcher);
+    kill_remaining_children();
+    print_outcome(outcome);
+    std::cout << std::flush;
+    outcome.record.ok() ? ++built : ++failed;
+  }
+  std::cout << built << " built, " << failed << " failed" << std::endl;
+  if (int sig = stop_signal_received()) return 128 + sig;
+  return failed > 0 ? 1 : 0;
+}
+
+}  // namespace arena

@@ -1,0 +1,149 @@
+#include "arena/cli/check_command.h"
+
+#include <iostream>
+
+#include "arena/cli/match_options.h"
+#include "arena/cli/option_values.h"
+#include "arena/entry/player_check.h"
+#include "arena/process/orphan_reaper.h"
+#include "arena/process/pipe_writer.h"
+#include "arena/process/program_path.h"
+#include "arena/process/shell_words.h"
+#include "arena/process/stop_signals.h"
+
+namespace arena {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string check_usage() {
+  return R"(usage: zarvo-arena check [options] PLAYER...
+
+Checks each player before it enters a field: its command is resolved as a game resolves it, the
+user of its seat must be able to read what it needs (when the arena runs as root), and it plays
+one game in its sandbox, as player 1, against a sample bot. One line per player: ok, with the
+time of its first answer and its peak memory (where a memory control group counts it), or the
+problem: not found, not readable, cannot start, crashed at start (with the end of its standard
+error), no first answer within the time limit, illegal first move, ... Exit status 1 when any
+player failed, 2 for a bad command line.
+
+Players, as tournament takes them:
+  [NAME=]COMMAND            a command line, split like a shell does
+  DIR                       a built entry (zarvo-arena build DIR), named after the directory
+
+Options (--option VALUE or --option=VALUE):
+  --opponent PROGRAM        the sample bot played against (zarvo-random beside zarvo-arena)
+
+The options of the games (see zarvo-arena match --help):
+)" + match_options_help(true);
+}
+
+// Setters for the options a tournament hands to its games, read into `config`.
+OptionSetters game_option_setters(MatchConfig& config) {
+  OptionSetters setters;
+  for (const MatchOption& option : match_options()) {
+    if (option.per_game) continue;
+    setters.emplace(
+        std::string(option.name),
+        OptionSetter([&config, &option](const std::string& value) { option.apply(config, value); },
+                     option.flag));
+  }
+  return setters;
+}
+
+std::string megabytes(std::size_t kb) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(kb) / 1024.0);
+  return text;
+}
+
+void print_outcome(const entry::CheckOutcome& outcome) {
+  if (outcome.ok()) {
+    std::cout << "ok      " << outcome.name << "  first answer "
+              << (outcome.first_answer ? std::to_string(outcome.first_answer->count()) + " ms"
+                                       : std::string("-"))
+              << ", peak memory "
+              << (outcome.peak_memory_kb ? megabytes(*outcome.peak_memory_kb)
+                                         : std::string("not counted here"))
+              << "\n";
+  } else {
+    std::cout << "FAILED  " << outcome.name << "  " << outcome.problem << "\n";
+    for (const std::string& line : outcome.stderr_tail) std::cout << "    | " << line << "\n";
+  }
+  std::cout << std::flush;
+}
+
+// Checks every player; for each that failed, its name and its problem.
+std::vector<std::string> check_all(const std::vector<tournament::TournamentPlayer>& players,
+                                   const MatchConfig& config, const fs::path& opponent) {
+  std::vector<std::string> failed;
+  for (const tournament::TournamentPlayer& player : players) {
+    if (stop_signal_received()) break;
+    entry::CheckOutcome outcome =
+        entry::check_player(player.name, split_shell_words(player.command), config, opponent);
+    print_outcome(outcome);
+    if (!outcome.ok()) failed.push_back(player.name + ": " + outcome.problem);
+  }
+  return failed;
+}
+
+fs::path default_opponent() { return own_directory() / "zarvo-random"; }
+
+}  // namespace
+
+bool check_field(const std::vector<tournament::TournamentPlayer>& players,
+                 const std::vector<std::string>& match_options) {
+  MatchConfig config;
+  parse_options(match_options, game_option_setters(config));
+  ignore_broken_pipes();
+  std::cout << "checking " << players.size() << " players (--no-check skips this)" << std::endl;
+  std::vector<std::string> failed = check_all(players, config, default_opponent());
+  if (failed.empty()) return true;
+  std::cerr << failed.size() << (failed.size() == 1 ? " player fails" : " players fail")
+            << " the check, so the tournament does not start:\n";
+  for (const std::string& why : failed) std::cerr << "  " << why << "\n";
+  std::cerr << std::flush;
+  return false;
+}
+
+int run_check_command(std::span<const std::string> args) {
+  if (asks_for_help(args)) {
+    std::cout << check_usage();
+    return 0;
+  }
+  MatchConfig config;
+  fs::path opponent;
+  std::vector<std::string> given;
+  try {
+    OptionSetters setters = game_option_setters(config);
+    setters.insert({"--opponent", [&](const std::string& v) { opponent = v; }});
+    parse_options(args, setters, &given);
+    if (given.empty()) throw std::invalid_argument("give at least one player");
+    if (opponent.empty()) opponent = default_opponent();
+  } catch (const std::exception& error) {
+    return usage_error("check", error.what());
+  }
+  ignore_broken_pipes();
+  catch_stop_signals(OnStopSignal::kKillGroups);
+  adopt_orphans();
+  bool all_passed = true;
+  for (const std::string& text : given) {
+    // A player that cannot even be read as one (an entry whose build failed) fails its check.
+    std::vector<tournament::TournamentPlayer> player;
+    try {
+      player.push_back(tournament::parse_player(text));
+    } catch (const std::exception& error) {
+      entry::CheckOutcome outcome;
+      outcome.name = text;
+      outcome.problem = error.what();
+      print_outcome(outcome);
+      all_passed = false;
+      continue;
+    }
+    if (!check_all(player, config, opponent).empty()) all_passed = false;
+  }
+  if (int sig = stop_signal_received()) return 128 + sig;
+  return all_passed ? 0 : 1;
+}
+
+}  // namespace arena

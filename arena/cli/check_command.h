@@ -1,0 +1,22 @@
+// `zarvo-arena check PLAYER...`: the check every player passes before it enters a field (see
+// arena/entry/player_check.h), and the same check run by a tournament before its first game.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "arena/series/tournament_plan.h"
+
+namespace arena {
+
+int run_check_command(std::span<const std::string> args);
+
+// Checks every player of a field with the match options its games are played with (as a
+// tournament forwards them), prints one line per player and, when any failed, the list of
+// those that did with their problems on standard error. True when all passed. Call it before
+// any game is started.
+bool check_field(const std::vector<tournament::TournamentPlayer>& players,
+                 const std::vector<std::string>& match_options);
+
+}  // namespace arena

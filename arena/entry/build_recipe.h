@@ -1,0 +1,53 @@
+// How an entry (a directory holding one entrant's sources) is built, and how the built entry is
+// played: the first recipe that fits the entry's files. The compilers' flags are fixed here, in
+// one place, and `zarvo-arena build` prints them.
+//
+//   build.sh  the entry's own script, run with bash -e (a failing command fails the build); it
+//             leaves the program to play as `bot`
+//   c++       every *.cpp and *.cc file of the entry, compiled into `bot`
+//   c         every *.c file, compiled into `bot`
+//   java      every *.java file, compiled beside its sources; the class with `main` is played
+//             through a copy of java-launcher named after it (as the sample Java bot is)
+//   python    the main file (main.py, bot.py, the only *.py, or the only one with a __main__
+//             block) byte-compiled as a check, played with the python3 of the players'
+//             sandbox's PATH, named by its absolute path
+//
+// Only the entry's own directory is searched for sources, not the directories below it.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace arena::entry {
+
+inline constexpr std::string_view kCxxCompiler = "g++ -std=c++20 -O2 -pipe -o bot";
+inline constexpr std::string_view kCCompiler = "gcc -std=c17 -O2 -pipe -o bot";
+inline constexpr std::string_view kCLibraries = "-lm";
+inline constexpr std::string_view kJavaCompiler = "javac -encoding UTF-8 -d .";
+inline constexpr std::string_view kPythonCompiler = "python3 -m py_compile";
+inline constexpr std::string_view kPythonInterpreter = "python3";
+
+struct Recipe {
+  std::string name;    // "build.sh", "c++", "c", "java", "python"
+  std::string script;  // run by /bin/sh in the entry, inside the build's sandbox
+  // How the built entry is played: a command line in which "./FILE" names a file of the entry.
+  std::string command;
+  // The file the build must leave behind (relative to the entry) for the entry to be playable.
+  std::string product;
+  // More directories the build must see, read-only (java-launcher's).
+  std::vector<std::filesystem::path> readonly_dirs;
+};
+
+// The recipe for `entry`. `launcher` is the java-launcher to copy for a Java entry. Throws
+// std::runtime_error naming the cause when no recipe fits (no sources, no main class, ...).
+Recipe choose_recipe(const std::filesystem::path& entry, const std::filesystem::path& launcher);
+
+// One line per recipe with the compiler and its flags, for the terminal.
+std::string compiler_flags_text();
+
+// `word` quoted for /bin/sh.
+std::string sh_quote(std::string_view word);
+
+}  // namespace arena::entry

@@ -1,0 +1,162 @@
+#include "arena/entry/entry_build.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <system_error>
+
+#include "arena/entry/scratch_dir.h"
+#include "arena/match/disqualification_notes.h"
+#include "arena/process/child_process.h"
+#include "arena/process/program_path.h"
+#include "arena/sandbox/bwrap_command.h"
+#include "arena/sandbox/sandbox_policy.h"
+#include "arena/system/bounded_read.h"
+
+namespace arena::entry {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kTailLines = 15;
+constexpr std::size_t kTailWidth = 200;
+// The part of the build's output kept in the entry.
+constexpr std::size_t kKeptOutput = 256 * 1024;
+// An entry holds one entrant's sources; more files than this are a mistaken directory.
+constexpr std::size_t kMaxEntryFiles = 20000;
+
+// Refuses a directory that cannot be one entrant's: the root, a system directory or one below
+// it, a directory directly below the root (/home, /srv), one holding the arena itself, or one
+// with more files than any submission. A root arena hands the entry to the build user, so a
+// slip of the organiser's must not give that user the machine.
+void check_entry_directory(const fs::path& entry) {
+  auto depth = std::distance(entry.begin(), entry.end());
+  if (depth < 3)
+    throw std::runtime_error("refused: " + entry.string() + " is not an entry's directory");
+  for (const fs::path& system : sandbox::system_directories()) {
+    if (sandbox::is_within(entry, system)) {
+      throw std::runtime_error("refused: " + entry.string() + " lies in a system directory");
+    }
+  }
+  std::error_code error;
+  fs::path own = fs::weakly_canonical(own_directory(), error);
+  if (!error && sandbox::is_within(own, entry)) {
+    throw std::runtime_error("refused: " + entry.string() + " holds zarvo-arena itself");
+  }
+  std::size_t files = 0;
+  for (fs::recursive_directory_iterator it(entry, error), end; !error && it != end;
+       it.increment(error)) {
+    if (++files > kMaxEntryFiles) {
+      throw std::runtime_error("refused: " + entry.string() + " holds more than " +
+                               std::to_string(kMaxEntryFiles) + " files");
+    }
+  }
+  if (error) throw std::runtime_error("cannot list " + entry.string() + ": " + error.message());
+}
+
+// Hands the entry, and everything in it, to the build user, never following a link.
+void give_to(const fs::path& entry, const sandbox::Identity& user) {
+  auto change = [&](const fs::path& path) {
+    if (::lchown(path.c_str(), user.uid, user.gid) != 0) {
+      throw std::system_error(
+          errno, std::generic_category(),
+          "cannot give " + path.string() + " to the build user " + std::to_string(user.uid));
+    }
+  };
+  change(entry);
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(entry, error), end; !error && it != end;
+       it.increment(error)) {
+    change(it->path());
+  }
+  if (error) throw std::runtime_error("cannot list " + entry.string() + ": " + error.message());
+}
+
+std::string seconds_text(Clock::duration duration) {
+  return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(duration).count());
+}
+
+sandbox::Policy build_policy(const fs::path& entry, const Recipe& recipe,
+                             const BuildLimits& limits) {
+  sandbox::Policy policy;
+  policy.workdir = entry;
+  policy.workdir_writable = true;
+  policy.readonly_dirs = recipe.readonly_dirs;
+  policy.limits.memory_mb = limits.memory_mb;
+  policy.limits.processes = limits.processes;
+  if (sandbox::must_drop_root()) policy.identity = sandbox::build_identity();
+  return policy;
+}
+
+// Runs the recipe; returns "" on success, else why it failed.
+std::string run_recipe(const fs::path& entry, const Recipe& recipe, const BuildLimits& limits,
+                       const fs::path& log) {
+  SpawnRequest request;
+  request.program = "/bin/sh";
+  // Everything the build writes goes to the log; what it makes is readable by the players.
+  request.args = {"/bin/sh", "-c", "umask 022; exec 1>&2; " + recipe.script};
+  request.workdir = entry;
+  request.error_file = log;
+  request.file_size_limit_mb = limits.file_mb;
+  request.sandbox = build_policy(entry, recipe, limits);
+  ChildProcess build(request);
+  std::optional<ExitStatus> status = build.wait_exit(Clock::now() + limits.time);
+  if (!status) {
+    build.kill_group();
+    build.reap();
+    return "stopped by the time limit of " + seconds_text(limits.time) + " s";
+  }
+  build.kill_group();
+  ExitStatus end = build.reap();
+  if (build.memory_killed()) {
+    return "stopped by the memory limit of " + std::to_string(limits.memory_mb) + " MB";
+  }
+  if (!end.success()) return "the build ended with " + end.describe();
+  std::error_code error;
+  if (!fs::is_regular_file(entry / recipe.product, error)) {
+    return "the build left no " + recipe.product;
+  }
+  return "";
+}
+
+}  // namespace
+
+BuildOutcome build_entry(const fs::path& given, const BuildLimits& limits,
+                         const fs::path& launcher) {
+  BuildOutcome outcome;
+  outcome.entry = given;
+  const TimePoint start = Clock::now();
+  std::string failure;
+  bool entry_directory = false;  // the record is written only into a real entry's directory
+  try {
+    std::error_code error;
+    if (!fs::is_directory(given, error)) throw std::runtime_error("not a directory");
+    const fs::path entry = fs::canonical(given);
+    check_entry_directory(entry);
+    entry_directory = true;
+    ::unlink((entry / kEntryFile).c_str());  // never left standing from an earlier build
+    Recipe recipe = choose_recipe(entry, launcher);
+    outcome.record.recipe = recipe.name;
+    outcome.record.command = recipe.command;
+    if (sandbox::must_drop_root()) give_to(entry, sandbox::build_identity());
+    ScratchDir scratch("build");
+    const fs::path log = scratch.path() / kBuildLog;
+    failure = run_recipe(entry, recipe, limits, log);
+    write_file_in(entry, kBuildLog, read_tail(log, kKeptOutput));
+    if (!failure.empty()) outcome.output_tail = last_lines(log, kTailLines, kTailWidth);
+  } catch (const std::exception& error) {
+    failure = error.what();
+  }
+  outcome.record.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  outcome.record.result = failure.empty() ? "ok" : "failed: " + failure;
+  if (outcome.record.recipe.empty()) outcome.record.recipe = "none";
+  try {
+    if (entry_directory) write_entry_record(given, outcome.record);
+  } catch (const std::exception& error) {
+    outcome.record.result = "failed: " + std::string(error.what());
+  }
+  return outcome;
+}
+
+}  // namespace arena::entry

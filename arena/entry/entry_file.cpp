@@ -1,0 +1,122 @@
+#include "arena/entry/entry_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+#include <system_error>
+
+#include "arena/entry/build_recipe.h"
+#include "arena/process/shell_words.h"
+#include "arena/system/bounded_read.h"
+#include "arena/system/unique_fd.h"
+
+namespace arena::entry {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kMaxRecord = 64 * 1024;
+
+std::string errno_text() { return std::strerror(errno); }
+
+}  // namespace
+
+void write_file_in(const fs::path& dir, std::string_view name, std::string_view text) {
+  // A fresh name, created exclusively: a link planted under it makes the open fail instead of
+  // writing through it; the rename then replaces whatever stands at `name` (a link included)
+  // without following it.
+  const fs::path temporary = dir / ("." + std::string(name) + "." + std::to_string(::getpid()));
+  ::unlink(temporary.c_str());
+  UniqueFd fd(
+      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+  if (!fd) throw std::runtime_error("cannot write " + temporary.string() + ": " + errno_text());
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    ssize_t written = ::write(fd.get(), rest.data(), rest.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      std::string why = errno_text();
+      ::unlink(temporary.c_str());
+      throw std::runtime_error("cannot write " + temporary.string() + ": " + why);
+    }
+    rest.remove_prefix(static_cast<std::size_t>(written));
+  }
+  fd.reset();
+  const fs::path target = dir / name;
+  if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    std::string why = errno_text();
+    ::unlink(temporary.c_str());
+    throw std::runtime_error("cannot write " + target.string() + ": " + why);
+  }
+}
+
+void write_entry_record(const fs::path& entry, const EntryRecord& record) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.2f", record.seconds);
+  write_file_in(entry, kEntryFile,
+                "command " + record.command + "\nrecipe " + record.recipe + "\nseconds " + seconds +
+                    "\nresult " + record.result + "\n");
+}
+
+std::optional<EntryRecord> read_entry_record(const fs::path& entry) {
+  std::error_code error;
+  if (!fs::is_regular_file(entry / kEntryFile, error)) return std::nullopt;
+  EntryRecord record;
+  std::istringstream lines(read_head(entry / kEntryFile, kMaxRecord));
+  for (std::string line; std::getline(lines, line);) {
+    auto space = line.find(' ');
+    std::string key = line.substr(0, space);
+    std::string value = space == std::string::npos ? "" : line.substr(space + 1);
+    if (key == "command") record.command = value;
+    if (key == "recipe") record.recipe = value;
+    if (key == "seconds") record.seconds = std::atof(value.c_str());
+    if (key == "result") record.result = value;
+  }
+  return record;
+}
+
+std::string entry_command(const fs::path& entry) {
+  std::optional<EntryRecord> record = read_entry_record(entry);
+  if (!record) {
+    throw std::runtime_error(entry.string() + " is not a built entry (no " +
+                             std::string(kEntryFile) + "; zarvo-arena build " + entry.string() +
+                             ")");
+  }
+  if (!record->ok()) {
+    throw std::runtime_error("the build of " + entry.string() + " " + record->result);
+  }
+  std::vector<std::string> words = split_shell_words(record->command);
+  if (words.empty()) throw std::runtime_error(entry.string() + ": its record names no command");
+  const fs::path root = fs::absolute(entry).lexically_normal();
+  std::string command;
+  for (const std::string& word : words) {
+    std::string resolved = word.starts_with("./") ? (root / word.substr(2)).string() : word;
+    command += (command.empty() ? "" : " ") + sh_quote(resolved);
+  }
+  return command;
+}
+
+bool is_entry(const fs::path& path) {
+  std::error_code error;
+  return fs::is_directory(path, error) && fs::is_regular_file(path / kEntryFile, error);
+}
+
+std::vector<fs::path> entries_below(const fs::path& dir) {
+  std::error_code error;
+  if (!fs::is_directory(dir, error)) throw std::runtime_error(dir.string() + " is not a directory");
+  std::vector<fs::path> entries;
+  for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+    if (is_entry(it->path())) entries.push_back(it->path());
+  }
+  if (error) throw std::runtime_error("cannot list " + dir.string() + ": " + error.message());
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+}  // namespace arena::entry

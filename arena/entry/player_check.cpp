@@ -1,0 +1,147 @@
+#include "arena/entry/player_check.h"
+
+#include <cstdlib>
+#include <system_error>
+
+#include "arena/entry/scratch_dir.h"
+#include "arena/match/disqualification_notes.h"
+#include "arena/match/player_entry.h"
+#include "arena/match/sandbox_plan.h"
+#include "arena/process/orphan_reaper.h"
+#include "arena/sandbox/host_support.h"
+#include "arena/sandbox/sandbox_policy.h"
+
+namespace arena::entry {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kTailLines = 8;
+constexpr std::size_t kTailWidth = 200;
+
+// The one place a check resolves a player's command: as a game does, a bare program name looked
+// up in the sandbox's PATH when the player is sandboxed.
+PlayerEntry resolve_command(const std::vector<std::string>& command, bool sandboxed) {
+  return locate_player(sandboxed ? sandboxed_command(command) : command);
+}
+
+// What the seat's user cannot read of the player, or nothing.
+std::optional<std::string> unreadable(const std::vector<std::string>& command,
+                                      const PlayerEntry& entry) {
+  const sandbox::Identity seat = sandbox::seat_identity(1);
+  auto problem = [&](const fs::path& path, bool run) {
+    return "not readable: " + path.string() + " cannot be " + (run ? "run" : "read") + " by user " +
+           std::to_string(seat.uid) +
+           ", whom players run as since the arena runs as root; make it and the directories "
+           "above it readable for others (chmod o+rx)";
+  };
+  if (!sandbox::reachable(entry.program, seat, true)) return problem(entry.program, true);
+  if (entry.script) {
+    fs::path script = fs::absolute(command.at(*entry.script));
+    if (!sandbox::reachable(script, seat)) return problem(script, false);
+  }
+  if (!sandbox::reachable(entry.workdir, seat)) return problem(entry.workdir, false);
+  return std::nullopt;
+}
+std::string seconds_text(Clock::duration duration) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", std::chrono::duration<double>(duration).count());
+  return text;
+}
+
+// Why the checked player (player 1) lost the game by disqualification, or "" when it was not.
+std::string disqualification(const MatchResult& result, const MatchConfig& game) {
+  const PlayerRecord& player = result.players[0];
+  const std::string reason = result_text(result.description, 1);
+  int move = 0;
+  std::string message;
+  for (const LoggedDisqualification& entry : read_disqualifications(result.log)) {
+    if (entry.player == 1) {
+      move = entry.move;
+      message = entry.message;
+    }
+  }
+  const bool answered = player.first_answer.has_value();
+  const std::string in_move = " in move " + std::to_string(move);
+  if (reason == "CRASH") {
+    if (player.memory_killed) {
+      return "killed by the memory limit of " + std::to_string(game.memory_limit_mb) + " MB" +
+             (answered ? in_move : " at start");
+    }
+    return answered ? "crashed" + in_move : "crashed at start";
+  }
+  if (reason == "TIMEOUT") {
+    if (answered) return "ran out of time" + in_move;
+    std::string text =
+        "no first answer within the time limit of " + seconds_text(game.time_limit) + " s";
+    if (player.unfinished_output && player.unfinished_output->empty()) {
+      text +=
+          " (it wrote nothing: an answer left in an output buffer is the usual cause; "
+          "flush after every line)";
+    }
+    return text;
+  }
+  if (reason == "ILLEGAL") {
+    return (move <= 1 || !answered ? "illegal first move" : "illegal move" + in_move) + ": " +
+           message;
+  }
+  if (reason == "EXIT") return answered ? "exited" + in_move : "exited before its first answer";
+  return "";
+}
+
+}  // namespace
+
+CheckOutcome check_player(const std::string& name, const std::vector<std::string>& command,
+                          MatchConfig game, const fs::path& opponent) {
+  CheckOutcome outcome;
+  outcome.name = name;
+  if (command.empty()) {
+    outcome.problem = "not found: no command";
+    return outcome;
+  }
+  PlayerEntry entry;
+  try {
+    entry = resolve_command(command, game.sandbox);
+  } catch (const std::exception& error) {
+    outcome.problem = std::string("not found: ") + error.what();
+    return outcome;
+  }
+  if (game.sandbox && sandbox::must_drop_root()) {
+    if (auto problem = unreadable(command, entry)) {
+      outcome.problem = *problem;
+      return outcome;
+    }
+  }
+  try {
+    ScratchDir scratch("check");
+    game.players[0] = PlayerConfig{command, name, {}};
+    game.players[1] = PlayerConfig{{opponent.string()}, "sample_bot", {}};
+    game.out_dir = scratch.path();
+    game.tiles.clear();
+    game.game_id = "check";
+    MatchResult result;
+    try {
+      result = play_match(game);
+      kill_remaining_children();
+    } catch (...) {
+      kill_remaining_children();
+      throw;
+    }
+    const PlayerRecord& player = result.players[0];
+    outcome.first_answer = player.first_answer;
+    outcome.peak_memory_kb = player.peak_memory_kb;
+    if (!result.completed()) {
+      outcome.problem = "the check game could not be played: " + result.failure;
+    } else {
+      outcome.problem = disqualification(result, game);
+    }
+    if (!outcome.ok()) outcome.stderr_tail = last_lines(player.stderr_file, kTailLines, kTailWidth);
+  } catch (const MatchSetupError& error) {
+    outcome.problem = std::string("cannot start: ") + error.what();
+  } catch (const std::exception& error) {
+    outcome.problem = std::string("the check game could not be played: ") + error.what();
+  }
+  return outcome;
+}
+
+}  // namespace arena::entry

@@ -1,0 +1,230 @@
+// Entrants' sources built by `zarvo-arena build` and players checked by `zarvo-arena check`,
+// through the real programs: entries in C, C++, Java and Python built in their sandboxes and
+// played in a tournament; a compile error reported and left out; builds that try the network,
+// write outside their entry or loop fail at it; each kind of failing player gets its reason, and
+// a tournament does not start while one fails.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "arena/sandbox/host_support.h"
+#include "tests/support/process_check.h"
+#include "tests/support/test_files.h"
+
+namespace fs = std::filesystem;
+using test_support::ProgramRun;
+using test_support::read_file;
+using test_support::run_program;
+
+namespace {
+
+const std::string kBin = ZARVO_BIN_DIR;
+const std::string kArena = kBin + "/zarvo-arena";
+const fs::path kSource = ZARVO_SOURCE_DIR;
+
+void write_file(const fs::path& file, const std::string& text, fs::perms mode = fs::perms(0644)) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file) << text;
+  fs::permissions(file, mode);
+}
+
+// The line of `out` that starts with `status` (ok or FAILED) and names `name`, or "".
+std::string line_for(const std::string& out, const std::string& status, const std::string& name) {
+  for (const std::string& line : test_support::lines_of(out)) {
+    if (line.starts_with(status) && line.find(name) != std::string::npos) return line;
+  }
+  return "";
+}
+
+class Entries : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (auto problem = arena::sandbox::host_support().problem()) {
+      GTEST_SKIP() << "no sandbox here: " << *problem;
+    }
+    root_ = fs::temp_directory_path() /
+            ("entry_test." + std::to_string(::getpid()) + "." +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+    fs::permissions(root_, fs::perms(0755));
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(root_);
+  }
+
+  // A player script in a directory of its own, readable by the seats' users.
+  std::string script(const std::string& name, const std::string& body,
+                     fs::perms mode = fs::perms(0755)) {
+    fs::path file = root_ / "players" / name / (name + ".sh");
+    write_file(file, "#!/bin/sh\n" + body, mode);
+    fs::permissions(file.parent_path(), fs::perms(0755));
+    fs::permissions(file.parent_path().parent_path(), fs::perms(0755));
+    return file.string();
+  }
+
+  fs::path root_;
+};
+
+TEST_F(Entries, AreBuiltInEveryLanguageAndPlayedInATournamentWithoutTheOneThatFailed) {
+  fs::path entries = root_ / "entries";
+  fs::create_directories(entries);
+  fs::copy(kSource / "tests/entries/c", entries / "c");
+  fs::copy(kSource / "tests/entries/cpp", entries / "cpp");
+  fs::create_directories(entries / "py");
+  fs::copy_file(kSource / "players/zarvo_bot.py", entries / "py" / "main.py");
+  const bool java = ::access("/usr/bin/javac", X_OK) == 0 && fs::exists(kBin + "/java-launcher");
+  if (java) {
+    fs::create_directories(entries / "java");
+    fs::copy_file(kSource / "players/RandomBot.java", entries / "java" / "RandomBot.java");
+  }
+  write_file(entries / "broken" / "bot.c", "int main( { return 0; }\n");
+
+  ProgramRun build =
+      run_program({kArena, "build", (entries / "c").string(), (entries / "cpp").string(),
+                   (entries / "py").string(), (entries / "broken").string()});
+  EXPECT_EQ(build.status, 1) << build.out << build.err;
+  EXPECT_NE(build.out.find("gcc -std=c17 -O2"), std::string::npos) << "flags are printed";
+  for (const std::string name : {"/c ", "/cpp ", "/py "}) {
+    EXPECT_NE(line_for(build.out, "ok", name), "") << name << "\n" << build.out;
+  }
+  EXPECT_NE(line_for(build.out, "FAILED", "/broken"), "") << build.out;
+  EXPECT_NE(build.out.find("error: expected"), std::string::npos) << "the compiler's message\n"
+                                                                  << build.out;
+  EXPECT_NE(read_file(entries / "broken/zarvo-entry.txt").find("result failed"), std::string::npos);
+  EXPECT_NE(read_file(entries / "broken/zarvo-build.log").find("error:"), std::string::npos);
+  EXPECT_NE(read_file(entries / "c/zarvo-entry.txt").find("result ok"), std::string::npos);
+  EXPECT_NE(read_file(entries / "py/zarvo-entry.txt").find("recipe python"), std::string::npos);
+  if (java) {
+    ProgramRun java_build = run_program({kArena, "build", (entries / "java").string()});
+    ASSERT_EQ(java_build.status, 0) << java_build.out;
+    EXPECT_TRUE(fs::exists(entries / "java" / "RandomBot")) << "the launcher, named after main";
+  }
+
+  ProgramRun tournament =
+      run_program({kArena, "tournament", "--dir", (root_ / "t").string(), "--entries",
+                   entries.string(), "--seed", "1", "--time-limit", "10", "--concurrency", "2"});
+  ASSERT_EQ(tournament.status, 0) << tournament.out << tournament.err;
+  EXPECT_NE(tournament.err.find("left out: " + (entries / "broken").string()), std::string::npos)
+      << tournament.err;
+  const std::string games = java ? "12 of 12 games finished" : "6 of 6 games finished";
+  EXPECT_NE(tournament.out.find(games), std::string::npos) << tournament.out;
+  std::string standings = read_file(root_ / "t" / "standings.txt");
+  for (const std::string name : {" c ", " cpp ", " py "}) {
+    EXPECT_NE(standings.find(name), std::string::npos) << name << standings;
+  }
+  EXPECT_EQ(standings.find("broken"), std::string::npos) << standings;
+
+  // One entry by its directory, as any player is given.
+  ProgramRun one = run_program({kArena, "check", (entries / "cpp").string()});
+  EXPECT_EQ(one.status, 0) << one.out << one.err;
+  EXPECT_NE(line_for(one.out, "ok", "cpp  first answer"), "") << one.out;
+}
+
+TEST_F(Entries, ABuildThatReachesOutOrLoopsFailsAtIt) {
+  fs::path entries = root_ / "entries";
+  write_file(entries / "victim" / "bot.c", "int main(void) { return 0; }\n");
+  write_file(entries / "network" / "build.sh",
+             "python3 -c 'import socket; socket.create_connection((\"1.1.1.1\", 53), timeout=5)'\n"
+             "cp /bin/true bot\n");
+  write_file(entries / "system" / "build.sh",
+             "echo owned > /etc/zarvo-entry-test\ncp /bin/true bot\n");
+  write_file(entries / "sibling" / "build.sh", "echo owned > ../victim/bot.c\ncp /bin/true bot\n");
+  write_file(entries / "loop" / "build.sh", "while :; do :; done\n");
+  write_file(entries / "fine" / "build.sh", "printf 'made' > bot\nchmod 755 bot\n");
+
+  ProgramRun build =
+      run_program({kArena, "build", "--time-limit", "3", (entries / "network").string(),
+                   (entries / "system").string(), (entries / "sibling").string(),
+                   (entries / "loop").string(), (entries / "fine").string()});
+  EXPECT_EQ(build.status, 1) << build.out << build.err;
+  EXPECT_NE(line_for(build.out, "FAILED", "/network"), "") << build.out;
+  EXPECT_NE(build.out.find("Network is unreachable"), std::string::npos) << build.out;
+  EXPECT_NE(line_for(build.out, "FAILED", "/system"), "") << build.out;
+  EXPECT_NE(build.out.find("Read-only file system"), std::string::npos) << build.out;
+  EXPECT_FALSE(fs::exists("/etc/zarvo-entry-test"));
+  EXPECT_NE(line_for(build.out, "FAILED", "/sibling"), "") << build.out;
+  EXPECT_EQ(read_file(entries / "victim" / "bot.c"), "int main(void) { return 0; }\n");
+  EXPECT_NE(line_for(build.out, "FAILED", "/loop").find("stopped by the time limit of 3 s"),
+            std::string::npos)
+      << build.out;
+  EXPECT_NE(line_for(build.out, "ok", "/fine"), "") << build.out;
+  // What the build made stays in its entry.
+  EXPECT_EQ(read_file(entries / "fine" / "bot"), "made");
+
+  // A directory that cannot be one entrant's is refused before anything is changed in it.
+  ProgramRun slip = run_program({kArena, "build", "/"});
+  EXPECT_EQ(slip.status, 1) << slip.out;
+  EXPECT_NE(line_for(slip.out, "FAILED", "/  none").find("refused"), std::string::npos) << slip.out;
+  EXPECT_FALSE(fs::exists("/zarvo-entry.txt"));
+}
+
+TEST_F(Entries, CheckGivesEachFailingPlayerItsReason) {
+  const std::string crash = script("crash", "echo 'cannot load my weights' >&2\nexit 3\n");
+  const std::string silent = script("silent", "exec sleep 30\n");
+  const std::string illegal =
+      script("illegal",
+             "while read line; do case \"$line\" in [1-6][1-6][1-6][1-6][1-6][1-6]) "
+             "echo zzz;; esac; done\n");
+  const std::string quitter = script("quitter", "exit 0\n");
+  write_file(root_ / "unbuilt" / "bot.c", "int main( {}\n");
+  ASSERT_EQ(run_program({kArena, "build", (root_ / "unbuilt").string()}).status, 1);
+
+  std::vector<std::string> args = {kArena,
+                                   "check",
+                                   "--time-limit",
+                                   "1",
+                                   "greedy=" + kBin + "/zarvo-greedy",
+                                   "ghost=" + (root_ / "nowhere" / "bot").string(),
+                                   "crash=" + crash,
+                                   "silent=" + silent,
+                                   "illegal=" + illegal,
+                                   "quitter=" + quitter,
+                                   (root_ / "unbuilt").string()};
+  const bool root = ::geteuid() == 0;
+  if (root) args.push_back("locked=" + script("locked", "exit 0\n", fs::perms(0700)));
+  ProgramRun check = run_program(args);
+  EXPECT_EQ(check.status, 1) << check.out << check.err;
+  EXPECT_NE(line_for(check.out, "ok", "greedy  first answer"), "") << check.out;
+  EXPECT_NE(line_for(check.out, "FAILED", "ghost  not found"), "") << check.out;
+  EXPECT_NE(line_for(check.out, "FAILED", "crash  crashed at start"), "") << check.out;
+  EXPECT_NE(check.out.find("| cannot load my weights"), std::string::npos) << check.out;
+  EXPECT_NE(line_for(check.out, "FAILED", "silent  no first answer within the time limit of 1 s"),
+            "")
+      << check.out;
+  EXPECT_NE(line_for(check.out, "FAILED", "illegal  illegal first move"), "") << check.out;
+  EXPECT_NE(line_for(check.out, "FAILED", "quitter  exited before its first answer"), "")
+      << check.out;
+  EXPECT_NE(line_for(check.out, "FAILED", "unbuilt  the build of"), "") << check.out;
+  if (root) {
+    EXPECT_NE(line_for(check.out, "FAILED", "locked  not readable"), "") << check.out;
+  }
+
+  ProgramRun good = run_program({kArena, "check", kBin + "/zarvo-random"});
+  EXPECT_EQ(good.status, 0) << good.out << good.err;
+}
+
+TEST_F(Entries, ATournamentDoesNotStartWhileAPlayerFailsItsCheck) {
+  const std::string crash = script("crash", "exit 3\n");
+  std::vector<std::string> args = {kArena,     "tournament",
+                                   "--dir",    (root_ / "t").string(),
+                                   "--seed",   "1",
+                                   "--player", "greedy=" + kBin + "/zarvo-greedy",
+                                   "--player", "crash=" + crash};
+  ProgramRun refused = run_program(args);
+  EXPECT_EQ(refused.status, 2) << refused.out << refused.err;
+  EXPECT_NE(refused.err.find("does not start:\n  crash: crashed at start"), std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(fs::exists(root_ / "t" / "refereelogs")) << "no game was played";
+
+  args.push_back("--no-check");
+  ProgramRun unchecked = run_program(args);
+  EXPECT_EQ(unchecked.status, 0) << unchecked.out << unchecked.err;
+  EXPECT_NE(unchecked.out.find("2 of 2 games finished"), std::string::npos) << unchecked.out;
+}
+
+}  // namespace
