@@ -119,6 +119,15 @@ TEST_F(Entries, AreBuiltInEveryLanguageAndPlayedInATournamentWithoutTheOneThatFa
   }
   EXPECT_EQ(standings.find("broken"), std::string::npos) << standings;
 
+  // An entry whose build failed, given by its directory, is refused with the reason.
+  ProgramRun failed =
+      run_program({kArena, "tournament", "--dir", (root_ / "t2").string(), "--player",
+                   (entries / "broken").string(), "--player", (entries / "c").string()});
+  EXPECT_EQ(failed.status, 2) << failed.out << failed.err;
+  EXPECT_NE(failed.err.find("the build of " + (entries / "broken").string() + " failed"),
+            std::string::npos)
+      << failed.err;
+
   // One entry by its directory, as any player is given.
   ProgramRun one = run_program({kArena, "check", (entries / "cpp").string()});
   EXPECT_EQ(one.status, 0) << one.out << one.err;
