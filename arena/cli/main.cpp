@@ -8,6 +8,7 @@
 
 #include "arena/cli/check_sandbox_command.h"
 #include "arena/cli/match_command.h"
+#include "arena/cli/publish_command.h"
 #include "arena/cli/sprt_command.h"
 #include "arena/cli/tournament_command.h"
 
@@ -19,6 +20,7 @@ Commands:
   match       play one game between two programs (zarvo-arena match --help)
   tournament  play many games between several programs (zarvo-arena tournament --help)
   standings   rebuild a tournament's results and standings from its logs
+  publish     write a static site of a tournament's results for the contestants
   sprt        test whether one program is stronger than another (zarvo-arena sprt --help)
   check-sandbox  report whether players can be sandboxed here, and how
 )";
@@ -45,6 +47,7 @@ int main(int argc, char** argv) {
   if (command == "match") return arena::run_match_command(args);
   if (command == "tournament") return arena::tournament::run_tournament_command(args);
   if (command == "standings") return arena::tournament::run_standings_command(args);
+  if (command == "publish") return arena::tournament::run_publish_command(args);
   if (command == "sprt") return arena::tournament::run_sprt_command(args);
   if (command == "check-sandbox") return arena::sandbox::run_check_sandbox_command(args);
   std::cerr << "zarvo-arena: unknown command \"" << command << "\"\n" << kUsage;

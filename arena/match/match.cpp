@@ -195,6 +195,7 @@ MatchResult play_match(const MatchConfig& config) {
     record.stderr_file = plan.launches[i].stderr_file;
     record.unfinished_output = players[i]->unfinished_output();
     record.memory_killed = players[i]->memory_killed();
+    record.peak_kib = players[i]->peak_memory_kib();
     remove_if_empty(record.stderr_file);
   }
   result.description = report.description;

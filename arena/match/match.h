@@ -71,7 +71,8 @@ struct PlayerRecord {
   // Set when the player ran out of time: what it had written of an answer it never finished
   // (empty: nothing since its last answer).
   std::optional<std::string> unfinished_output;
-  bool memory_killed = false;  // the memory limit killed it (it counts as crashed)
+  bool memory_killed = false;         // the memory limit killed it (it counts as crashed)
+  std::optional<long long> peak_kib;  // peak memory of its process tree, where measured
 };
 
 struct MatchResult {

@@ -72,6 +72,8 @@ class Player {
 
   // Whether the memory limit killed the player (it then counts as crashed).
   bool memory_killed() const { return memory_killed_; }
+  // Its peak memory in KiB once it has ended, where it is known (see ChildProcess).
+  std::optional<long long> peak_memory_kib() const { return process_->peak_memory_kib(); }
 
   // After a time-out: what the player had written of a line it never finished (empty when it
   // wrote nothing at all since its last answer). Nothing when it did not time out.

@@ -309,6 +309,12 @@ ExitStatus ChildProcess::reap() {
   return status_.value_or(ExitStatus{});
 }
 
+std::optional<long long> ChildProcess::peak_memory_kib() const {
+  if (sandbox_) return sandbox_->peak_memory_kib();
+  if (!reaped_) return std::nullopt;
+  return usage_.ru_maxrss;  // in KiB on Linux
+}
+
 Milliseconds ChildProcess::cpu_time() const {
   using std::chrono::duration_cast;
   if (sandbox_) {

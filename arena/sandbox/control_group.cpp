@@ -83,12 +83,14 @@ ControlGroup::ControlGroup(const CgroupLayout& layout, const Limits& limits)
           }
         }
         oom_ = open_control(dir / "memory.oom_control", O_RDONLY);
+        peak_ = open_control(dir / "memory.max_usage_in_bytes", O_RDONLY);
       } else {
         if (limits.memory_mb > 0) {
           write_control(dir / "memory.max", memory);
           if (fs::exists(dir / "memory.swap.max")) write_control(dir / "memory.swap.max", "0");
         }
         oom_ = open_control(dir / "memory.events", O_RDONLY);
+        if (fs::exists(dir / "memory.peak")) peak_ = open_control(dir / "memory.peak", O_RDONLY);
       }
       memory_limited_ = limits.memory_mb > 0;
     }
@@ -154,6 +156,16 @@ bool ControlGroup::memory_killed() const {
   return oom_ && keyed_value(read_control(oom_.get()), "oom_kill").value_or(0) > 0;
 }
 
+std::optional<long long> ControlGroup::peak_memory_kib() const {
+  if (groups_.empty()) return final_peak_kib_;
+  if (!peak_) return std::nullopt;
+  std::string text = read_control(peak_.get());
+  long long bytes = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), bytes);
+  if (error != std::errc() || end == text.data()) return std::nullopt;
+  return bytes / 1024;
+}
+
 void ControlGroup::kill_all() {
   if (groups_.empty()) return;
   const fs::path& dir = groups_.front().dir;
@@ -176,6 +188,7 @@ void ControlGroup::remove() {
   // The counters go with the groups: what they last said is kept.
   final_cpu_ = cpu_time();
   final_memory_killed_ = memory_killed();
+  final_peak_kib_ = peak_memory_kib();
   for (auto group = groups_.rbegin(); group != groups_.rend(); ++group) {
     group->procs.reset();
     // A group is busy until its last process has fully left it.

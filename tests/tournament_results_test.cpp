@@ -1,0 +1,167 @@
+// What a tournament's results tell, through the real programs: one story per game in every view
+// (result line, results.csv, standings, crosstable, page), what each player used, and the
+// machine-readable standings.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/process_check.h"
+#include "tests/support/test_files.h"
+
+namespace {
+namespace fs = std::filesystem;
+using test_support::lines_of;
+using test_support::read_file;
+using test_support::run_program;
+
+const std::string kBin = ZARVO_BIN_DIR;
+const std::string kArena = kBin + "/zarvo-arena";
+const std::string kHostileBot = RESULTS_TEST_BOT;
+
+std::vector<std::string> csv_row(const std::string& line) {
+  std::vector<std::string> fields;
+  std::string field;
+  std::istringstream in(line);
+  while (std::getline(in, field, ',')) fields.push_back(field);
+  if (!line.empty() && line.back() == ',') fields.push_back("");
+  return fields;
+}
+
+class TournamentResults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    root_ = fs::temp_directory_path() /
+            ("zarvo_results_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(root_);
+  }
+
+  test_support::ProgramRun tournament(const fs::path& dir, std::vector<std::string> extra) {
+    std::vector<std::string> args = {kArena,  "tournament",   "--dir", dir.string(),    "--seed",
+                                     "story", "--time-limit", "5",     "--concurrency", "2"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return run_program(args);
+  }
+
+  fs::path root_;
+};
+
+// The row of `name` in a text table whose second column holds the names.
+std::vector<std::string> table_row(const std::string& text, const std::string& name) {
+  for (const std::string& line : lines_of(text)) {
+    std::istringstream in(line);
+    std::vector<std::string> cells;
+    for (std::string cell; in >> cell;) cells.push_back(cell);
+    if (cells.size() > 2 && cells[1] == name) return cells;
+  }
+  return {};
+}
+
+TEST_F(TournamentResults, ACrashingEntrantGivesOneStoryInEveryView) {
+  fs::path dir = root_ / "crash";
+  auto run = tournament(
+      dir, {"--games-per-pair", "2", "--player", "greedy=" + kBin + "/zarvo-greedy --seed 1",
+            "--player", "evil=" + kHostileBot + " --mode=crash_segv --at=3"});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+
+  auto lines = lines_of(read_file(dir / "results.csv"));
+  ASSERT_EQ(lines.size(), 3u);
+  ASSERT_EQ(lines[0],
+            "game,player1,player2,first_player,result1,result2,text1,text2,disqualified,log,page,"
+            "winner,outcome,cpu_ms1,cpu_ms2,peak_kib1,peak_kib2");
+  std::string index = read_file(dir / "index.html");
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    auto row = csv_row(lines[i]);
+    ASSERT_EQ(row.size(), 17u) << lines[i];
+    int evil = row[1] == "evil" ? 1 : 2;
+    int greedy = 3 - evil;
+    // The referee's own texts stay as it wrote them: the survivor's by points.
+    EXPECT_EQ(row[5 + evil], "CRASH");
+    EXPECT_NE(row[5 + greedy], "CRASH");
+    std::string log = read_file(dir / row[9]);
+    std::string report = log.substr(log.rfind("Manager report: "));
+    EXPECT_NE(report.find("PLAYER_1:_" + row[6]), std::string::npos) << report;
+    EXPECT_NE(report.find("PLAYER_2:_" + row[7]), std::string::npos) << report;
+    // Our story: the survivor wins, and why.
+    EXPECT_EQ(row[11], "greedy");
+    EXPECT_TRUE(row[12].starts_with("greedy wins: evil disqualified: CRASH in move ")) << row[12];
+    EXPECT_NE(
+        log.find("has been disqualified in move " + row[12].substr(row[12].rfind(' ') + 1) + ":"),
+        std::string::npos)
+        << "the move is the log's";
+    EXPECT_NE(index.find("<td class=\"winner\">greedy</td><td class=\"outcome\">" + row[12]),
+              std::string::npos)
+        << index;
+    // What each player used, recorded beside the game.
+    for (int column : {13, 14}) {
+      EXPECT_FALSE(row[column].empty()) << lines[i];
+      EXPECT_GE(std::stol(row[column]), 0);
+    }
+  }
+
+  std::string standings = read_file(dir / "standings.txt");
+  auto greedy_row = table_row(standings, "greedy");
+  auto evil_row = table_row(standings, "evil");
+  ASSERT_GE(greedy_row.size(), 9u) << standings;
+  ASSERT_GE(evil_row.size(), 9u) << standings;
+  EXPECT_EQ(greedy_row[0], "1");
+  EXPECT_EQ(greedy_row[3], "2") << "wins";
+  EXPECT_EQ(evil_row[5], "2") << "losses";
+  EXPECT_EQ(evil_row[8], "2") << "CRASH";
+  std::string cross = standings.substr(standings.find("Crosstable"));
+  EXPECT_EQ(table_row(cross, "greedy").back(), "2/2") << cross;
+  EXPECT_EQ(table_row(cross, "evil")[2], "0/2") << cross;
+
+  // standings.json holds the same figures, the games' stories and the run's settings.
+  auto json = nlohmann::json::parse(read_file(dir / "standings.json"));
+  ASSERT_EQ(json["standings"].size(), 2u);
+  for (const auto& row : json["standings"]) {
+    auto text = table_row(standings, row["player"].get<std::string>());
+    ASSERT_GE(text.size(), 15u);
+    EXPECT_EQ(text[0], std::to_string(row["rank"].get<int>()));
+    EXPECT_EQ(text[2], std::to_string(row["games"].get<int>()));
+    EXPECT_EQ(text[3], std::to_string(row["wins"].get<int>()));
+    EXPECT_EQ(text[5], std::to_string(row["losses"].get<int>()));
+    EXPECT_EQ(text[8], std::to_string(row["disqualifications"]["CRASH"].get<int>()));
+    char elo[32];
+    std::snprintf(elo, sizeof elo, "%+.1f", row["elo"].get<double>());
+    EXPECT_EQ(text[12], elo);
+  }
+  EXPECT_EQ(json["crosstable"]["players"][0], "greedy");
+  EXPECT_EQ(json["crosstable"]["points"][0][1], 2.0);
+  EXPECT_EQ(json["crosstable"]["games"][1][0], 2);
+  ASSERT_EQ(json["games"].size(), 2u);
+  for (const auto& game : json["games"]) {
+    EXPECT_EQ(game["winner"], "greedy");
+    EXPECT_TRUE(game["cpu_ms"][0].is_number() && game["cpu_ms"][1].is_number()) << game;
+  }
+  EXPECT_EQ(json["settings"]["seed"], "story");
+  EXPECT_EQ(json["settings"]["games_per_pair"], 2);
+  EXPECT_EQ(json["settings"]["limits"]["time-limit"], "5");
+  EXPECT_EQ(json["settings"]["players"], nlohmann::json({"greedy", "evil"}));
+}
+
+TEST_F(TournamentResults, TheMatchResultLineNamesTheWinnerByTheSameRule) {
+  auto run = run_program({kArena, "match", "--dir", root_.string(), "--id", "one",
+                          kHostileBot + " --mode=crash_segv --at=2", kBin + "/zarvo-greedy"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(" winner zarvo_greedy log "), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("zarvo_greedy wins: hostile_bot disqualified: CRASH in move "),
+            std::string::npos)
+      << run.err;
+  std::string usage = read_file(root_ / "refereelogs/hostile_bot-zarvo_greedy.one.usage.txt");
+  EXPECT_TRUE(usage.starts_with("player1 cpu_ms=")) << usage;
+  EXPECT_NE(usage.find("\nplayer2 cpu_ms="), std::string::npos) << usage;
+}
+
+}  // namespace
