@@ -164,4 +164,64 @@ TEST_F(TournamentResults, TheMatchResultLineNamesTheWinnerByTheSameRule) {
   EXPECT_NE(usage.find("\nplayer2 cpu_ms="), std::string::npos) << usage;
 }
 
+// The first player's result text in a result line "A vs B: R1 R2 PLAYER_1:_X;_... winner W ...".
+std::string first_text(const std::string& line) {
+  auto at = line.find("PLAYER_1:_");
+  if (at == std::string::npos) return "";
+  std::string text = line.substr(at + 10);
+  return text.substr(0, text.find_first_of("; "));
+}
+
+class TimeControls : public TournamentResults {
+ protected:
+  test_support::ProgramRun game(const std::string& id, std::vector<std::string> options,
+                                const std::string& bot) {
+    std::vector<std::string> args = {kArena, "match", "--dir", root_.string(), "--id", id};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(kHostileBot + " " + bot);
+    args.push_back(kBin + "/zarvo-greedy");
+    return run_program(args);
+  }
+};
+
+TEST_F(TimeControls, AnAnswerPastTheMoveLimitIsATimeoutWithinTheBudget) {
+  const std::string bot = "--mode=slow --at=3 --slow-ms=900";
+  auto limited = game("limited", {"--time-limit", "30", "--move-limit", "200ms"}, bot);
+  ASSERT_EQ(limited.status, 0) << limited.err;
+  EXPECT_EQ(first_text(limited.out), "TIMEOUT") << limited.out;
+  EXPECT_NE(limited.out.find(" winner zarvo_greedy "), std::string::npos) << limited.out;
+  // The same answer within a wider move limit is no fault.
+  auto wider = game("wider", {"--time-limit", "30", "--move-limit", "5"}, bot);
+  ASSERT_EQ(wider.status, 0) << wider.err;
+  EXPECT_NE(first_text(wider.out), "TIMEOUT") << wider.out;
+}
+
+TEST_F(TimeControls, TheIncrementAddsToTheBudgetAfterEachAnswer) {
+  // The third answer takes 800 ms, more than the 300 ms budget, but less than the budget
+  // with two increments of 500 ms.
+  const std::string bot = "--mode=late --at=3 --late-ms=800";
+  auto plain = game("plain", {"--time-limit", "300ms"}, bot);
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(first_text(plain.out), "TIMEOUT") << plain.out;
+  auto fischer = game("fischer", {"--time-limit", "300ms", "--increment", "500ms"}, bot);
+  ASSERT_EQ(fischer.status, 0) << fischer.err;
+  EXPECT_NE(first_text(fischer.out), "TIMEOUT") << fischer.out;
+  std::string log = read_file(root_ / "refereelogs/hostile_bot-zarvo_greedy.fischer.log");
+  EXPECT_NE(log.find("Manager report:"), std::string::npos) << "a whole game";
+}
+
+TEST_F(TimeControls, ATournamentHandsTheTimeControlToEveryGameAndShowsIt) {
+  fs::path dir = root_ / "t";
+  auto run =
+      tournament(dir, {"--games-per-pair", "2", "--move-limit", "200ms", "--increment", "50ms",
+                       "--player", "greedy=" + kBin + "/zarvo-greedy --seed 1", "--player",
+                       "slow=" + kHostileBot + " --mode=slow --at=2 --slow-ms=900"});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  auto json = nlohmann::json::parse(read_file(dir / "standings.json"));
+  EXPECT_EQ(json["settings"]["limits"]["move-limit"], "200ms");
+  EXPECT_EQ(json["settings"]["limits"]["increment"], "50ms");
+  ASSERT_EQ(json["standings"][1]["player"], "slow");
+  EXPECT_EQ(json["standings"][1]["disqualifications"]["TIMEOUT"], 2);
+}
+
 }  // namespace

@@ -31,6 +31,8 @@ struct PlayerLaunch {
   // then held to `wall_limit`.
   bool cpu_clock = false;
   Clock::duration wall_limit{};
+  std::optional<Clock::duration> move_limit;  // of one answer's thinking time
+  Clock::duration increment{};                // added to the budgets after each answer
 };
 
 // What became of one wait for the player's answer.
@@ -96,6 +98,7 @@ class Player {
   std::optional<PlayerAnswer::Kind> gone_;  // how the player stopped playing
   std::optional<std::string> unfinished_output_;
   std::optional<Clock::duration> cpu_limit_;  // under the CPU clock
+  Clock::duration increment_{};
   std::size_t memory_limit_mb_ = 0;
   std::filesystem::path stderr_file_;
   bool memory_killed_ = false;
