@@ -77,7 +77,7 @@ test('a published tournament holds no error file nor path, and renders in Chromi
 
   await page.locator('#games a', { hasText: 'replay' }).first().click();
   await page.waitForLoadState('load');
-  assert.match(page.url(), /\/refereelogs\/[^/]+\.html$/);
+  assert.match(page.url(), /\/refereelogs\/[^/]+\.html(#move=\d+)?$/);
   assert.equal(await page.evaluate(() => typeof Zarvo), 'function', 'the viewer script was loaded');
   assert.ok(await page.evaluate(() => moves.length) > 5, 'a whole game');
   assert.deepEqual(failed, []);
