@@ -225,3 +225,71 @@ TEST_F(TimeControls, ATournamentHandsTheTimeControlToEveryGameAndShowsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TournamentResults, ATournamentGrowsByPlayingOnlyTheNewGames) {
+  fs::path dir = root_ / "grow";
+  const std::vector<std::string> first_two = {
+      "--player", "greedy=" + kBin + "/zarvo-greedy --seed 1", "--player",
+      "random=" + kBin + "/zarvo-random --seed 2"};
+  auto args = first_two;
+  args.insert(args.end(), {"--games-per-pair", "2"});
+  ASSERT_EQ(tournament(dir, args).status, 0);
+  fs::path logs = dir / "refereelogs";
+  std::string log1 = read_file(logs / "greedy-random.1.log");
+  std::string log2 = read_file(logs / "random-greedy.2.log");
+  auto time1 = fs::last_write_time(logs / "greedy-random.1.log");
+
+  // A late entrant and more games per pair: only the new games are played.
+  auto grown = first_two;
+  grown.insert(grown.end(),
+               {"--player", "other=" + kBin + "/zarvo-random --seed 3", "--games-per-pair", "4"});
+  auto run = tournament(dir, grown);
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("resuming: 2 of 12 games already finished"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("game 1:"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("game 2:"), std::string::npos) << run.out;
+  EXPECT_EQ(read_file(logs / "greedy-random.1.log"), log1);
+  EXPECT_EQ(read_file(logs / "random-greedy.2.log"), log2);
+  EXPECT_EQ(fs::last_write_time(logs / "greedy-random.1.log"), time1);
+  // The new pairings' first pairs come first, then every pairing's next pair.
+  for (const char* game : {"greedy-other.3", "other-greedy.4", "random-other.5", "other-random.6",
+                           "greedy-random.7", "random-greedy.8", "greedy-other.9",
+                           "other-greedy.10", "random-other.11", "other-random.12"}) {
+    EXPECT_TRUE(fs::exists(logs / (std::string(game) + ".log"))) << game;
+  }
+  auto json = nlohmann::json::parse(read_file(dir / "standings.json"));
+  EXPECT_EQ(json["finished"], 12);
+  for (const auto& row : json["standings"]) EXPECT_EQ(row["games"], 8) << row;
+
+  // The same command again resumes; it plays nothing.
+  auto again = tournament(dir, grown);
+  ASSERT_EQ(again.status, 0) << again.out << again.err;
+  EXPECT_NE(again.out.find("resuming: 12 of 12 games"), std::string::npos) << again.out;
+
+  // What would change a played game is refused, naming what changed.
+  auto removed =
+      tournament(dir, {"--player", "greedy=" + kBin + "/zarvo-greedy --seed 1", "--player",
+                       "other=" + kBin + "/zarvo-random --seed 3", "--games-per-pair", "4"});
+  EXPECT_EQ(removed.status, 2);
+  EXPECT_NE(removed.err.find("player random was removed"), std::string::npos) << removed.err;
+  auto changed = grown;
+  changed[3] = "random=" + kBin + "/zarvo-random --seed 9";
+  auto command = tournament(dir, changed);
+  EXPECT_EQ(command.status, 2);
+  EXPECT_NE(command.err.find("the command of player random changed"), std::string::npos)
+      << command.err;
+  auto slower = grown;
+  slower.insert(slower.end(), {"--time-limit", "7"});
+  auto options = tournament(dir, slower);
+  EXPECT_EQ(options.status, 2);
+  EXPECT_NE(options.err.find("the match options changed"), std::string::npos) << options.err;
+  auto fewer = grown;
+  fewer.back() = "2";
+  auto down = tournament(dir, fewer);
+  EXPECT_EQ(down.status, 2);
+  EXPECT_NE(down.err.find("--games-per-pair went down from 4 to 2"), std::string::npos) << down.err;
+}
+
+}  // namespace

@@ -18,6 +18,7 @@
 #include "arena/series/game_runner.h"
 #include "arena/series/match_jobs.h"
 #include "arena/series/plan_file.h"
+#include "arena/series/plan_growth.h"
 #include "arena/series/tournament_plan.h"
 #include "arena/system/bounded_read.h"
 #include "arena/tournament/progress_display.h"
@@ -297,7 +298,11 @@ int run_tournament_command(std::span<const std::string> args) {
   try {
     fs::path dir = run_directory(options.dir);
     fs::create_directories(dir);
-    PlanCheck plan_check = check_plan(dir, kTournamentPlanFile, describe_plan(options.settings));
+    // A grown tournament records its new plan when it plays; the same one must match.
+    PlanGrowth growth = grow_plan(dir, options.settings);
+    PlanCheck plan_check =
+        growth.grown ? PlanCheck{false, growth.drawn_seed}
+                     : check_plan(dir, kTournamentPlanFile, describe_plan(options.settings));
     return play(options, dir, plan_check);
   } catch (const std::exception& error) {
     std::cerr << "zarvo-arena tournament: " << error.what() << "\n";
