@@ -37,7 +37,10 @@ Plays many games of Zarvo between several programs, each game one `zarvo-arena m
 keeps their logs, replay pages and error files in DIR/refereelogs/, with results.csv,
 standings.txt and index.html in DIR (the last two rewritten after every game while it plays).
 Run the same command again in the same DIR to play the games not yet finished (after Ctrl-C,
-for instance); a pair with one game finished is played again whole.
+for instance; in the background stop it with SIGTERM, which counts as Ctrl-C); a pair with
+one game finished is played again whole. The same command with a higher --games-per-pair, or
+with players added at the end, plays only the new games; other changes are refused, naming
+what changed. standings.json holds the standings, crosstable, games and settings for programs.
 
 Players (at least two, names unique):
   --player [NAME=]COMMAND   a player's command line, split like a shell does; the name defaults
