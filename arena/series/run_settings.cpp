@@ -5,6 +5,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "arena/match/match.h"
 #include "arena/process/shell_words.h"
 #include "arena/series/plan_file.h"
 #include "arena/system/bounded_read.h"
@@ -20,6 +21,19 @@ constexpr std::size_t kPlanLimit = 1024 * 1024;
 constexpr std::array<std::string_view, 10> kShownOptions = {
     "--time-limit", "--clock",        "--wall-limit",    "--move-limit", "--increment",
     "--grace",      "--memory-limit", "--process-limit", "--file-limit", "--no-sandbox"};
+
+// What a game holds when the run leaves it to the match's defaults.
+std::vector<std::pair<std::string, std::string>> match_defaults() {
+  const MatchConfig config;
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(config.time_limit).count();
+  std::string time = ms % 1000 == 0 ? std::to_string(ms / 1000) : std::to_string(ms) + "ms";
+  return {{"time-limit", time},
+          {"clock", config.clock == TimeClock::kCpu ? "cpu" : "wall"},
+          {"memory-limit",
+           config.memory_limit_mb ? std::to_string(config.memory_limit_mb) : std::string("none")},
+          {"process-limit", std::to_string(config.process_limit)},
+          {"file-limit", std::to_string(config.file_limit_mb)}};
+}
 
 std::string_view value_after(std::string_view line, std::string_view key) {
   return line.starts_with(key) ? line.substr(key.size()) : std::string_view();
@@ -88,6 +102,11 @@ std::optional<RunSettings> read_run_settings(const fs::path& dir) {
     }
   }
   if (!settings.seed_drawn) settings.seed = given_seed;
+  for (const auto& [name, value] : match_defaults()) {
+    bool given = std::any_of(settings.limits.begin(), settings.limits.end(),
+                             [&](const auto& limit) { return limit.first == name; });
+    if (!given) settings.limits.emplace_back(name, value);
+  }
   return settings;
 }
 
