@@ -31,7 +31,7 @@ MARKER = "ZARVO_SOAK_RUN"
 REASONS = ("ILLEGAL", "TIMEOUT", "CRASH", "EXIT")
 SANITIZER = re.compile(rb"ERROR: AddressSanitizer|ERROR: LeakSanitizer|runtime error:|"
                        rb"UndefinedBehaviorSanitizer|SUMMARY: \w+Sanitizer")
-RESULT_LINE = re.compile(r"^(\S+) vs (\S+): (-?\d+) (-?\d+) (\S+) log (.+) page (.+)$")
+RESULT_LINE = re.compile(r"^(\S+) vs (\S+): (-?\d+) (-?\d+) (\S+) winner (\S+) log (.+) page (.+)$")
 CLEAN_BOTS = ("hostile_play", "zarvo-random", "zarvo-greedy")
 # Misbehaviours drawn only on request (none at present).
 OPT_IN_MODES = ()
@@ -267,7 +267,7 @@ def play_game(args, index, modes, run_id):
     if status == 0 and not match:
         failures.append(f"no result line: {lines!r}")
     if match:
-        log_path, page_path = match.group(6), match.group(7)
+        log_path, page_path = match.group(7), match.group(8)
         log_text = ""
         for path in (log_path, page_path):
             if not os.path.isfile(path) or os.path.getsize(path) == 0:

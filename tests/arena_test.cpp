@@ -65,7 +65,7 @@ int logged_real_time(const std::string& log, int player) {
 }
 
 struct Game {
-  std::string name1, name2, description;
+  std::string name1, name2, description, winner;
   int result1 = -1, result2 = -1;
   fs::path log, page;
 };
@@ -110,17 +110,17 @@ class Arena : public ::testing::Test {
   }
 
   // The result line of a game that must have been played to its end:
-  // "NAME1 vs NAME2: RESULT1 RESULT2 DESCRIPTION log LOG page PAGE".
+  // "NAME1 vs NAME2: RESULT1 RESULT2 DESCRIPTION winner NAME log LOG page PAGE".
   Game completed(const ProgramRun& run) const {
     Game game;
     EXPECT_EQ(run.status, 0) << run.err;
     std::istringstream line(run.out);
-    std::string vs, log_word, page_word, log, page, rest;
+    std::string vs, winner_word, log_word, page_word, log, page, rest;
     line >> game.name1 >> vs >> game.name2 >> game.result1 >> game.result2 >> game.description >>
-        log_word >> log >> page_word >> page;
+        winner_word >> game.winner >> log_word >> log >> page_word >> page;
     std::getline(line, rest);
-    if (!line || vs != "vs" || !game.name2.ends_with(":") || log_word != "log" ||
-        page_word != "page" || !rest.empty() || !run.out.ends_with("\n") ||
+    if (!line || vs != "vs" || !game.name2.ends_with(":") || winner_word != "winner" ||
+        log_word != "log" || page_word != "page" || !rest.empty() || !run.out.ends_with("\n") ||
         std::count(run.out.begin(), run.out.end(), '\n') != 1) {
       ADD_FAILURE() << "no result line in: " << run.out << run.err;
       return game;

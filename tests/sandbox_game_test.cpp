@@ -108,8 +108,9 @@ class SandboxedGame : public ::testing::Test {
     for (int i = 0; i < 6 && line >> word; ++i) {
       if (i == 5) game.description = word;
     }
-    std::string log_word;
-    line >> log_word >> word;
+    // "... DESCRIPTION winner NAME log LOG page PAGE"
+    std::string winner_word, winner, log_word;
+    line >> winner_word >> winner >> log_word >> word;
     game.log = word;
     return game;
   }

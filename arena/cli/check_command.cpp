@@ -51,7 +51,7 @@ OptionSetters game_option_setters(MatchConfig& config) {
   return setters;
 }
 
-std::string megabytes(std::size_t kb) {
+std::string megabytes(long long kb) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(kb) / 1024.0);
   return text;

@@ -10,6 +10,7 @@
 #include "arena/cli/check_command.h"
 #include "arena/cli/check_sandbox_command.h"
 #include "arena/cli/match_command.h"
+#include "arena/cli/publish_command.h"
 #include "arena/cli/sprt_command.h"
 #include "arena/cli/tournament_command.h"
 
@@ -21,6 +22,7 @@ Commands:
   match       play one game between two programs (zarvo-arena match --help)
   tournament  play many games between several programs (zarvo-arena tournament --help)
   standings   rebuild a tournament's results and standings from its logs
+  publish     write a static site of a tournament's results for the contestants
   sprt        test whether one program is stronger than another (zarvo-arena sprt --help)
   check-sandbox  report whether players can be sandboxed here, and how
   build       build entrants' sources into entries, each in a sandbox (zarvo-arena build --help)
@@ -49,6 +51,7 @@ int main(int argc, char** argv) {
   if (command == "match") return arena::run_match_command(args);
   if (command == "tournament") return arena::tournament::run_tournament_command(args);
   if (command == "standings") return arena::tournament::run_standings_command(args);
+  if (command == "publish") return arena::tournament::run_publish_command(args);
   if (command == "sprt") return arena::tournament::run_sprt_command(args);
   if (command == "build") return arena::run_build_command(args);
   if (command == "check") return arena::run_check_command(args);

@@ -10,6 +10,9 @@
 #include "arena/cli/match_options.h"
 #include "arena/cli/option_values.h"
 #include "arena/match/disqualification_notes.h"
+#include "arena/match/game_files.h"
+#include "arena/match/game_outcome.h"
+#include "arena/match/game_usage.h"
 #include "arena/match/match.h"
 #include "arena/process/orphan_reaper.h"
 #include "arena/process/pipe_writer.h"
@@ -67,6 +70,20 @@ std::string weak_limit_warnings(const MatchConfig& config) {
   return warnings;
 }
 
+// Each side of a played game, with the move of a disqualification as the log gives it.
+std::array<SideResult, 2> match_sides(const MatchResult& result) {
+  std::array<std::string, 2> texts = result_texts(result.description);
+  std::array<SideResult, 2> sides;
+  for (int i = 0; i < 2; ++i) {
+    sides[i] = {result.players[i].name, result.players[i].result, texts[i], std::nullopt};
+  }
+  for (const LoggedDisqualification& entry : read_disqualifications(result.log)) {
+    if ((entry.player == 1 || entry.player == 2) && !sides[entry.player - 1].out_in_move)
+      sides[entry.player - 1].out_in_move = entry.move;
+  }
+  return sides;
+}
+
 }  // namespace
 
 std::string match_usage() {
@@ -79,7 +96,10 @@ Each player is one argument holding a command line, split into words as a shell 
 Options (--option VALUE or --option=VALUE):
 )" + match_options_help(false) +
          R"(
-Prints one line: NAME1 vs NAME2: RESULT1 RESULT2 DESCRIPTION log LOGPATH page PAGEPATH
+Prints one line: NAME1 vs NAME2: RESULT1 RESULT2 DESCRIPTION winner NAME log LOGPATH page PAGEPATH
+(the referee's description as its log has it; the winner by the rule the standings use: a
+disqualified player loses, its opponent wins, else the higher result; "-" for a draw or when
+both were disqualified).
 Exit status: 0 game played, 1 referee failed, 2 bad command line or set-up,
 128+N stopped by signal N.
 )";
@@ -141,9 +161,25 @@ int run_match_command(std::span<const std::string> args) {
   // on standard output for scripts.
   std::cerr << disqualification_notes(result) << std::flush;
   const auto& [one, two] = result.players;
+  std::array<SideResult, 2> sides = match_sides(result);
+  GameOutcome outcome = game_outcome(sides);
+  if (is_disqualification(sides[0].text) || is_disqualification(sides[1].text)) {
+    std::cerr << "zarvo-arena match: " << outcome.story(sides) << "\n" << std::flush;
+  }
+  // What each player used, for a tournament to read back beside the log.
+  if (auto files = GameFiles::from_log(result.log)) {
+    try {
+      write_game_usage(files->usage(), {PlayerUsage{one.cpu.count(), one.peak_kib},
+                                        PlayerUsage{two.cpu.count(), two.peak_kib}});
+    } catch (const std::exception& error) {
+      std::cerr << "zarvo-arena match: " << error.what() << "\n";
+      return 1;
+    }
+  }
   std::cout << one.name << " vs " << two.name << ": " << one.result << " " << two.result << " "
-            << result.description << " log " << result.log.string() << " page "
-            << result.page.string() << std::endl;
+            << result.description << " winner "
+            << (outcome.winner ? result.players[outcome.winner - 1].name : std::string("-"))
+            << " log " << result.log.string() << " page " << result.page.string() << std::endl;
   return 0;
 }
 

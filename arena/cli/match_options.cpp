@@ -67,6 +67,16 @@ const std::array kOptions = {
                 "or milliseconds (500ms)",
                 false, false,
                 [](MatchConfig& c, const std::string& v) { c.time_limit = parse_duration(v); }},
+    MatchOption{"--move-limit", "--move-limit TIME",
+                "longest a single answer may take, of thinking time; a longer one is a TIMEOUT "
+                "(default: none, only the game's budget)",
+                false, false,
+                [](MatchConfig& c, const std::string& v) { c.move_limit = parse_duration(v); }},
+    MatchOption{"--increment", "--increment TIME",
+                "added to a player's remaining budget after each of its answers, as on a Fischer "
+                "clock (default: 0)",
+                false, false,
+                [](MatchConfig& c, const std::string& v) { c.increment = parse_duration(v); }},
     MatchOption{
         "--memory-limit", "--memory-limit MB",
         "resident memory of each player's whole process tree; going past it counts as a "

@@ -20,10 +20,12 @@
 #include "arena/series/game_runner.h"
 #include "arena/series/match_jobs.h"
 #include "arena/series/plan_file.h"
+#include "arena/series/plan_growth.h"
 #include "arena/series/tournament_plan.h"
 #include "arena/system/bounded_read.h"
 #include "arena/tournament/progress_display.h"
 #include "arena/tournament/tournament_reports.h"
+#include "arena/tournament/withdrawn_players.h"
 
 namespace arena::tournament {
 namespace fs = std::filesystem;
@@ -37,7 +39,10 @@ Plays many games of Zarvo between several programs, each game one `zarvo-arena m
 keeps their logs, replay pages and error files in DIR/refereelogs/, with results.csv,
 standings.txt and index.html in DIR (the last two rewritten after every game while it plays).
 Run the same command again in the same DIR to play the games not yet finished (after Ctrl-C,
-for instance); a pair with one game finished is played again whole.
+for instance; in the background stop it with SIGTERM, which counts as Ctrl-C); a pair with
+one game finished is played again whole. The same command with a higher --games-per-pair, or
+with players added at the end, plays only the new games; other changes are refused, naming
+what changed. standings.json holds the standings, crosstable, games and settings for programs.
 
 Players (at least two, names unique):
   --player [NAME=]COMMAND   a player's command line, split like a shell does; the name defaults
@@ -68,13 +73,14 @@ Handed to every game (see zarvo-arena match --help):
 )" + match_options_help(true);
 }
 
-const char* const kStandingsUsage = R"(usage: zarvo-arena standings DIR
+const char* const kStandingsUsage = R"(usage: zarvo-arena standings [--exclude NAME]... DIR
 
 Rebuilds DIR/results.csv, DIR/standings.txt and DIR/index.html from the game logs in
 DIR/refereelogs/, wherever the games were played, and prints the standings. When DIR's
 tournament has games left to play, the files say how many of them are finished; the page it
 writes never reloads itself (only a playing tournament keeps it up to date): run the command
-again to see more games.
+again to see more games. --exclude NAME leaves a withdrawn entrant out of the tables (its
+games stay in DIR); repeatable.
 )";
 
 constexpr long long kMaxGames = 1'000'000;
@@ -161,7 +167,7 @@ TournamentOptions parse(std::span<const std::string> args) {
 std::string game_line(const GameRecord& game) {
   return "game " + game.id + ": " + game.names[0] + " vs " + game.names[1] + ": " +
          std::to_string(game.values[0]) + " " + std::to_string(game.values[1]) + " " +
-         game.description;
+         game.description + " => " + outcome_of(game).story(sides_of(game));
 }
 
 int emit_jobs(const fs::path& file, const std::vector<MatchJob>& jobs, std::size_t total,
@@ -305,7 +311,11 @@ int run_tournament_command(std::span<const std::string> args) {
   try {
     fs::path dir = run_directory(options.dir);
     fs::create_directories(dir);
-    PlanCheck plan_check = check_plan(dir, kTournamentPlanFile, describe_plan(options.settings));
+    // A grown tournament records its new plan when it plays; the same one must match.
+    PlanGrowth growth = grow_plan(dir, options.settings);
+    PlanCheck plan_check =
+        growth.grown ? PlanCheck{false, growth.drawn_seed}
+                     : check_plan(dir, kTournamentPlanFile, describe_plan(options.settings));
     if (options.check && !options.emit_jobs &&
         !check_field(options.settings.players, options.settings.match_options)) {
       return 2;
@@ -322,11 +332,21 @@ int run_standings_command(std::span<const std::string> args) {
     std::cout << kStandingsUsage;
     return 0;
   }
-  if (args.size() != 1) {
+  std::vector<std::string> excluded, positional;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--exclude" && i + 1 < args.size()) {
+      excluded.push_back(args[++i]);
+    } else if (args[i].starts_with("--exclude=")) {
+      excluded.push_back(args[i].substr(10));
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 1 || positional[0].starts_with("-")) {
     std::cerr << "zarvo-arena standings: give one tournament directory\n" << kStandingsUsage;
     return 2;
   }
-  fs::path dir = run_directory(args[0]);
+  fs::path dir = run_directory(positional[0]);
   std::error_code error;
   if (!fs::is_directory(GameFiles::log_dir_of(dir), error)) {
     std::cerr << "zarvo-arena standings: " << GameFiles::log_dir_of(dir).string()
@@ -334,7 +354,10 @@ int run_standings_command(std::span<const std::string> args) {
     return 2;
   }
   try {
-    TournamentReport report = report_of(scan_game_logs(dir), planned_games_in(dir));
+    LogScan scan = scan_game_logs(dir);
+    exclude_players(scan, excluded);
+    TournamentReport report =
+        report_of(scan, excluded.empty() ? planned_games_in(dir) : std::nullopt);
     write_reports(dir, report);
     std::cout << standings_txt(report);
   } catch (const std::exception& failure) {

@@ -129,7 +129,7 @@ CheckOutcome check_player(const std::string& name, const std::vector<std::string
     }
     const PlayerRecord& player = result.players[0];
     outcome.first_answer = player.first_answer;
-    outcome.peak_memory_kb = player.peak_memory_kb;
+    outcome.peak_memory_kb = player.peak_kib;
     if (!result.completed()) {
       outcome.problem = "the check game could not be played: " + result.failure;
     } else {

@@ -18,7 +18,7 @@ struct CheckOutcome {
   std::string name;
   std::string problem;  // empty: the player passed
   std::optional<Milliseconds> first_answer;
-  std::optional<std::size_t> peak_memory_kb;
+  std::optional<long long> peak_memory_kb;
   std::vector<std::string> stderr_tail;  // the end of its standard error, for a failed player
 
   bool ok() const { return problem.empty(); }

@@ -39,6 +39,8 @@ class GameFiles {
   std::filesystem::path log() const { return file(".log"); }
   std::filesystem::path page() const { return file(".html"); }
   std::filesystem::path tiles() const { return file(".tiles.txt"); }
+  // What each player used: one line per player, written by the match after the game.
+  std::filesystem::path usage() const { return file(".usage.txt"); }
   std::filesystem::path referee_errors() const { return file(".referee.err"); }
   // The standard error of player 1 or 2.
   std::filesystem::path player_errors(int player) const;

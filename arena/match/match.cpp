@@ -78,6 +78,8 @@ GamePlan plan_game(const MatchConfig& config) {
     launch.file_limit_mb = config.file_limit_mb;
     launch.cpu_clock = config.clock == TimeClock::kCpu;
     launch.wall_limit = wall_limit(config);
+    launch.move_limit = config.move_limit;
+    launch.increment = config.increment;
     if (config.sandbox) {
       std::optional<fs::path> script;
       if (entry.script) script = launch.args[*entry.script];
@@ -110,8 +112,10 @@ GamePlan plan_game(const MatchConfig& config) {
   // Each player may think for its whole limit (under the CPU clock, for its wall limit).
   const Clock::duration longest_thought =
       config.clock == TimeClock::kCpu ? wall_limit(config) : config.time_limit;
-  Clock::duration timeout =
-      config.game_timeout.value_or(2 * longest_thought + std::chrono::seconds(60));
+  // A game holds well under kMostAnswers answers per player, each adding its increment.
+  constexpr int kMostAnswers = 200;
+  Clock::duration timeout = config.game_timeout.value_or(
+      2 * (longest_thought + kMostAnswers * config.increment) + std::chrono::seconds(60));
   plan.deadline = Clock::now() + timeout;
   return plan;
 }
@@ -196,7 +200,7 @@ MatchResult play_match(const MatchConfig& config) {
     record.unfinished_output = players[i]->unfinished_output();
     record.memory_killed = players[i]->memory_killed();
     record.first_answer = players[i]->first_answer();
-    record.peak_memory_kb = players[i]->peak_memory_kb();
+    record.peak_kib = players[i]->peak_memory_kib();
     remove_if_empty(record.stderr_file);
   }
   result.description = report.description;

@@ -38,6 +38,11 @@ struct MatchConfig {
   std::filesystem::path out_dir = ".";  // the log and page go to <out_dir>/refereelogs/
   std::optional<std::string> game_id;   // none: unique_game_id()
   Clock::duration time_limit = std::chrono::seconds(10);  // per player and game
+  // The longest a single answer may take (its thinking time); none: only the budget holds.
+  std::optional<Clock::duration> move_limit;
+  // Added to a player's budget after each of its answers (a Fischer clock); under the CPU clock
+  // to its CPU budget and to its wall limit.
+  Clock::duration increment{};
   // Per player, 0: none. Sandboxed: the resident memory of its whole process tree (where control
   // groups can be used); else the address space of each of its processes.
   std::size_t memory_limit_mb = 0;
@@ -71,9 +76,9 @@ struct PlayerRecord {
   // Set when the player ran out of time: what it had written of an answer it never finished
   // (empty: nothing since its last answer).
   std::optional<std::string> unfinished_output;
-  bool memory_killed = false;                 // the memory limit killed it (it counts as crashed)
-  std::optional<Milliseconds> first_answer;   // thinking time of its first answer, if any
-  std::optional<std::size_t> peak_memory_kb;  // where a memory control group counted it
+  bool memory_killed = false;                // the memory limit killed it (it counts as crashed)
+  std::optional<Milliseconds> first_answer;  // thinking time of its first answer, if any
+  std::optional<long long> peak_kib;         // peak memory of its process tree, where measured
 };
 
 struct MatchResult {

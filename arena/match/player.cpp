@@ -23,7 +23,9 @@ constexpr std::size_t kShownOutput = 80;
 }  // namespace
 
 Player::Player(const PlayerLaunch& launch)
-    : clock_(launch.cpu_clock ? launch.wall_limit : launch.time_limit),
+    : clock_(launch.cpu_clock ? launch.wall_limit : launch.time_limit, launch.move_limit,
+             launch.increment),
+      increment_(launch.increment),
       memory_limit_mb_(launch.memory_limit_mb),
       stderr_file_(launch.stderr_file) {
   if (launch.cpu_clock) cpu_limit_ = launch.time_limit;
@@ -76,6 +78,7 @@ PlayerAnswer Player::answer(TimePoint game_deadline) {
     case ReadStatus::kLine:
       clock_.answered(now);
       if (!first_answer_) first_answer_ = clock_.charged_ms();
+      if (cpu_limit_) *cpu_limit_ += increment_;
       return {PlayerAnswer::Kind::kLine, std::move(line)};
     case ReadStatus::kTimeout: return timed_out(now, false);
     case ReadStatus::kEnd:

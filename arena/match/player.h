@@ -31,6 +31,8 @@ struct PlayerLaunch {
   // then held to `wall_limit`.
   bool cpu_clock = false;
   Clock::duration wall_limit{};
+  std::optional<Clock::duration> move_limit;  // of one answer's thinking time
+  Clock::duration increment{};                // added to the budgets after each answer
 };
 
 // What became of one wait for the player's answer.
@@ -72,11 +74,11 @@ class Player {
 
   // Whether the memory limit killed the player (it then counts as crashed).
   bool memory_killed() const { return memory_killed_; }
+  // Its peak memory in KiB once it has ended, where it is known (see ChildProcess).
+  std::optional<long long> peak_memory_kib() const { return process_->peak_memory_kib(); }
 
   // The thinking time charged for its first answer; nothing before it answered.
   std::optional<Milliseconds> first_answer() const { return first_answer_; }
-  // The most resident memory its sandbox held at once, where a memory group counts it.
-  std::optional<std::size_t> peak_memory_kb() const { return process_->peak_memory_kb(); }
 
   // After a time-out: what the player had written of a line it never finished (empty when it
   // wrote nothing at all since its last answer). Nothing when it did not time out.
@@ -99,6 +101,7 @@ class Player {
   std::optional<PlayerAnswer::Kind> gone_;  // how the player stopped playing
   std::optional<std::string> unfinished_output_;
   std::optional<Clock::duration> cpu_limit_;  // under the CPU clock
+  Clock::duration increment_{};
   std::size_t memory_limit_mb_ = 0;
   std::filesystem::path stderr_file_;
   bool memory_killed_ = false;

@@ -290,10 +290,6 @@ bool ChildProcess::wait_started(TimePoint deadline) {
 
 bool ChildProcess::memory_killed() const { return sandbox_ && sandbox_->memory_killed(); }
 
-std::optional<std::size_t> ChildProcess::peak_memory_kb() const {
-  return sandbox_ ? sandbox_->peak_memory_kb() : std::nullopt;
-}
-
 ExitStatus ChildProcess::reap() {
   if (reaped_) return *status_;
   // Out of the registry first: once reaped, the number may be given to an unrelated process,
@@ -311,6 +307,12 @@ ExitStatus ChildProcess::reap() {
   exit_fd_.reset();
   if (sandbox_) sandbox_->close();
   return status_.value_or(ExitStatus{});
+}
+
+std::optional<long long> ChildProcess::peak_memory_kib() const {
+  if (sandbox_) return sandbox_->peak_memory_kib();
+  if (!reaped_) return std::nullopt;
+  return usage_.ru_maxrss;  // in KiB on Linux
 }
 
 Milliseconds ChildProcess::cpu_time() const {

@@ -105,9 +105,9 @@ class ChildProcess {
   bool wait_started(TimePoint deadline);
   // Whether the memory limit of the child's sandbox killed one of its processes.
   bool memory_killed() const;
-  // The most resident memory a sandboxed child's whole tree held at once, in KiB, where its
-  // control groups count it (read before or after reap()); nothing otherwise.
-  std::optional<std::size_t> peak_memory_kb() const;
+  // Peak resident memory in KiB once reaped: a sandboxed tree's from its control group (nothing
+  // without one), a plain process's from the kernel's count of it and its waited-for children.
+  std::optional<long long> peak_memory_kib() const;
 
  private:
   pid_t pid_ = -1;

@@ -156,13 +156,13 @@ bool ControlGroup::memory_killed() const {
   return oom_ && keyed_value(read_control(oom_.get()), "oom_kill").value_or(0) > 0;
 }
 
-std::optional<std::size_t> ControlGroup::peak_memory_kb() const {
-  if (final_peak_kb_) return final_peak_kb_;
+std::optional<long long> ControlGroup::peak_memory_kib() const {
+  if (groups_.empty()) return final_peak_kib_;
   if (!peak_) return std::nullopt;
   std::string text = read_control(peak_.get());
-  std::size_t bytes = 0;
-  auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), bytes);
-  if (failure != std::errc()) return std::nullopt;
+  long long bytes = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), bytes);
+  if (error != std::errc() || end == text.data()) return std::nullopt;
   return bytes / 1024;
 }
 
@@ -188,7 +188,7 @@ void ControlGroup::remove() {
   // The counters go with the groups: what they last said is kept.
   final_cpu_ = cpu_time();
   final_memory_killed_ = memory_killed();
-  final_peak_kb_ = peak_memory_kb();
+  final_peak_kib_ = peak_memory_kib();
   for (auto group = groups_.rbegin(); group != groups_.rend(); ++group) {
     group->procs.reset();
     // A group is busy until its last process has fully left it.

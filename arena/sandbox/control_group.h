@@ -43,9 +43,9 @@ class ControlGroup {
   std::optional<Milliseconds> cpu_time() const;
   // Whether the kernel killed a process of the group for going over the memory limit.
   bool memory_killed() const;
-  // The most resident memory the group held at once, in KiB; nothing without a memory group
-  // (or, under cgroup v2, a kernel without memory.peak).
-  std::optional<std::size_t> peak_memory_kb() const;
+  // The peak memory of the group in KiB, where the kernel keeps it (v1 memory.max_usage_in_bytes,
+  // v2 memory.peak); nothing otherwise.
+  std::optional<long long> peak_memory_kib() const;
 
   // Kills every process in the groups and waits (bounded) until none is left.
   void kill_all();
@@ -68,9 +68,9 @@ class ControlGroup {
   UniqueFd oom_;   // v1 memory.oom_control, v2 memory.events
   UniqueFd kill_;  // v2 cgroup.kill
   UniqueFd peak_;  // v1 memory.max_usage_in_bytes, v2 memory.peak
-  std::optional<std::size_t> final_peak_kb_;
   std::optional<Milliseconds> final_cpu_;
   std::optional<bool> final_memory_killed_;
+  std::optional<long long> final_peak_kib_;
   bool memory_limited_ = false;
   bool processes_limited_ = false;
 };

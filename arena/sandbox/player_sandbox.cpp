@@ -61,11 +61,11 @@ std::optional<Milliseconds> PlayerSandbox::cpu_time() const {
   return cgroup_ ? cgroup_->cpu_time() : std::nullopt;
 }
 
-std::optional<std::size_t> PlayerSandbox::peak_memory_kb() const {
-  return cgroup_ ? cgroup_->peak_memory_kb() : std::nullopt;
-}
-
 bool PlayerSandbox::memory_killed() const { return cgroup_ && cgroup_->memory_killed(); }
+
+std::optional<long long> PlayerSandbox::peak_memory_kib() const {
+  return cgroup_ ? cgroup_->peak_memory_kib() : std::nullopt;
+}
 
 void PlayerSandbox::kill_all() {
   if (cgroup_) cgroup_->kill_all();

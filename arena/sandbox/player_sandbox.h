@@ -50,8 +50,8 @@ class PlayerSandbox {
   std::optional<Milliseconds> cpu_time() const;
   // Whether the memory limit killed a process of the player.
   bool memory_killed() const;
-  // The most resident memory the player's tree held at once, where a memory group counts it.
-  std::optional<std::size_t> peak_memory_kb() const;
+  // The peak memory of the player's tree in KiB, where its control group keeps it.
+  std::optional<long long> peak_memory_kib() const;
 
   // Kills every process in the control groups (the PID namespace dies with bwrap anyway).
   void kill_all();

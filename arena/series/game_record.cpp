@@ -4,6 +4,7 @@
 #include <charconv>
 #include <fstream>
 
+#include "arena/match/disqualification_notes.h"
 #include "arena/match/game_files.h"
 #include "arena/system/bounded_read.h"
 
@@ -41,14 +42,7 @@ bool parse_report(std::string_view line, GameRecord& record) {
   }
   // Entries "PLAYER_1:_TEXT" separated by ";_", in the order the referee set
   // them; a later entry for the same player wins, as its value does.
-  std::string_view rest = record.description;
-  while (!rest.empty()) {
-    auto separator = rest.find(";_");
-    std::string_view entry = rest.substr(0, separator);
-    rest = separator == std::string_view::npos ? std::string_view() : rest.substr(separator + 2);
-    if (entry.starts_with("PLAYER_1:_")) record.texts[0] = entry.substr(10);
-    if (entry.starts_with("PLAYER_2:_")) record.texts[1] = entry.substr(10);
-  }
+  record.texts = result_texts(record.description);
   return true;
 }
 
@@ -61,13 +55,17 @@ std::optional<std::size_t> disqualification_index(std::string_view text) {
   return std::nullopt;
 }
 
-std::array<double, 2> game_points(const GameRecord& game) {
-  bool out0 = disqualification_index(game.texts[0]).has_value();
-  bool out1 = disqualification_index(game.texts[1]).has_value();
-  if (out0 || out1) return {out1 && !out0 ? 1.0 : 0.0, out0 && !out1 ? 1.0 : 0.0};
-  if (game.values[0] == game.values[1]) return {0.5, 0.5};
-  return game.values[0] > game.values[1] ? std::array{1.0, 0.0} : std::array{0.0, 1.0};
+std::array<SideResult, 2> sides_of(const GameRecord& game) {
+  std::array<SideResult, 2> sides;
+  for (int i = 0; i < 2; ++i) {
+    sides[i] = {game.names[i], game.values[i], game.texts[i], game.out_in_move[i]};
+  }
+  return sides;
 }
+
+GameOutcome outcome_of(const GameRecord& game) { return game_outcome(sides_of(game)); }
+
+std::array<double, 2> game_points(const GameRecord& game) { return outcome_of(game).points(); }
 
 std::optional<GameRecord> read_game_record(const fs::path& dir, const fs::path& log) {
   auto files = GameFiles::from_log(log);
@@ -88,8 +86,21 @@ std::optional<GameRecord> read_game_record(const fs::path& dir, const fs::path& 
       std::from_chars(record.id.data(), record.id.data() + record.id.size(), number);
   if (error == std::errc() && end == record.id.data() + record.id.size()) record.number = number;
   record.names = {files->name1(), files->name2()};
+  if (is_disqualification(record.texts[0]) || is_disqualification(record.texts[1])) {
+    // The first disqualification of each player is the one that counted.
+    for (const LoggedDisqualification& entry : read_disqualifications(log)) {
+      auto& move = record.out_in_move[entry.player == 1 ? 0 : 1];
+      if ((entry.player == 1 || entry.player == 2) && !move) move = entry.move;
+    }
+  }
   record.log = log.lexically_relative(dir);
   record.page = files->page().lexically_relative(dir);
+  std::error_code missing;
+  for (const fs::path& file : files->game_error_files()) {
+    if (fs::is_regular_file(file, missing))
+      record.error_files.push_back(file.lexically_relative(dir));
+  }
+  record.usage = read_game_usage(files->usage());
   return record;
 }
 

@@ -12,6 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "arena/match/game_outcome.h"
+#include "arena/match/game_usage.h"
+
 namespace arena::tournament {
 
 inline constexpr std::array<std::string_view, 4> kDisqualificationReasons = {"ILLEGAL", "TIMEOUT",
@@ -28,9 +31,17 @@ struct GameRecord {
   std::array<int, 2> values{};       // result values
   std::array<std::string, 2> texts;  // "WIN", "DRAW", "LOSE" or a disqualification reason
   std::string description;
+  // The move in which each disqualified player was disqualified, as the log says.
+  std::array<std::optional<int>, 2> out_in_move;
   std::filesystem::path log;  // relative to the tournament directory
   std::filesystem::path page;
+  std::vector<std::filesystem::path> error_files;   // those the game left, relative likewise
+  std::array<std::optional<PlayerUsage>, 2> usage;  // what each player used, when recorded
 };
+
+// The sides of a game, and who won it and why, by the rule of arena/match/game_outcome.h.
+std::array<SideResult, 2> sides_of(const GameRecord& game);
+GameOutcome outcome_of(const GameRecord& game);
 
 // The points each side of a game earned: a disqualified player loses (0); against a
 // disqualified opponent a player wins (1); otherwise the higher result value wins and equal

@@ -1,8 +1,10 @@
 #include "arena/series/tournament_plan.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <stdexcept>
 
@@ -16,12 +18,33 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr std::uintmax_t kMaxPlayersFile = 1024 * 1024;
+
+long long pairing_count(Format format, long long n) {
+  return format == Format::gauntlet ? std::max(0LL, n - 1) : n * (n - 1) / 2;
+}
+
+std::vector<PlanStage> stages_of(const TournamentSettings& settings) {
+  std::vector<PlanStage> stages = settings.earlier_stages;
+  stages.push_back({static_cast<int>(settings.players.size()), settings.games_per_pair});
+  return stages;
+}
+
 }  // namespace
 
 long long scheduled_game_count(const TournamentSettings& settings) {
-  const long long n = static_cast<long long>(settings.players.size());
-  const long long pairings = settings.format == Format::gauntlet ? n - 1 : n * (n - 1) / 2;
-  return pairings * (settings.games_per_pair / 2 * 2);
+  // Players only join and games per pair only rise, so that each stage adds its new pairings'
+  // pairs and the old pairings' missing ones.
+  long long games = 0, players = 0, pairs = 0;
+  for (const PlanStage& stage : stages_of(settings)) {
+    long long per_pairing = stage.games_per_pair / 2;
+    long long old_pairings = pairing_count(settings.format, players);
+    long long all = pairing_count(settings.format, stage.players);
+    games += 2 * ((all - old_pairings) * per_pairing +
+                  old_pairings * std::max(0LL, per_pairing - pairs));
+    players = std::max<long long>(players, stage.players);
+    pairs = std::max(pairs, per_pairing);
+  }
+  return games;
 }
 
 std::array<ScheduledGame, 2> paired_games(int pair, int a, int b) {
@@ -29,19 +52,25 @@ std::array<ScheduledGame, 2> paired_games(int pair, int a, int b) {
 }
 
 std::vector<ScheduledGame> schedule_games(const TournamentSettings& settings) {
-  std::vector<std::pair<int, int>> pairings;
-  int count = static_cast<int>(settings.players.size());
-  for (int i = 0; i < count; ++i) {
-    for (int j = i + 1; j < count; ++j) {
-      if (settings.format == Format::gauntlet && i != 0) break;
-      pairings.emplace_back(i, j);
-    }
-  }
+  std::map<std::pair<int, int>, int> played;  // pairs of each pairing so far
   std::vector<ScheduledGame> games;
-  for (int round = 0; round < settings.games_per_pair / 2; ++round) {
-    for (auto [a, b] : pairings) {
-      int pair = static_cast<int>(games.size()) / 2 + 1;
-      for (const auto& game : paired_games(pair, a, b)) games.push_back(game);
+  for (const PlanStage& stage : stages_of(settings)) {
+    std::vector<std::pair<int, int>> pairings;
+    int count = std::min(stage.players, static_cast<int>(settings.players.size()));
+    for (int i = 0; i < count; ++i) {
+      for (int j = i + 1; j < count; ++j) {
+        if (settings.format == Format::gauntlet && i != 0) break;
+        pairings.emplace_back(i, j);
+      }
+    }
+    for (int round = 0; round < stage.games_per_pair / 2; ++round) {
+      for (auto [a, b] : pairings) {
+        int& pairs = played[{a, b}];
+        if (pairs > round) continue;
+        ++pairs;
+        int pair = static_cast<int>(games.size()) / 2 + 1;
+        for (const auto& game : paired_games(pair, a, b)) games.push_back(game);
+      }
     }
   }
   return games;
@@ -159,6 +188,10 @@ std::string describe_plan(const TournamentSettings& settings) {
   text += "\nseed " + (settings.seed ? "=" + *settings.seed : std::string("none"));
   text += "\nmatch-options";
   for (const auto& option : settings.match_options) text += " " + option;
+  for (const PlanStage& stage : settings.earlier_stages) {
+    text += "\ngrown-from players " + std::to_string(stage.players) + " games-per-pair " +
+            std::to_string(stage.games_per_pair);
+  }
   for (const auto& player : settings.players)
     text += "\nplayer " + player.name + "=" + player.command;
   return text + "\n";

@@ -18,6 +18,13 @@ struct TournamentPlayer {
 
 enum class Format { round_robin, gauntlet };
 
+// A tournament that grew (more players, more games per pair) keeps the games it had: each
+// earlier stage is the field it had then, its first `players` players, and its games per pair.
+struct PlanStage {
+  int players = 0;
+  int games_per_pair = 0;
+};
+
 struct TournamentSettings {
   std::vector<TournamentPlayer> players;
   Format format = Format::round_robin;
@@ -28,6 +35,8 @@ struct TournamentSettings {
   // Options handed to every `zarvo-arena match` as they stand (time limit and
   // the like).
   std::vector<std::string> match_options;
+  // The stages the tournament grew from, oldest first; empty for one that never grew.
+  std::vector<PlanStage> earlier_stages;
 };
 
 struct ScheduledGame {
@@ -42,6 +51,8 @@ struct ScheduledGame {
 // pairing's second pair, ...), so that standings of a half-played tournament are balanced;
 // pair k holds games 2k-1 (the pairing's first player moves first) and 2k. Round robin pairs
 // every player with every other; a gauntlet pairs the first player with each of the others.
+// A grown tournament schedules its stages one after the other, each stage only the pairs its
+// pairings have not had yet, so that the games of earlier stages keep their numbers.
 std::vector<ScheduledGame> schedule_games(const TournamentSettings& settings);
 
 // How many games schedule_games makes, without making them.

@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "arena/series/atomic_file.h"
+#include "arena/tournament/report_format.h"
+#include "arena/tournament/standings_json.h"
 
 namespace arena::tournament {
 namespace fs = std::filesystem;
@@ -114,36 +116,9 @@ std::string csv_field(std::string_view text) {
   return quoted + "\"";
 }
 
-std::string html(std::string_view text) {
-  std::string escaped;
-  for (char c : text) {
-    switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      case '\'': escaped += "&#39;"; break;
-      default: escaped += c;
-    }
-  }
-  return escaped;
-}
-
-// A relative path as a link target: each byte outside the unreserved set
-// percent-encoded.
-std::string url_path(const fs::path& path) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string url;
-  for (unsigned char c : path.generic_string()) {
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
-      url += static_cast<char>(c);
-    } else {
-      url += '%';
-      url += hex[c >> 4];
-      url += hex[c & 15];
-    }
-  }
-  return url;
+// "player1", "player2" or "referee", from "<base>.player1.err".
+std::string error_file_label(const fs::path& file) {
+  return file.stem().extension().string().substr(1);
 }
 
 std::string reason_of(const GameRecord& game) {
@@ -154,6 +129,20 @@ std::string reason_of(const GameRecord& game) {
     reasons += game.names[side] + ":" + game.texts[side];
   }
   return reasons;
+}
+
+std::string winner_of(const GameRecord& game, const GameOutcome& outcome) {
+  return outcome.winner ? game.names[outcome.winner - 1] : "";
+}
+
+std::string cpu_text(const GameRecord& game, int side) {
+  return game.usage[side] ? std::to_string(game.usage[side]->cpu_ms) : "";
+}
+
+std::string peak_text(const GameRecord& game, int side) {
+  return game.usage[side] && game.usage[side]->peak_kib
+             ? std::to_string(*game.usage[side]->peak_kib)
+             : "";
 }
 
 // The line under the headline that says how far the tournament is; empty once it is complete
@@ -215,8 +204,9 @@ std::string crosstable(const FieldStandings& field) {
 std::string results_csv(const std::vector<GameRecord>& games) {
   std::string csv =
       "game,player1,player2,first_player,result1,result2,text1,"
-      "text2,disqualified,log,page\n";
+      "text2,disqualified,log,page,winner,outcome,cpu_ms1,cpu_ms2,peak_kib1,peak_kib2\n";
   for (const auto& g : games) {
+    GameOutcome outcome = outcome_of(g);
     std::vector<std::string> fields = {g.id,
                                        g.names[0],
                                        g.names[1],
@@ -227,7 +217,11 @@ std::string results_csv(const std::vector<GameRecord>& games) {
                                        g.texts[1],
                                        reason_of(g),
                                        g.log.generic_string(),
-                                       g.page.generic_string()};
+                                       g.page.generic_string(),
+                                       winner_of(g, outcome),
+                                       outcome.story(sides_of(g))};
+    for (int side = 0; side < 2; ++side) fields.push_back(cpu_text(g, side));
+    for (int side = 0; side < 2; ++side) fields.push_back(peak_text(g, side));
     for (std::size_t i = 0; i < fields.size(); ++i) csv += (i ? "," : "") + csv_field(fields[i]);
     csv += "\n";
   }
@@ -248,18 +242,19 @@ std::string standings_txt(const TournamentReport& report) {
   return text;
 }
 
-std::string index_html(const TournamentReport& report) {
+std::string index_html(const TournamentReport& report, const PageOptions& options) {
   std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"UTF-8\">\n";
   if (report.live) {
     page += "<meta http-equiv=\"refresh\" content=\"" + std::to_string(kReloadSeconds) + "\">\n";
   }
-  page +=
-      "<title>Zarvo tournament</title>\n<style>\n"
-      "body { font-family: sans-serif; margin: 2em; }\n"
-      "table { border-collapse: collapse; margin-bottom: 2em; }\n"
-      "th, td { border: 1px solid #bbb; padding: 0.2em 0.6em; }\n"
-      "td.num { text-align: right; }\n"
-      "</style>\n</head>\n<body>\n<h1>Zarvo tournament</h1>\n";
+  page += "<title>" + html(options.title) +
+          "</title>\n<style>\n"
+          "body { font-family: sans-serif; margin: 2em; }\n"
+          "table { border-collapse: collapse; margin-bottom: 2em; }\n"
+          "th, td { border: 1px solid #bbb; padding: 0.2em 0.6em; }\n"
+          "td.num { text-align: right; }\n"
+          "</style>\n</head>\n<body>\n<h1>" +
+          html(options.title) + "</h1>\n" + options.head_html;
   page += "<p>" + std::to_string(report.finished) + " games";
   if (!report.unfinished.empty())
     page += ", " + std::to_string(report.unfinished.size()) + " unfinished";
@@ -283,14 +278,30 @@ std::string index_html(const TournamentReport& report) {
   }
   page +=
       "<table id=\"games\">\n<tr><th>Game</th><th>Player 1 (first)</th><th>Player 2</th>"
-      "<th>Result</th><th>Description</th><th>Disqualified</th><th>Replay</th><th>Log</th></tr>\n";
+      "<th>Result</th><th>Winner</th><th>Outcome</th><th>Referee's report</th><th>Replay</th>";
+  if (!options.for_contestants) page += "<th>Log</th><th>Error files</th>";
+  page += "</tr>\n";
   for (const auto& g : report.games) {
+    GameOutcome outcome = outcome_of(g);
     page += "<tr><td class=\"num\">" + html(g.id) + "</td><td>" + html(g.names[0]) + "</td><td>" +
             html(g.names[1]) + "</td><td class=\"num\">" + std::to_string(g.values[0]) + " - " +
-            std::to_string(g.values[1]) + "</td><td>" + html(g.texts[0]) + " / " +
-            html(g.texts[1]) + "</td><td>" + html(reason_of(g)) + "</td><td><a href=\"" +
-            html(url_path(g.page)) + "\">replay</a></td><td><a href=\"" + html(url_path(g.log)) +
-            "\">log</a></td></tr>\n";
+            std::to_string(g.values[1]) + "</td><td class=\"winner\">" +
+            html(outcome.winner ? winner_of(g, outcome)
+                 : outcome.draw ? "draw"
+                                : "nobody") +
+            "</td><td class=\"outcome\">" + html(outcome.story(sides_of(g))) + "</td><td>" +
+            html(g.texts[0]) + " / " + html(g.texts[1]) + "</td><td><a href=\"" +
+            html(url_path(options.link_prefix / g.page)) + "\">replay</a></td>";
+    if (!options.for_contestants) {
+      page += "<td><a href=\"" + html(url_path(g.log)) + "\">log</a></td><td>";
+      for (std::size_t i = 0; i < g.error_files.size(); ++i) {
+        page += std::string(i ? " " : "") + "<a class=\"errors\" href=\"" +
+                html(url_path(g.error_files[i])) + "\">" +
+                html(error_file_label(g.error_files[i])) + "</a>";
+      }
+      page += "</td>";
+    }
+    page += "</tr>\n";
   }
   page += "</table>\n";
   if (!report.unfinished.empty()) {
@@ -305,11 +316,12 @@ std::string index_html(const TournamentReport& report) {
 }
 
 std::string standings_txt(const LogScan& scan) { return standings_txt(report_of(scan)); }
-std::string index_html(const LogScan& scan) { return index_html(report_of(scan)); }
+std::string index_html(const LogScan& scan) { return index_html(report_of(scan), {}); }
 
 void write_summary(const fs::path& dir, const TournamentReport& report) {
   replace_file(dir / "standings.txt", standings_txt(report));
-  replace_file(dir / "index.html", index_html(report));
+  replace_file(dir / "standings.json", standings_json(report, read_run_settings(dir)));
+  replace_file(dir / "index.html", index_html(report, {}));
 }
 
 void write_reports(const fs::path& dir, const TournamentReport& report) {

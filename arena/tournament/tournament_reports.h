@@ -41,9 +41,17 @@ std::string standings_table(const FieldStandings& field, std::size_t max_rows = 
 // Points of each player against each other, as an aligned text table.
 std::string crosstable(const FieldStandings& field);
 
+// How a page is made: the organiser's own (links to logs and error files) or a published one.
+struct PageOptions {
+  std::string title = "Zarvo tournament";
+  std::string head_html;              // HTML shown under the title (the run's settings)
+  bool for_contestants = false;       // no links to logs or error files
+  std::filesystem::path link_prefix;  // put before a replay page's path
+};
+
 std::string results_csv(const std::vector<GameRecord>& games);
 std::string standings_txt(const TournamentReport& report);
-std::string index_html(const TournamentReport& report);
+std::string index_html(const TournamentReport& report, const PageOptions& options);
 std::string standings_txt(const LogScan& scan);
 std::string index_html(const LogScan& scan);
 

@@ -1,0 +1,72 @@
+#include "arena/match/game_usage.h"
+
+#include <charconv>
+#include <fstream>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+
+#include "arena/system/bounded_read.h"
+
+namespace arena {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kFileLimit = 4096;
+
+std::optional<long long> field(std::string_view line, std::string_view key) {
+  std::string pattern = " " + std::string(key) + "=";
+  auto at = line.find(pattern);
+  if (at == std::string_view::npos) return std::nullopt;
+  std::string_view text = line.substr(at + pattern.size());
+  long long value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end == text.data() || value < 0) return std::nullopt;
+  if (end != text.data() + text.size() && *end != ' ') return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::string game_usage_text(const std::array<PlayerUsage, 2>& usage) {
+  std::string text;
+  for (int i = 0; i < 2; ++i) {
+    text += "player" + std::to_string(i + 1) + " cpu_ms=" + std::to_string(usage[i].cpu_ms);
+    if (usage[i].peak_kib) text += " peak_kib=" + std::to_string(*usage[i].peak_kib);
+    text += "\n";
+  }
+  return text;
+}
+
+void write_game_usage(const fs::path& file, const std::array<PlayerUsage, 2>& usage) {
+  fs::path temporary = file;
+  temporary += ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::trunc);
+    out << game_usage_text(usage);
+    out.flush();
+    if (!out) throw std::runtime_error("cannot write " + temporary.string());
+  }
+  std::error_code error;
+  fs::rename(temporary, file, error);
+  if (error) throw std::runtime_error("cannot write " + file.string() + ": " + error.message());
+}
+
+std::array<std::optional<PlayerUsage>, 2> read_game_usage(const fs::path& file) {
+  std::array<std::optional<PlayerUsage>, 2> usage;
+  std::string text = read_head(file, kFileLimit);
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    auto newline = rest.find('\n');
+    std::string_view line = rest.substr(0, newline);
+    rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
+    int player = line.starts_with("player1 ") ? 0 : line.starts_with("player2 ") ? 1 : -1;
+    auto cpu = field(line, "cpu_ms");
+    if (player < 0 || !cpu) continue;
+    usage[player] = PlayerUsage{*cpu, field(line, "peak_kib")};
+  }
+  return usage;
+}
+
+}  // namespace arena

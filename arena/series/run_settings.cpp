@@ -1,0 +1,122 @@
+#include "arena/series/run_settings.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <string_view>
+
+#include "arena/match/match.h"
+#include "arena/process/shell_words.h"
+#include "arena/series/plan_file.h"
+#include "arena/system/bounded_read.h"
+
+namespace arena::tournament {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kPlanLimit = 1024 * 1024;
+
+// The match options that say how games are played and name no file.
+constexpr std::array<std::string_view, 10> kShownOptions = {
+    "--time-limit", "--clock",        "--wall-limit",    "--move-limit", "--increment",
+    "--grace",      "--memory-limit", "--process-limit", "--file-limit", "--no-sandbox"};
+
+// What a game holds when the run leaves it to the match's defaults.
+std::vector<std::pair<std::string, std::string>> match_defaults() {
+  const MatchConfig config;
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(config.time_limit).count();
+  std::string time = ms % 1000 == 0 ? std::to_string(ms / 1000) : std::to_string(ms) + "ms";
+  return {{"time-limit", time},
+          {"clock", config.clock == TimeClock::kCpu ? "cpu" : "wall"},
+          {"memory-limit",
+           config.memory_limit_mb ? std::to_string(config.memory_limit_mb) : std::string("none")},
+          {"process-limit", std::to_string(config.process_limit)},
+          {"file-limit", std::to_string(config.file_limit_mb)}};
+}
+
+std::string_view value_after(std::string_view line, std::string_view key) {
+  return line.starts_with(key) ? line.substr(key.size()) : std::string_view();
+}
+
+void read_match_options(std::string_view text, RunSettings& settings) {
+  std::vector<std::string> words;
+  try {
+    words = split_shell_words(text);
+  } catch (const std::exception&) {
+    return;
+  }
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    std::string word = words[i], value;
+    if (auto equals = word.find('='); equals != std::string::npos) {
+      value = word.substr(equals + 1);
+      word.resize(equals);
+    } else if (word != "--no-sandbox" && i + 1 < words.size()) {
+      value = words[++i];
+    }
+    if (std::find(kShownOptions.begin(), kShownOptions.end(), word) == kShownOptions.end())
+      continue;
+    settings.limits.emplace_back(word.substr(2), word == "--no-sandbox" ? "yes" : value);
+  }
+}
+
+}  // namespace
+
+std::optional<RunSettings> read_run_settings(const fs::path& dir) {
+  RunSettings settings;
+  std::string text;
+  for (auto [file, kind] :
+       {std::pair{kTournamentPlanFile, "tournament"}, {kSprtPlanFile, "sprt"}}) {
+    std::error_code error;
+    if (!fs::is_regular_file(dir / file, error)) continue;
+    text = read_head(dir / file, kPlanLimit);
+    settings.kind = kind;
+    break;
+  }
+  if (settings.kind.empty()) return std::nullopt;
+  std::string_view rest = text;
+  std::string given_seed;
+  while (!rest.empty()) {
+    auto newline = rest.find('\n');
+    std::string_view line = rest.substr(0, newline);
+    rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
+    if (auto v = value_after(line, "format "); !v.empty()) settings.format = v;
+    if (auto v = value_after(line, "games-per-pair "); !v.empty()) {
+      int count = 0;
+      if (std::from_chars(v.data(), v.data() + v.size(), count).ec == std::errc())
+        settings.games_per_pair = count;
+    }
+    if (auto v = value_after(line, "games "); !v.empty()) {
+      std::size_t count = 0;
+      if (std::from_chars(v.data(), v.data() + v.size(), count).ec == std::errc())
+        settings.games = count;
+    }
+    if (auto v = value_after(line, "seed ="); !v.empty()) given_seed = v;
+    if (auto v = value_after(line, "drawn-seed "); !v.empty()) {
+      settings.seed = v;
+      settings.seed_drawn = true;
+    }
+    if (auto v = value_after(line, "match-options "); !v.empty()) read_match_options(v, settings);
+    if (auto v = value_after(line, "player "); !v.empty()) {
+      settings.players.emplace_back(v.substr(0, v.find('=')));
+    }
+  }
+  if (!settings.seed_drawn) settings.seed = given_seed;
+  for (const auto& [name, value] : match_defaults()) {
+    bool given = std::any_of(settings.limits.begin(), settings.limits.end(),
+                             [&](const auto& limit) { return limit.first == name; });
+    if (!given) settings.limits.emplace_back(name, value);
+  }
+  return settings;
+}
+
+std::string limits_text(const RunSettings& settings) {
+  std::string text;
+  for (const auto& [name, value] : settings.limits) {
+    if (!text.empty()) text += ", ";
+    text += name + " " + value;
+  }
+  return text;
+}
+
+}  // namespace arena::tournament
