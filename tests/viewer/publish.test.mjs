@@ -37,7 +37,7 @@ test('a published tournament holds no error file nor path, and renders in Chromi
     { mode: 0o755 });
   const dir = path.join(root, 'cup');
   run(['tournament', '--dir', dir, '--seed', 'pub', '--games-per-pair', '2', '--concurrency', '2',
-    '--time-limit', '20',
+    '--time-limit', '20', '--ro-dir', binDir,
     '--player', `greedy=${path.join(binDir, 'zarvo-greedy')}`,
     '--player', `random=${path.join(binDir, 'zarvo-random')}`,
     '--player', `noisy=sh ${path.join(noisy, 'noisy.sh')}`], root);
