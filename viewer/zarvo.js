@@ -241,6 +241,7 @@
       this.chart = sizeCanvas(this.chartCanvas, this.boardWidth, 190);
 
       if (game.error) this.showError(game.error);
+      this.explainResult();
       this.buildHighlightToggles();
       this.buildMoveTable();
       this.buildPlayControls();
@@ -427,6 +428,31 @@
         this.scoreText[p].textContent = 'Player ' + (p + 1) + ' (colour ' + colour + '): ' + points;
         if (this.names[p]) this.scoreText[p].title = this.names[p];
       }
+    }
+
+    // The page's "Result" row gives the referee's result values (200 + difference for a win,
+    // ...), which are not the points the board shows: a row beneath gives the final points and
+    // how the one follows from the other.
+    explainResult() {
+      const header = Array.from(document.querySelectorAll('th'))
+        .find((cell) => /^Result:/.test(cell.textContent.trim()));
+      const row = header && header.parentNode;
+      if (!row || !row.parentNode || this.moves.length === 0) return;
+      const final = this.points[this.moves.length - 1];
+      const explained = document.createElement('tr');
+      explained.id = 'result-explained';
+      const title = document.createElement('th');
+      title.align = 'left';
+      title.textContent = 'Points:\u00a0\u00a0';
+      const text = document.createElement('td');
+      text.className = 'quvborder';
+      text.textContent = final[0] + ' - ' + final[1] + ' on the final board. The result values ' +
+        'above are: a win 200 + the difference in points, a draw 150, a loss 100 - the ' +
+        'difference (never below 0), a disqualified player 0 (its opponent keeps the value ' +
+        'its points give).';
+      explained.appendChild(title);
+      explained.appendChild(text);
+      row.parentNode.insertBefore(explained, row.nextSibling);
     }
 
     buildHighlightToggles() {
