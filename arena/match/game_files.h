@@ -42,6 +42,11 @@ class GameFiles {
   std::filesystem::path referee_errors() const { return file(".referee.err"); }
   // The standard error of player 1 or 2.
   std::filesystem::path player_errors(int player) const;
+  // The directory that receives the files player 1 or 2 wrote in its sandbox
+  // (--keep-player-files).
+  std::filesystem::path player_files(int player) const {
+    return file(".player" + std::to_string(player) + ".files");
+  }
   // The standard error of the match command itself, when a tournament runs it.
   std::filesystem::path match_errors() const { return file(".arena.err"); }
   // A log kept for diagnosis under a name that no longer counts as a game log.

@@ -116,6 +116,11 @@ GamePlan plan_game(const MatchConfig& config) {
   return plan;
 }
 
+// How many of the files a player wrote in its sandbox are named, and how much of them
+// --keep-player-files copies.
+constexpr std::size_t kListedFiles = 20;
+constexpr std::uintmax_t kKeptBytes = 64u << 20;
+
 // How long making a player's sandbox may take on a loaded machine.
 constexpr auto kSandboxStartPatience = std::chrono::seconds(20);
 
@@ -135,6 +140,9 @@ MatchResult play_match(const MatchConfig& config) {
   result.log = files.log();
   result.page = files.page();
   result.referee_stderr = files.referee_errors();
+  result.clock = config.clock;
+  result.time_limit = std::chrono::round<Milliseconds>(config.time_limit);
+  result.wall_limit = std::chrono::round<Milliseconds>(wall_limit(config));
 
   RefereeWorkdir workdir(files.log_dir(), plan.jspath, plan.tiles);
   // Neither the game's files nor the other player's directory show in a player's sandbox, even
@@ -195,6 +203,11 @@ MatchResult play_match(const MatchConfig& config) {
     record.stderr_file = plan.launches[i].stderr_file;
     record.unfinished_output = players[i]->unfinished_output();
     record.memory_killed = players[i]->memory_killed();
+    record.timeout = players[i]->timeout();
+    record.last_line = players[i]->last_line();
+    const fs::path keep = config.keep_player_files ? files.player_files(i + 1) : fs::path();
+    record.written = players[i]->written_files(kListedFiles, keep, kKeptBytes);
+    if (!keep.empty() && fs::exists(keep)) record.kept_files = keep;
     remove_if_empty(record.stderr_file);
   }
   result.description = report.description;

@@ -19,13 +19,19 @@ constexpr Milliseconds kReapInterval{250};
 constexpr Milliseconds kCpuPollInterval{10};
 // How much of an unfinished line is kept to show the user.
 constexpr std::size_t kShownOutput = 80;
+// How long a player that ran out of thinking time is watched before it is killed, to tell one
+// still computing from one idle (waiting for input with its answer unwritten), and how much CPU
+// time in that window counts as computing.
+constexpr Milliseconds kActivityWindow{100};
+constexpr Milliseconds kBusyCpu{30};
 
 }  // namespace
 
 Player::Player(const PlayerLaunch& launch)
     : clock_(launch.cpu_clock ? launch.wall_limit : launch.time_limit),
       memory_limit_mb_(launch.memory_limit_mb),
-      stderr_file_(launch.stderr_file) {
+      stderr_file_(launch.stderr_file),
+      workdir_(launch.workdir) {
   if (launch.cpu_clock) cpu_limit_ = launch.time_limit;
   SpawnRequest request;
   request.program = launch.program;
@@ -40,6 +46,21 @@ Player::Player(const PlayerLaunch& launch)
   process_.emplace(request);
   input_ = process_->take_input();
   output_.emplace(process_->take_output());
+}
+
+bool Player::wait_started(TimePoint deadline) {
+  if (!process_->wait_started(deadline)) return false;
+  if (process_->sandboxed()) scratch_ = sandbox::ScratchView::open(process_->pid(), workdir_);
+  return true;
+}
+
+std::optional<sandbox::WrittenFiles> Player::written_files(std::size_t limit,
+                                                           const std::filesystem::path& keep_into,
+                                                           std::uintmax_t byte_limit) const {
+  if (!scratch_) return std::nullopt;
+  sandbox::WrittenFiles files = scratch_->written(limit);
+  if (!keep_into.empty() && !files.files.empty()) scratch_->copy(files, keep_into, byte_limit);
+  return files;
 }
 
 void Player::send(std::string_view text) {
@@ -75,6 +96,7 @@ PlayerAnswer Player::answer(TimePoint game_deadline) {
   switch (status) {
     case ReadStatus::kLine:
       clock_.answered(now);
+      last_line_ = line.substr(0, kKeptAnswer + 1);
       return {PlayerAnswer::Kind::kLine, std::move(line)};
     case ReadStatus::kTimeout: return timed_out(now, false);
     case ReadStatus::kEnd:
@@ -96,9 +118,18 @@ PlayerAnswer Player::timed_out(TimePoint now, bool by_cpu) {
     clock_.expired(now);
   }
   unfinished_output_ = std::string(output_->pending().substr(0, kShownOutput));
+  timeout_ = TimeoutDetail{by_cpu, by_cpu || busy_for(kActivityWindow)};
   process_->kill_group();
   gone_ = PlayerAnswer::Kind::kTimedOut;
   return {*gone_, {}};
+}
+
+// Whether the player's tree uses the CPU over the next `window`.
+bool Player::busy_for(Milliseconds window) {
+  const Milliseconds before = process_->cpu_time();
+  const TimePoint until = Clock::now() + window;
+  process_->wait_exit(until);
+  return process_->cpu_time() - before >= kBusyCpu;
 }
 
 // The player's output ended or the player itself ended, without an answer.

@@ -11,9 +11,11 @@
 #include <string_view>
 #include <vector>
 
+#include "arena/match/loss_details.h"
 #include "arena/match/player_clock.h"
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
+#include "arena/sandbox/scratch_view.h"
 #include "arena/system/unique_fd.h"
 
 namespace arena {
@@ -68,7 +70,14 @@ class Player {
 
   // Waits until a sandboxed player's sandbox is up; false when bwrap could not make it (its
   // message is in the player's error file) or `deadline` passed.
-  bool wait_started(TimePoint deadline) { return process_->wait_started(deadline); }
+  bool wait_started(TimePoint deadline);
+
+  // The files a sandboxed player added to its working directory, which vanish with its sandbox
+  // (at most `limit` named); nothing for an unsandboxed player or where they cannot be seen.
+  // After stop(), `keep_into` (when not empty) receives copies of them, at most `byte_limit`.
+  std::optional<sandbox::WrittenFiles> written_files(std::size_t limit,
+                                                     const std::filesystem::path& keep_into,
+                                                     std::uintmax_t byte_limit) const;
 
   // Whether the memory limit killed the player (it then counts as crashed).
   bool memory_killed() const { return memory_killed_; }
@@ -76,6 +85,13 @@ class Player {
   // After a time-out: what the player had written of a line it never finished (empty when it
   // wrote nothing at all since its last answer). Nothing when it did not time out.
   const std::optional<std::string>& unfinished_output() const { return unfinished_output_; }
+
+  // After a time-out: how the time ran out and whether the player was busy then.
+  const std::optional<TimeoutDetail>& timeout() const { return timeout_; }
+
+  // The last line the player wrote, its first kKeptAnswer + 1 characters (more than
+  // kKeptAnswer: the line was longer).
+  const std::string& last_line() const { return last_line_; }
 
   // Closes the player's input; returns at once.
   void close_input() { input_.reset(); }
@@ -86,6 +102,7 @@ class Player {
   PlayerAnswer::Kind classify_end(TimePoint now);
   bool out_of_cpu_time() const;
   PlayerAnswer timed_out(TimePoint now, bool by_cpu);
+  bool busy_for(Milliseconds window);
 
   UniqueFd input_;
   std::optional<LineReader> output_;
@@ -93,9 +110,14 @@ class Player {
   PlayerClock clock_;
   std::optional<PlayerAnswer::Kind> gone_;  // how the player stopped playing
   std::optional<std::string> unfinished_output_;
+  std::optional<TimeoutDetail> timeout_;
+  std::string last_line_;
   std::optional<Clock::duration> cpu_limit_;  // under the CPU clock
   std::size_t memory_limit_mb_ = 0;
   std::filesystem::path stderr_file_;
+  std::filesystem::path workdir_;
+  // The sandbox's working directory, held open so that what the player wrote there outlives it.
+  std::optional<sandbox::ScratchView> scratch_;
   bool memory_killed_ = false;
 };
 
