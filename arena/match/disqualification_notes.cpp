@@ -1,5 +1,6 @@
 #include "arena/match/disqualification_notes.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <string_view>
@@ -70,13 +71,13 @@ std::string seconds(Milliseconds time) {
   return text;
 }
 
-// A line of the shape of a move: a capital row letter, a small column letter, h or v.
+// A line of the shape of a move, right or wrong: three letters (row, column, orientation).
 bool looks_like_move(std::string_view line) {
   while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
   while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
     line.remove_suffix(1);
-  return line.size() == 3 && line[0] >= 'A' && line[0] <= 'Z' && line[1] >= 'a' && line[1] <= 'z' &&
-         (line[2] == 'h' || line[2] == 'v');
+  auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  return line.size() == 3 && std::all_of(line.begin(), line.end(), letter);
 }
 
 // How the time ran out: the time used against the limit, then the likely cause.
