@@ -12,6 +12,7 @@
 #include "arena/match/referee_protocol.h"
 #include "arena/match/referee_workdir.h"
 #include "arena/match/sandbox_plan.h"
+#include "arena/match/turn_record.h"
 #include "arena/match/viewer_files.h"
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
@@ -209,6 +210,16 @@ MatchResult play_match(const MatchConfig& config) {
     record.written = players[i]->written_files(kListedFiles, keep, kKeptBytes);
     if (!keep.empty() && fs::exists(keep)) record.kept_files = keep;
     remove_if_empty(record.stderr_file);
+  }
+  // The page's record of every turn, for a game the referee played to its report.
+  if (report.failure.empty()) {
+    TurnRecordSource turns;
+    for (int i = 0; i < 2; ++i) {
+      turns.turns[i] = players[i]->turns();
+      turns.stderr_files[i] = plan.launches[i].stderr_file;
+    }
+    turns.log = result.log;
+    write_turn_record(files.turns(), turns);
   }
   result.description = report.description;
   result.failure = report.failure;

@@ -29,6 +29,7 @@ constexpr Milliseconds kBusyCpu{30};
 
 Player::Player(const PlayerLaunch& launch)
     : clock_(launch.cpu_clock ? launch.wall_limit : launch.time_limit),
+      turn_log_(launch.stderr_file),
       memory_limit_mb_(launch.memory_limit_mb),
       stderr_file_(launch.stderr_file),
       workdir_(launch.workdir) {
@@ -73,6 +74,14 @@ void Player::send(std::string_view text) {
 
 PlayerAnswer Player::answer(TimePoint game_deadline) {
   if (gone_) return {*gone_, {}};
+  PlayerAnswer answer = await_answer(game_deadline);
+  if (answer.kind != PlayerAnswer::Kind::kGameTimedOut) {
+    turn_log_.ended(clock_.charged(), answer.kind == PlayerAnswer::Kind::kLine);
+  }
+  return answer;
+}
+
+PlayerAnswer Player::await_answer(TimePoint game_deadline) {
   std::string line;
   const TimePoint own_deadline = clock_.deadline(Clock::now());
   const TimePoint deadline = std::min(own_deadline, game_deadline);

@@ -13,6 +13,7 @@
 
 #include "arena/match/loss_details.h"
 #include "arena/match/player_clock.h"
+#include "arena/match/turn_log.h"
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
 #include "arena/sandbox/scratch_view.h"
@@ -93,12 +94,16 @@ class Player {
   // kKeptAnswer: the line was longer).
   const std::string& last_line() const { return last_line_; }
 
+  // Every turn the player was awaited, in order.
+  const std::vector<Turn>& turns() const { return turn_log_.turns(); }
+
   // Closes the player's input; returns at once.
   void close_input() { input_.reset(); }
   // Waits until the player has ended or `deadline` passes, then kills its group and reaps it.
   void stop(TimePoint deadline);
 
  private:
+  PlayerAnswer await_answer(TimePoint game_deadline);
   PlayerAnswer::Kind classify_end(TimePoint now);
   bool out_of_cpu_time() const;
   PlayerAnswer timed_out(TimePoint now, bool by_cpu);
@@ -108,6 +113,7 @@ class Player {
   std::optional<LineReader> output_;
   std::optional<ChildProcess> process_;
   PlayerClock clock_;
+  TurnLog turn_log_;
   std::optional<PlayerAnswer::Kind> gone_;  // how the player stopped playing
   std::optional<std::string> unfinished_output_;
   std::optional<TimeoutDetail> timeout_;
