@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -283,6 +284,48 @@ TEST_F(BotAuthor, IllegalMoveIsExplained) {
   EXPECT_NE(run.err.find("  it wrote \"Zzz\"\n"), std::string::npos) << run.err;
   // A wrong move is still a move: no word about what standard output is for.
   EXPECT_EQ(run.err.find("standard output carries answers only"), std::string::npos) << run.err;
+}
+
+TEST_F(BotAuthor, TranscriptHoldsEveryLineBothWaysWithTimes) {
+  ProgramRun run = match(kBin + "/zarvo-greedy", kBin + "/zarvo-random", {"--transcript"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const fs::path dir = dir_ / "out" / "refereelogs";
+  std::istringstream transcript(read_file(dir / "zarvo_greedy-zarvo_random.g1.transcript.txt"));
+  std::istringstream log(read_file(dir / "zarvo_greedy-zarvo_random.g1.log"));
+  std::vector<std::string> sent[2], received[2], laid[2];
+  std::string line;
+  double last_time = 0;
+  while (std::getline(transcript, line)) {
+    if (line.starts_with("#")) continue;
+    std::istringstream fields(line);
+    double time = 0;
+    std::string who, text;
+    fields >> time >> who;
+    std::getline(fields >> std::ws, text);
+    ASSERT_GE(time, last_time) << line;
+    last_time = time;
+    ASSERT_EQ(who.size(), 2u) << line;
+    int seat = who[0] - '1';
+    ASSERT_TRUE(seat == 0 || seat == 1) << line;
+    (who[1] == '>' ? sent : received)[seat].push_back(text);
+  }
+  while (std::getline(log, line)) {
+    if (line.starts_with("Round ") && line.find(" player 1: ") != std::string::npos)
+      laid[0].push_back(line.substr(line.rfind(' ') + 1));
+    if (line.starts_with("Round ") && line.find(" player 2: ") != std::string::npos)
+      laid[1].push_back(line.substr(line.rfind(' ') + 1));
+  }
+  ASSERT_GE(received[0].size(), 4u);
+  EXPECT_EQ(received[0][2], "Start");
+  EXPECT_EQ(received[0].back(), "Quit");
+  EXPECT_EQ(received[1].back(), "Quit");
+  for (int seat = 0; seat < 2; ++seat) {
+    // Every answer a player sent is the start of a move the log records for it.
+    ASSERT_EQ(sent[seat].size(), laid[seat].size()) << seat;
+    for (std::size_t i = 0; i < sent[seat].size(); ++i) {
+      EXPECT_EQ(sent[seat][i], laid[seat][i].substr(0, 2) + laid[seat][i].substr(8)) << i;
+    }
+  }
 }
 
 TEST_F(BotAuthor, TournamentNamesAndPlacesScriptsTheSameWay) {

@@ -47,6 +47,8 @@ class GameFiles {
   std::filesystem::path player_files(int player) const {
     return file(".player" + std::to_string(player) + ".files");
   }
+  // Every line the players received and sent (--transcript).
+  std::filesystem::path transcript() const { return file(".transcript.txt"); }
   // The record of the game's turns that its replay page loads (see turn_record.h).
   std::filesystem::path turns() const { return file(".turns.js"); }
   // The standard error of the match command itself, when a tournament runs it.

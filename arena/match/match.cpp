@@ -154,6 +154,12 @@ MatchResult play_match(const MatchConfig& config) {
                                         workdir.path(), plan.launches[1 - i].workdir};
     if (!plan.tiles.empty()) plan.launches[i].sandbox->hidden.push_back(plan.tiles);
   }
+  std::optional<Transcript> transcript;
+  if (config.transcript) {
+    transcript.emplace(files.transcript());
+    for (int i = 0; i < 2; ++i) plan.launches[i].transcript = &*transcript;
+  }
+  for (int i = 0; i < 2; ++i) plan.launches[i].seat = i + 1;
   std::optional<Player> player1, player2;
   player1.emplace(plan.launches[0]);
   player2.emplace(plan.launches[1]);

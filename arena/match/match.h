@@ -59,6 +59,8 @@ struct MatchConfig {
   std::vector<std::filesystem::path> ro_dirs;            // shown read-only in the sandboxes
   // Copy the files each sandboxed player wrote in its working directory beside the log.
   bool keep_player_files = false;
+  // Write every line each player received and sent, with times, beside the log.
+  bool transcript = false;
   std::size_t process_limit = sandbox::kDefaultProcessLimit;  // per sandboxed player
   TimeClock clock = TimeClock::kWall;
   // Under the CPU clock, the thinking time each player may take over the game, so that a

@@ -32,7 +32,9 @@ Player::Player(const PlayerLaunch& launch)
       turn_log_(launch.stderr_file),
       memory_limit_mb_(launch.memory_limit_mb),
       stderr_file_(launch.stderr_file),
-      workdir_(launch.workdir) {
+      workdir_(launch.workdir),
+      transcript_(launch.transcript),
+      seat_(launch.seat) {
   if (launch.cpu_clock) cpu_limit_ = launch.time_limit;
   SpawnRequest request;
   request.program = launch.program;
@@ -70,6 +72,7 @@ void Player::send(std::string_view text) {
   line += '\n';
   write_now(input_.get(), line);
   clock_.delivered(Clock::now());
+  if (transcript_) transcript_->received(seat_, text);
 }
 
 PlayerAnswer Player::answer(TimePoint game_deadline) {
@@ -77,6 +80,19 @@ PlayerAnswer Player::answer(TimePoint game_deadline) {
   PlayerAnswer answer = await_answer(game_deadline);
   if (answer.kind != PlayerAnswer::Kind::kGameTimedOut) {
     turn_log_.ended(clock_.charged(), answer.kind == PlayerAnswer::Kind::kLine);
+  }
+  if (transcript_) {
+    switch (answer.kind) {
+      case PlayerAnswer::Kind::kLine: transcript_->sent(seat_, answer.line); break;
+      case PlayerAnswer::Kind::kTimedOut: transcript_->event(seat_, "ran out of time"); break;
+      case PlayerAnswer::Kind::kCrashed: transcript_->event(seat_, "crashed"); break;
+      case PlayerAnswer::Kind::kExited:
+        transcript_->event(seat_, "exited or closed its output");
+        break;
+      case PlayerAnswer::Kind::kGameTimedOut:
+        transcript_->event(seat_, "the game timed out");
+        break;
+    }
   }
   return answer;
 }

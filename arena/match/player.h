@@ -13,6 +13,7 @@
 
 #include "arena/match/loss_details.h"
 #include "arena/match/player_clock.h"
+#include "arena/match/transcript.h"
 #include "arena/match/turn_log.h"
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
@@ -34,6 +35,8 @@ struct PlayerLaunch {
   // then held to `wall_limit`.
   bool cpu_clock = false;
   Clock::duration wall_limit{};
+  Transcript* transcript = nullptr;  // receives every line to and from the player
+  int seat = 0;                      // 1 or 2, for the transcript
 };
 
 // What became of one wait for the player's answer.
@@ -124,6 +127,8 @@ class Player {
   std::filesystem::path workdir_;
   // The sandbox's working directory, held open so that what the player wrote there outlives it.
   std::optional<sandbox::ScratchView> scratch_;
+  Transcript* transcript_ = nullptr;
+  int seat_ = 0;
   bool memory_killed_ = false;
 };
 
