@@ -112,10 +112,13 @@ test('the page sets the final points beside the result values and says how they 
 test('the move table lists every move with its number and player', async () => {
   for (const game of games) {
     const { page, context } = await openPage(browser, game.page);
+    // The record of the turns beside the page adds each move's thinking time.
+    await page.waitForSelector('#turn-info');
     const table = await moveTable(page);
-    assert.deepEqual(table.rows[0], ['0', 'start', game.moves[0]]);
-    assert.deepEqual(table.rows.slice(1), game.rounds.map((r) =>
+    assert.deepEqual(table.rows[0], ['0', 'start', game.moves[0], '']);
+    assert.deepEqual(table.rows.slice(1).map((row) => row.slice(0, 3)), game.rounds.map((r) =>
       [String(r.number), game.names[r.player - 1], r.move]));
+    for (const row of table.rows.slice(1)) assert.match(row[3], /^(\d+ ms|\d+\.\d\d s)$/);
     assert.equal(table.current, game.moves.length - 1);
     await context.close();
   }
