@@ -1,5 +1,6 @@
 # make test : install what the tests need, build everything, run every test.
-# make play : build everything and play a demo game between two sample bots.
+# make play : build only the arena, the referee, the sample bots and the viewer files, and play
+#             a demo game between two sample bots (no tests, no npm).
 # make fuzz : build the libFuzzer targets with clang and run each for FUZZ_SECONDS.
 # make soak : SOAK_GAMES games between misbehaving bots through the arena, sanitizers on.
 # make install PREFIX=P : build, then install the programs, sample bots and viewer files into P.
@@ -9,14 +10,24 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= /usr/local
 
-.PHONY: test play deps build bench clean fuzz soak install
+.PHONY: test play deps play-deps build play-build bench clean fuzz soak install
+
+# What `make play` builds and plays; the tests, benchmarks and fuzz programs are left out.
+PLAY_TARGETS ?= zarvo-arena zarvo-checker zarvo-greedy zarvo-random zarvo-viewer python-bot
 
 deps:
 	@bash scripts/install-deps.sh
 
+play-deps:
+	@bash scripts/install-deps.sh play
+
 build: deps
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -G Ninja -DZARVO_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
+
+play-build: play-deps
+	cmake -S . -B $(BUILD) -G Ninja -DZARVO_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target $(PLAY_TARGETS)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -24,7 +35,7 @@ test: build
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-play: build
+play: play-build
 	@bash scripts/play.sh $(BUILD)
 
 bench: build

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs, from Debian's archive and the npm registry, whatever the build and the tests need
 # and this machine lacks. Safe to run again: it installs nothing that is already there.
+# `install-deps.sh play` installs only what `make play` needs to build and play a game (the
+# compiler, CMake, Ninja, nlohmann-json and bubblewrap): no test tools and nothing from npm.
 set -euo pipefail
+mode=${1:-all}
+[[ $mode == all || $mode == play ]] || { echo "usage: $0 [play]" >&2; exit 2; }
 
 need_apt=()
 want() {  # want COMMAND-OR-PATH PACKAGE
@@ -12,21 +16,23 @@ want() {  # want COMMAND-OR-PATH PACKAGE
 want cmake cmake
 want ninja ninja-build
 want g++ g++
-want gcc gcc                       # zarvo-arena build: C entries
-want /usr/bin/python3 python3      # zarvo-arena build: Python entries (the sandbox's python3)
-want clang-format clang-format  # make test checks the layout of our C++
-want /usr/include/gtest/gtest.h libgtest-dev
-want /usr/include/benchmark/benchmark.h libbenchmark-dev
 want /usr/include/nlohmann/json.hpp nlohmann-json3-dev  # sprt.json of zarvo-arena sprt
-want javac default-jdk-headless    # the Java launcher and the Java sample bot
-want parallel parallel             # the tournament test runs emitted jobs with GNU parallel
 want bwrap bubblewrap             # sandboxed players (namespaces and mounts)
-want clang++ clang                 # make fuzz: libFuzzer targets
-want /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
-# Replay viewer tests: Node's test runner drives Debian's Chromium through playwright-core.
-want /usr/bin/chromium chromium
-want node nodejs
-want npm npm
+if [[ $mode == all ]]; then
+  want clang-format clang-format  # make test checks the layout of our C++
+  want gcc gcc                       # zarvo-arena build: C entries (and their tests)
+  want /usr/bin/python3 python3      # zarvo-arena build: Python entries (the sandbox's python3)
+  want /usr/include/gtest/gtest.h libgtest-dev
+  want /usr/include/benchmark/benchmark.h libbenchmark-dev
+  want javac default-jdk-headless    # the Java launcher and the Java sample bot
+  want parallel parallel             # the tournament test runs emitted jobs with GNU parallel
+  want clang++ clang                 # make fuzz: libFuzzer targets
+  want /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
+  # Replay viewer tests: Node's test runner drives Debian's Chromium through playwright-core.
+  want /usr/bin/chromium chromium
+  want node nodejs
+  want npm npm
+fi
 
 if ((${#need_apt[@]})); then
   echo "installing: ${need_apt[*]}"
@@ -36,6 +42,7 @@ if ((${#need_apt[@]})); then
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${need_apt[@]}"
 fi
 
+[[ $mode == all ]] || exit 0
 # playwright-core never downloads a browser of its own; the tests use /usr/bin/chromium.
 viewer_tests="$(dirname "$0")/../tests/viewer"
 if [[ ! -f $viewer_tests/node_modules/playwright-core/package.json ]]; then

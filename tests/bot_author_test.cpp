@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -123,8 +124,120 @@ TEST_F(BotAuthor, UnflushedAnswerTimesOutWithTheHint) {
   EXPECT_NE(run.out.find("PLAYER_1:_TIMEOUT"), std::string::npos) << run.out;
   EXPECT_NE(run.err.find("quiet (player 1) was disqualified: TIMEOUT in move 1"), std::string::npos)
       << run.err;
-  EXPECT_NE(run.err.find("wrote nothing since its last answer"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("wrote nothing since the last line it was sent and sat idle"),
+            std::string::npos)
+      << run.err;
   EXPECT_NE(run.err.find("flush"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("of thinking time, its limit is 1.00 s\n"), std::string::npos) << run.err;
+}
+
+TEST_F(BotAuthor, SlowAnswerTimesOutWithTheTimeAndNoFlushHint) {
+  // Reads its first tile, then computes without end.
+  write_file(dir_ / "sub" / "slow.py",
+             "import sys\n"
+             "for line in sys.stdin:\n"
+             "    if len(line.strip()) == 6:\n"
+             "        while True:\n"
+             "            pass\n");
+  ProgramRun run = match("python3 sub/slow.py", kBin + "/zarvo-random", {"--time-limit", "1"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("slow (player 1) was disqualified: TIMEOUT in move 1"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("of thinking time, its limit is 1.00 s\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("it was still computing when its time ran out"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("flush"), std::string::npos) << run.err;
+}
+
+TEST_F(BotAuthor, DebugOutputOnStandardOutputIsShownWithWhereItBelongs) {
+  write_file(dir_ / "sub" / "chatty.py",
+             "import sys\n"
+             "for line in sys.stdin:\n"
+             "    if len(line.strip()) == 6:\n"
+             "        print('thinking: 125 moves to try', flush=True)\n");
+  ProgramRun run = match(kBin + "/zarvo-random", "python3 sub/chatty.py");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("chatty (player 2) was disqualified: ILLEGAL in move 2: "),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("  it wrote \"thinking: 125 moves to try\"\n"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("standard output carries answers only"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("debug output to standard error"), std::string::npos) << run.err;
+}
+
+TEST_F(BotAuthor, LongIllegalLineIsShownCut) {
+  write_file(dir_ / "sub" / "long.py",
+             "import sys\n"
+             "for line in sys.stdin:\n"
+             "    if len(line.strip()) == 6:\n"
+             "        print('y' * 5000, flush=True)\n");
+  ProgramRun run = match("python3 sub/long.py", kBin + "/zarvo-random");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("  it wrote \"" + std::string(200, 'y') + "...\"\n"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find(std::string(201, 'y')), std::string::npos);
+}
+
+TEST_F(BotAuthor, FilesWrittenInTheSandboxAreNamedAndKeptWhenAsked) {
+  write_file(dir_ / "sub" / "writer.py",
+             "import os\n"
+             "with open('debug.log', 'w') as f:\n"
+             "    f.write('seen inside\\n')\n"
+             "os.makedirs('trace', exist_ok=True)\n"
+             "with open('trace/moves.txt', 'w') as f:\n"
+             "    f.write('x' * 3000)\n"
+             "os.execv('" +
+                 kBin + "/zarvo-random', ['zarvo-random'])\n");
+  ProgramRun run = match("python3 sub/writer.py", kBin + "/zarvo-greedy");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("writer (player 1) wrote 2 files in its working directory, which only its "
+                         "sandbox saw: debug.log (12 bytes), trace/moves.txt (2 KiB)\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("--keep-player-files keeps them"), std::string::npos) << run.err;
+  // Not on the host: the sandbox's working directory was a scratch area.
+  EXPECT_FALSE(fs::exists(dir_ / "sub" / "debug.log"));
+  fs::remove_all(dir_ / "out");
+
+  run = match("python3 sub/writer.py", kBin + "/zarvo-greedy", {"--keep-player-files"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const fs::path kept = dir_ / "out" / "refereelogs" / "writer-zarvo_greedy.g1.player1.files";
+  EXPECT_NE(run.err.find("  copied to out/refereelogs/writer-zarvo_greedy.g1.player1.files\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(read_file(kept / "debug.log"), "seen inside\n");
+  EXPECT_EQ(read_file(kept / "trace" / "moves.txt"), std::string(3000, 'x'));
+  // The opponent wrote nothing: no note, no directory.
+  EXPECT_EQ(run.err.find("zarvo_greedy (player 2) wrote"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(dir_ / "out" / "refereelogs" / "writer-zarvo_greedy.g1.player2.files"));
+}
+
+TEST_F(BotAuthor, ScriptRunAsItsOwnProgramIsNamedWithoutItsExtension) {
+  write_file(dir_ / "sub" / "mybot.py", "#!/usr/bin/env python3\n" + telling_bot_py(), true);
+  ProgramRun run = match("sub/mybot.py", kBin + "/zarvo-greedy");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(run.out.starts_with("mybot vs zarvo_greedy: ")) << run.out;
+}
+
+TEST_F(BotAuthor, TournamentTerminalShowsEachDisqualificationShortly) {
+  write_file(dir_ / "sub" / "crashy.py",
+             "import sys\n"
+             "print('a long traceback line', file=sys.stderr)\n"
+             "raise SystemExit(3)\n");
+  ProgramRun run = test_support::run_program(
+      {"/usr/bin/env", "-C", dir_.string(), kBin + "/zarvo-arena", "tournament", "--dir", "t",
+       "--seed", "1", "--concurrency", "1", "--player", "/usr/bin/python3 sub/crashy.py",
+       "--player", kBin + "/zarvo-random"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  // One note per game, naming the game; the end of the error file stays in the file.
+  EXPECT_NE(run.out.find("game 1: crashy (player 1) was disqualified: CRASH in move 1"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("game 2: crashy (player 2) was disqualified: CRASH in move 2"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("a long traceback line"), std::string::npos) << run.out;
 }
 
 TEST_F(BotAuthor, UnfinishedLineTimesOutSayingSo) {
@@ -168,7 +281,51 @@ TEST_F(BotAuthor, IllegalMoveIsExplained) {
   EXPECT_NE(run.err.find("wrong (player 2) was disqualified: ILLEGAL in move 2: "),
             std::string::npos)
       << run.err;
-  EXPECT_NE(run.err.find("Zzz"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("  it wrote \"Zzz\"\n"), std::string::npos) << run.err;
+  // A wrong move is still a move: no word about what standard output is for.
+  EXPECT_EQ(run.err.find("standard output carries answers only"), std::string::npos) << run.err;
+}
+
+TEST_F(BotAuthor, TranscriptHoldsEveryLineBothWaysWithTimes) {
+  ProgramRun run = match(kBin + "/zarvo-greedy", kBin + "/zarvo-random", {"--transcript"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const fs::path dir = dir_ / "out" / "refereelogs";
+  std::istringstream transcript(read_file(dir / "zarvo_greedy-zarvo_random.g1.transcript.txt"));
+  std::istringstream log(read_file(dir / "zarvo_greedy-zarvo_random.g1.log"));
+  std::vector<std::string> sent[2], received[2], laid[2];
+  std::string line;
+  double last_time = 0;
+  while (std::getline(transcript, line)) {
+    if (line.starts_with("#")) continue;
+    std::istringstream fields(line);
+    double time = 0;
+    std::string who, text;
+    fields >> time >> who;
+    std::getline(fields >> std::ws, text);
+    ASSERT_GE(time, last_time) << line;
+    last_time = time;
+    ASSERT_EQ(who.size(), 2u) << line;
+    int seat = who[0] - '1';
+    ASSERT_TRUE(seat == 0 || seat == 1) << line;
+    (who[1] == '>' ? sent : received)[seat].push_back(text);
+  }
+  while (std::getline(log, line)) {
+    if (line.starts_with("Round ") && line.find(" player 1: ") != std::string::npos)
+      laid[0].push_back(line.substr(line.rfind(' ') + 1));
+    if (line.starts_with("Round ") && line.find(" player 2: ") != std::string::npos)
+      laid[1].push_back(line.substr(line.rfind(' ') + 1));
+  }
+  ASSERT_GE(received[0].size(), 4u);
+  EXPECT_EQ(received[0][2], "Start");
+  EXPECT_EQ(received[0].back(), "Quit");
+  EXPECT_EQ(received[1].back(), "Quit");
+  for (int seat = 0; seat < 2; ++seat) {
+    // Every answer a player sent is the start of a move the log records for it.
+    ASSERT_EQ(sent[seat].size(), laid[seat].size()) << seat;
+    for (std::size_t i = 0; i < sent[seat].size(); ++i) {
+      EXPECT_EQ(sent[seat][i], laid[seat][i].substr(0, 2) + laid[seat][i].substr(8)) << i;
+    }
+  }
 }
 
 TEST_F(BotAuthor, TournamentNamesAndPlacesScriptsTheSameWay) {

@@ -225,7 +225,7 @@ TEST_F(SprtTest, MaxPairsEndsUndecidedAndAHigherLimitGoesOn) {
   args[13] = "5";
   auto run = run_program(args);
   ASSERT_EQ(run.status, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("\nno decision after 2 pairs\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\nno decision after 2 pairs: "), std::string::npos) << run.out;
   nlohmann::json json = read_json(dir / "sprt.json");
   EXPECT_EQ(json["pairs"], 2);
   EXPECT_EQ(json["pentanomial"], nlohmann::json::array({0, 0, 0, 0, 2}));

@@ -192,6 +192,12 @@
     ['Very slow', 2000], ['Slow', 1200], ['Normal', 700], ['Fast', 350], ['Very fast', 120],
   ];
   const DEFAULT_SPEED = 'Normal';
+  const TIME_CHART_HEIGHT = 110;
+
+  // "12 ms", "1.25 s".
+  function formatMs(ms) {
+    return ms < 1000 ? Math.round(ms) + ' ms' : (ms / 1000).toFixed(2) + ' s';
+  }
   // The address is rewritten at most this often: browsers refuse a flood of history updates
   // (holding a key down, dragging the slider, fast play), so later ones wait and the last wins.
   const ADDRESS_UPDATE_MS = 200;
@@ -241,11 +247,14 @@
       this.chart = sizeCanvas(this.chartCanvas, this.boardWidth, 190);
 
       if (game.error) this.showError(game.error);
+      this.explainResult();
       this.buildHighlightToggles();
       this.buildMoveTable();
       this.buildPlayControls();
       this.bindControls();
+      this.turns = null;
       this.show(this.current);
+      this.loadTurnRecord();
     }
 
     // --- navigation -------------------------------------------------------------------
@@ -262,6 +271,7 @@
       this.updateMoveTable();
       this.updateSlider();
       this.updateAddress();
+      this.updateTurn();
     }
 
     first() { this.show(0); }
@@ -429,6 +439,31 @@
       }
     }
 
+    // The page's "Result" row gives the referee's result values (200 + difference for a win,
+    // ...), which are not the points the board shows: a row beneath gives the final points and
+    // how the one follows from the other.
+    explainResult() {
+      const header = Array.from(document.querySelectorAll('th'))
+        .find((cell) => /^Result:/.test(cell.textContent.trim()));
+      const row = header && header.parentNode;
+      if (!row || !row.parentNode || this.moves.length === 0) return;
+      const final = this.points[this.moves.length - 1];
+      const explained = document.createElement('tr');
+      explained.id = 'result-explained';
+      const title = document.createElement('th');
+      title.align = 'left';
+      title.textContent = 'Points:\u00a0\u00a0';
+      const text = document.createElement('td');
+      text.className = 'quvborder';
+      text.textContent = final[0] + ' - ' + final[1] + ' on the final board. The result values ' +
+        'above are: a win 200 + the difference in points, a draw 150, a loss 100 - the ' +
+        'difference (never below 0), a disqualified player 0 (its opponent keeps the value ' +
+        'its points give).';
+      explained.appendChild(title);
+      explained.appendChild(text);
+      row.parentNode.insertBefore(explained, row.nextSibling);
+    }
+
     buildHighlightToggles() {
       const bar = document.createElement('div');
       bar.className = 'highlight-bar';
@@ -454,6 +489,191 @@
       note.className = 'zarvo-error';
       note.textContent = message;
       this.boardCanvas.parentNode.insertBefore(note, this.boardCanvas);
+    }
+
+    // --- turns: thinking times, stand-in moves, standard error ----------------------------
+
+    // zarvo-arena writes beside the page a record of the game's turns, "<page>.turns.js", a
+    // script that calls zarvoTurnRecord(record): a page opened from disk may load a script
+    // beside it, not fetch a file. A page without one (the referee run alone) stays as it is.
+    loadTurnRecord() {
+      const path = (root.location && root.location.pathname) || '';
+      const file = path.substring(path.lastIndexOf('/') + 1);
+      if (!/\.html?$/.test(file) || !document.head) return;
+      root.zarvoTurnRecord = (record) => {
+        try {
+          this.applyTurnRecord(record);
+        } catch (e) {
+          this.showError('the record of the turns could not be read: ' + e.message);
+        }
+      };
+      const script = document.createElement('script');
+      script.src = file.replace(/\.html?$/, '.turns.js');
+      document.head.appendChild(script);
+    }
+
+    // Per move: its player, the thinking time charged, whether the referee played it in place
+    // of a disqualified player (a stand-in), the disqualification it brought, and the lines
+    // the player wrote to standard error during that turn.
+    applyTurnRecord(record) {
+      const players = (record && Array.isArray(record.players)) ? record.players : [];
+      const out = (record && Array.isArray(record.disqualifications)) ? record.disqualifications : [];
+      const outAt = [0, 1].map((p) => out.find((d) => Number(d.player) === p + 1) || null);
+      this.turns = this.moves.map((move, i) => {
+        const player = moverOf(i);
+        if (player === 0) return null;
+        const p = player - 1;
+        const turn = player === 1 ? (i + 1) / 2 : i / 2;
+        const entries = (players[p] && Array.isArray(players[p].turns)) ? players[p].turns : [];
+        const entry = entries[turn - 1] || null;
+        const dq = outAt[p];
+        const standIn = dq !== null && i >= Number(dq.move);
+        const disqualified = dq !== null && i === Number(dq.move) ? String(dq.message) : null;
+        // The turn of the disqualification was the player's own, up to its end.
+        const own = !standIn || disqualified !== null;
+        return {
+          player,
+          ms: own && entry ? Number(entry.ms) : null,
+          standIn,
+          disqualified,
+          stderr: own && entry && Array.isArray(entry.stderr) ? entry.stderr.map(String) : [],
+          stderrCut: Boolean(own && entry && entry.stderr_cut),
+        };
+      });
+      this.markMoveTable();
+      this.buildTurnPanel();
+      this.updateTurn();
+    }
+
+    markMoveTable() {
+      const head = this.tableBox.querySelector('thead tr');
+      const title = document.createElement('th');
+      title.textContent = 'Time';
+      head.appendChild(title);
+      this.rows.forEach((row, i) => {
+        const turn = this.turns[i];
+        const cell = row.insertCell();
+        if (!turn) return;
+        if (turn.disqualified !== null) {
+          row.classList.add('disqualified');
+          row.title = 'Disqualified: ' + turn.disqualified + ' The referee played this move.';
+          cell.textContent = 'out';
+        } else if (turn.standIn) {
+          row.classList.add('stand-in');
+          row.title = 'A stand-in move: the referee played it for the disqualified player.';
+          cell.textContent = 'stand-in';
+        } else if (turn.ms !== null) {
+          cell.textContent = formatMs(turn.ms);
+        }
+      });
+    }
+
+    buildTurnPanel() {
+      const panel = document.createElement('div');
+      panel.id = 'turn-panel';
+      this.turnText = document.createElement('p');
+      this.turnText.id = 'turn-info';
+      this.timeCanvas = document.createElement('canvas');
+      this.timeCanvas.id = 'time-chart';
+      this.timeChart = sizeCanvas(this.timeCanvas, this.boardWidth, TIME_CHART_HEIGHT);
+      this.stderrBox = document.createElement('pre');
+      this.stderrBox.id = 'turn-stderr';
+      panel.appendChild(this.turnText);
+      panel.appendChild(this.timeCanvas);
+      panel.appendChild(this.stderrBox);
+      const bar = this.slider.parentNode;
+      bar.parentNode.insertBefore(panel, bar.nextSibling);
+    }
+
+    updateTurn() {
+      if (!this.turns || !this.turnText) return;
+      const turn = this.current >= 0 ? this.turns[this.current] : null;
+      if (!turn) {
+        this.turnText.textContent = 'Move 0: the start tile, laid by the referee.';
+      } else {
+        const who = 'Move ' + this.current + ' (' + this.playerLabel(turn.player) + ')';
+        if (turn.disqualified !== null) {
+          this.turnText.textContent = who + ': disqualified: ' + turn.disqualified +
+            (turn.ms !== null ? ' It was charged ' + formatMs(turn.ms) + '.' : '') +
+            ' The referee played this move and plays every later move of this seat' +
+            ' (random legal stand-in moves).';
+        } else if (turn.standIn) {
+          this.turnText.textContent = who + ': a stand-in move, a random legal move the' +
+            ' referee played for the disqualified player.';
+        } else {
+          this.turnText.textContent = who + ': ' +
+            (turn.ms !== null ? formatMs(turn.ms) + ' of thinking time.' : 'no time recorded.');
+        }
+      }
+      this.turnText.className = turn && turn.disqualified !== null ? 'disqualified'
+        : turn && turn.standIn ? 'stand-in' : '';
+      const lines = turn ? turn.stderr : [];
+      this.stderrBox.textContent = lines.length === 0 ? ''
+        : 'Standard error during this turn:\n' + lines.join('\n') +
+          (turn.stderrCut ? '\n(more lines are in the error file)' : '');
+      this.stderrBox.hidden = lines.length === 0;
+      this.drawTimeChart();
+    }
+
+    // Bars of each move's thinking time, in the players' colours; stand-in moves as grey
+    // ticks, the disqualification in red, the move shown outlined.
+    drawTimeChart() {
+      const g = this.timeChart;
+      g.save();
+      const width = this.boardWidth;
+      const left = 44;
+      const right = width - 12;
+      const top = 18;
+      const bottom = TIME_CHART_HEIGHT - 16;
+      g.fillStyle = '#FFFFFF';
+      g.fillRect(0, 0, width, TIME_CHART_HEIGHT);
+      const count = this.moves.length;
+      const times = this.turns.map((t) => (t && t.ms !== null ? t.ms : 0));
+      const highest = Math.max(1, ...times);
+      const step = count > 1 ? (right - left) / (count - 1) : 0;
+      const barWidth = Math.max(1, Math.min(10, step * 0.8));
+      g.strokeStyle = '#888';
+      g.lineWidth = 1;
+      g.beginPath();
+      g.moveTo(left, top);
+      g.lineTo(left, bottom);
+      g.lineTo(right, bottom);
+      g.stroke();
+      g.font = '11px sans-serif';
+      g.fillStyle = '#333';
+      g.textAlign = 'right';
+      g.textBaseline = 'middle';
+      g.fillText(formatMs(highest), left - 4, top);
+      g.fillText('0', left - 4, bottom);
+      g.textAlign = 'left';
+      g.fillText('thinking time per move', left + 4, 8);
+      this.turns.forEach((turn, i) => {
+        if (!turn) return;
+        const x = left + i * step - barWidth / 2;
+        if (turn.disqualified !== null) {
+          g.fillStyle = '#D00000';
+          g.fillRect(x, top, barWidth, bottom - top);
+          return;
+        }
+        if (turn.standIn) {
+          g.fillStyle = '#BBBBBB';
+          g.fillRect(x, bottom - 3, barWidth, 3);
+          return;
+        }
+        const h = ((turn.ms || 0) * (bottom - top)) / highest;
+        const colour = this.colours[turn.player - 1];
+        g.fillStyle = isColour(colour) ? PALETTE[colour] : '#666';
+        g.fillRect(x, bottom - h, barWidth, h);
+        g.strokeStyle = '#333';
+        g.strokeRect(x, bottom - h, barWidth, h);
+      });
+      if (this.current > 0) {
+        g.strokeStyle = '#000';
+        g.lineWidth = 2;
+        g.strokeRect(left + this.current * step - barWidth / 2 - 2, top - 2, barWidth + 4,
+          bottom - top + 4);
+      }
+      g.restore();
     }
 
     // --- move table ---------------------------------------------------------------------

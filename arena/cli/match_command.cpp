@@ -14,6 +14,7 @@
 #include "arena/match/game_outcome.h"
 #include "arena/match/game_usage.h"
 #include "arena/match/match.h"
+#include "arena/match/written_files_notes.h"
 #include "arena/process/orphan_reaper.h"
 #include "arena/process/pipe_writer.h"
 #include "arena/process/shell_words.h"
@@ -159,7 +160,7 @@ int run_match_command(std::span<const std::string> args) {
   }
   // Why a player lost by disqualification, where a person sees it; the result line stays alone
   // on standard output for scripts.
-  std::cerr << disqualification_notes(result) << std::flush;
+  std::cerr << disqualification_notes(result) << written_files_notes(result) << std::flush;
   const auto& [one, two] = result.players;
   std::array<SideResult, 2> sides = match_sides(result);
   GameOutcome outcome = game_outcome(sides);

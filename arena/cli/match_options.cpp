@@ -136,6 +136,17 @@ const std::array kOptions = {
                 false, true,
                 [](MatchConfig& c,
                    const std::string& v) { c.ro_dirs.push_back(std::filesystem::absolute(v)); }},
+    MatchOption{"--transcript", "--transcript",
+                "write every line each player received and sent, with the seconds since the start, "
+                "beside the log into <game>.transcript.txt",
+                false, false, [](MatchConfig& c, const std::string&) { c.transcript = true; },
+                true},
+    MatchOption{"--keep-player-files", "--keep-player-files",
+                "copy the files each sandboxed player wrote in its working directory, which vanish "
+                "with its sandbox, beside the log into <game>.player1.files/ (player2); at most "
+                "64 MB each (default: the arena names them after the game)",
+                false, false,
+                [](MatchConfig& c, const std::string&) { c.keep_player_files = true; }, true},
 };
 
 // `text` broken into lines of at most `width` characters at blanks.

@@ -259,6 +259,7 @@ int play(const TournamentOptions& options, const fs::path& dir, const PlanCheck&
         if (recent.size() > kLiveGames) recent.pop_front();
         records.push_back(std::move(*record));
         write_live();
+        for (const std::string& note : outcome.notes) display.note(note);
         display.game_finished(live.field, game_line(records.back()));
         return;
       }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "arena/match/match.h"
@@ -31,6 +32,12 @@ std::string result_text(std::string_view description, int player);
 // characters, control characters shown as '?'.
 std::vector<std::string> last_lines(const std::filesystem::path& file, std::size_t count,
                                     std::size_t width);
+
+// The notes of disqualified players in `text` (a match's standard error, which holds them among
+// other lines), shortened for a tournament's terminal: each note's first line, prefixed with
+// `game`, and its hints, without the end of the standard error; every line cut to `width`.
+std::vector<std::string> short_notes(std::string_view text, std::string_view game,
+                                     std::size_t width);
 
 // The notes for every disqualified player of a played game, one block per player; empty when
 // nobody was disqualified.

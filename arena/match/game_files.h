@@ -44,6 +44,15 @@ class GameFiles {
   std::filesystem::path referee_errors() const { return file(".referee.err"); }
   // The standard error of player 1 or 2.
   std::filesystem::path player_errors(int player) const;
+  // The directory that receives the files player 1 or 2 wrote in its sandbox
+  // (--keep-player-files).
+  std::filesystem::path player_files(int player) const {
+    return file(".player" + std::to_string(player) + ".files");
+  }
+  // Every line the players received and sent (--transcript).
+  std::filesystem::path transcript() const { return file(".transcript.txt"); }
+  // The record of the game's turns that its replay page loads (see turn_record.h).
+  std::filesystem::path turns() const { return file(".turns.js"); }
   // The standard error of the match command itself, when a tournament runs it.
   std::filesystem::path match_errors() const { return file(".arena.err"); }
   // A log kept for diagnosis under a name that no longer counts as a game log.

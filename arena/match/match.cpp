@@ -12,6 +12,7 @@
 #include "arena/match/referee_protocol.h"
 #include "arena/match/referee_workdir.h"
 #include "arena/match/sandbox_plan.h"
+#include "arena/match/turn_record.h"
 #include "arena/match/viewer_files.h"
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
@@ -120,6 +121,11 @@ GamePlan plan_game(const MatchConfig& config) {
   return plan;
 }
 
+// How many of the files a player wrote in its sandbox are named, and how much of them
+// --keep-player-files copies.
+constexpr std::size_t kListedFiles = 20;
+constexpr std::uintmax_t kKeptBytes = 64u << 20;
+
 // How long making a player's sandbox may take on a loaded machine.
 constexpr auto kSandboxStartPatience = std::chrono::seconds(20);
 
@@ -139,6 +145,9 @@ MatchResult play_match(const MatchConfig& config) {
   result.log = files.log();
   result.page = files.page();
   result.referee_stderr = files.referee_errors();
+  result.clock = config.clock;
+  result.time_limit = std::chrono::round<Milliseconds>(config.time_limit);
+  result.wall_limit = std::chrono::round<Milliseconds>(wall_limit(config));
 
   RefereeWorkdir workdir(files.log_dir(), plan.jspath, plan.tiles);
   // Neither the game's files nor the other player's directory show in a player's sandbox, even
@@ -149,6 +158,12 @@ MatchResult play_match(const MatchConfig& config) {
                                         workdir.path(), plan.launches[1 - i].workdir};
     if (!plan.tiles.empty()) plan.launches[i].sandbox->hidden.push_back(plan.tiles);
   }
+  std::optional<Transcript> transcript;
+  if (config.transcript) {
+    transcript.emplace(files.transcript());
+    for (int i = 0; i < 2; ++i) plan.launches[i].transcript = &*transcript;
+  }
+  for (int i = 0; i < 2; ++i) plan.launches[i].seat = i + 1;
   std::optional<Player> player1, player2;
   player1.emplace(plan.launches[0]);
   player2.emplace(plan.launches[1]);
@@ -201,7 +216,22 @@ MatchResult play_match(const MatchConfig& config) {
     record.memory_killed = players[i]->memory_killed();
     record.first_answer = players[i]->first_answer();
     record.peak_kib = players[i]->peak_memory_kib();
+    record.timeout = players[i]->timeout();
+    record.last_line = players[i]->last_line();
+    const fs::path keep = config.keep_player_files ? files.player_files(i + 1) : fs::path();
+    record.written = players[i]->written_files(kListedFiles, keep, kKeptBytes);
+    if (!keep.empty() && fs::exists(keep)) record.kept_files = keep;
     remove_if_empty(record.stderr_file);
+  }
+  // The page's record of every turn, for a game the referee played to its report.
+  if (report.failure.empty()) {
+    TurnRecordSource turns;
+    for (int i = 0; i < 2; ++i) {
+      turns.turns[i] = players[i]->turns();
+      turns.stderr_files[i] = plan.launches[i].stderr_file;
+    }
+    turns.log = result.log;
+    write_turn_record(files.turns(), turns);
   }
   result.description = report.description;
   result.failure = report.failure;

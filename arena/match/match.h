@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "arena/match/loss_details.h"
 #include "arena/sandbox/sandbox_policy.h"
+#include "arena/sandbox/scratch_view.h"
 #include "arena/system/deadline.h"
 
 namespace arena {
@@ -58,8 +60,12 @@ struct MatchConfig {
   std::optional<Clock::duration> game_timeout;
   // Every player runs in a sandbox of its own (arena/sandbox/); false: as a plain process.
   bool sandbox = true;
-  std::vector<std::pair<std::string, std::string>> env;       // set in the sandboxes
-  std::vector<std::filesystem::path> ro_dirs;                 // shown read-only in the sandboxes
+  std::vector<std::pair<std::string, std::string>> env;  // set in the sandboxes
+  std::vector<std::filesystem::path> ro_dirs;            // shown read-only in the sandboxes
+  // Copy the files each sandboxed player wrote in its working directory beside the log.
+  bool keep_player_files = false;
+  // Write every line each player received and sent, with times, beside the log.
+  bool transcript = false;
   std::size_t process_limit = sandbox::kDefaultProcessLimit;  // per sandboxed player
   TimeClock clock = TimeClock::kWall;
   // Under the CPU clock, the thinking time each player may take over the game, so that a
@@ -79,6 +85,12 @@ struct PlayerRecord {
   bool memory_killed = false;                // the memory limit killed it (it counts as crashed)
   std::optional<Milliseconds> first_answer;  // thinking time of its first answer, if any
   std::optional<long long> peak_kib;         // peak memory of its process tree, where measured
+  std::optional<TimeoutDetail> timeout;      // set when it ran out of time
+  std::string last_line;                     // the last line it wrote (see kKeptAnswer)
+  // What it wrote in its sandbox's working directory, which vanished with the sandbox; where
+  // the copies went under --keep-player-files (else empty).
+  std::optional<sandbox::WrittenFiles> written;
+  std::filesystem::path kept_files;
 };
 
 struct MatchResult {
@@ -89,6 +101,10 @@ struct MatchResult {
   std::filesystem::path page;
   std::string failure;  // empty when the referee played the game and reported
   std::filesystem::path referee_stderr;
+  // The limits the players' times were held to, for the notes on a time-out.
+  TimeClock clock = TimeClock::kWall;
+  Milliseconds time_limit{};
+  Milliseconds wall_limit{};  // under the CPU clock
 
   bool completed() const { return failure.empty(); }
 };

@@ -19,15 +19,24 @@ constexpr Milliseconds kReapInterval{250};
 constexpr Milliseconds kCpuPollInterval{10};
 // How much of an unfinished line is kept to show the user.
 constexpr std::size_t kShownOutput = 80;
+// How long a player that ran out of thinking time is watched before it is killed, to tell one
+// still computing from one idle (waiting for input with its answer unwritten), and how much CPU
+// time in that window counts as computing.
+constexpr Milliseconds kActivityWindow{100};
+constexpr Milliseconds kBusyCpu{30};
 
 }  // namespace
 
 Player::Player(const PlayerLaunch& launch)
     : clock_(launch.cpu_clock ? launch.wall_limit : launch.time_limit, launch.move_limit,
              launch.increment),
+      turn_log_(launch.stderr_file),
       increment_(launch.increment),
       memory_limit_mb_(launch.memory_limit_mb),
-      stderr_file_(launch.stderr_file) {
+      stderr_file_(launch.stderr_file),
+      workdir_(launch.workdir),
+      transcript_(launch.transcript),
+      seat_(launch.seat) {
   if (launch.cpu_clock) cpu_limit_ = launch.time_limit;
   SpawnRequest request;
   request.program = launch.program;
@@ -44,16 +53,53 @@ Player::Player(const PlayerLaunch& launch)
   output_.emplace(process_->take_output());
 }
 
+bool Player::wait_started(TimePoint deadline) {
+  if (!process_->wait_started(deadline)) return false;
+  if (process_->sandboxed()) scratch_ = sandbox::ScratchView::open(process_->pid(), workdir_);
+  return true;
+}
+
+std::optional<sandbox::WrittenFiles> Player::written_files(std::size_t limit,
+                                                           const std::filesystem::path& keep_into,
+                                                           std::uintmax_t byte_limit) const {
+  if (!scratch_) return std::nullopt;
+  sandbox::WrittenFiles files = scratch_->written(limit);
+  if (!keep_into.empty() && !files.files.empty()) scratch_->copy(files, keep_into, byte_limit);
+  return files;
+}
+
 void Player::send(std::string_view text) {
   if (gone_ || !input_) return;
   std::string line(text);
   line += '\n';
   write_now(input_.get(), line);
   clock_.delivered(Clock::now());
+  if (transcript_) transcript_->received(seat_, text);
 }
 
 PlayerAnswer Player::answer(TimePoint game_deadline) {
   if (gone_) return {*gone_, {}};
+  PlayerAnswer answer = await_answer(game_deadline);
+  if (answer.kind != PlayerAnswer::Kind::kGameTimedOut) {
+    turn_log_.ended(clock_.charged(), answer.kind == PlayerAnswer::Kind::kLine);
+  }
+  if (transcript_) {
+    switch (answer.kind) {
+      case PlayerAnswer::Kind::kLine: transcript_->sent(seat_, answer.line); break;
+      case PlayerAnswer::Kind::kTimedOut: transcript_->event(seat_, "ran out of time"); break;
+      case PlayerAnswer::Kind::kCrashed: transcript_->event(seat_, "crashed"); break;
+      case PlayerAnswer::Kind::kExited:
+        transcript_->event(seat_, "exited or closed its output");
+        break;
+      case PlayerAnswer::Kind::kGameTimedOut:
+        transcript_->event(seat_, "the game timed out");
+        break;
+    }
+  }
+  return answer;
+}
+
+PlayerAnswer Player::await_answer(TimePoint game_deadline) {
   std::string line;
   const TimePoint own_deadline = clock_.deadline(Clock::now());
   const TimePoint deadline = std::min(own_deadline, game_deadline);
@@ -79,6 +125,7 @@ PlayerAnswer Player::answer(TimePoint game_deadline) {
       clock_.answered(now);
       if (!first_answer_) first_answer_ = clock_.charged_ms();
       if (cpu_limit_) *cpu_limit_ += increment_;
+      last_line_ = line.substr(0, kKeptAnswer + 1);
       return {PlayerAnswer::Kind::kLine, std::move(line)};
     case ReadStatus::kTimeout: return timed_out(now, false);
     case ReadStatus::kEnd:
@@ -100,9 +147,18 @@ PlayerAnswer Player::timed_out(TimePoint now, bool by_cpu) {
     clock_.expired(now);
   }
   unfinished_output_ = std::string(output_->pending().substr(0, kShownOutput));
+  timeout_ = TimeoutDetail{by_cpu, by_cpu || busy_for(kActivityWindow)};
   process_->kill_group();
   gone_ = PlayerAnswer::Kind::kTimedOut;
   return {*gone_, {}};
+}
+
+// Whether the player's tree uses the CPU over the next `window`.
+bool Player::busy_for(Milliseconds window) {
+  const Milliseconds before = process_->cpu_time();
+  const TimePoint until = Clock::now() + window;
+  process_->wait_exit(until);
+  return process_->cpu_time() - before >= kBusyCpu;
 }
 
 // The player's output ended or the player itself ended, without an answer.

@@ -11,9 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "arena/match/loss_details.h"
 #include "arena/match/player_clock.h"
+#include "arena/match/transcript.h"
+#include "arena/match/turn_log.h"
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
+#include "arena/sandbox/scratch_view.h"
 #include "arena/system/unique_fd.h"
 
 namespace arena {
@@ -33,6 +37,8 @@ struct PlayerLaunch {
   Clock::duration wall_limit{};
   std::optional<Clock::duration> move_limit;  // of one answer's thinking time
   Clock::duration increment{};                // added to the budgets after each answer
+  Transcript* transcript = nullptr;           // receives every line to and from the player
+  int seat = 0;                               // 1 or 2, for the transcript
 };
 
 // What became of one wait for the player's answer.
@@ -70,7 +76,14 @@ class Player {
 
   // Waits until a sandboxed player's sandbox is up; false when bwrap could not make it (its
   // message is in the player's error file) or `deadline` passed.
-  bool wait_started(TimePoint deadline) { return process_->wait_started(deadline); }
+  bool wait_started(TimePoint deadline);
+
+  // The files a sandboxed player added to its working directory, which vanish with its sandbox
+  // (at most `limit` named); nothing for an unsandboxed player or where they cannot be seen.
+  // After stop(), `keep_into` (when not empty) receives copies of them, at most `byte_limit`.
+  std::optional<sandbox::WrittenFiles> written_files(std::size_t limit,
+                                                     const std::filesystem::path& keep_into,
+                                                     std::uintmax_t byte_limit) const;
 
   // Whether the memory limit killed the player (it then counts as crashed).
   bool memory_killed() const { return memory_killed_; }
@@ -84,26 +97,46 @@ class Player {
   // wrote nothing at all since its last answer). Nothing when it did not time out.
   const std::optional<std::string>& unfinished_output() const { return unfinished_output_; }
 
+  // After a time-out: how the time ran out and whether the player was busy then.
+  const std::optional<TimeoutDetail>& timeout() const { return timeout_; }
+
+  // The last line the player wrote, its first kKeptAnswer + 1 characters (more than
+  // kKeptAnswer: the line was longer).
+  const std::string& last_line() const { return last_line_; }
+
+  // Every turn the player was awaited, in order.
+  const std::vector<Turn>& turns() const { return turn_log_.turns(); }
+
   // Closes the player's input; returns at once.
   void close_input() { input_.reset(); }
   // Waits until the player has ended or `deadline` passes, then kills its group and reaps it.
   void stop(TimePoint deadline);
 
  private:
+  PlayerAnswer await_answer(TimePoint game_deadline);
   PlayerAnswer::Kind classify_end(TimePoint now);
   bool out_of_cpu_time() const;
   PlayerAnswer timed_out(TimePoint now, bool by_cpu);
+  bool busy_for(Milliseconds window);
 
   UniqueFd input_;
   std::optional<LineReader> output_;
   std::optional<ChildProcess> process_;
   PlayerClock clock_;
+  TurnLog turn_log_;
   std::optional<PlayerAnswer::Kind> gone_;  // how the player stopped playing
   std::optional<std::string> unfinished_output_;
+  std::optional<TimeoutDetail> timeout_;
+  std::string last_line_;
   std::optional<Clock::duration> cpu_limit_;  // under the CPU clock
   Clock::duration increment_{};
   std::size_t memory_limit_mb_ = 0;
   std::filesystem::path stderr_file_;
+  std::filesystem::path workdir_;
+  // The sandbox's working directory, held open so that what the player wrote there outlives it.
+  std::optional<sandbox::ScratchView> scratch_;
+  Transcript* transcript_ = nullptr;
+  int seat_ = 0;
   bool memory_killed_ = false;
   std::optional<Milliseconds> first_answer_;
 };

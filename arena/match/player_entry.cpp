@@ -25,6 +25,17 @@ bool is_interpreter(std::string_view file_name) {
   return false;
 }
 
+// A script run as its own program (`v1/mybot.py`, through its #! line) is named without its
+// extension, as it is when an interpreter runs it.
+bool is_script_extension(std::string_view extension) {
+  static constexpr std::array<std::string_view, 12> kExtensions = {
+      ".py", ".js", ".mjs", ".rb", ".pl", ".php", ".lua", ".sh", ".bash", ".R", ".jl", ".tcl"};
+  for (std::string_view known : kExtensions) {
+    if (extension == known) return true;
+  }
+  return false;
+}
+
 PlayerEntry locate_player(const std::vector<std::string>& command) {
   PlayerEntry entry;
   entry.program = find_program(command.at(0));
@@ -46,7 +57,9 @@ PlayerEntry locate_player(const std::vector<std::string>& command) {
   } else {
     entry.workdir = is_interpreter(entry.program.filename().string()) ? fs::current_path()
                                                                       : entry.program.parent_path();
-    entry.name = name_from_program(entry.program.filename().string());
+    const fs::path file = entry.program.filename();
+    entry.name = name_from_program(
+        is_script_extension(file.extension().string()) ? file.stem().string() : file.string());
   }
   return entry;
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <system_error>
 
+#include "arena/match/disqualification_notes.h"
 #include "arena/process/child_process.h"
 #include "arena/process/stop_signals.h"
 #include "arena/system/bounded_read.h"
@@ -54,7 +55,12 @@ JobOutcome finish(RunningGame& game, bool stopped) {
   std::error_code error;
   if (outcome.played) {
     // What a played match says on standard error (why a player was disqualified) is in the
-    // game's log and the players' error files already.
+    // game's log and the players' error files already; the notes are kept, shortened, for the
+    // terminal.
+    constexpr std::size_t kNotesRead = 16 * 1024;
+    constexpr std::size_t kNoteWidth = 160;
+    outcome.notes = short_notes(read_head(game.error_file, kNotesRead),
+                                "game " + std::to_string(game.job.number) + ": ", kNoteWidth);
     fs::remove(game.error_file, error);
     return outcome;
   }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "arena/series/match_jobs.h"
@@ -16,6 +17,8 @@ namespace arena::tournament {
 struct JobOutcome {
   bool played = false;  // the match exited 0: its game is finished
   std::string problem;  // otherwise: what went wrong, for the user
+  // A played game: why a player was disqualified, in a few lines (see short_notes).
+  std::vector<std::string> notes;
 };
 
 struct RunSummary {

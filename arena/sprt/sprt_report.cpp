@@ -73,7 +73,11 @@ std::string sprt_summary(const SprtReport& report, bool stopped_at_limit) {
               report.opponent + " (at most " + plain(p.elo0) + ")\n";
       break;
     case SprtResult::none:
-      if (stopped_at_limit) text += "no decision after " + std::to_string(pairs) + " pairs\n";
+      if (stopped_at_limit) {
+        text += "no decision after " + std::to_string(pairs) +
+                " pairs: a higher --max-pairs takes the test further, and hypotheses further "
+                "apart (--elo0, --elo1) decide in fewer pairs\n";
+      }
       break;
   }
   return text;

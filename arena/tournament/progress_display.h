@@ -21,6 +21,8 @@ class ProgressDisplay {
   // `field`: the standings with the game counted.
   void game_finished(const FieldStandings& field, const std::string& line);
   void game_failed(const std::string& line);
+  // A line printed above the picture, kept on the terminal (a disqualification's note).
+  void note(const std::string& line) { game_failed(line); }
   void tick();
   void close();  // leaves the last picture on the terminal
 

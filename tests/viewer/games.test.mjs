@@ -90,13 +90,35 @@ test('at the last move the scores are the points in the game log', async () => {
   }
 });
 
+test('the page sets the final points beside the result values and says how they follow', async () => {
+  for (const game of games) {
+    const { page, context, errors } = await openPage(browser, game.page);
+    const result = await page.locator('th:has-text("Result:") + td').textContent();
+    const points = await page.locator('#result-explained td').textContent();
+    assert.ok(points.startsWith(`${game.gained[0]} - ${game.gained[1]} on the final board`), points);
+    const [r1, r2] = result.split(' - ').map(Number);
+    const d = game.gained[0] - game.gained[1];
+    const value = (diff) => (diff > 0 ? 200 + diff : diff === 0 ? 150 : 100 - Math.min(-diff, 100));
+    assert.deepEqual([r1, r2], [value(d), value(-d)], 'the rule the page states gives the values');
+    assert.match(points, /a win 200 \+ the difference in points, a draw 150/);
+    // The points row sits right under the result row.
+    assert.equal(await page.locator('th:has-text("Result:")').evaluate(
+      (th) => th.parentNode.nextElementSibling.id), 'result-explained');
+    assert.deepEqual(errors, []);
+    await context.close();
+  }
+});
+
 test('the move table lists every move with its number and player', async () => {
   for (const game of games) {
     const { page, context } = await openPage(browser, game.page);
+    // The record of the turns beside the page adds each move's thinking time.
+    await page.waitForSelector('#turn-info');
     const table = await moveTable(page);
-    assert.deepEqual(table.rows[0], ['0', 'start', game.moves[0]]);
-    assert.deepEqual(table.rows.slice(1), game.rounds.map((r) =>
+    assert.deepEqual(table.rows[0], ['0', 'start', game.moves[0], '']);
+    assert.deepEqual(table.rows.slice(1).map((row) => row.slice(0, 3)), game.rounds.map((r) =>
       [String(r.number), game.names[r.player - 1], r.move]));
+    for (const row of table.rows.slice(1)) assert.match(row[3], /^(\d+ ms|\d+\.\d\d s)$/);
     assert.equal(table.current, game.moves.length - 1);
     await context.close();
   }

@@ -89,10 +89,20 @@ export async function newWatchedPage(browser) {
   const requests = [];
   const failed = [];
   const errors = [];
+  // A page looks for the record of its turns beside it; one without a record (a page written
+  // by hand, or by the referee run alone) makes the browser note the missing file, which is
+  // neither a failure nor an error of the page.
   page.on('request', (request) => requests.push(request.url()));
-  page.on('requestfailed', (request) => failed.push(request.url()));
+  page.on('requestfailed', (request) => {
+    if (!/\.turns\.js$/.test(request.url())) failed.push(request.url());
+  });
   page.on('pageerror', (error) => errors.push(String(error)));
-  page.on('console', (msg) => { if (msg.type() === 'error') errors.push(msg.text()); });
+  page.on('console', (msg) => {
+    if (msg.type() !== 'error') return;
+    const missingRecord = /^Failed to load resource/.test(msg.text()) &&
+      /\.turns\.js$/.test((msg.location() || {}).url || '');
+    if (!missingRecord) errors.push(msg.text());
+  });
   return { page, context, requests, failed, errors };
 }
 

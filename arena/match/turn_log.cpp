@@ -1,0 +1,18 @@
+#include "arena/match/turn_log.h"
+
+#include <sys/stat.h>
+
+namespace arena {
+
+void TurnLog::ended(Clock::duration charged_total, bool answered) {
+  Turn turn;
+  turn.charged = std::chrono::round<Milliseconds>(charged_total - charged_before_);
+  charged_before_ = charged_total;
+  struct stat info {};
+  if (::stat(stderr_file_.c_str(), &info) == 0)
+    turn.stderr_end = static_cast<std::uintmax_t>(info.st_size);
+  turn.answered = answered;
+  turns_.push_back(turn);
+}
+
+}  // namespace arena

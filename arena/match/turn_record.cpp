@@ -1,0 +1,91 @@
+#include "arena/match/turn_record.h"
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string_view>
+
+#include "arena/match/disqualification_notes.h"
+#include "arena/system/bounded_read.h"
+
+namespace arena {
+namespace {
+
+// How much of a player's standard error the record reads, and how much of it a turn shows.
+constexpr std::size_t kStderrRead = 256 * 1024;
+constexpr std::size_t kLinesPerTurn = 20;
+constexpr std::size_t kLineWidth = 300;
+constexpr std::size_t kLinesPerGame = 2000;
+
+// The lines of `text`, at most `limit` of them, each cut to kLineWidth; `more` is set when some
+// were left out.
+std::vector<std::string> lines_of(std::string_view text, std::size_t limit, bool& more) {
+  std::vector<std::string> lines;
+  while (!text.empty()) {
+    auto newline = text.find('\n');
+    std::string_view line = text.substr(0, newline);
+    text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);
+    if (lines.size() == limit) {
+      more = true;
+      break;
+    }
+    std::string shown(line.substr(0, kLineWidth));
+    if (line.size() > kLineWidth) shown += "...";
+    lines.push_back(std::move(shown));
+  }
+  return lines;
+}
+
+nlohmann::ordered_json player_turns(const std::vector<Turn>& turns,
+                                    const std::filesystem::path& stderr_file,
+                                    std::size_t& lines_left) {
+  const std::string text = read_head(stderr_file, kStderrRead);
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  std::uintmax_t from = 0;
+  for (const Turn& turn : turns) {
+    nlohmann::ordered_json entry;
+    entry["ms"] = turn.charged.count();
+    entry["answered"] = turn.answered;
+    const std::uintmax_t to = std::min<std::uintmax_t>(turn.stderr_end, text.size());
+    bool more = turn.stderr_end > text.size();
+    std::vector<std::string> lines;
+    if (to > from) {
+      std::string_view part(text.data() + from, static_cast<std::size_t>(to - from));
+      lines = lines_of(part, std::min(kLinesPerTurn, lines_left), more);
+      lines_left -= lines.size();
+    }
+    from = std::max(from, to);
+    entry["stderr"] = lines;
+    if (more) entry["stderr_cut"] = true;
+    list.push_back(std::move(entry));
+  }
+  return list;
+}
+
+}  // namespace
+
+std::string turn_record_script(const TurnRecordSource& source) {
+  nlohmann::ordered_json record;
+  std::size_t lines_left = kLinesPerGame;
+  record["players"] = nlohmann::ordered_json::array();
+  for (int i = 0; i < 2; ++i) {
+    record["players"].push_back(
+        {{"turns", player_turns(source.turns[i], source.stderr_files[i], lines_left)}});
+  }
+  record["disqualifications"] = nlohmann::ordered_json::array();
+  for (const LoggedDisqualification& entry : read_disqualifications(source.log)) {
+    record["disqualifications"].push_back(
+        {{"player", entry.player}, {"move", entry.move}, {"message", entry.message}});
+  }
+  // ASCII only, with what is not UTF-8 replaced: the script is read whatever the page's charset.
+  return "zarvoTurnRecord(" +
+         record.dump(-1, ' ', true, nlohmann::ordered_json::error_handler_t::replace) + ");\n";
+}
+
+bool write_turn_record(const std::filesystem::path& file, const TurnRecordSource& source) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << turn_record_script(source);
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+}  // namespace arena

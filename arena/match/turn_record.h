@@ -1,0 +1,28 @@
+// The record of a game's turns that its replay page shows beside the board: per player and
+// turn, the thinking time charged and the lines the player wrote to standard error during that
+// turn (bounded per turn and per game), and the disqualifications from the game log. It is a
+// script, "<game>.turns.js" beside the log, that calls zarvoTurnRecord(DATA): a page opened from
+// disk may load a script beside it but not fetch a file.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <vector>
+
+#include "arena/match/turn_log.h"
+
+namespace arena {
+
+struct TurnRecordSource {
+  std::array<std::vector<Turn>, 2> turns;
+  std::array<std::filesystem::path, 2> stderr_files;
+  std::filesystem::path log;  // the game log, for the disqualifications
+};
+
+// The script's text.
+std::string turn_record_script(const TurnRecordSource& source);
+
+// Writes the script to `file`; false when it cannot be written.
+bool write_turn_record(const std::filesystem::path& file, const TurnRecordSource& source);
+
+}  // namespace arena
