@@ -220,6 +220,7 @@ TEST_F(BotAuthor, ScriptRunAsItsOwnProgramIsNamedWithoutItsExtension) {
   EXPECT_TRUE(run.out.starts_with("mybot vs zarvo_greedy: ")) << run.out;
 }
 
+// Unchecked: the check before the first game would refuse the crashing player.
 TEST_F(BotAuthor, TournamentTerminalShowsEachDisqualificationShortly) {
   write_file(dir_ / "sub" / "crashy.py",
              "import sys\n"
@@ -227,8 +228,8 @@ TEST_F(BotAuthor, TournamentTerminalShowsEachDisqualificationShortly) {
              "raise SystemExit(3)\n");
   ProgramRun run = test_support::run_program(
       {"/usr/bin/env", "-C", dir_.string(), kBin + "/zarvo-arena", "tournament", "--dir", "t",
-       "--seed", "1", "--concurrency", "1", "--player", "/usr/bin/python3 sub/crashy.py",
-       "--player", kBin + "/zarvo-random"});
+       "--seed", "1", "--concurrency", "1", "--no-check", "--player",
+       "/usr/bin/python3 sub/crashy.py", "--player", kBin + "/zarvo-random"});
   ASSERT_EQ(run.status, 0) << run.err;
   // One note per game, naming the game; the end of the error file stays in the file.
   EXPECT_NE(run.out.find("game 1: crashy (player 1) was disqualified: CRASH in move 1"),
