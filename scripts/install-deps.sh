@@ -19,6 +19,8 @@ want /usr/include/nlohmann/json.hpp nlohmann-json3-dev  # sprt.json of zarvo-are
 want javac default-jdk-headless    # the Java launcher and the Java sample bot
 want parallel parallel             # the tournament test runs emitted jobs with GNU parallel
 want bwrap bubblewrap             # sandboxed players (namespaces and mounts)
+want /usr/include/seccomp.h libseccomp-dev  # the players' system-call filter
+want pkg-config pkg-config         # finds libseccomp for CMake
 want clang++ clang                 # make fuzz: libFuzzer targets
 want /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
 # Replay viewer tests: Node's test runner drives Debian's Chromium through playwright-core.
