@@ -55,14 +55,15 @@ bool print_hardening(std::ostream& out, const HostSupport& host) {
       << kDefaultScratchMb
       << " MB without one); what a player writes there counts against its memory limit\n";
   out << "out-of-memory scores:\n";
-  if (host.root) {
+  // What a game's arena does at its start, tried here.
+  if (set_own_oom_score_adj(kArenaOomScoreAdj)) {
     out << "  arena and referee " << kArenaOomScoreAdj << ", players " << kPlayerOomScoreAdj
         << ": when memory runs out, the kernel ends a player first\n";
   } else {
     out << "  players " << kPlayerOomScoreAdj << "; the arena and the referee keep "
-        << own_oom_score_adj()
-        << " (only root may lower them): when memory runs out, the kernel still ends a player "
-           "first, but may end the arena too\n";
+        << own_oom_score_adj() << ", since lowering it needs "
+        << (host.root ? "CAP_SYS_RESOURCE, which this root lacks" : "root")
+        << ": the kernel still ends a player first, but might end the arena too\n";
   }
   return filter_built;
 }

@@ -68,15 +68,16 @@ const std::array kOptions = {
                 "or milliseconds (500ms)",
                 false, false,
                 [](MatchConfig& c, const std::string& v) { c.time_limit = parse_duration(v); }},
-    MatchOption{
-        "--memory-limit", "--memory-limit MB",
-        "resident memory of each player's whole process tree, its files in the sandbox's "
-        "scratch areas included; going past it counts as a crash; 0: none (default: 1024 "
-        "where control groups hold it). Without a sandbox, or where the arena may not make "
-        "control groups, the address space of each process of the player instead, and none "
-        "unless given",
-        false, false,
-        [](MatchConfig& c, const std::string& v) { c.memory_limit_mb = parse_megabytes(v); }},
+    MatchOption{"--memory-limit", "--memory-limit MB",
+                "resident memory of each player's whole process tree, its files in the sandbox's "
+                "scratch areas included; going past it counts as a crash; 0: none (default: 1024 "
+                "where control groups hold it). Without a sandbox, or where the arena may not make "
+                "control groups, the address space of each process of the player instead, and none "
+                "unless given",
+                false, false,
+                [](MatchConfig& c, const std::string& v) {
+                  c.memory_limit_mb = v == "0" ? 0 : parse_megabytes(v);
+                }},
     MatchOption{
         "--process-limit", "--process-limit N",
         "processes and threads of each sandboxed player's whole process tree (default: 128)", false,
