@@ -47,6 +47,7 @@ long reaped(long pid) {
   return pid;
 }
 
+#if defined(__x86_64__)
 // getpid through the i386 ABI (int 0x80, call 20), as a 32-bit program would make it.
 long i386_getpid() {
   long result = 20;
@@ -73,6 +74,7 @@ void i386_probe() {
     [[maybe_unused]] auto ignored = ::write(2, line.data(), line.size());
   }
 }
+#endif
 
 void probe() {
   // Every call the filter refuses outright, with arguments that harm nothing should it pass.
@@ -97,8 +99,10 @@ void probe() {
   report("clone3", reaped(::syscall(SYS_clone3, args, sizeof args)));
   char letter = 'x';
   report("ioctl(TIOCSTI)", ::ioctl(0, TIOCSTI, &letter));
+#if defined(__x86_64__)
   report("x32 getpid", ::syscall(0x40000000 | SYS_getpid));
   i386_probe();
+#endif
 
   // What programs need must still work: threads and process starts (clone3 refused, the C
   // library falls back to clone).
