@@ -50,10 +50,10 @@ bool print_hardening(std::ostream& out, const HostSupport& host) {
         << " MB needs a memory control group; --memory-limit MB gives an address-space limit "
            "instead\n";
   }
-  out << "  each scratch area (/tmp, /dev/shm, HOME, new files of the working directory) holds "
-         "at most the memory limit ("
+  out << "  each scratch area (/tmp, /dev/shm, HOME, new files of the working directory) holds\n"
+         "  at most the memory limit ("
       << kDefaultScratchMb
-      << " MB without one); what a player writes there counts against its memory limit\n";
+      << " MB without one); what a player writes there counts against the limit\n";
   out << "out-of-memory scores:\n";
   // What a game's arena does at its start, tried here.
   if (set_own_oom_score_adj(kArenaOomScoreAdj)) {
@@ -63,7 +63,7 @@ bool print_hardening(std::ostream& out, const HostSupport& host) {
     out << "  players " << kPlayerOomScoreAdj << "; the arena and the referee keep "
         << own_oom_score_adj() << ", since lowering it needs "
         << (host.root ? "CAP_SYS_RESOURCE, which this root lacks" : "root")
-        << ": the kernel still ends a player first, but might end the arena too\n";
+        << ":\n  the kernel still ends a player first, but might end the arena too\n";
   }
   return filter_built;
 }

@@ -82,11 +82,11 @@ constexpr RefusedCall kRefused[] = {
 };
 
 constexpr const char* kRefusedArguments[] = {
-    "personality: EPERM for any domain or flag but the default (PER_LINUX, 0), the query "
-    "included: a 32-bit domain, READ_IMPLIES_EXEC or ADDR_NO_RANDOMIZE weaken the process",
+    "personality: EPERM for anything but the default domain (PER_LINUX, 0), the query too:\n"
+    "    a 32-bit domain, READ_IMPLIES_EXEC or ADDR_NO_RANDOMIZE weaken the process",
     "clone: EPERM with any CLONE_NEW* flag, as unshare",
-    "clone3: ENOSYS, since its flags lie in memory the filter cannot read; the C library then "
-    "falls back to clone",
+    "clone3: ENOSYS, since its flags lie in memory the filter cannot read; the C library\n"
+    "    falls back to clone",
     "ioctl: EPERM for TIOCSTI and TIOCLINUX, which push input into a terminal",
     "foreign ABIs: EPERM for every call of the x32 and i386 ABIs",
 };
