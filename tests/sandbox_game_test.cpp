@@ -340,6 +340,11 @@ TEST_F(SandboxedGame, SampleBotsPlayUnderTheFilterAndTheDefaultLimits) {
                     {"--time-limit", "30"});
   ASSERT_EQ(java.status, 0) << java.err;
   EXPECT_TRUE(both_scored(java.description)) << java.description << java.err;
+  // Without a sandbox no default limit holds: an address-space limit would stop the JVM.
+  Game plain = match(kBin + "/RandomBot --marker=" + marker_, opponent(),
+                     {"--no-sandbox", "--time-limit", "30"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_TRUE(both_scored(plain.description)) << plain.description << plain.err;
 }
 
 TEST_F(SandboxedGame, TheDefaultMemoryLimitStopsAHogAndCountsTheScratchAreas) {
