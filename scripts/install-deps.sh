@@ -18,6 +18,8 @@ want ninja ninja-build
 want g++ g++
 want /usr/include/nlohmann/json.hpp nlohmann-json3-dev  # sprt.json of zarvo-arena sprt
 want bwrap bubblewrap             # sandboxed players (namespaces and mounts)
+want /usr/include/seccomp.h libseccomp-dev  # the players' system-call filter
+want pkg-config pkg-config         # finds libseccomp for CMake
 if [[ $mode == all ]]; then
   want clang-format clang-format  # make test checks the layout of our C++
   want gcc gcc                       # zarvo-arena build: C entries (and their tests)

@@ -1,6 +1,8 @@
 // Sandboxed players in real games through zarvo-arena: the cheating bot tries each of its tricks
 // while playing legal moves, a JVM bot plays under a memory limit, the CPU clock and the wall
-// limit hold, and an arena that cannot make a sandbox says so instead of playing without one.
+// limit hold, the system-call filter refuses what it lists while the sample bots play on, the
+// default memory limit and the out-of-memory scores protect the host, and an arena that cannot
+// make a sandbox says so instead of playing without one.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +18,8 @@
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
 #include "arena/sandbox/host_support.h"
+#include "arena/sandbox/syscall_filter.h"
+#include "arena/system/oom_score.h"
 #include "tests/support/loopback_listener.h"
 #include "tests/support/process_check.h"
 #include "tests/support/test_files.h"
@@ -29,6 +34,8 @@ const std::string kBin = ZARVO_BIN_DIR;
 const std::string kArena = kBin + "/zarvo-arena";
 const std::string kCheater = CHEATING_BOT;
 const std::string kHostile = HOSTILE_BOT;
+const std::string kSyscallBot = SYSCALL_BOT;
+const char* const kSamplePythonBot = SAMPLE_PYTHON_BOT;
 const fs::path kTemp = fs::temp_directory_path();
 
 struct Game {
@@ -269,6 +276,137 @@ TEST_F(SandboxedGame, EnvironmentReachesThePlayerOnlyThroughEnv) {
   EXPECT_EQ(env.find("SANDBOX_GAME_LEAK"), std::string::npos) << env;
 }
 
+// --- the system-call filter, the default memory limit, out-of-memory scores ------------------
+
+// The "SYSCALL name: outcome" lines of the syscall bot's error file, by name.
+std::map<std::string, std::string> syscall_outcomes(const std::string& errors) {
+  std::map<std::string, std::string> outcomes;
+  std::istringstream lines(errors);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.starts_with("SYSCALL ")) continue;
+    auto colon = line.rfind(": ");
+    outcomes[line.substr(8, colon - 8)] = line.substr(colon + 2);
+  }
+  return outcomes;
+}
+
+TEST_F(SandboxedGame, EveryRefusedCallAnswersEpermAndTheBotPlaysOn) {
+  Game game = match(kSyscallBot + " --marker=" + marker_, opponent());
+  ASSERT_EQ(game.status, 0) << game.err;
+  EXPECT_TRUE(both_scored(game.description)) << game.description << game.err;
+  const std::string errors = player1_errors(game);
+  ASSERT_NE(errors.find("SYSCALLS done"), std::string::npos) << errors;
+  auto outcomes = syscall_outcomes(errors);
+  for (const arena::sandbox::RefusedCall& call : arena::sandbox::refused_calls()) {
+    EXPECT_EQ(outcomes[call.name], "EPERM") << call.name << " (" << call.why << ")";
+  }
+  EXPECT_EQ(outcomes["personality(PER_LINUX32)"], "EPERM");
+  EXPECT_EQ(outcomes["clone(CLONE_NEWUTS)"], "EPERM");
+  EXPECT_EQ(outcomes["ioctl(TIOCSTI)"], "EPERM");
+  EXPECT_EQ(outcomes["x32 getpid"], "EPERM");
+  // A kernel without the i386 ABI ends the caller before the filter is asked.
+  EXPECT_TRUE(outcomes["i386 getpid"] == "EPERM" ||
+              outcomes["i386 getpid"].starts_with("not offered"))
+      << outcomes["i386 getpid"];
+  // What programs need still works: the C library falls back from clone3 to clone.
+  EXPECT_EQ(outcomes["clone3"], "ENOSYS");
+  EXPECT_EQ(outcomes["personality(PER_LINUX)"], "ok");
+  EXPECT_EQ(outcomes["thread"], "ok");
+  EXPECT_EQ(outcomes["posix_spawn"], "ok");
+
+  // Without the filter the same calls reach the kernel, which answers otherwise.
+  Game unfiltered =
+      match(kSyscallBot + " --marker=" + marker_, opponent(), {"--no-syscall-filter"});
+  ASSERT_EQ(unfiltered.status, 0) << unfiltered.err;
+  EXPECT_TRUE(both_scored(unfiltered.description)) << unfiltered.description;
+  auto plain = syscall_outcomes(player1_errors(unfiltered));
+  EXPECT_EQ(plain["unshare"], "ok");
+  EXPECT_EQ(plain["personality(PER_LINUX32)"], "ok");
+  EXPECT_EQ(plain["ioctl(TIOCSTI)"], "ENOTTY");
+  EXPECT_NE(plain["x32 getpid"], "EPERM");
+}
+
+TEST_F(SandboxedGame, SampleBotsPlayUnderTheFilterAndTheDefaultLimits) {
+  // C++ against Python, then Java against Python, with every default.
+  Game native = match(kBin + "/zarvo-greedy --marker=" + marker_,
+                      "python3 " + std::string(kSamplePythonBot) + " --marker=" + marker_);
+  ASSERT_EQ(native.status, 0) << native.err;
+  EXPECT_TRUE(both_scored(native.description)) << native.description << native.err;
+  EXPECT_EQ(native.err.find("warning: no memory limit"), std::string::npos) << native.err;
+  if (!fs::exists(kBin + "/RandomBot") || !fs::exists(kBin + "/RandomBot.class")) {
+    GTEST_SKIP() << "RandomBot was not built (no javac or no java-launcher)";
+  }
+  Game java = match(kBin + "/RandomBot --marker=" + marker_,
+                    "python3 " + std::string(kSamplePythonBot) + " --marker=" + marker_,
+                    {"--time-limit", "30"});
+  ASSERT_EQ(java.status, 0) << java.err;
+  EXPECT_TRUE(both_scored(java.description)) << java.description << java.err;
+  // Without a sandbox no default limit holds: an address-space limit would stop the JVM.
+  Game plain = match(kBin + "/RandomBot --marker=" + marker_, opponent(),
+                     {"--no-sandbox", "--time-limit", "30"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_TRUE(both_scored(plain.description)) << plain.description << plain.err;
+}
+
+TEST_F(SandboxedGame, TheDefaultMemoryLimitStopsAHogAndCountsTheScratchAreas) {
+  if (arena::sandbox::host_support().cgroups.memory.empty()) {
+    GTEST_SKIP() << "no memory control group: no memory limit by default here";
+  }
+  // No --memory-limit: the default stops a player that takes all it can.
+  // Touching a gigabyte takes long on a busy machine: the time limit must not end it first.
+  Game hog = match(cheater("hog"), opponent(), {"--time-limit", "120"});
+  ASSERT_EQ(hog.status, 0) << hog.err;
+  EXPECT_TRUE(hog.description.starts_with("PLAYER_1:_CRASH;_PLAYER_2:_")) << hog.description;
+  EXPECT_TRUE(scored(hog.description, 2)) << hog.description;
+  EXPECT_NE(player1_errors(hog).find("zarvo-arena: the memory limit of " +
+                                     std::to_string(arena::sandbox::kDefaultMemoryLimitMb) +
+                                     " MB killed this player"),
+            std::string::npos)
+      << player1_errors(hog);
+  // 48 MiB in /tmp and 48 MiB of heap pass 64 MB only when the files count as memory.
+  Game filler = match(cheater("tmpfs"), opponent(), {"--memory-limit", "64"});
+  ASSERT_EQ(filler.status, 0) << filler.err;
+  EXPECT_TRUE(filler.description.starts_with("PLAYER_1:_CRASH;_PLAYER_2:_"))
+      << filler.description << trick_line(filler);
+  EXPECT_NE(filler.err.find("the memory limit killed it"), std::string::npos) << filler.err;
+  // --memory-limit 0: none, and the same bot keeps its 48 + 48 MiB.
+  Game free = match(cheater("tmpfs"), opponent(), {"--memory-limit", "0"});
+  ASSERT_EQ(free.status, 0) << free.err;
+  EXPECT_TRUE(both_scored(free.description)) << free.description;
+  EXPECT_EQ(trick_line(free), "TRICK tmpfs: succeeded");
+}
+
+TEST_F(SandboxedGame, PlayersAreTheFirstTheKernelEndsWhenMemoryRunsOut) {
+  // A player and a referee that report their own out-of-memory scores, then play.
+  fs::path player = dir_ / "oombot.sh";
+  std::ofstream(player) << "#!/bin/sh\necho \"player oom $(cat /proc/self/oom_score_adj)\" >&2\n"
+                        << "exec " << kBin << "/zarvo-random\n";
+  fs::path referee = dir_ / "oomreferee.sh";
+  std::ofstream(referee) << "#!/bin/sh\necho \"referee oom $(cat /proc/self/oom_score_adj)\" >&2\n"
+                         << "exec " << kBin << "/zarvo-checker \"$@\"\n";
+  for (const fs::path& script : {player, referee}) {
+    fs::permissions(script, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
+  }
+  fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  Game game = match(player.string() + " " + marker_, opponent(),
+                    {"--referee", referee.string(), "--ro-dir", kBin});
+  ASSERT_EQ(game.status, 0) << game.err;
+  EXPECT_TRUE(both_scored(game.description)) << game.description << game.err;
+  EXPECT_NE(player1_errors(game).find("player oom 1000\n"), std::string::npos)
+      << player1_errors(game);
+  fs::path referee_err = game.log;
+  std::string said = read_file(referee_err.replace_extension(".referee.err"));
+  // Lowering a score needs root with CAP_SYS_RESOURCE; a root in a container may lack it.
+  const int own = arena::own_oom_score_adj();
+  if (!arena::set_own_oom_score_adj(own - 1)) {
+    GTEST_SKIP() << "this process may not lower its out-of-memory score, nor may the arena ("
+                 << said << ")";
+  }
+  arena::set_own_oom_score_adj(own);
+  EXPECT_NE(said.find("referee oom -900\n"), std::string::npos) << said;
+}
+
 // --- no sandbox to be had -------------------------------------------------------------------
 
 TEST_F(SandboxedGame, ArenaThatCannotMakeASandboxStopsAndNamesTheWayOut) {
@@ -315,15 +453,21 @@ TEST_F(SandboxedGame, ArenaThatCannotMakeASandboxStopsAndNamesTheWayOut) {
 }
 
 TEST_F(SandboxedGame, TournamentHandsTheSandboxOptionsToItsGames) {
-  ProgramRun run = test_support::run_program(
-      {kArena, "tournament", "--dir", (dir_ / "t").string(), "--player", opponent(), "--player",
-       kBin + "/zarvo-greedy", "--no-sandbox", "--env", "LEVEL=2", "--ro-dir", kBin, "--clock",
-       "cpu", "--process-limit", "64", "--emit-jobs", (dir_ / "jobs.txt").string()});
+  ProgramRun run = test_support::run_program({kArena,         "tournament",
+                                              "--dir",        (dir_ / "t").string(),
+                                              "--player",     opponent(),
+                                              "--player",     kBin + "/zarvo-greedy",
+                                              "--no-sandbox", "--env",
+                                              "LEVEL=2",      "--ro-dir",
+                                              kBin,           "--clock",
+                                              "cpu",          "--process-limit",
+                                              "64",           "--no-syscall-filter",
+                                              "--emit-jobs",  (dir_ / "jobs.txt").string()});
   ASSERT_EQ(run.status, 0) << run.err;
   std::string jobs = read_file(dir_ / "jobs.txt");
   for (const std::string& option :
        {std::string("--no-sandbox --env LEVEL=2 --ro-dir ") + kBin, std::string("--clock cpu"),
-        std::string("--process-limit 64")}) {
+        std::string("--process-limit 64"), std::string("--no-syscall-filter")}) {
     EXPECT_NE(jobs.find(option), std::string::npos) << option << "\n" << jobs;
   }
   EXPECT_EQ(test_support::run_program({kArena, "match", "--no-sandbox=yes", "a", "b"}).status, 2);

@@ -22,6 +22,7 @@
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/player_sandbox.h"
 #include "arena/sandbox/process_tree.h"
+#include "arena/sandbox/syscall_filter.h"
 #include "arena/system/unique_fd.h"
 #include "tests/support/loopback_listener.h"
 #include "tests/support/process_check.h"
@@ -662,6 +663,22 @@ TEST_F(Sandbox, CheckSandboxReportsWhatHoldsAndSucceeds) {
   EXPECT_NE(check.out.find("control groups:   " + version_name(host_support().cgroups.version)),
             std::string::npos)
       << check.out;
+}
+
+TEST_F(Sandbox, CheckSandboxReportsTheFilterTheMemoryDefaultAndTheScores) {
+  test_support::ProgramRun check = test_support::run_program({kArena, "check-sandbox"});
+  EXPECT_EQ(check.status, 0) << check.out << check.err;
+  EXPECT_NE(check.out.find("system-call filter:\n  on (libseccomp"), std::string::npos)
+      << check.out;
+  for (const arena::sandbox::RefusedCall& call : arena::sandbox::refused_calls()) {
+    EXPECT_NE(check.out.find(std::string(" ") + call.name), std::string::npos) << call.name;
+  }
+  const std::string memory = host_support().cgroups.memory.empty()
+                                 ? "memory by default:\n  NONE"
+                                 : "memory by default:\n  1024 MB of resident memory";
+  EXPECT_NE(check.out.find(memory), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("out-of-memory scores:\n  "), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("players 1000"), std::string::npos) << check.out;
 }
 
 TEST_F(Sandbox, CheckSandboxFailsWhereNoSandboxCanBeMade) {

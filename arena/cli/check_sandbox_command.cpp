@@ -11,6 +11,7 @@
 #include <sstream>
 #include <vector>
 
+#include "arena/cli/check_sandbox_hardening.h"
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
 #include "arena/sandbox/host_support.h"
@@ -27,7 +28,8 @@ const char* const kUsage = R"(usage: zarvo-arena check-sandbox
 
 Reports what this machine offers for sandboxed players: bubblewrap and its version, user
 namespaces, the user players run as, the control groups the arena may make and which limits
-hold, and whether a sandbox starts (bwrap ... /bin/true, exactly as a player would start).
+hold, the system-call filter, the default memory limit and the out-of-memory scores, and
+whether a sandbox starts (bwrap ... /bin/true, exactly as a player would start).
 Exit status: 0 players can be sandboxed here, 1 they cannot (play with --no-sandbox).
 )";
 
@@ -174,6 +176,9 @@ int run_check_sandbox_command(std::span<const std::string> args) {
   for (const LimitNote& note : limit_notes(host.cgroups)) std::cout << "  " << note.line << "\n";
 
   std::optional<std::string> problem = host.problem();
+  if (!print_hardening(std::cout, host) && !problem) {
+    problem = "the system-call filter cannot be built";
+  }
   if (!problem) {
     TrialStart trial = trial_start(host);
     std::cout << "sandbox start:    " << (trial.ran ? "ok, " : "FAILED: ") << trial.detail << "\n";

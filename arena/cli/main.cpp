@@ -13,6 +13,7 @@
 #include "arena/cli/publish_command.h"
 #include "arena/cli/sprt_command.h"
 #include "arena/cli/tournament_command.h"
+#include "arena/system/oom_score.h"
 
 namespace {
 
@@ -48,6 +49,11 @@ int main(int argc, char** argv) {
   }
   std::string command = args[0];
   args.erase(args.begin());
+  // The arena and the referee it starts must outlive a memory crisis that a player causes;
+  // only root may lower the score, any other user keeps the one it has.
+  if (command == "match" || command == "tournament" || command == "sprt") {
+    arena::set_own_oom_score_adj(arena::kArenaOomScoreAdj);
+  }
   if (command == "match") return arena::run_match_command(args);
   if (command == "tournament") return arena::tournament::run_tournament_command(args);
   if (command == "standings") return arena::tournament::run_standings_command(args);

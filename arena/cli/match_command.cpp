@@ -14,6 +14,7 @@
 #include "arena/match/game_outcome.h"
 #include "arena/match/game_usage.h"
 #include "arena/match/match.h"
+#include "arena/match/sandbox_plan.h"
 #include "arena/match/written_files_notes.h"
 #include "arena/process/orphan_reaper.h"
 #include "arena/process/pipe_writer.h"
@@ -60,8 +61,14 @@ std::string weak_limit_warnings(const MatchConfig& config) {
   const sandbox::HostSupport& host = sandbox::host_support();
   std::string warnings;
   for (const sandbox::LimitNote& note : sandbox::limit_notes(host.cgroups)) {
-    if (!note.weak || (note.line.starts_with("memory") && config.memory_limit_mb == 0)) continue;
+    if (!note.weak || (note.line.starts_with("memory") && memory_limit_mb(config) == 0)) continue;
     warnings += "zarvo-arena match: warning: " + note.line + "\n";
+  }
+  if (!config.memory_limit_mb && memory_limit_mb(config) == 0) {
+    warnings += "zarvo-arena match: warning: no memory limit: the default of " +
+                std::to_string(sandbox::kDefaultMemoryLimitMb) +
+                " MB needs a memory control group; a player may take all of this machine's "
+                "memory (give --memory-limit MB for an address-space limit instead)\n";
   }
   if (!warnings.empty()) {
     std::string why;

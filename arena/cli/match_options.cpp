@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::size_t kLabelWidth = 30;
 static_assert(sandbox::kDefaultProcessLimit == 128, "--process-limit's help names it");
+static_assert(sandbox::kDefaultMemoryLimitMb == 1024, "--memory-limit's help names it");
 
 std::size_t parse_count(const std::string& text) {
   std::size_t value = 0;
@@ -77,13 +78,16 @@ const std::array kOptions = {
                 "clock (default: 0)",
                 false, false,
                 [](MatchConfig& c, const std::string& v) { c.increment = parse_duration(v); }},
-    MatchOption{
-        "--memory-limit", "--memory-limit MB",
-        "resident memory of each player's whole process tree; going past it counts as a "
-        "crash (default: none). Without a sandbox, or where the arena may not make "
-        "control groups, the address space of each process of the player instead",
-        false, false,
-        [](MatchConfig& c, const std::string& v) { c.memory_limit_mb = parse_megabytes(v); }},
+    MatchOption{"--memory-limit", "--memory-limit MB",
+                "resident memory of each player's whole process tree, its files in the sandbox's "
+                "scratch areas included; going past it counts as a crash; 0: none (default: 1024 "
+                "where control groups hold it). Without a sandbox, or where the arena may not make "
+                "control groups, the address space of each process of the player instead, and none "
+                "unless given",
+                false, false,
+                [](MatchConfig& c, const std::string& v) {
+                  c.memory_limit_mb = v == "0" ? 0 : parse_megabytes(v);
+                }},
     MatchOption{
         "--process-limit", "--process-limit N",
         "processes and threads of each sandboxed player's whole process tree (default: 128)", false,
@@ -126,6 +130,12 @@ const std::array kOptions = {
                 "(default: each player in a sandbox of its own; zarvo-arena check-sandbox tells "
                 "what it holds here)",
                 false, false, [](MatchConfig& c, const std::string&) { c.sandbox = false; }, true},
+    MatchOption{"--no-syscall-filter", "--no-syscall-filter",
+                "let sandboxed players make every system call, for debugging (default: the "
+                "kernel's dangerous and rarely used calls answer EPERM; zarvo-arena "
+                "check-sandbox lists them)",
+                false, false, [](MatchConfig& c, const std::string&) { c.syscall_filter = false; },
+                true},
     MatchOption{"--env", "--env NAME=VALUE",
                 "set NAME in a sandboxed player's environment (repeatable), which holds only PATH, "
                 "HOME, LANG, PWD and these; without a sandbox a player gets the arena's own",

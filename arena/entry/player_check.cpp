@@ -65,7 +65,7 @@ std::string disqualification(const MatchResult& result, const MatchConfig& game)
   const std::string in_move = " in move " + std::to_string(move);
   if (reason == "CRASH") {
     if (player.memory_killed) {
-      return "killed by the memory limit of " + std::to_string(game.memory_limit_mb) + " MB" +
+      return "killed by the memory limit of " + std::to_string(memory_limit_mb(game)) + " MB" +
              (answered ? in_move : " at start");
     }
     return answered ? "crashed" + in_move : "crashed at start";

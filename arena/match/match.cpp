@@ -75,7 +75,7 @@ GamePlan plan_game(const MatchConfig& config) {
                             " does not exist");
     }
     launch.time_limit = config.time_limit;
-    launch.memory_limit_mb = config.memory_limit_mb;
+    launch.memory_limit_mb = memory_limit_mb(config);
     launch.file_limit_mb = config.file_limit_mb;
     launch.cpu_clock = config.clock == TimeClock::kCpu;
     launch.wall_limit = wall_limit(config);

@@ -46,8 +46,9 @@ struct MatchConfig {
   // to its CPU budget and to its wall limit.
   Clock::duration increment{};
   // Per player, 0: none. Sandboxed: the resident memory of its whole process tree (where control
-  // groups can be used); else the address space of each of its processes.
-  std::size_t memory_limit_mb = 0;
+  // groups can be used); else the address space of each of its processes. Not given: see
+  // memory_limit_mb() in sandbox_plan.h.
+  std::optional<std::size_t> memory_limit_mb;
   // Largest file a player may write, its standard error file included (a player going past it
   // gets SIGXFSZ and counts as crashed), so that no player can fill the disk; 0: none.
   std::size_t file_limit_mb = 64;
@@ -60,6 +61,8 @@ struct MatchConfig {
   std::optional<Clock::duration> game_timeout;
   // Every player runs in a sandbox of its own (arena/sandbox/); false: as a plain process.
   bool sandbox = true;
+  // Sandboxed players run under the system-call filter (arena/sandbox/syscall_filter.h).
+  bool syscall_filter = true;
   std::vector<std::pair<std::string, std::string>> env;  // set in the sandboxes
   std::vector<std::filesystem::path> ro_dirs;            // shown read-only in the sandboxes
   // Copy the files each sandboxed player wrote in its working directory beside the log.

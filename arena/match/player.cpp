@@ -7,6 +7,7 @@
 
 #include "arena/process/orphan_reaper.h"
 #include "arena/process/pipe_writer.h"
+#include "arena/system/oom_score.h"
 
 namespace arena {
 namespace {
@@ -48,6 +49,7 @@ Player::Player(const PlayerLaunch& launch)
   request.memory_limit_mb = launch.memory_limit_mb;
   request.file_size_limit_mb = launch.file_limit_mb;
   request.sandbox = launch.sandbox;
+  request.oom_score_adj = kPlayerOomScoreAdj;
   process_.emplace(request);
   input_ = process_->take_input();
   output_.emplace(process_->take_output());
@@ -174,9 +176,14 @@ PlayerAnswer::Kind Player::classify_end(TimePoint now) {
   if (process_->memory_killed()) {
     memory_killed_ = true;
     // Said where the player's author looks first: the end of its error file.
-    std::ofstream(stderr_file_, std::ios::app)
-        << "zarvo-arena: the memory limit of " << memory_limit_mb_
-        << " MB killed this player (resident memory of its whole process tree)" << std::endl;
+    std::ofstream file(stderr_file_, std::ios::app);
+    if (memory_limit_mb_ > 0) {
+      file << "zarvo-arena: the memory limit of " << memory_limit_mb_
+           << " MB killed this player (resident memory of its whole process tree)" << std::endl;
+    } else {
+      file << "zarvo-arena: the kernel killed this player when the machine ran out of memory"
+           << std::endl;
+    }
     return PlayerAnswer::Kind::kCrashed;
   }
   return status->success() ? PlayerAnswer::Kind::kExited : PlayerAnswer::Kind::kCrashed;

@@ -102,7 +102,7 @@ RefereeReport run_referee_protocol(LineReader& from_referee, int to_referee, Chi
     ReadStatus status = from_referee.read_line(line, deadline, referee.exit_fd());
     // A referee that writes without pause never lets the read time out: check here as well.
     if (status == ReadStatus::kTimeout || Clock::now() >= deadline) {
-      return fail("the referee did not finish the game in time");
+      return fail("the referee did not finish the game within its game timeout");
     }
     if (int sig = stop_signal_received()) return fail("stopped by signal " + std::to_string(sig));
     if (status != ReadStatus::kLine) break;

@@ -41,6 +41,14 @@ std::vector<std::string> sandboxed_command(const std::vector<std::string>& comma
   }
 }
 
+std::size_t memory_limit_mb(const MatchConfig& config) {
+  if (config.memory_limit_mb) return *config.memory_limit_mb;
+  if (config.sandbox && !sandbox::host_support().cgroups.memory.empty()) {
+    return sandbox::kDefaultMemoryLimitMb;
+  }
+  return 0;
+}
+
 sandbox::Policy seat_policy(const MatchConfig& config, int seat, const fs::path& program,
                             const std::vector<std::string>& args, const fs::path& workdir,
                             const std::optional<fs::path>& script) {
@@ -54,7 +62,10 @@ sandbox::Policy seat_policy(const MatchConfig& config, int seat, const fs::path&
     if (!visible(dir, policy.workdir)) policy.readonly_dirs.push_back(dir);
   }
   policy.env = config.env;
-  policy.limits.memory_mb = config.memory_limit_mb;
+  policy.limits.memory_mb = memory_limit_mb(config);
+  // No scratch area can hold more than the whole limit allows.
+  if (policy.limits.memory_mb > 0) policy.scratch_mb = policy.limits.memory_mb;
+  policy.syscall_filter = config.syscall_filter;
   policy.limits.processes = config.process_limit;
   if (sandbox::must_drop_root()) policy.identity = sandbox::seat_identity(seat);
   const std::string who = "player " + std::to_string(seat) + ": ";

@@ -18,6 +18,12 @@ namespace arena {
 // the only one it has; other commands are returned as they are.
 std::vector<std::string> sandboxed_command(const std::vector<std::string>& command);
 
+// The memory limit each player of `config` gets, in MB (0: none): the one given, else
+// sandbox::kDefaultMemoryLimitMb for a sandboxed player where a memory control group holds it
+// as resident memory; none otherwise, since an address-space limit that size would not let a
+// JVM start.
+std::size_t memory_limit_mb(const MatchConfig& config);
+
 // The policy of seat 1 or 2 for a player running `program` (and `script`, for an interpreter)
 // in `workdir`. Throws MatchSetupError naming the cause when it cannot be sandboxed here.
 sandbox::Policy seat_policy(const MatchConfig& config, int seat,

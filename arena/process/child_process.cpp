@@ -22,6 +22,7 @@
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/player_sandbox.h"
 #include "arena/sandbox/process_tree.h"
+#include "arena/sandbox/syscall_filter.h"
 #include "arena/system/proc_stat.h"
 
 namespace arena {
@@ -50,6 +51,10 @@ struct ExecPlan {
   rlim_t memory_limit = 0;
   rlim_t file_size_limit = 0;
   std::optional<SpawnRequest::Credentials> run_as;
+  // Handed to the program as descriptor kSyscallFilterFd (bwrap reads its filter there).
+  UniqueFd syscall_filter;
+  // Written to /proc/self/oom_score_adj before exec; empty: inherited.
+  std::string oom_score_adj;
   pid_t parent = 0;
 };
 
@@ -97,9 +102,29 @@ void write_message(const std::string& prefix) {
       ::_exit(127);
     }
   }
-  // Only the three standard streams reach the program: whatever the arena itself inherited
-  // (a make jobserver, a terminal) stays with the arena.
-  ::close_range(3, ~0U, 0);
+  // Only the three standard streams (and a sandbox's filter) reach the program: whatever the
+  // arena itself inherited (a make jobserver, a terminal) stays with the arena.
+  int first_closed = 3;
+  if (plan.syscall_filter) {
+    const int filter = plan.syscall_filter.get();
+    if (filter == sandbox::kSyscallFilterFd) {
+      ::fcntl(filter, F_SETFD, 0);
+    } else if (::dup2(filter, sandbox::kSyscallFilterFd) < 0) {
+      write_message(plan.exec_failure);
+      ::_exit(127);
+    }
+    first_closed = sandbox::kSyscallFilterFd + 1;
+  }
+  ::close_range(static_cast<unsigned>(first_closed), ~0U, 0);
+  if (!plan.oom_score_adj.empty()) {
+    // Raising it needs no privilege; a failure leaves the inherited score.
+    int fd = ::open("/proc/self/oom_score_adj", O_WRONLY | O_CLOEXEC);
+    if (fd >= 0) {
+      [[maybe_unused]] ssize_t ignored =
+          ::write(fd, plan.oom_score_adj.data(), plan.oom_score_adj.size());
+      ::close(fd);
+    }
+  }
   if (!plan.workdir.empty() && ::chdir(plan.workdir.c_str()) != 0) {
     write_message(plan.chdir_failure);
     ::_exit(127);
@@ -172,6 +197,7 @@ void apply_sandbox(ExecPlan& plan, const SpawnRequest& request,
                             std::to_string(start.identity->uid) + ": ";
   }
   plan.memory_limit = static_cast<rlim_t>(start.address_space_mb) * 1024 * 1024;
+  plan.syscall_filter = std::move(start.syscall_filter);
 }
 
 }  // namespace
@@ -211,6 +237,7 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
   plan.fds[2] = errors.get();
   plan.memory_limit = static_cast<rlim_t>(request.memory_limit_mb) * 1024 * 1024;
   plan.file_size_limit = static_cast<rlim_t>(request.file_size_limit_mb) * 1024 * 1024;
+  if (request.oom_score_adj) plan.oom_score_adj = std::to_string(*request.oom_score_adj);
   plan.parent = ::getpid();
   if (request.sandbox) {
     sandbox_ = std::make_unique<sandbox::PlayerSandbox>(sandbox::host_support(), *request.sandbox);

@@ -57,6 +57,9 @@ struct SpawnRequest {
     gid_t gid;
   };
   std::optional<Credentials> run_as;
+  // The child's out-of-memory score (-1000 to 1000, /proc/PID/oom_score_adj); empty: the
+  // arena's own. Players raise theirs, so that the kernel ends a player first.
+  std::optional<int> oom_score_adj;
   // Runs the program in a sandbox of this policy (arena/sandbox/): bubblewrap carries out the
   // policy, control groups limit and count the child's whole process tree, and a root arena's
   // child runs as the policy's unprivileged user. The sandbox's own limits stand in for

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "arena/sandbox/player_fifos.h"
+#include "arena/sandbox/syscall_filter.h"
 
 namespace arena::sandbox {
 namespace fs = std::filesystem;
@@ -159,6 +160,11 @@ void environment(Args& args, const Policy& policy) {
   for (const auto& [name, value] : policy.env) add(args, {"--setenv", name, value});
 }
 
+// The system-call filter, which the spawn path hands to bwrap as descriptor kSyscallFilterFd.
+void syscall_filter(Args& args, const Policy& policy) {
+  if (policy.syscall_filter) add(args, {"--seccomp", std::to_string(kSyscallFilterFd)});
+}
+
 }  // namespace
 
 fs::path normal_absolute(const fs::path& path) {
@@ -194,6 +200,7 @@ std::vector<std::string> bwrap_command(const Policy& policy, const fs::path& pro
   player_fifos(command, policy);
   seal(command);
   environment(command, policy);
+  syscall_filter(command, policy);
   add(command, {"--chdir", workdir.string(), "--"});
   if (!policy.fifo_dir.empty()) add(command, {"/bin/sh", "-c", fifo_entry_script()});
   if (policy.processes_by_rlimit && policy.limits.processes > 0) {

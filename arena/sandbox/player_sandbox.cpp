@@ -1,6 +1,7 @@
 #include "arena/sandbox/player_sandbox.h"
 
 #include "arena/sandbox/bwrap_command.h"
+#include "arena/sandbox/syscall_filter.h"
 
 namespace arena::sandbox {
 namespace fs = std::filesystem;
@@ -30,6 +31,7 @@ void check_policy(const HostSupport& host, const Policy& policy, const fs::path&
   if (auto problem = host.problem()) throw SandboxError(*problem);
   check_identity(policy, program);
   bwrap_command(policy, program, args);
+  if (policy.syscall_filter) syscall_filter_program();
 }
 
 PlayerSandbox::PlayerSandbox(const HostSupport& host, const Policy& policy) : policy_(policy) {
@@ -48,6 +50,7 @@ SandboxedStart PlayerSandbox::start(const fs::path& program,
   if (cgroup_) start.join_fds = cgroup_->join_fds();
   start.identity = policy_.identity;
   if (!cgroup_ || !cgroup_->limits_memory()) start.address_space_mb = policy_.limits.memory_mb;
+  if (policy_.syscall_filter) start.syscall_filter = syscall_filter_fd();
   return start;
 }
 

@@ -26,6 +26,8 @@ struct SandboxedStart {
   std::optional<Identity> identity;
   // The address-space limit (RLIMIT_AS) standing in for a memory group; 0: none.
   std::size_t address_space_mb = 0;
+  // The system-call filter for bwrap, to become descriptor kSyscallFilterFd; empty: none.
+  UniqueFd syscall_filter;
 };
 
 class PlayerSandbox {

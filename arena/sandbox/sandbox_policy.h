@@ -35,6 +35,15 @@ inline constexpr std::string_view kPipesDirPrefix = "zarvo-player.";
 // fork bomb.
 inline constexpr std::size_t kDefaultProcessLimit = 128;
 
+// The default memory limit of a sandboxed player's process tree, where it is resident memory
+// (a memory control group): room for the Java sample bot, whose 2000 MB heap the JVM reserves
+// but touches only as it allocates (its young generation, about 670 MB, fills before each
+// collection), while two games of two players stay within 4 GiB.
+inline constexpr std::size_t kDefaultMemoryLimitMb = 1024;
+
+// The size of each scratch area of a player without a memory limit.
+inline constexpr std::size_t kDefaultScratchMb = 1024;
+
 struct Policy {
   std::filesystem::path bwrap = "/usr/bin/bwrap";
   // The player's working directory, at its own path: its files read-only, new files allowed
@@ -61,8 +70,12 @@ struct Policy {
   bool processes_by_rlimit = false;
   // When set, the directory of the player's named pipes (see player_fifos.h).
   std::filesystem::path fifo_dir;
-  // Size of each writable scratch area (/tmp, HOME, the working directory's new files).
-  std::size_t scratch_mb = 1024;
+  // Size of each writable scratch area (/tmp, /dev/shm, HOME, the working directory's new
+  // files). What a player writes there is memory of its control group: under a memory control
+  // group, all its scratch areas and its processes together stay within limits.memory_mb.
+  std::size_t scratch_mb = kDefaultScratchMb;
+  // The player runs under the system-call filter (syscall_filter.h); off only for debugging.
+  bool syscall_filter = true;
   std::optional<Identity> identity;  // none: the arena's own user
 };
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "arena/match/match.h"
+#include "arena/match/sandbox_plan.h"
 #include "arena/process/shell_words.h"
 #include "arena/series/plan_file.h"
 #include "arena/system/bounded_read.h"
@@ -18,9 +19,24 @@ namespace {
 constexpr std::size_t kPlanLimit = 1024 * 1024;
 
 // The match options that say how games are played and name no file.
-constexpr std::array<std::string_view, 10> kShownOptions = {
-    "--time-limit", "--clock",        "--wall-limit",    "--move-limit", "--increment",
-    "--grace",      "--memory-limit", "--process-limit", "--file-limit", "--no-sandbox"};
+constexpr std::array<std::string_view, 11> kShownOptions = {
+    "--time-limit", "--clock",      "--wall-limit",       "--move-limit",
+    "--increment",  "--grace",      "--memory-limit",     "--process-limit",
+    "--file-limit", "--no-sandbox", "--no-syscall-filter"};
+
+// The default memory limit as this machine gives it (it depends on its control groups).
+std::string memory_limit_text(const MatchConfig& config) {
+  std::size_t mb = memory_limit_mb(config);
+  return mb ? std::to_string(mb) : std::string("none");
+}
+
+// The match options that take no value.
+constexpr std::array<std::string_view, 5> kFlagOptions = {
+    "--no-sandbox", "--no-syscall-filter", "--ponder", "--keep-player-files", "--transcript"};
+
+bool is_flag(std::string_view word) {
+  return std::find(kFlagOptions.begin(), kFlagOptions.end(), word) != kFlagOptions.end();
+}
 
 // What a game holds when the run leaves it to the match's defaults.
 std::vector<std::pair<std::string, std::string>> match_defaults() {
@@ -29,8 +45,7 @@ std::vector<std::pair<std::string, std::string>> match_defaults() {
   std::string time = ms % 1000 == 0 ? std::to_string(ms / 1000) : std::to_string(ms) + "ms";
   return {{"time-limit", time},
           {"clock", config.clock == TimeClock::kCpu ? "cpu" : "wall"},
-          {"memory-limit",
-           config.memory_limit_mb ? std::to_string(config.memory_limit_mb) : std::string("none")},
+          {"memory-limit", memory_limit_text(config)},
           {"process-limit", std::to_string(config.process_limit)},
           {"file-limit", std::to_string(config.file_limit_mb)}};
 }
@@ -51,12 +66,12 @@ void read_match_options(std::string_view text, RunSettings& settings) {
     if (auto equals = word.find('='); equals != std::string::npos) {
       value = word.substr(equals + 1);
       word.resize(equals);
-    } else if (word != "--no-sandbox" && i + 1 < words.size()) {
+    } else if (!is_flag(word) && i + 1 < words.size()) {
       value = words[++i];
     }
     if (std::find(kShownOptions.begin(), kShownOptions.end(), word) == kShownOptions.end())
       continue;
-    settings.limits.emplace_back(word.substr(2), word == "--no-sandbox" ? "yes" : value);
+    settings.limits.emplace_back(word.substr(2), is_flag(word) ? "yes" : value);
   }
 }
 

@@ -9,6 +9,8 @@
 //   connect   TCP to 127.0.0.1:--port=N         procs     start 300 processes that sleep
 //   leftover  create "cheat-leftover" in its working directory
 //   memory    allocate and touch 1 GiB          forkbomb  processes that fork, up to 1000
+//   hog       allocate and touch up to 4 GiB    tmpfs     write 48 MiB to /tmp, then allocate
+//                                                         and touch 48 MiB
 // The victim is every other process whose command line holds --victim=TEXT, or, without it,
 // every process with the same parent. Other arguments (--marker=...) are ignored.
 #include <arpa/inet.h>
@@ -208,14 +210,31 @@ Outcome fork_bomb(int cap) {
 
 std::vector<std::unique_ptr<char[]>> hoard;  // what the memory trick got, kept to the end
 
-Outcome eat_memory() {
+Outcome eat_memory(int mebibytes = 1024) {
   constexpr std::size_t kChunk = std::size_t{1} << 20;
-  for (int i = 0; i < 1024; ++i) {
+  for (int i = 0; i < mebibytes; ++i) {
     char* block = new (std::nothrow) char[kChunk];
     if (!block) return blocked("allocation failed after " + std::to_string(i) + " MiB");
     std::memset(block, i & 0xff, kChunk);
     hoard.emplace_back(block);
   }
+  return succeeded();
+}
+
+// Writes `mebibytes` into a file of the private /tmp, which is memory, not disk.
+Outcome fill_tmp(int mebibytes) {
+  int fd = ::open("/tmp/cheat-fill", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return blocked_by_errno("open /tmp/cheat-fill");
+  std::vector<char> block(std::size_t{1} << 20, 'x');
+  for (int i = 0; i < mebibytes; ++i) {
+    if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) {
+      Outcome outcome =
+          blocked_by_errno("write /tmp/cheat-fill after " + std::to_string(i) + " MiB");
+      ::close(fd);
+      return outcome;
+    }
+  }
+  ::close(fd);
   return succeeded();
 }
 
@@ -268,6 +287,11 @@ Outcome try_trick(const Options& options) {
   if (trick == "procs") return start_processes(300);
   if (trick == "leftover") return write_file("cheat-leftover");
   if (trick == "memory") return eat_memory();
+  if (trick == "hog") return eat_memory(4096);
+  if (trick == "tmpfs") {
+    Outcome filled = fill_tmp(48);
+    return filled.succeeded ? eat_memory(48) : filled;
+  }
   if (trick == "forkbomb") return fork_bomb(1000);
   return blocked("no such trick");
 }
