@@ -174,6 +174,50 @@ TEST_F(SandboxedGame, CheaterCannotReadTheTileScriptOrTheUsersFiles) {
   EXPECT_EQ(trick_line(plain), "TRICK readfile: succeeded");
 }
 
+// As root, a bot under a home of mode 700, or in a bot directory that is itself of mode 700,
+// plays sandboxed as the seat's user, and reads nothing beside its directory; a script of mode
+// 700 that the seat's user cannot read is refused before the game.
+TEST_F(SandboxedGame, PrivateDirectoriesPlayAsRootAndTheirNeighboursStayUnreadable) {
+  if (::geteuid() != 0) GTEST_SKIP() << "private directories matter to a root arena";
+  const fs::path home = dir_ / "home";
+  const fs::path open_bots = home / "open";
+  const fs::path private_bots = home / "private";
+  fs::create_directories(open_bots);
+  fs::create_directories(private_bots);
+  fs::permissions(home, fs::perms::owner_all);
+  fs::permissions(open_bots, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(private_bots, fs::perms::owner_all);
+  const fs::path secret = home / "secret.txt";
+  std::ofstream(secret) << "the organiser's file\n";
+  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  for (const fs::path& bots : {open_bots, private_bots}) {
+    fs::copy_file(kCheater, bots / "cheater");
+    fs::copy_file(kBin + "/zarvo-random", bots / "zarvo-random");
+    const std::string cheater = (bots / "cheater").string() +
+                                " --trick=readfile --marker=" + marker_ +
+                                " --path=" + secret.string();
+    Game game = match(cheater, (bots / "zarvo-random").string() + " --marker=" + marker_);
+    ASSERT_EQ(game.status, 0) << bots << ": " << game.err;
+    EXPECT_TRUE(both_scored(game.description)) << bots << ": " << game.description << game.err;
+    EXPECT_TRUE(trick_line(game).starts_with("TRICK readfile: blocked (")) << trick_line(game);
+    Game shadow =
+        match(kCheater + " --trick=readfile --marker=" + marker_ + " --path=/etc/shadow",
+              (bots / "zarvo-random").string() + " --marker=" + marker_, {"--cwd1", bots.string()});
+    EXPECT_TRUE(trick_line(shadow).starts_with("TRICK readfile: blocked (")) << trick_line(shadow);
+  }
+  // A script nobody but its owner may read, in a directory others may read, would only crash.
+  const fs::path scripts = dir_ / "scripts";
+  fs::create_directories(scripts);
+  fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  fs::copy_file(ZARVO_SOURCE_DIR "/players/zarvo_bot.py", scripts / "mybot.py");
+  fs::permissions(scripts / "mybot.py", fs::perms::owner_all);
+  Game refused = match("python3 " + (scripts / "mybot.py").string(), opponent());
+  EXPECT_EQ(refused.status, 2) << refused.err;
+  EXPECT_NE(refused.err.find("mybot.py cannot be read by user 60001"), std::string::npos)
+      << refused.err;
+}
+
 TEST_F(SandboxedGame, CheaterCannotReachTheHostsLoopback) {
   test_support::LoopbackListener listener;
   ASSERT_GT(listener.port(), 0);

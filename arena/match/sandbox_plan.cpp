@@ -59,7 +59,7 @@ sandbox::Policy seat_policy(const MatchConfig& config, int seat, const fs::path&
   if (sandbox::must_drop_root()) policy.identity = sandbox::seat_identity(seat);
   const std::string who = "player " + std::to_string(seat) + ": ";
   try {
-    sandbox::check_policy(sandbox::host_support(), policy, program, args);
+    sandbox::check_policy(sandbox::host_support(), policy, program, args, script);
   } catch (const sandbox::SandboxError& error) {
     throw MatchSetupError(who + "no sandbox can be made for it: " + error.what() +
                           " (zarvo-arena check-sandbox tells more; --no-sandbox plays without)");

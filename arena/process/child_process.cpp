@@ -21,6 +21,7 @@
 #include "arena/process/stop_signals.h"
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/player_sandbox.h"
+#include "arena/sandbox/private_dirs.h"
 #include "arena/sandbox/process_tree.h"
 #include "arena/system/proc_stat.h"
 
@@ -45,11 +46,16 @@ struct ExecPlan {
   std::string chdir_failure;
   std::string join_failure;
   std::string identity_failure;
+  std::string staging_failure;
   int fds[3];
   std::vector<int> join_fds;
   rlim_t memory_limit = 0;
   rlim_t file_size_limit = 0;
   std::optional<SpawnRequest::Credentials> run_as;
+  // Private directories attached in a mount namespace of the child's own (private_dirs.h).
+  std::vector<int> staged_trees;
+  std::vector<const char*> staged_points;
+  std::vector<std::string> staged_point_names;
   pid_t parent = 0;
 };
 
@@ -96,6 +102,11 @@ void write_message(const std::string& prefix) {
       write_message(plan.join_failure);
       ::_exit(127);
     }
+  }
+  if (!sandbox::attach_staged(plan.staged_trees.data(), plan.staged_points.data(),
+                              plan.staged_trees.size())) {
+    write_message(plan.staging_failure);
+    ::_exit(127);
   }
   // Only the three standard streams reach the program: whatever the arena itself inherited
   // (a make jobserver, a terminal) stays with the arena.
@@ -172,6 +183,12 @@ void apply_sandbox(ExecPlan& plan, const SpawnRequest& request,
                             std::to_string(start.identity->uid) + ": ";
   }
   plan.memory_limit = static_cast<rlim_t>(start.address_space_mb) * 1024 * 1024;
+  plan.staged_trees = std::move(start.staged_trees);
+  plan.staged_point_names = std::move(start.staged_points);
+  for (const std::string& point : plan.staged_point_names) {
+    plan.staged_points.push_back(point.c_str());
+  }
+  plan.staging_failure = "zarvo-arena: cannot attach a player's private directory: ";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "arena/sandbox/player_fifos.h"
+#include "arena/sandbox/private_dirs.h"
 
 namespace arena::sandbox {
 namespace fs = std::filesystem;
@@ -66,11 +67,27 @@ void scratch_areas(Args& args, const Policy& policy) {
   scratch(args, policy, kSandboxHome);
 }
 
+// Where bwrap finds a shown path: at its own path, or through the staging point of the private
+// directory that holds it (see private_dirs.h).
+std::string source_of(const Policy& policy, const fs::path& path) {
+  const StagedDir* nearest = nullptr;
+  for (const StagedDir& staged : policy.staged) {
+    if (is_within(path, staged.shown) && (!nearest || is_within(staged.shown, nearest->shown))) {
+      nearest = &staged;
+    }
+  }
+  if (!nearest) return path.string();
+  return (nearest->point / path.lexically_relative(nearest->shown)).lexically_normal().string();
+}
+
 // Whether an entry of the working directory must not be shown: it is, or holds, one of the
 // `hidden` paths (normalized), or it is a scratch directory of an arena.
 bool left_out(const fs::path& entry, const std::vector<fs::path>& hidden) {
   const std::string name = entry.filename().string();
-  if (name.starts_with(kRefereeDirPrefix) || name.starts_with(kPipesDirPrefix)) return true;
+  if (name.starts_with(kRefereeDirPrefix) || name.starts_with(kPipesDirPrefix) ||
+      name.starts_with(kStagingDirPrefix)) {
+    return true;
+  }
   for (const fs::path& path : hidden) {
     if (is_within(path, entry)) return true;
   }
@@ -109,7 +126,7 @@ void working_directory(Args& args, const Policy& policy, const fs::path& workdir
       add(args, {"--symlink", fs::read_symlink(entry.path(), error).string(), path});
     } else {
       // An entry that goes away before bwrap comes to it is simply not there.
-      add(args, {"--ro-bind-try", path, path});
+      add(args, {"--ro-bind-try", source_of(policy, entry.path()), path});
     }
   }
 }
@@ -134,7 +151,7 @@ void shown_dirs(Args& args, const Policy& policy, const fs::path& workdir) {
       working_directory(args, policy, workdir);
       workdir_shown = true;
     }
-    add(args, {"--ro-bind", dir.string(), dir.string()});
+    add(args, {"--ro-bind", source_of(policy, dir), dir.string()});
   }
   if (!workdir_shown) working_directory(args, policy, workdir);
 }

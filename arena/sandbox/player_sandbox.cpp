@@ -7,29 +7,36 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A directory the player's user cannot reach would make bwrap fail with a less helpful message.
-void check_reachable(const fs::path& path, const Identity& identity, bool run = false) {
-  if (reachable(path, identity, run)) return;
-  throw SandboxError(path.string() + " cannot be " + (run ? "run" : "read") + " by user " +
-                     std::to_string(identity.uid) +
-                     ", whom the player runs as because the arena runs as root; make it and the "
-                     "directories above it readable for others (chmod o+rx)");
+// A file the player's user cannot read or run would only show as the player's crash.
+void check_readable(const Policy& policy, const fs::path& file, bool run) {
+  if (!policy.identity || shown_readable(policy, file, run)) return;
+  throw SandboxError(file.string() + " cannot be " + (run ? "run" : "read") + " by user " +
+                     std::to_string(policy.identity->uid) +
+                     ", whom the player runs as because the arena runs as root; make it " +
+                     (run ? "readable and executable" : "readable") + " for others (chmod o+r" +
+                     (run ? "x" : "") + ")");
 }
 
-void check_identity(const Policy& policy, const fs::path& program) {
-  if (!policy.identity) return;
-  check_reachable(policy.workdir, *policy.identity);
-  for (const fs::path& dir : policy.readonly_dirs) check_reachable(dir, *policy.identity);
-  check_reachable(program, *policy.identity, true);
+std::vector<fs::path> shown_dirs(const Policy& policy) {
+  std::vector<fs::path> dirs = {policy.workdir};
+  dirs.insert(dirs.end(), policy.readonly_dirs.begin(), policy.readonly_dirs.end());
+  return dirs;
 }
 
 }  // namespace
 
 void check_policy(const HostSupport& host, const Policy& policy, const fs::path& program,
-                  const std::vector<std::string>& args) {
+                  const std::vector<std::string>& args, const std::optional<fs::path>& script) {
   if (auto problem = host.problem()) throw SandboxError(*problem);
-  check_identity(policy, program);
-  bwrap_command(policy, program, args);
+  Policy staged = policy;
+  std::optional<PrivateDirs> private_dirs;
+  if (policy.identity) {
+    private_dirs.emplace(shown_dirs(policy), *policy.identity);
+    staged.staged = private_dirs->staged();
+  }
+  check_readable(staged, program, true);
+  if (script) check_readable(staged, *script, false);
+  bwrap_command(staged, program, args);
 }
 
 PlayerSandbox::PlayerSandbox(const HostSupport& host, const Policy& policy) : policy_(policy) {
@@ -37,17 +44,25 @@ PlayerSandbox::PlayerSandbox(const HostSupport& host, const Policy& policy) : po
   policy_.bwrap = *host.bwrap;
   if (host.cgroups.any()) cgroup_.emplace(host.cgroups, policy_.limits);
   policy_.processes_by_rlimit = !cgroup_ || !cgroup_->limits_processes();
+  if (policy_.identity) {
+    private_dirs_.emplace(shown_dirs(policy_), *policy_.identity);
+    policy_.staged = private_dirs_->staged();
+  }
 }
 
 SandboxedStart PlayerSandbox::start(const fs::path& program,
                                     const std::vector<std::string>& args) const {
-  check_identity(policy_, program);
+  check_readable(policy_, program, true);
   SandboxedStart start;
   start.program = policy_.bwrap;
   start.args = bwrap_command(policy_, program, args);
   if (cgroup_) start.join_fds = cgroup_->join_fds();
   start.identity = policy_.identity;
   if (!cgroup_ || !cgroup_->limits_memory()) start.address_space_mb = policy_.limits.memory_mb;
+  if (private_dirs_) {
+    start.staged_trees = private_dirs_->trees();
+    for (const StagedDir& staged : policy_.staged) start.staged_points.push_back(staged.point);
+  }
   return start;
 }
 

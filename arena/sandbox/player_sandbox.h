@@ -12,6 +12,7 @@
 #include "arena/sandbox/control_group.h"
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/player_fifos.h"
+#include "arena/sandbox/private_dirs.h"
 #include "arena/sandbox/sandbox_policy.h"
 #include "arena/system/deadline.h"
 #include "arena/system/unique_fd.h"
@@ -26,6 +27,9 @@ struct SandboxedStart {
   std::optional<Identity> identity;
   // The address-space limit (RLIMIT_AS) standing in for a memory group; 0: none.
   std::size_t address_space_mb = 0;
+  // Private directories to attach at their staging points while still root (private_dirs.h).
+  std::vector<int> staged_trees;
+  std::vector<std::string> staged_points;
 };
 
 class PlayerSandbox {
@@ -63,11 +67,14 @@ class PlayerSandbox {
   Policy policy_;
   std::optional<ControlGroup> cgroup_;
   std::optional<PlayerFifos> fifos_;
+  std::optional<PrivateDirs> private_dirs_;
 };
 
-// Checks, before anything is started, that a player of `policy` running `program` can be
-// sandboxed here. Throws SandboxError naming the cause.
+// Checks, before anything is started, that a player of `policy` running `program` (and
+// `script`, when it runs one) can be sandboxed here, and that the player can read them as the
+// sandbox shows them. Throws SandboxError naming the cause.
 void check_policy(const HostSupport& host, const Policy& policy,
-                  const std::filesystem::path& program, const std::vector<std::string>& args);
+                  const std::filesystem::path& program, const std::vector<std::string>& args,
+                  const std::optional<std::filesystem::path>& script = std::nullopt);
 
 }  // namespace arena::sandbox

@@ -35,6 +35,17 @@ inline constexpr std::string_view kPipesDirPrefix = "zarvo-player.";
 // fork bomb.
 inline constexpr std::size_t kDefaultProcessLimit = 128;
 
+// A directory the seat's user cannot reach on the host, shown through a staging point that the
+// player's child mounts while still root (see private_dirs.h).
+struct StagedDir {
+  std::filesystem::path shown;  // the directory, at the path the player sees it at
+  std::filesystem::path point;  // where bwrap finds it
+  // Shown idmapped: files of `owner` appear as the player's (group `owner_group` as its group).
+  bool idmapped = false;
+  uid_t owner = 0;
+  gid_t owner_group = 0;
+};
+
 struct Policy {
   std::filesystem::path bwrap = "/usr/bin/bwrap";
   // The player's working directory, at its own path: its files read-only, new files allowed
@@ -61,6 +72,8 @@ struct Policy {
   // Size of each writable scratch area (/tmp, HOME, the working directory's new files).
   std::size_t scratch_mb = 1024;
   std::optional<Identity> identity;  // none: the arena's own user
+  // The shown directories that bwrap takes from a staging point (set by PlayerSandbox).
+  std::vector<StagedDir> staged;
 };
 
 // Seat 1 or 2 of a game. Distinct users per seat, so the two players of a game never share one.
