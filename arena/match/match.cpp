@@ -55,9 +55,11 @@ GamePlan plan_game(const MatchConfig& config) {
     const PlayerConfig& player = config.players[i];
     std::string who = "player " + std::to_string(i + 1) + ": ";
     if (player.command.empty()) throw MatchSetupError(who + "no program given");
-    const std::vector<std::string> command =
-        config.sandbox ? sandboxed_command(player.command) : player.command;
-    PlayerEntry entry = or_setup_error(who, [&] { return locate_player(command); });
+    const std::vector<std::string>& command = player.command;
+    PlayerEntry entry = or_setup_error(who, [&] {
+      return resolve_player(command,
+                            config.sandbox ? ProgramLookup::kSandbox : ProgramLookup::kArena);
+    });
     plan.names[i] = player.name.value_or(entry.name);
     if (auto problem = player_name_problem(plan.names[i])) throw MatchSetupError(who + *problem);
 

@@ -23,24 +23,6 @@ bool visible(const fs::path& dir, const fs::path& workdir) {
 
 }  // namespace
 
-std::vector<std::string> sandboxed_command(const std::vector<std::string>& command) {
-  if (command.empty() || command[0].empty() || command[0].find('/') != std::string::npos) {
-    return command;
-  }
-  std::string_view dirs = sandbox::kSandboxPath;
-  for (;;) {
-    auto colon = dirs.find(':');
-    fs::path candidate = fs::path(dirs.substr(0, colon)) / command[0];
-    if (::access(candidate.c_str(), X_OK) == 0) {
-      std::vector<std::string> resolved = command;
-      resolved[0] = candidate.string();
-      return resolved;
-    }
-    if (colon == std::string_view::npos) return command;
-    dirs.remove_prefix(colon + 1);
-  }
-}
-
 sandbox::Policy seat_policy(const MatchConfig& config, int seat, const fs::path& program,
                             const std::vector<std::string>& args, const fs::path& workdir,
                             const std::optional<fs::path>& script) {

@@ -14,10 +14,6 @@
 
 namespace arena {
 
-// A sandboxed player's program named without a directory is looked up in the sandbox's PATH,
-// the only one it has; other commands are returned as they are.
-std::vector<std::string> sandboxed_command(const std::vector<std::string>& command);
-
 // The policy of seat 1 or 2 for a player running `program` (and `script`, for an interpreter)
 // in `workdir`. Throws MatchSetupError naming the cause when it cannot be sandboxed here.
 sandbox::Policy seat_policy(const MatchConfig& config, int seat,

@@ -1,5 +1,6 @@
 #include "arena/series/match_jobs.h"
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -14,10 +15,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string absolute_command(const TournamentPlayer& player) {
+std::string absolute_command(const TournamentPlayer& player, ProgramLookup lookup) {
   std::vector<std::string> words = split_shell_words(player.command);
   try {
-    PlayerEntry entry = locate_player(words);
+    PlayerEntry entry = resolve_player(words, lookup);
     words.at(0) = entry.program.string();
     if (entry.script) words[*entry.script] = fs::absolute(words[*entry.script]).string();
   } catch (const std::exception& error) {
@@ -69,7 +70,12 @@ JobFactory::JobFactory(const TournamentSettings& settings, const fs::path& dir,
       dir_(dir),
       tile_seed_(std::move(tile_seed)),
       arena_(own_directory() / "zarvo-arena") {
-  for (const auto& player : settings.players) commands_.push_back(absolute_command(player));
+  const bool sandboxed = std::find(settings.match_options.begin(), settings.match_options.end(),
+                                   "--no-sandbox") == settings.match_options.end();
+  for (const auto& player : settings.players) {
+    commands_.push_back(
+        absolute_command(player, sandboxed ? ProgramLookup::kSandbox : ProgramLookup::kArena));
+  }
   fs::create_directories(GameFiles::log_dir_of(dir_));
 }
 
