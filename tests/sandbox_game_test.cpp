@@ -218,6 +218,44 @@ TEST_F(SandboxedGame, PrivateDirectoriesPlayAsRootAndTheirNeighboursStayUnreadab
       << refused.err;
 }
 
+// Entries kept side by side in a directory every player sees (/opt) or in one shown with
+// --ro-dir: a player reads neither its opponent's files nor those of another entrant of the run,
+// while its own directory stays readable.
+TEST_F(SandboxedGame, OtherEntrantsStayHiddenInsideSharedDirectories) {
+  const fs::path opt = "/opt/zarvo-entries-" + marker_;
+  std::error_code error;
+  if (!fs::create_directories(opt, error)) GTEST_SKIP() << "cannot write to /opt here";
+  struct Cleanup {
+    fs::path dir;
+    ~Cleanup() { fs::remove_all(dir); }
+  } cleanup{opt};
+  const fs::path srv = dir_ / "srv";
+  for (const fs::path& entry : {opt / "a", opt / "b", srv / "c"}) {
+    fs::create_directories(entry);
+    fs::copy_file(kCheater, entry / "bot");
+    std::ofstream(entry / "source.txt") << "an entrant's source\n";
+  }
+  fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  fs::permissions(srv, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  const std::string opponent = (opt / "b/bot").string() + " --marker=" + marker_;
+  auto reads = [&](const fs::path& file, std::vector<std::string> options) {
+    options.insert(options.end(),
+                   {"--ro-dir", srv.string(), "--entrant-dir", (srv / "c").string()});
+    Game game = match((opt / "a/bot").string() + " --trick=readfile --marker=" + marker_ +
+                          " --path=" + file.string(),
+                      opponent, options);
+    EXPECT_EQ(game.status, 0) << game.err;
+    EXPECT_TRUE(both_scored(game.description)) << game.description << game.err;
+    return trick_line(game);
+  };
+  EXPECT_TRUE(reads(opt / "b/source.txt", {}).starts_with("TRICK readfile: blocked ("));
+  EXPECT_TRUE(reads(srv / "c/source.txt", {}).starts_with("TRICK readfile: blocked ("));
+  EXPECT_EQ(reads(opt / "a/source.txt", {}), "TRICK readfile: succeeded");
+  // Its working directory elsewhere changes nothing.
+  EXPECT_TRUE(reads(opt / "b/source.txt", {"--cwd1", dir_.string()})
+                  .starts_with("TRICK readfile: blocked ("));
+}
+
 TEST_F(SandboxedGame, CheaterCannotReachTheHostsLoopback) {
   test_support::LoopbackListener listener;
   ASSERT_GT(listener.port(), 0);

@@ -516,6 +516,11 @@ TEST_F(TournamentTest, PlayerProgramsResolveByTheMatchRuleWhateverTheArenasPath)
   std::string jobs = read_file(root_ / "sandboxed.txt");
   EXPECT_EQ(jobs.find(shims.string()), std::string::npos) << jobs;
   EXPECT_NE(jobs.find("bin/python3 "), std::string::npos) << jobs;
+  // Every game hides every entrant's directories from both of its players.
+  EXPECT_NE(jobs.find("--entrant-dir " + std::string(ZARVO_SOURCE_DIR) + "/players"),
+            std::string::npos)
+      << jobs;
+  EXPECT_NE(jobs.find("--entrant-dir " + kBin), std::string::npos) << jobs;
   auto plain = emit("plain", "py=" + bot, {"--no-sandbox"});
   ASSERT_EQ(plain.status, 0) << plain.err;
   EXPECT_NE(read_file(root_ / "plain.txt").find(shims.string() + "/python3"), std::string::npos);

@@ -126,6 +126,14 @@ const std::array kOptions = {
                 false, true,
                 [](MatchConfig& c,
                    const std::string& v) { c.ro_dirs.push_back(std::filesystem::absolute(v)); }},
+    MatchOption{
+        "--entrant-dir", "--entrant-dir DIR",
+        "a directory of another entrant of the run (its program's, its script's or its "
+        "working directory), hidden from both players wherever it lies (repeatable; a "
+        "tournament passes every entrant's)",
+        true, true,
+        [](MatchConfig& c,
+           const std::string& v) { c.entrant_dirs.push_back(std::filesystem::absolute(v)); }},
 };
 
 // `text` broken into lines of at most `width` characters at blanks.

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "arena/match/disqualification_notes.h"
+#include "arena/match/entrant_dirs.h"
 #include "arena/match/game_files.h"
 #include "arena/match/game_names.h"
 #include "arena/match/player.h"
@@ -33,6 +34,7 @@ struct GamePlan {
   std::string jspath;
   fs::path tiles;
   TimePoint deadline;
+  std::array<std::vector<fs::path>, 2> own_dirs;  // each player's entrant directories
 };
 
 template <typename F>
@@ -70,6 +72,7 @@ GamePlan plan_game(const MatchConfig& config) {
     if (entry.script)
       launch.args[*entry.script] = fs::absolute(launch.args[*entry.script]).string();
     launch.workdir = player.workdir.empty() ? entry.workdir : fs::absolute(player.workdir);
+    plan.own_dirs[i] = entrant_dirs(entry, launch.workdir);
     std::error_code error;
     if (!fs::is_directory(launch.workdir, error)) {
       throw MatchSetupError(who + "working directory " + launch.workdir.string() +
@@ -140,12 +143,18 @@ MatchResult play_match(const MatchConfig& config) {
 
   RefereeWorkdir workdir(files.log_dir(), plan.jspath, plan.tiles);
   // Neither the game's files nor the other player's directory show in a player's sandbox, even
-  // where they lie in its working directory.
+  // where they lie in its working directory; nor do the directories of the run's other entrants,
+  // wherever they lie.
+  std::vector<fs::path> entrants = config.entrant_dirs;
+  for (const auto& dirs : plan.own_dirs) entrants.insert(entrants.end(), dirs.begin(), dirs.end());
   for (int i = 0; i < 2; ++i) {
     if (!plan.launches[i].sandbox) continue;
-    plan.launches[i].sandbox->hidden = {fs::absolute(config.out_dir), fs::absolute(files.log_dir()),
-                                        workdir.path(), plan.launches[1 - i].workdir};
-    if (!plan.tiles.empty()) plan.launches[i].sandbox->hidden.push_back(plan.tiles);
+    sandbox::Policy& policy = *plan.launches[i].sandbox;
+    policy.hidden = {fs::absolute(config.out_dir), fs::absolute(files.log_dir()), workdir.path(),
+                     plan.launches[1 - i].workdir};
+    if (!plan.tiles.empty()) policy.hidden.push_back(plan.tiles);
+    policy.covered = dirs_to_hide(entrants, plan.own_dirs[i]);
+    policy.hidden.insert(policy.hidden.end(), policy.covered.begin(), policy.covered.end());
   }
   std::optional<Player> player1, player2;
   player1.emplace(plan.launches[0]);

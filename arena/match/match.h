@@ -53,8 +53,10 @@ struct MatchConfig {
   std::optional<Clock::duration> game_timeout;
   // Every player runs in a sandbox of its own (arena/sandbox/); false: as a plain process.
   bool sandbox = true;
-  std::vector<std::pair<std::string, std::string>> env;       // set in the sandboxes
-  std::vector<std::filesystem::path> ro_dirs;                 // shown read-only in the sandboxes
+  std::vector<std::pair<std::string, std::string>> env;  // set in the sandboxes
+  std::vector<std::filesystem::path> ro_dirs;            // shown read-only in the sandboxes
+  // Directories of the run's other entrants, hidden from both players (see entrant_dirs.h).
+  std::vector<std::filesystem::path> entrant_dirs;
   std::size_t process_limit = sandbox::kDefaultProcessLimit;  // per sandboxed player
   TimeClock clock = TimeClock::kWall;
   // Under the CPU clock, the thinking time each player may take over the game, so that a

@@ -53,6 +53,7 @@ PlayerEntry resolve_player(const std::vector<std::string>& command, ProgramLooku
       if (fs::is_regular_file(command[i], error)) {
         entry.script = i;
         main_file = fs::absolute(command[i]).lexically_normal();
+        entry.script_path = main_file;
         break;
       }
     }

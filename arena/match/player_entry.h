@@ -25,8 +25,9 @@ struct PlayerEntry {
   std::filesystem::path program;  // the executable, an absolute path
   // The index in the command of the script an interpreter runs, if it runs one.
   std::optional<std::size_t> script;
-  std::filesystem::path workdir;  // absolute
-  std::string name;               // the default display name, a valid player name
+  std::optional<std::filesystem::path> script_path;  // that script, an absolute path
+  std::filesystem::path workdir;                     // absolute
+  std::string name;  // the default display name, a valid player name
 };
 
 // How the arena finds a player's program: a sandboxed player's program named without a

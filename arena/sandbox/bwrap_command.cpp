@@ -156,6 +156,34 @@ void shown_dirs(Args& args, const Policy& policy, const fs::path& workdir) {
   if (!workdir_shown) working_directory(args, policy, workdir);
 }
 
+// Other players' directories that a shown directory would show: each covered by an empty,
+// read-only directory. Within a working directory shown entry by entry they are left out
+// instead (see `hidden`).
+void covered_dirs(Args& args, const Policy& policy, const fs::path& workdir) {
+  std::vector<fs::path> shown = policy.readonly_dirs;
+  bool workdir_in_system = false;
+  for (const fs::path& dir : system_directories()) {
+    shown.push_back(dir);
+    workdir_in_system = workdir_in_system || is_within(workdir, dir);
+  }
+  if (workdir_in_system) shown.push_back(workdir);
+  for (const fs::path& given : policy.covered) {
+    fs::path dir = normal_absolute(given);
+    if (!is_a_directory(dir)) continue;
+    if (!workdir_in_system && is_within(dir, workdir)) continue;
+    bool inside_another =
+        std::any_of(policy.covered.begin(), policy.covered.end(), [&](auto& other) {
+          fs::path outer = normal_absolute(other);
+          return outer != dir && is_within(dir, outer);
+        });
+    if (inside_another) continue;
+    bool visible = std::any_of(shown.begin(), shown.end(), [&](const fs::path& top) {
+      return is_within(dir, normal_absolute(top));
+    });
+    if (visible) add(args, {"--tmpfs", dir.string(), "--remount-ro", dir.string()});
+  }
+}
+
 // The player's named pipes, at a fixed path.
 void player_fifos(Args& args, const Policy& policy) {
   if (policy.fifo_dir.empty()) return;
@@ -204,6 +232,7 @@ std::vector<std::string> bwrap_command(const Policy& policy, const fs::path& pro
   kernel_filesystems(command);
   scratch_areas(command, policy);
   shown_dirs(command, policy, workdir);
+  covered_dirs(command, policy, workdir);
   player_fifos(command, policy);
   seal(command);
   environment(command, policy);

@@ -57,6 +57,9 @@ struct Policy {
   // kRefereeDirPrefix), of this game and of any other, should the working directory be the
   // temporary directory that holds them.
   std::vector<std::filesystem::path> hidden;
+  // Directories of other players, covered by an empty read-only directory wherever a shown
+  // directory (a system directory, a read-only one) would show them.
+  std::vector<std::filesystem::path> covered;
   // More directories visible read-only at their own paths (the program's own directory when it
   // is not the working directory, --ro-dir).
   std::vector<std::filesystem::path> readonly_dirs;
