@@ -256,6 +256,21 @@ TEST_F(SandboxedGame, OtherEntrantsStayHiddenInsideSharedDirectories) {
                   .starts_with("TRICK readfile: blocked ("));
 }
 
+// A bot that keeps a thread spinning gets no CPU from the moment it has answered until its next
+// line: it cannot think on its opponent's time (which here sleeps 100 ms a move). With --ponder
+// it can, as before.
+TEST_F(SandboxedGame, IdlePlayerIsFrozenUnlessPonderIsGiven) {
+  const std::string slow = kCheater + " --think-ms=100 --marker=" + marker_;
+  Game frozen = match(cheater("ponder"), slow);
+  ASSERT_EQ(frozen.status, 0) << frozen.err;
+  EXPECT_TRUE(both_scored(frozen.description)) << frozen.description << frozen.err;
+  EXPECT_TRUE(trick_line(frozen).starts_with("TRICK ponder: blocked (")) << trick_line(frozen);
+  Game pondering = match(cheater("ponder"), slow, {"--ponder"});
+  ASSERT_EQ(pondering.status, 0) << pondering.err;
+  EXPECT_TRUE(both_scored(pondering.description)) << pondering.description << pondering.err;
+  EXPECT_EQ(trick_line(pondering), "TRICK ponder: succeeded");
+}
+
 TEST_F(SandboxedGame, CheaterCannotReachTheHostsLoopback) {
   test_support::LoopbackListener listener;
   ASSERT_GT(listener.port(), 0);

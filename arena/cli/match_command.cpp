@@ -57,6 +57,7 @@ std::string weak_limit_warnings(const MatchConfig& config) {
   std::string warnings;
   for (const sandbox::LimitNote& note : sandbox::limit_notes(host.cgroups)) {
     if (!note.weak || (note.line.starts_with("memory") && config.memory_limit_mb == 0)) continue;
+    if (note.line.starts_with("idle player") && (config.ponder || !config.sandbox)) continue;
     warnings += "zarvo-arena match: warning: " + note.line + "\n";
   }
   if (!warnings.empty()) {

@@ -126,6 +126,10 @@ const std::array kOptions = {
                 false, true,
                 [](MatchConfig& c,
                    const std::string& v) { c.ro_dirs.push_back(std::filesystem::absolute(v)); }},
+    MatchOption{"--ponder", "--ponder",
+                "let players think while the opponent does (default: a sandboxed player's whole "
+                "process tree is frozen from its answer until its next line)",
+                false, false, [](MatchConfig& c, const std::string&) { c.ponder = true; }, true},
     MatchOption{
         "--entrant-dir", "--entrant-dir DIR",
         "a directory of another entrant of the run (its program's, its script's or its "

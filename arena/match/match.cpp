@@ -83,6 +83,7 @@ GamePlan plan_game(const MatchConfig& config) {
     launch.file_limit_mb = config.file_limit_mb;
     launch.cpu_clock = config.clock == TimeClock::kCpu;
     launch.wall_limit = wall_limit(config);
+    launch.freeze_when_idle = config.sandbox && !config.ponder;
     if (config.sandbox) {
       std::optional<fs::path> script;
       if (entry.script) script = launch.args[*entry.script];

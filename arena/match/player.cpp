@@ -25,7 +25,8 @@ constexpr std::size_t kShownOutput = 80;
 Player::Player(const PlayerLaunch& launch)
     : clock_(launch.cpu_clock ? launch.wall_limit : launch.time_limit),
       memory_limit_mb_(launch.memory_limit_mb),
-      stderr_file_(launch.stderr_file) {
+      stderr_file_(launch.stderr_file),
+      freeze_when_idle_(launch.freeze_when_idle) {
   if (launch.cpu_clock) cpu_limit_ = launch.time_limit;
   SpawnRequest request;
   request.program = launch.program;
@@ -46,6 +47,7 @@ void Player::send(std::string_view text) {
   if (gone_ || !input_) return;
   std::string line(text);
   line += '\n';
+  thaw_idle();
   write_now(input_.get(), line);
   clock_.delivered(Clock::now());
 }
@@ -75,6 +77,7 @@ PlayerAnswer Player::answer(TimePoint game_deadline) {
   switch (status) {
     case ReadStatus::kLine:
       clock_.answered(now);
+      freeze_idle();
       return {PlayerAnswer::Kind::kLine, std::move(line)};
     case ReadStatus::kTimeout: return timed_out(now, false);
     case ReadStatus::kEnd:
@@ -122,7 +125,16 @@ PlayerAnswer::Kind Player::classify_end(TimePoint now) {
   return status->success() ? PlayerAnswer::Kind::kExited : PlayerAnswer::Kind::kCrashed;
 }
 
+void Player::freeze_idle() {
+  if (freeze_when_idle_) process_->freeze();
+}
+
+void Player::thaw_idle() {
+  if (freeze_when_idle_) process_->thaw();
+}
+
 void Player::stop(TimePoint deadline) {
+  thaw_idle();  // for the grace period
   input_.reset();
   process_->wait_exit(deadline);
   process_->kill_group();

@@ -31,6 +31,9 @@ struct PlayerLaunch {
   // then held to `wall_limit`.
   bool cpu_clock = false;
   Clock::duration wall_limit{};
+  // Frozen from its answer until its next line, so that it cannot think on its opponent's time
+  // (false: --ponder, or no sandbox).
+  bool freeze_when_idle = false;
 };
 
 // What became of one wait for the player's answer.
@@ -84,6 +87,9 @@ class Player {
 
  private:
   PlayerAnswer::Kind classify_end(TimePoint now);
+  // Freezing hooks: after an answer, before a line, before the end of the game.
+  void freeze_idle();
+  void thaw_idle();
   bool out_of_cpu_time() const;
   PlayerAnswer timed_out(TimePoint now, bool by_cpu);
 
@@ -97,6 +103,7 @@ class Player {
   std::size_t memory_limit_mb_ = 0;
   std::filesystem::path stderr_file_;
   bool memory_killed_ = false;
+  bool freeze_when_idle_ = false;
 };
 
 }  // namespace arena

@@ -305,6 +305,12 @@ bool ChildProcess::wait_started(TimePoint deadline) {
   return true;
 }
 
+bool ChildProcess::freeze() { return sandbox_ && !reaped_ && sandbox_->freeze(pid_); }
+
+void ChildProcess::thaw() {
+  if (sandbox_ && !reaped_) sandbox_->thaw(pid_);
+}
+
 bool ChildProcess::memory_killed() const { return sandbox_ && sandbox_->memory_killed(); }
 
 ExitStatus ChildProcess::reap() {

@@ -1,6 +1,7 @@
 #include "arena/sandbox/player_sandbox.h"
 
 #include "arena/sandbox/bwrap_command.h"
+#include "arena/sandbox/process_tree.h"
 
 namespace arena::sandbox {
 namespace fs = std::filesystem;
@@ -77,6 +78,19 @@ std::optional<Milliseconds> PlayerSandbox::cpu_time() const {
 }
 
 bool PlayerSandbox::memory_killed() const { return cgroup_ && cgroup_->memory_killed(); }
+
+bool PlayerSandbox::freeze(pid_t root) {
+  if (!freezes_by_signal()) return cgroup_->freeze();
+  stopped_ = true;
+  return stop_descendants(root);
+}
+
+void PlayerSandbox::thaw(pid_t root) {
+  if (!freezes_by_signal()) return cgroup_->thaw();
+  if (!stopped_) return;
+  continue_descendants(root);
+  stopped_ = false;
+}
 
 void PlayerSandbox::kill_all() {
   if (cgroup_) cgroup_->kill_all();

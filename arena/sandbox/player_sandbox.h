@@ -55,6 +55,15 @@ class PlayerSandbox {
   // Whether the memory limit killed a process of the player.
   bool memory_killed() const;
 
+  // Freezes the player's whole process tree while its opponent thinks: its freezer group, or
+  // where there is none, every process below `root` (bwrap) stopped with SIGSTOP. Returns once
+  // the tree is frozen; false when it could not be (bounded wait).
+  bool freeze(pid_t root);
+  // Lets the tree run again; nothing when it is not frozen.
+  void thaw(pid_t root);
+  // Whether freezing falls back to SIGSTOP and SIGCONT, which a player can notice.
+  bool freezes_by_signal() const { return !cgroup_ || !cgroup_->can_freeze(); }
+
   // Kills every process in the control groups (the PID namespace dies with bwrap anyway).
   void kill_all();
   // Kills every process of the sandbox and removes its groups; the figures stay readable.
@@ -68,6 +77,7 @@ class PlayerSandbox {
   std::optional<ControlGroup> cgroup_;
   std::optional<PlayerFifos> fifos_;
   std::optional<PrivateDirs> private_dirs_;
+  bool stopped_ = false;  // frozen by SIGSTOP
 };
 
 // Checks, before anything is started, that a player of `policy` running `program` (and

@@ -9,6 +9,10 @@
 //   connect   TCP to 127.0.0.1:--port=N         procs     start 300 processes that sleep
 //   leftover  create "cheat-leftover" in its working directory
 //   memory    allocate and touch 1 GiB          forkbomb  processes that fork, up to 1000
+//   ponder    a thread that spins for the whole game; reported at the end of the game, with the
+//             CPU time the bot used between its answers and its next lines: "succeeded" from
+//             200 ms on
+// --think-ms=N makes it take N ms of sleep before each answer.
 // The victim is every other process whose command line holds --victim=TEXT, or, without it,
 // every process with the same parent. Other arguments (--marker=...) are ignored.
 #include <arpa/inet.h>
@@ -19,20 +23,24 @@
 #include <sys/ptrace.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "players/bot_loop.h"
@@ -279,6 +287,17 @@ void report(const std::string& trick, const Outcome& outcome) {
   [[maybe_unused]] auto ignored = ::write(2, line.data(), line.size());
 }
 
+using Milliseconds = std::chrono::milliseconds;
+
+// CPU time of the whole process, every thread included.
+Milliseconds cpu_now() {
+  timespec now{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return Milliseconds(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+}
+
+int think_ms = 0;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -289,22 +308,43 @@ int main(int argc, char** argv) {
     if (arg.starts_with("--victim=")) options.victim = arg.substr(9);
     if (arg.starts_with("--path=")) options.path = arg.substr(7);
     if (arg.starts_with("--port=")) options.port = std::atoi(arg.c_str() + 7);
+    if (arg.starts_with("--think-ms=")) think_ms = std::atoi(arg.c_str() + 11);
   }
   // A cheater that is found out keeps playing: its children must not stop it through SIGPIPE.
   ::signal(SIGCHLD, SIG_IGN);
 
   std::mt19937 random(std::random_device{}());
   bool tried = false;
-  return follow_game([&](BotView& view, const move* moves, int count) {
+  const bool ponder = options.trick == "ponder";
+  Milliseconds idle{0};
+  std::optional<Milliseconds> answered_at;
+  int status = follow_game([&](BotView& view, const move* moves, int count) {
+    if (answered_at) idle += cpu_now() - *answered_at;
     if (!tried) {
       tried = true;
-      report(options.trick, try_trick(options));
+      if (ponder) {
+        std::thread([] {
+          std::atomic<unsigned long> counter{0};
+          for (;;) counter.fetch_add(1, std::memory_order_relaxed);
+        }).detach();
+      } else {
+        report(options.trick, try_trick(options));
+      }
     }
+    if (think_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(think_ms));
     move chosen = moves[std::uniform_int_distribution<int>(0, count - 1)(random)];
     plaats(view.board, chosen);
     std::string text = answer_text(chosen) + "\n";
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+    if (ponder) answered_at = cpu_now();
     return true;
   });
+  if (ponder) {
+    std::string used =
+        std::to_string(idle.count()) + " ms of CPU between its answers and its lines";
+    report("ponder", idle >= Milliseconds(200) ? Outcome{true, used} : blocked(used));
+  }
+  std::fflush(stderr);
+  ::_exit(status);
 }
