@@ -656,7 +656,11 @@ TEST_F(Sandbox, CheckSandboxReportsWhatHoldsAndSucceeds) {
             std::string::npos)
       << check.out;
   EXPECT_NE(check.out.find("sandbox start:    ok"), std::string::npos) << check.out;
-  for (const char* limit : {"\n  memory: ", "\n  processes: ", "\n  CPU time: "}) {
+  for (const char* limit :
+       {"\n  memory: ", "\n  processes: ", "\n  CPU time: ", "\n  idle player: ",
+        "\na sandboxed player gets:\n", "\n  network:        none",
+        "\n  memory:         none unless", "\n  processes:      128 (--process-limit)",
+        "\n  while the opponent thinks: "}) {
     EXPECT_NE(check.out.find(limit), std::string::npos) << check.out;
   }
   EXPECT_NE(check.out.find("control groups:   " + version_name(host_support().cgroups.version)),

@@ -154,7 +154,10 @@ MatchResult play_match(const MatchConfig& config) {
     policy.hidden = {fs::absolute(config.out_dir), fs::absolute(files.log_dir()), workdir.path(),
                      plan.launches[1 - i].workdir};
     if (!plan.tiles.empty()) policy.hidden.push_back(plan.tiles);
-    policy.covered = dirs_to_hide(entrants, plan.own_dirs[i]);
+    // A directory shown with --ro-dir stays shown; the entrants' directories within it do not.
+    std::vector<fs::path> kept = plan.own_dirs[i];
+    kept.insert(kept.end(), config.ro_dirs.begin(), config.ro_dirs.end());
+    policy.covered = dirs_to_hide(entrants, kept);
     policy.hidden.insert(policy.hidden.end(), policy.covered.begin(), policy.covered.end());
   }
   std::optional<Player> player1, player2;

@@ -153,6 +153,7 @@ CgroupLayout parse_cgroup_layout(std::string_view mountinfo, std::string_view se
     if (layout.memory.empty()) layout.problems.push_back("no cgroup v1 memory hierarchy");
     if (layout.pids.empty()) layout.problems.push_back("no cgroup v1 pids hierarchy");
     if (layout.cpu.empty()) layout.problems.push_back("no cgroup v1 cpuacct hierarchy");
+    if (layout.freezer.empty()) layout.problems.push_back("no cgroup v1 freezer hierarchy");
     return layout;
   }
   for (const Mount& mount : mounts) {
