@@ -12,7 +12,9 @@
 //   ponder    a thread that spins for the whole game; reported at the end of the game, with the
 //             CPU time the bot used between its answers and its next lines: "succeeded" from
 //             200 ms on
-// --think-ms=N makes it take N ms of sleep before each answer.
+//   spin      six processes that spin on the CPU for the whole game
+// --think-ms=N makes it take N ms of sleep before each answer, --burn-ms=N N ms of its own CPU
+// time (an honest bot that thinks).
 // The victim is every other process whose command line holds --victim=TEXT, or, without it,
 // every process with the same parent. Other arguments (--marker=...) are ignored.
 #include <arpa/inet.h>
@@ -277,6 +279,15 @@ Outcome try_trick(const Options& options) {
   if (trick == "leftover") return write_file("cheat-leftover");
   if (trick == "memory") return eat_memory();
   if (trick == "forkbomb") return fork_bomb(1000);
+  if (trick == "spin") {
+    for (int i = 0; i < 6; ++i) {
+      if (::fork() == 0) {
+        std::atomic<unsigned long> counter{0};
+        for (;;) counter.fetch_add(1, std::memory_order_relaxed);
+      }
+    }
+    return succeeded();
+  }
   return blocked("no such trick");
 }
 
@@ -297,6 +308,7 @@ Milliseconds cpu_now() {
 }
 
 int think_ms = 0;
+int burn_ms = 0;
 
 }  // namespace
 
@@ -309,6 +321,7 @@ int main(int argc, char** argv) {
     if (arg.starts_with("--path=")) options.path = arg.substr(7);
     if (arg.starts_with("--port=")) options.port = std::atoi(arg.c_str() + 7);
     if (arg.starts_with("--think-ms=")) think_ms = std::atoi(arg.c_str() + 11);
+    if (arg.starts_with("--burn-ms=")) burn_ms = std::atoi(arg.c_str() + 10);
   }
   // A cheater that is found out keeps playing: its children must not stop it through SIGPIPE.
   ::signal(SIGCHLD, SIG_IGN);
@@ -332,6 +345,8 @@ int main(int argc, char** argv) {
       }
     }
     if (think_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(think_ms));
+    for (Milliseconds until = cpu_now() + Milliseconds(burn_ms); cpu_now() < until;) {
+    }
     move chosen = moves[std::uniform_int_distribution<int>(0, count - 1)(random)];
     plaats(view.board, chosen);
     std::string text = answer_text(chosen) + "\n";
