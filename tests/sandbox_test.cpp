@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include "arena/process/line_reader.h"
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/cgroup_layout.h"
+#include "arena/sandbox/control_group.h"
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/player_sandbox.h"
 #include "arena/sandbox/process_tree.h"
@@ -697,3 +699,69 @@ TEST_F(Sandbox, CheckSandboxAsAnOrdinaryUserNamesTheWeakLimits) {
 }
 
 }  // namespace
+
+// --- freezing the idle player ---------------------------------------------------------------
+
+namespace {
+
+// The process ids and states (the third field of /proc/PID/stat) of the children of `parent`.
+std::vector<std::pair<pid_t, char>> children_of(pid_t parent) {
+  std::vector<std::pair<pid_t, char>> found;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string stat = test_support::read_file(entry.path() / "stat");
+    auto close = stat.rfind(')');
+    if (close == std::string::npos || close + 4 >= stat.size()) continue;
+    char state = stat[close + 2];
+    if (std::atoi(stat.c_str() + close + 4) == parent) found.push_back({std::stoi(name), state});
+  }
+  return found;
+}
+
+arena::ChildProcess two_sleepers(const std::vector<int>& join_fds = {}) {
+  arena::SpawnRequest request;
+  request.program = "/bin/sh";
+  request.args = {"sh", "-c", "sleep 1000 & sleep 1000 & wait"};
+  request.join_fds = join_fds;
+  return arena::ChildProcess(request);
+}
+
+}  // namespace
+
+// Without a freezer group every process below bwrap is stopped, and continued again.
+TEST(Freezing, SignalFallbackStopsAndContinuesEveryDescendant) {
+  arena::ChildProcess shell = two_sleepers();
+  for (int i = 0; i < 1000 && children_of(shell.pid()).size() < 2; ++i) ::usleep(1000);
+  ASSERT_EQ(children_of(shell.pid()).size(), 2u);
+  ASSERT_TRUE(arena::sandbox::stop_descendants(shell.pid()));
+  for (auto [pid, state] : children_of(shell.pid())) EXPECT_EQ(state, 'T') << pid;
+  arena::sandbox::continue_descendants(shell.pid());
+  for (int i = 0; i < 1000; ++i) {
+    auto sleepers = children_of(shell.pid());
+    if (std::none_of(sleepers.begin(), sleepers.end(), [](auto p) { return p.second == 'T'; }))
+      break;
+    ::usleep(1000);
+  }
+  for (auto [pid, state] : children_of(shell.pid())) EXPECT_NE(state, 'T') << pid;
+}
+
+// A frozen group reports frozen, and its processes still die when the player is killed (a task
+// frozen by cgroup v1 dies only once thawed).
+TEST(Freezing, FrozenGroupIsKilledWholeAndRemoved) {
+  const auto& host = host_support();
+  if (host.cgroups.freezer.empty()) GTEST_SKIP() << "no freezer group can be made here";
+  ControlGroup group(host.cgroups, {});
+  ASSERT_TRUE(group.can_freeze());
+  arena::ChildProcess shell = two_sleepers(group.join_fds());
+  for (int i = 0; i < 1000 && children_of(shell.pid()).size() < 2; ++i) ::usleep(1000);
+  EXPECT_TRUE(group.freeze());
+  group.thaw();
+  EXPECT_TRUE(group.freeze());
+  group.kill_all();
+  EXPECT_TRUE(shell.wait_exit(arena::Clock::now() + std::chrono::seconds(10)));
+  shell.reap();
+  std::vector<fs::path> dirs = group.directories();
+  group.close();
+  for (const fs::path& dir : dirs) EXPECT_FALSE(fs::exists(dir)) << dir;
+}
