@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/mount.h>
+#include <pwd.h>
 #include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -81,6 +82,20 @@ UniqueFd idmapping(uid_t owner, gid_t group, const Identity& seat) {
   return space;
 }
 
+// Whether `dir` is the home directory of `owner` (or root's, /root): shown idmapped, all of
+// its owner's files there would be the player's to read.
+bool is_home_directory(const fs::path& dir, uid_t owner) {
+  if (dir == "/root") return true;
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(owner, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
+    return false;
+  }
+  std::error_code error;
+  return fs::equivalent(dir, found->pw_dir, error);
+}
+
 UniqueFd clone_tree(const fs::path& dir, bool idmapped, const StagedDir& staged,
                     const Identity& seat) {
   UniqueFd tree(static_cast<int>(
@@ -130,6 +145,11 @@ PrivateDirs::PrivateDirs(const std::vector<fs::path>& shown, const Identity& ide
       throw SandboxError("no such directory to show: " + dir.string());
     }
     staged.idmapped = !opens(dir, identity);
+    if (staged.idmapped && is_home_directory(dir, st.st_uid)) {
+      throw SandboxError(dir.string() +
+                         " is a home directory: shown to the player it would show every private "
+                         "file of its owner; give the bot a directory of its own");
+    }
     staged.owner = st.st_uid;
     staged.owner_group = st.st_gid;
     if (::mkdir(staged.point.c_str(), 0755) != 0) {
