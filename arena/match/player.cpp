@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <fstream>
+#include <iostream>
 #include <system_error>
 
 #include "arena/process/orphan_reaper.h"
@@ -126,7 +127,11 @@ PlayerAnswer::Kind Player::classify_end(TimePoint now) {
 }
 
 void Player::freeze_idle() {
-  if (freeze_when_idle_) process_->freeze();
+  if (!freeze_when_idle_ || process_->freeze() || freeze_failed_) return;
+  freeze_failed_ = true;
+  std::cerr << "zarvo-arena: warning: the process tree of the player with error file "
+            << stderr_file_.string()
+            << " did not freeze within 2 s; it may run on while its opponent thinks" << std::endl;
 }
 
 void Player::thaw_idle() {

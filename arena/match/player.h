@@ -104,6 +104,7 @@ class Player {
   std::filesystem::path stderr_file_;
   bool memory_killed_ = false;
   bool freeze_when_idle_ = false;
+  bool freeze_failed_ = false;  // said once
 };
 
 }  // namespace arena
