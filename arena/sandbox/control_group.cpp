@@ -190,13 +190,19 @@ bool ControlGroup::freeze() {
   // a task stuck in the kernel keeps a group from freezing.
   // Read often: what the wait costs is charged to nobody, but it delays the opponent's line.
   const TimePoint give_up = Clock::now() + std::chrono::seconds(2);
+  // A task blocked in a read freezes within microseconds: the first looks only yield the CPU,
+  // since a sleep lasts at least the timer slack (50 us).
   auto wait = std::chrono::microseconds(10);
-  for (;;) {
+  for (int look = 0;; ++look) {
     std::string state = read_control(freeze_state_.get());
     if (v1 ? state.starts_with("FROZEN") : keyed_value(state, "frozen").value_or(0) == 1) {
       return true;
     }
     if (Clock::now() >= give_up) return false;
+    if (look < 100) {
+      std::this_thread::yield();
+      continue;
+    }
     std::this_thread::sleep_for(wait);
     wait = std::min<std::chrono::microseconds>(wait * 2, std::chrono::microseconds(200));
   }
