@@ -126,6 +126,17 @@ UniqueFd clone_tree(const fs::path& dir, bool idmapped, const StagedDir& staged,
 }  // namespace
 
 PrivateDirs::PrivateDirs(const std::vector<fs::path>& shown, const Identity& identity) {
+  try {
+    stage(shown, identity);
+  } catch (...) {
+    // A constructor that throws gets no destructor call: the staging directory goes here.
+    std::error_code ignored;
+    if (!dir_.empty()) fs::remove_all(dir_, ignored);
+    throw;
+  }
+}
+
+void PrivateDirs::stage(const std::vector<fs::path>& shown, const Identity& identity) {
   for (const fs::path& given : shown) {
     fs::path dir = normal_absolute(given);
     if (reachable(dir, identity)) continue;

@@ -38,6 +38,8 @@ class PrivateDirs {
   std::vector<int> trees() const;
 
  private:
+  void stage(const std::vector<std::filesystem::path>& shown, const Identity& identity);
+
   std::filesystem::path dir_;
   std::vector<StagedDir> staged_;
   std::vector<UniqueFd> trees_;
