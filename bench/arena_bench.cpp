@@ -7,6 +7,7 @@
 // make and join the player's control groups (on cgroup v1 the first join of a game waits for an
 // RCU grace period of the kernel's). Argument 0: players without a sandbox; 1: sandboxed.
 // BM_SyscallFilterCost compares sandboxed games with and without the system-call filter.
+// Then what freezing the idle player costs: a game with and without it, one freeze and thaw.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -22,6 +23,7 @@
 #include "arena/process/child_process.h"
 #include "arena/process/pipe_writer.h"
 #include "arena/sandbox/bwrap_command.h"
+#include "arena/sandbox/control_group.h"
 #include "arena/sandbox/host_support.h"
 
 extern char** environ;
@@ -220,6 +222,78 @@ void BM_SyscallFilterCost(benchmark::State& state) {
   state.counters["filter_ratio"] = with_total / without_total;
 }
 BENCHMARK(BM_SyscallFilterCost)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(5.0);
+
+// What freezing the idle player costs: sandboxed games between instant bots, each with idle
+// players frozen and then the same with --ponder, alternately in one loop. "freeze_ratio" is the
+// frozen games' time over the pondering games'; "per_move_us" what freezing adds to a move.
+void BM_FreezingIdlePlayers(benchmark::State& state) {
+  fs::path out = fs::temp_directory_path() / ("arena-bench-" + std::to_string(::getpid()));
+  arena::MatchConfig config;
+  const std::string bin = ZARVO_BIN_DIR;
+  config.players[0].command = {bin + "/zarvo-random"};
+  config.players[1].command = {bin + "/zarvo-random"};
+  config.referee = bin + "/zarvo-checker";
+  config.resources = bin + "/resources";
+  config.out_dir = out;
+  arena::ignore_broken_pipes();
+  Seconds frozen_total{}, ponder_total{};
+  long moves_total = 0;
+  int game = 0;
+  for (auto _ : state) {
+    for (bool ponder : {false, true}) {
+      config.ponder = ponder;
+      config.game_id = "freeze" + std::to_string(++game);
+      auto start = std::chrono::steady_clock::now();
+      arena::MatchResult result = arena::play_match(config);
+      Seconds took = std::chrono::steady_clock::now() - start;
+      if (!result.completed()) state.SkipWithError(result.failure.c_str());
+      (ponder ? ponder_total : frozen_total) += took;
+      if (!ponder) {
+        moves_total += count_moves(result.log);
+        state.SetIterationTime(took.count());
+      }
+    }
+  }
+  fs::remove_all(out);
+  const double games = game / 2.0;
+  state.counters["frozen_ms"] = frozen_total.count() * 1000 / games;
+  state.counters["ponder_ms"] = ponder_total.count() * 1000 / games;
+  state.counters["freeze_ratio"] = frozen_total / ponder_total;
+  state.counters["per_move_us"] = (frozen_total - ponder_total).count() * 1e6 / moves_total;
+}
+BENCHMARK(BM_FreezingIdlePlayers)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// One freeze (until the group reports frozen) and one thaw of a player's control group holding
+// one sleeping process, as the arena does them between moves.
+void BM_FreezeAndThawOneGroup(benchmark::State& state) {
+  const auto& host = arena::sandbox::host_support();
+  if (host.cgroups.freezer.empty()) {
+    state.SkipWithError("no freezer group can be made here");
+    return;
+  }
+  arena::sandbox::ControlGroup group(host.cgroups, {});
+  arena::SpawnRequest request;
+  request.program = "/bin/sleep";
+  request.args = {"sleep", "1000"};
+  request.join_fds = group.join_fds();
+  arena::ChildProcess child(request);
+  Seconds freeze_total{}, thaw_total{};
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    if (!group.freeze()) state.SkipWithError("the group did not freeze");
+    auto frozen = std::chrono::steady_clock::now();
+    group.thaw();
+    auto thawed = std::chrono::steady_clock::now();
+    freeze_total += frozen - start;
+    thaw_total += thawed - frozen;
+  }
+  child.kill_group();
+  child.reap();
+  const double n = static_cast<double>(state.iterations());
+  state.counters["freeze_us"] = freeze_total.count() * 1e6 / n;
+  state.counters["thaw_us"] = thaw_total.count() * 1e6 / n;
+}
+BENCHMARK(BM_FreezeAndThawOneGroup)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

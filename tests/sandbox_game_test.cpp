@@ -182,6 +182,103 @@ TEST_F(SandboxedGame, CheaterCannotReadTheTileScriptOrTheUsersFiles) {
   EXPECT_EQ(trick_line(plain), "TRICK readfile: succeeded");
 }
 
+// As root, a bot under a home of mode 700, or in a bot directory that is itself of mode 700,
+// plays sandboxed as the seat's user, and reads nothing beside its directory; a script of mode
+// 700 that the seat's user cannot read is refused before the game.
+TEST_F(SandboxedGame, PrivateDirectoriesPlayAsRootAndTheirNeighboursStayUnreadable) {
+  if (::geteuid() != 0) GTEST_SKIP() << "private directories matter to a root arena";
+  const fs::path home = dir_ / "home";
+  const fs::path open_bots = home / "open";
+  const fs::path private_bots = home / "private";
+  fs::create_directories(open_bots);
+  fs::create_directories(private_bots);
+  fs::permissions(home, fs::perms::owner_all);
+  fs::permissions(open_bots, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(private_bots, fs::perms::owner_all);
+  const fs::path secret = home / "secret.txt";
+  std::ofstream(secret) << "the organiser's file\n";
+  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  for (const fs::path& bots : {open_bots, private_bots}) {
+    fs::copy_file(kCheater, bots / "cheater");
+    fs::copy_file(kBin + "/zarvo-random", bots / "zarvo-random");
+    const std::string cheater = (bots / "cheater").string() +
+                                " --trick=readfile --marker=" + marker_ +
+                                " --path=" + secret.string();
+    Game game = match(cheater, (bots / "zarvo-random").string() + " --marker=" + marker_);
+    ASSERT_EQ(game.status, 0) << bots << ": " << game.err;
+    EXPECT_TRUE(both_scored(game.description)) << bots << ": " << game.description << game.err;
+    EXPECT_TRUE(trick_line(game).starts_with("TRICK readfile: blocked (")) << trick_line(game);
+    Game shadow =
+        match(kCheater + " --trick=readfile --marker=" + marker_ + " --path=/etc/shadow",
+              (bots / "zarvo-random").string() + " --marker=" + marker_, {"--cwd1", bots.string()});
+    EXPECT_TRUE(trick_line(shadow).starts_with("TRICK readfile: blocked (")) << trick_line(shadow);
+  }
+  // A script nobody but its owner may read, in a directory others may read, would only crash.
+  const fs::path scripts = dir_ / "scripts";
+  fs::create_directories(scripts);
+  fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  fs::copy_file(ZARVO_SOURCE_DIR "/players/zarvo_bot.py", scripts / "mybot.py");
+  fs::permissions(scripts / "mybot.py", fs::perms::owner_all);
+  Game refused = match("python3 " + (scripts / "mybot.py").string(), opponent());
+  EXPECT_EQ(refused.status, 2) << refused.err;
+  EXPECT_NE(refused.err.find("mybot.py cannot be read by user 60001"), std::string::npos)
+      << refused.err;
+}
+
+// Entries kept side by side in a directory every player sees (/opt) or in one shown with
+// --ro-dir: a player reads neither its opponent's files nor those of another entrant of the run,
+// while its own directory stays readable.
+TEST_F(SandboxedGame, OtherEntrantsStayHiddenInsideSharedDirectories) {
+  const fs::path opt = "/opt/zarvo-entries-" + marker_;
+  std::error_code error;
+  if (!fs::create_directories(opt, error)) GTEST_SKIP() << "cannot write to /opt here";
+  struct Cleanup {
+    fs::path dir;
+    ~Cleanup() { fs::remove_all(dir); }
+  } cleanup{opt};
+  const fs::path srv = dir_ / "srv";
+  for (const fs::path& entry : {opt / "a", opt / "b", srv / "c"}) {
+    fs::create_directories(entry);
+    fs::copy_file(kCheater, entry / "bot");
+    std::ofstream(entry / "source.txt") << "an entrant's source\n";
+  }
+  fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  fs::permissions(srv, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  const std::string opponent = (opt / "b/bot").string() + " --marker=" + marker_;
+  auto reads = [&](const fs::path& file, std::vector<std::string> options) {
+    options.insert(options.end(),
+                   {"--ro-dir", srv.string(), "--entrant-dir", (srv / "c").string()});
+    Game game = match((opt / "a/bot").string() + " --trick=readfile --marker=" + marker_ +
+                          " --path=" + file.string(),
+                      opponent, options);
+    EXPECT_EQ(game.status, 0) << game.err;
+    EXPECT_TRUE(both_scored(game.description)) << game.description << game.err;
+    return trick_line(game);
+  };
+  EXPECT_TRUE(reads(opt / "b/source.txt", {}).starts_with("TRICK readfile: blocked ("));
+  EXPECT_TRUE(reads(srv / "c/source.txt", {}).starts_with("TRICK readfile: blocked ("));
+  EXPECT_EQ(reads(opt / "a/source.txt", {}), "TRICK readfile: succeeded");
+  // Its working directory elsewhere changes nothing.
+  EXPECT_TRUE(reads(opt / "b/source.txt", {"--cwd1", dir_.string()})
+                  .starts_with("TRICK readfile: blocked ("));
+}
+
+// A bot that keeps a thread spinning gets no CPU from the moment it has answered until its next
+// line: it cannot think on its opponent's time (which here sleeps 100 ms a move). With --ponder
+// it can, as before.
+TEST_F(SandboxedGame, IdlePlayerIsFrozenUnlessPonderIsGiven) {
+  const std::string slow = kCheater + " --think-ms=100 --marker=" + marker_;
+  Game frozen = match(cheater("ponder"), slow);
+  ASSERT_EQ(frozen.status, 0) << frozen.err;
+  EXPECT_TRUE(both_scored(frozen.description)) << frozen.description << frozen.err;
+  EXPECT_TRUE(trick_line(frozen).starts_with("TRICK ponder: blocked (")) << trick_line(frozen);
+  Game pondering = match(cheater("ponder"), slow, {"--ponder"});
+  ASSERT_EQ(pondering.status, 0) << pondering.err;
+  EXPECT_TRUE(both_scored(pondering.description)) << pondering.description << pondering.err;
+  EXPECT_EQ(trick_line(pondering), "TRICK ponder: succeeded");
+}
+
 TEST_F(SandboxedGame, CheaterCannotReachTheHostsLoopback) {
   test_support::LoopbackListener listener;
   ASSERT_GT(listener.port(), 0);

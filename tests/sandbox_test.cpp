@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include "arena/process/line_reader.h"
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/cgroup_layout.h"
+#include "arena/sandbox/control_group.h"
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/player_sandbox.h"
 #include "arena/sandbox/process_tree.h"
@@ -243,9 +245,16 @@ TEST_F(Sandbox, FileSystemShowsSystemDirectoriesAndItsOwnDirectoryOnly) {
   // The user's home, unless it is one of the places a sandbox has of its own.
   std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
   if (home.empty() || home == "/" || home.starts_with("/tmp")) home = "/root";
+  // Where the project itself lies in the home (a clone under /root), the way down to its shown
+  // directories is there, and nothing else.
+  std::string way_down = "-";
+  fs::path bin = fs::path(kBin).lexically_normal();
+  fs::path below = bin.lexically_relative(home);
+  if (!below.empty() && *below.begin() != "..") way_down = below.begin()->string();
   const std::vector<std::string> checks = {
       "test -e " + (dir_ / "secret.txt").string() + " && echo SECRET",
-      "test -e '" + home + "' && echo HOME_OF_USER",
+      "for entry in $(ls -A '" + home + "' 2>/dev/null); do [ \"$entry\" = '" + way_down +
+          "' ] || echo HOME_OF_USER; done",
       "ls -A " + dir_.string(),  // only the way to its own directory
       "test -x /usr/bin/python3 && test -r /etc/passwd && echo SYSTEM",
       "echo x > /usr/written 2>/dev/null && echo USR_WRITABLE",
@@ -657,7 +666,11 @@ TEST_F(Sandbox, CheckSandboxReportsWhatHoldsAndSucceeds) {
             std::string::npos)
       << check.out;
   EXPECT_NE(check.out.find("sandbox start:    ok"), std::string::npos) << check.out;
-  for (const char* limit : {"\n  memory: ", "\n  processes: ", "\n  CPU time: "}) {
+  for (const char* limit :
+       {"\n  memory: ", "\n  processes: ", "\n  CPU time: ", "\n  idle player: ",
+        "\na sandboxed player gets:\n", "\n  network:        none",
+        "\n  memory:         none unless", "\n  processes:      128 (--process-limit)",
+        "\n  while the opponent thinks: "}) {
     EXPECT_NE(check.out.find(limit), std::string::npos) << check.out;
   }
   EXPECT_NE(check.out.find("control groups:   " + version_name(host_support().cgroups.version)),
@@ -693,9 +706,13 @@ TEST_F(Sandbox, CheckSandboxFailsWhereNoSandboxCanBeMade) {
 
 TEST_F(Sandbox, CheckSandboxAsAnOrdinaryUserNamesTheWeakLimits) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to become an ordinary user";
+  // A copy that the ordinary user can run, wherever the build lies (a clone under /root).
+  fs::path arena = dir_ / "zarvo-arena";
+  fs::copy_file(kArena, arena);
+  fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
   arena::SpawnRequest request;
-  request.program = kArena;
-  request.args = {kArena, "check-sandbox"};
+  request.program = arena;
+  request.args = {arena.string(), "check-sandbox"};
   request.workdir = dir_;
   request.pipe_output = true;
   request.run_as = arena::SpawnRequest::Credentials{60009, 60009};
@@ -710,3 +727,69 @@ TEST_F(Sandbox, CheckSandboxAsAnOrdinaryUserNamesTheWeakLimits) {
 }
 
 }  // namespace
+
+// --- freezing the idle player ---------------------------------------------------------------
+
+namespace {
+
+// The process ids and states (the third field of /proc/PID/stat) of the children of `parent`.
+std::vector<std::pair<pid_t, char>> children_of(pid_t parent) {
+  std::vector<std::pair<pid_t, char>> found;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string stat = test_support::read_file(entry.path() / "stat");
+    auto close = stat.rfind(')');
+    if (close == std::string::npos || close + 4 >= stat.size()) continue;
+    char state = stat[close + 2];
+    if (std::atoi(stat.c_str() + close + 4) == parent) found.push_back({std::stoi(name), state});
+  }
+  return found;
+}
+
+arena::ChildProcess two_sleepers(const std::vector<int>& join_fds = {}) {
+  arena::SpawnRequest request;
+  request.program = "/bin/sh";
+  request.args = {"sh", "-c", "sleep 1000 & sleep 1000 & wait"};
+  request.join_fds = join_fds;
+  return arena::ChildProcess(request);
+}
+
+}  // namespace
+
+// Without a freezer group every process below bwrap is stopped, and continued again.
+TEST(Freezing, SignalFallbackStopsAndContinuesEveryDescendant) {
+  arena::ChildProcess shell = two_sleepers();
+  for (int i = 0; i < 1000 && children_of(shell.pid()).size() < 2; ++i) ::usleep(1000);
+  ASSERT_EQ(children_of(shell.pid()).size(), 2u);
+  ASSERT_TRUE(arena::sandbox::stop_descendants(shell.pid()));
+  for (auto [pid, state] : children_of(shell.pid())) EXPECT_EQ(state, 'T') << pid;
+  arena::sandbox::continue_descendants(shell.pid());
+  for (int i = 0; i < 1000; ++i) {
+    auto sleepers = children_of(shell.pid());
+    if (std::none_of(sleepers.begin(), sleepers.end(), [](auto p) { return p.second == 'T'; }))
+      break;
+    ::usleep(1000);
+  }
+  for (auto [pid, state] : children_of(shell.pid())) EXPECT_NE(state, 'T') << pid;
+}
+
+// A frozen group reports frozen, and its processes still die when the player is killed (a task
+// frozen by cgroup v1 dies only once thawed).
+TEST(Freezing, FrozenGroupIsKilledWholeAndRemoved) {
+  const auto& host = host_support();
+  if (host.cgroups.freezer.empty()) GTEST_SKIP() << "no freezer group can be made here";
+  ControlGroup group(host.cgroups, {});
+  ASSERT_TRUE(group.can_freeze());
+  arena::ChildProcess shell = two_sleepers(group.join_fds());
+  for (int i = 0; i < 1000 && children_of(shell.pid()).size() < 2; ++i) ::usleep(1000);
+  EXPECT_TRUE(group.freeze());
+  group.thaw();
+  EXPECT_TRUE(group.freeze());
+  group.kill_all();
+  EXPECT_TRUE(shell.wait_exit(arena::Clock::now() + std::chrono::seconds(10)));
+  shell.reap();
+  std::vector<fs::path> dirs = group.directories();
+  group.close();
+  for (const fs::path& dir : dirs) EXPECT_FALSE(fs::exists(dir)) << dir;
+}

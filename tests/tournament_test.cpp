@@ -498,6 +498,50 @@ TEST_F(TournamentTest, EmittedJobsRunByGnuParallelGiveTheSameStandings) {
   EXPECT_TRUE(read_file(jobs).empty());
 }
 
+// A program named without a directory means what a match makes of it: the sandbox's PATH for a
+// sandboxed player, whatever the arena's PATH holds first (a pyenv shim), and the arena's PATH
+// only with --no-sandbox; a player that cannot be started is refused, named, before any game.
+TEST_F(TournamentTest, PlayerProgramsResolveByTheMatchRuleWhateverTheArenasPath) {
+  fs::path shims = root_ / "shims";
+  fs::create_directories(shims);
+  for (const char* name : {"python3", "shimbot"}) {
+    std::ofstream(shims / name) << "#!/bin/sh\nexit 1\n";
+    fs::permissions(shims / name,
+                    fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  }
+  auto emit = [&](const std::string& dir, const std::string& player,
+                  const std::vector<std::string>& extra) {
+    std::string command = "PATH='" + shims.string() + "':\"$PATH\" exec '" + kArena +
+                          "' tournament --seed s --dir '" + (root_ / dir).string() +
+                          "' --emit-jobs '" + (root_ / dir).string() + ".txt' --player '" + player +
+                          "' --player '" + kBin + "/zarvo-random'";
+    for (const std::string& word : extra) command += " " + word;
+    return run_program({"/bin/sh", "-c", command});
+  };
+  const std::string bot = "python3 " + std::string(ZARVO_SOURCE_DIR) + "/players/zarvo_bot.py";
+  auto sandboxed = emit("sandboxed", "py=" + bot, {});
+  ASSERT_EQ(sandboxed.status, 0) << sandboxed.err;
+  std::string jobs = read_file(root_ / "sandboxed.txt");
+  EXPECT_EQ(jobs.find(shims.string()), std::string::npos) << jobs;
+  EXPECT_NE(jobs.find("bin/python3 "), std::string::npos) << jobs;
+  // Every game hides every entrant's directories from both of its players.
+  EXPECT_NE(jobs.find("--entrant-dir " + std::string(ZARVO_SOURCE_DIR) + "/players"),
+            std::string::npos)
+      << jobs;
+  EXPECT_NE(jobs.find("--entrant-dir " + kBin), std::string::npos) << jobs;
+  auto plain = emit("plain", "py=" + bot, {"--no-sandbox"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_NE(read_file(root_ / "plain.txt").find(shims.string() + "/python3"), std::string::npos);
+
+  auto unknown = emit("unknown", "mine=shimbot", {});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.err.find("player mine: shimbot: not found in /usr/local/bin:/usr/bin:/bin"),
+            std::string::npos)
+      << unknown.err;
+  EXPECT_FALSE(fs::exists(root_ / "unknown.txt"));
+  EXPECT_EQ(emit("unknown", "mine=shimbot", {"--no-sandbox"}).status, 0);
+}
+
 TEST_F(TournamentTest, AGameTheRefereeFailsIsReportedAndCountsAsUnfinished) {
   fs::path dir = root_ / "failing";
   auto args = three_players();

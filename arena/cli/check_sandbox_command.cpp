@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "arena/cli/check_sandbox_hardening.h"
+#include "arena/match/match.h"
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
+#include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/host_support.h"
 #include "arena/system/unique_fd.h"
 
@@ -139,9 +141,49 @@ void print_cgroups(const CgroupLayout& cgroups) {
   if (cgroups.version != CgroupVersion::kNone) {
     std::cout << "  memory below    " << dir(cgroups.memory) << "\n"
               << "  pids below      " << dir(cgroups.pids) << "\n"
-              << "  cpu below       " << dir(cgroups.cpu) << "\n";
+              << "  cpu below       " << dir(cgroups.cpu) << "\n"
+              << "  freezer below   " << dir(cgroups.freezer) << "\n";
   }
   for (const std::string& problem : cgroups.problems) std::cout << "  note: " << problem << "\n";
+}
+
+// What a sandboxed player sees and may use here, with each limit's default.
+void print_player_view(const HostSupport& host) {
+  const MatchConfig defaults;
+  const Policy policy;
+  std::string shown;
+  for (const fs::path& dir : system_directories()) shown += dir.string() + ", ";
+  std::ostringstream time;
+  time << std::chrono::duration<double>(defaults.time_limit).count();
+  std::cout << "a sandboxed player gets:\n"
+            << "  read-only:      " << shown
+            << "the /bin, /lib, ... links, its working directory's files, its program's and "
+               "script's directories, every --ro-dir\n"
+            << "  writable:       /tmp, /dev/shm, " << kSandboxHome
+            << " (HOME) and new files in its working directory: " << policy.scratch_mb
+            << " MiB each, gone after the game\n"
+            << "  hidden:         everything else: the game's files, the referee, the other "
+               "entrants' directories (also inside the read-only ones)\n"
+            << "  network:        none (a loopback of its own)\n"
+            << "  environment:    PATH=" << kSandboxPath << ", HOME, LANG=C.UTF-8, PWD and --env\n"
+            << "  runs as:        "
+            << (host.root ? "the seat's user; a directory that user cannot reach is shown "
+                            "through a private mount (idmapped where the directory itself is "
+                            "private)"
+                          : "the arena's user")
+            << "\n"
+            << "  time:           " << time.str()
+            << " s of thinking time per game (--time-limit; --clock cpu counts CPU time)\n"
+            << "  memory:         none unless --memory-limit MB is given\n"
+            << "  processes:      " << defaults.process_limit << " (--process-limit)\n"
+            << "  file size:      " << defaults.file_limit_mb << " MB (--file-limit)\n"
+            << "  while the opponent thinks: "
+            << (host.cgroups.freezer.empty()
+                    ? std::string("stopped with SIGSTOP and continued with SIGCONT (no freezer "
+                                  "group here), which a player can notice")
+                    : "frozen in a freezer group (cgroup " + version_name(host.cgroups.version) +
+                          ")")
+            << "; --ponder lets it run\n";
 }
 
 }  // namespace
@@ -174,6 +216,7 @@ int run_check_sandbox_command(std::span<const std::string> args) {
   print_cgroups(host.cgroups);
   std::cout << "limits:\n";
   for (const LimitNote& note : limit_notes(host.cgroups)) std::cout << "  " << note.line << "\n";
+  print_player_view(host);
 
   std::optional<std::string> problem = host.problem();
   if (!print_hardening(std::cout, host) && !problem) {

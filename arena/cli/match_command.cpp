@@ -62,6 +62,7 @@ std::string weak_limit_warnings(const MatchConfig& config) {
   std::string warnings;
   for (const sandbox::LimitNote& note : sandbox::limit_notes(host.cgroups)) {
     if (!note.weak || (note.line.starts_with("memory") && memory_limit_mb(config) == 0)) continue;
+    if (note.line.starts_with("idle player") && (config.ponder || !config.sandbox)) continue;
     warnings += "zarvo-arena match: warning: " + note.line + "\n";
   }
   if (!config.memory_limit_mb && memory_limit_mb(config) == 0) {

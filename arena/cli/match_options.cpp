@@ -157,6 +157,18 @@ const std::array kOptions = {
                 "64 MB each (default: the arena names them after the game)",
                 false, false,
                 [](MatchConfig& c, const std::string&) { c.keep_player_files = true; }, true},
+    MatchOption{"--ponder", "--ponder",
+                "let players think while the opponent does (default: a sandboxed player's whole "
+                "process tree is frozen from its answer until its next line)",
+                false, false, [](MatchConfig& c, const std::string&) { c.ponder = true; }, true},
+    MatchOption{
+        "--entrant-dir", "--entrant-dir DIR",
+        "a directory of another entrant of the run (its program's, its script's or its "
+        "working directory), hidden from both players wherever it lies (repeatable; a "
+        "tournament passes every entrant's)",
+        true, true,
+        [](MatchConfig& c,
+           const std::string& v) { c.entrant_dirs.push_back(std::filesystem::absolute(v)); }},
 };
 
 // `text` broken into lines of at most `width` characters at blanks.

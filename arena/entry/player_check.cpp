@@ -22,7 +22,7 @@ constexpr std::size_t kTailWidth = 200;
 // The one place a check resolves a player's command: as a game does, a bare program name looked
 // up in the sandbox's PATH when the player is sandboxed.
 PlayerEntry resolve_command(const std::vector<std::string>& command, bool sandboxed) {
-  return locate_player(sandboxed ? sandboxed_command(command) : command);
+  return resolve_player(command, sandboxed ? ProgramLookup::kSandbox : ProgramLookup::kArena);
 }
 
 // What the seat's user cannot read of the player, or nothing.

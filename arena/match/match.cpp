@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "arena/match/disqualification_notes.h"
+#include "arena/match/entrant_dirs.h"
 #include "arena/match/game_files.h"
 #include "arena/match/game_names.h"
 #include "arena/match/player.h"
@@ -34,6 +35,7 @@ struct GamePlan {
   std::string jspath;
   fs::path tiles;
   TimePoint deadline;
+  std::array<std::vector<fs::path>, 2> own_dirs;  // each player's entrant directories
 };
 
 template <typename F>
@@ -56,9 +58,11 @@ GamePlan plan_game(const MatchConfig& config) {
     const PlayerConfig& player = config.players[i];
     std::string who = "player " + std::to_string(i + 1) + ": ";
     if (player.command.empty()) throw MatchSetupError(who + "no program given");
-    const std::vector<std::string> command =
-        config.sandbox ? sandboxed_command(player.command) : player.command;
-    PlayerEntry entry = or_setup_error(who, [&] { return locate_player(command); });
+    const std::vector<std::string>& command = player.command;
+    PlayerEntry entry = or_setup_error(who, [&] {
+      return resolve_player(command,
+                            config.sandbox ? ProgramLookup::kSandbox : ProgramLookup::kArena);
+    });
     plan.names[i] = player.name.value_or(entry.name);
     if (auto problem = player_name_problem(plan.names[i])) throw MatchSetupError(who + *problem);
 
@@ -69,6 +73,7 @@ GamePlan plan_game(const MatchConfig& config) {
     if (entry.script)
       launch.args[*entry.script] = fs::absolute(launch.args[*entry.script]).string();
     launch.workdir = player.workdir.empty() ? entry.workdir : fs::absolute(player.workdir);
+    plan.own_dirs[i] = entrant_dirs(entry, launch.workdir);
     std::error_code error;
     if (!fs::is_directory(launch.workdir, error)) {
       throw MatchSetupError(who + "working directory " + launch.workdir.string() +
@@ -81,6 +86,7 @@ GamePlan plan_game(const MatchConfig& config) {
     launch.wall_limit = wall_limit(config);
     launch.move_limit = config.move_limit;
     launch.increment = config.increment;
+    launch.freeze_when_idle = config.sandbox && !config.ponder;
     if (config.sandbox) {
       std::optional<fs::path> script;
       if (entry.script) script = launch.args[*entry.script];
@@ -151,12 +157,21 @@ MatchResult play_match(const MatchConfig& config) {
 
   RefereeWorkdir workdir(files.log_dir(), plan.jspath, plan.tiles);
   // Neither the game's files nor the other player's directory show in a player's sandbox, even
-  // where they lie in its working directory.
+  // where they lie in its working directory; nor do the directories of the run's other entrants,
+  // wherever they lie.
+  std::vector<fs::path> entrants = config.entrant_dirs;
+  for (const auto& dirs : plan.own_dirs) entrants.insert(entrants.end(), dirs.begin(), dirs.end());
   for (int i = 0; i < 2; ++i) {
     if (!plan.launches[i].sandbox) continue;
-    plan.launches[i].sandbox->hidden = {fs::absolute(config.out_dir), fs::absolute(files.log_dir()),
-                                        workdir.path(), plan.launches[1 - i].workdir};
-    if (!plan.tiles.empty()) plan.launches[i].sandbox->hidden.push_back(plan.tiles);
+    sandbox::Policy& policy = *plan.launches[i].sandbox;
+    policy.hidden = {fs::absolute(config.out_dir), fs::absolute(files.log_dir()), workdir.path(),
+                     plan.launches[1 - i].workdir};
+    if (!plan.tiles.empty()) policy.hidden.push_back(plan.tiles);
+    // A directory shown with --ro-dir stays shown; the entrants' directories within it do not.
+    std::vector<fs::path> kept = plan.own_dirs[i];
+    kept.insert(kept.end(), config.ro_dirs.begin(), config.ro_dirs.end());
+    policy.covered = dirs_to_hide(entrants, kept);
+    policy.hidden.insert(policy.hidden.end(), policy.covered.begin(), policy.covered.end());
   }
   std::optional<Transcript> transcript;
   if (config.transcript) {

@@ -69,6 +69,11 @@ struct MatchConfig {
   bool keep_player_files = false;
   // Write every line each player received and sent, with times, beside the log.
   bool transcript = false;
+  // Directories of the run's other entrants, hidden from both players (see entrant_dirs.h).
+  std::vector<std::filesystem::path> entrant_dirs;
+  // Let sandboxed players think while the opponent does; by default each is frozen from its
+  // answer until its next line.
+  bool ponder = false;
   std::size_t process_limit = sandbox::kDefaultProcessLimit;  // per sandboxed player
   TimeClock clock = TimeClock::kWall;
   // Under the CPU clock, the thinking time each player may take over the game, so that a

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <fstream>
+#include <iostream>
 #include <system_error>
 
 #include "arena/process/orphan_reaper.h"
@@ -37,7 +38,8 @@ Player::Player(const PlayerLaunch& launch)
       stderr_file_(launch.stderr_file),
       workdir_(launch.workdir),
       transcript_(launch.transcript),
-      seat_(launch.seat) {
+      seat_(launch.seat),
+      freeze_when_idle_(launch.freeze_when_idle) {
   if (launch.cpu_clock) cpu_limit_ = launch.time_limit;
   SpawnRequest request;
   request.program = launch.program;
@@ -74,6 +76,7 @@ void Player::send(std::string_view text) {
   if (gone_ || !input_) return;
   std::string line(text);
   line += '\n';
+  thaw_idle();
   write_now(input_.get(), line);
   clock_.delivered(Clock::now());
   if (transcript_) transcript_->received(seat_, text);
@@ -128,6 +131,7 @@ PlayerAnswer Player::await_answer(TimePoint game_deadline) {
       if (!first_answer_) first_answer_ = clock_.charged_ms();
       if (cpu_limit_) *cpu_limit_ += increment_;
       last_line_ = line.substr(0, kKeptAnswer + 1);
+      freeze_idle();
       return {PlayerAnswer::Kind::kLine, std::move(line)};
     case ReadStatus::kTimeout: return timed_out(now, false);
     case ReadStatus::kEnd:
@@ -189,7 +193,20 @@ PlayerAnswer::Kind Player::classify_end(TimePoint now) {
   return status->success() ? PlayerAnswer::Kind::kExited : PlayerAnswer::Kind::kCrashed;
 }
 
+void Player::freeze_idle() {
+  if (!freeze_when_idle_ || process_->freeze() || freeze_failed_) return;
+  freeze_failed_ = true;
+  std::cerr << "zarvo-arena: warning: the process tree of the player with error file "
+            << stderr_file_.string()
+            << " did not freeze within 2 s; it may run on while its opponent thinks" << std::endl;
+}
+
+void Player::thaw_idle() {
+  if (freeze_when_idle_) process_->thaw();
+}
+
 void Player::stop(TimePoint deadline) {
+  thaw_idle();  // for the grace period
   input_.reset();
   process_->wait_exit(deadline);
   process_->kill_group();

@@ -39,6 +39,9 @@ struct PlayerLaunch {
   Clock::duration increment{};                // added to the budgets after each answer
   Transcript* transcript = nullptr;           // receives every line to and from the player
   int seat = 0;                               // 1 or 2, for the transcript
+  // Frozen from its answer until its next line, so that it cannot think on its opponent's time
+  // (false: --ponder, or no sandbox).
+  bool freeze_when_idle = false;
 };
 
 // What became of one wait for the player's answer.
@@ -115,6 +118,9 @@ class Player {
  private:
   PlayerAnswer await_answer(TimePoint game_deadline);
   PlayerAnswer::Kind classify_end(TimePoint now);
+  // Freezing hooks: after an answer, before a line, before the end of the game.
+  void freeze_idle();
+  void thaw_idle();
   bool out_of_cpu_time() const;
   PlayerAnswer timed_out(TimePoint now, bool by_cpu);
   bool busy_for(Milliseconds window);
@@ -139,6 +145,8 @@ class Player {
   int seat_ = 0;
   bool memory_killed_ = false;
   std::optional<Milliseconds> first_answer_;
+  bool freeze_when_idle_ = false;
+  bool freeze_failed_ = false;  // said once
 };
 
 }  // namespace arena

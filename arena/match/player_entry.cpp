@@ -1,11 +1,15 @@
 #include "arena/match/player_entry.h"
 
+#include <unistd.h>
+
 #include <array>
+#include <stdexcept>
 #include <string_view>
 #include <system_error>
 
 #include "arena/match/game_names.h"
 #include "arena/process/program_path.h"
+#include "arena/sandbox/bwrap_command.h"
 
 namespace arena {
 namespace fs = std::filesystem;
@@ -36,9 +40,22 @@ bool is_script_extension(std::string_view extension) {
   return false;
 }
 
-PlayerEntry locate_player(const std::vector<std::string>& command) {
+PlayerEntry resolve_player(const std::vector<std::string>& command, ProgramLookup lookup) {
+  if (command.empty()) throw std::runtime_error("no program given");
   PlayerEntry entry;
-  entry.program = find_program(command.at(0));
+  if (lookup == ProgramLookup::kArena) {
+    entry.program = find_program(command[0]);
+  } else if (command[0].find('/') != std::string::npos) {
+    entry.program = find_program(command[0], sandbox::kSandboxPath);
+  } else {
+    try {
+      entry.program = find_program(command[0], sandbox::kSandboxPath);
+    } catch (const std::runtime_error& error) {
+      throw std::runtime_error(std::string(error.what()) +
+                               ", the PATH of a sandboxed player (give its path, or play "
+                               "--no-sandbox to use the arena's PATH)");
+    }
+  }
   fs::path main_file = entry.program;
   if (is_interpreter(entry.program.filename().string())) {
     for (std::size_t i = 1; i < command.size(); ++i) {
@@ -47,9 +64,13 @@ PlayerEntry locate_player(const std::vector<std::string>& command) {
       if (fs::is_regular_file(command[i], error)) {
         entry.script = i;
         main_file = fs::absolute(command[i]).lexically_normal();
+        entry.script_path = main_file;
         break;
       }
     }
+  }
+  if (entry.script && ::access(main_file.c_str(), R_OK) != 0) {
+    throw std::runtime_error(command[*entry.script] + ": the script cannot be read");
   }
   if (entry.script) {
     entry.workdir = main_file.parent_path();

@@ -25,12 +25,22 @@ struct PlayerEntry {
   std::filesystem::path program;  // the executable, an absolute path
   // The index in the command of the script an interpreter runs, if it runs one.
   std::optional<std::size_t> script;
-  std::filesystem::path workdir;  // absolute
-  std::string name;               // the default display name, a valid player name
+  std::optional<std::filesystem::path> script_path;  // that script, an absolute path
+  std::filesystem::path workdir;                     // absolute
+  std::string name;  // the default display name, a valid player name
 };
 
-// Throws std::runtime_error with a readable message when the program cannot be found.
-PlayerEntry locate_player(const std::vector<std::string>& command);
+// How the arena finds a player's program: a sandboxed player's program named without a
+// directory is looked up in the sandbox's PATH, the only one it has; with --no-sandbox, in the
+// arena's own PATH.
+enum class ProgramLookup { kSandbox, kArena };
+
+// The one rule that turns a player's command into what is started, for every way of starting a
+// player (`match`, `tournament`, `sprt`, --emit-jobs). Throws std::runtime_error with a readable
+// message when the player cannot be started: its program is not found or not executable, or
+// its script cannot be read. (Whether the seat's user of a root arena can read them is checked
+// with the sandbox, see sandbox_plan.h.)
+PlayerEntry resolve_player(const std::vector<std::string>& command, ProgramLookup lookup);
 
 // True for the file name of a program that runs a script given as its argument.
 bool is_interpreter(std::string_view file_name);

@@ -23,24 +23,6 @@ bool visible(const fs::path& dir, const fs::path& workdir) {
 
 }  // namespace
 
-std::vector<std::string> sandboxed_command(const std::vector<std::string>& command) {
-  if (command.empty() || command[0].empty() || command[0].find('/') != std::string::npos) {
-    return command;
-  }
-  std::string_view dirs = sandbox::kSandboxPath;
-  for (;;) {
-    auto colon = dirs.find(':');
-    fs::path candidate = fs::path(dirs.substr(0, colon)) / command[0];
-    if (::access(candidate.c_str(), X_OK) == 0) {
-      std::vector<std::string> resolved = command;
-      resolved[0] = candidate.string();
-      return resolved;
-    }
-    if (colon == std::string_view::npos) return command;
-    dirs.remove_prefix(colon + 1);
-  }
-}
-
 std::size_t memory_limit_mb(const MatchConfig& config) {
   if (config.memory_limit_mb) return *config.memory_limit_mb;
   if (config.sandbox && !sandbox::host_support().cgroups.memory.empty()) {
@@ -70,7 +52,7 @@ sandbox::Policy seat_policy(const MatchConfig& config, int seat, const fs::path&
   if (sandbox::must_drop_root()) policy.identity = sandbox::seat_identity(seat);
   const std::string who = "player " + std::to_string(seat) + ": ";
   try {
-    sandbox::check_policy(sandbox::host_support(), policy, program, args);
+    sandbox::check_policy(sandbox::host_support(), policy, program, args, script);
   } catch (const sandbox::SandboxError& error) {
     throw MatchSetupError(who + "no sandbox can be made for it: " + error.what() +
                           " (zarvo-arena check-sandbox tells more; --no-sandbox plays without)");

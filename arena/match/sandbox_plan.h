@@ -14,10 +14,6 @@
 
 namespace arena {
 
-// A sandboxed player's program named without a directory is looked up in the sandbox's PATH,
-// the only one it has; other commands are returned as they are.
-std::vector<std::string> sandboxed_command(const std::vector<std::string>& command);
-
 // The memory limit each player of `config` gets, in MB (0: none): the one given, else
 // sandbox::kDefaultMemoryLimitMb for a sandboxed player where a memory control group holds it
 // as resident memory; none otherwise, since an address-space limit that size would not let a

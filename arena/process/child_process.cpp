@@ -21,6 +21,7 @@
 #include "arena/process/stop_signals.h"
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/player_sandbox.h"
+#include "arena/sandbox/private_dirs.h"
 #include "arena/sandbox/process_tree.h"
 #include "arena/sandbox/syscall_filter.h"
 #include "arena/system/proc_stat.h"
@@ -46,6 +47,7 @@ struct ExecPlan {
   std::string chdir_failure;
   std::string join_failure;
   std::string identity_failure;
+  std::string staging_failure;
   int fds[3];
   std::vector<int> join_fds;
   rlim_t memory_limit = 0;
@@ -55,6 +57,10 @@ struct ExecPlan {
   UniqueFd syscall_filter;
   // Written to /proc/self/oom_score_adj before exec; empty: inherited.
   std::string oom_score_adj;
+  // Private directories attached in a mount namespace of the child's own (private_dirs.h).
+  std::vector<int> staged_trees;
+  std::vector<const char*> staged_points;
+  std::vector<std::string> staged_point_names;
   pid_t parent = 0;
 };
 
@@ -101,6 +107,12 @@ void write_message(const std::string& prefix) {
       write_message(plan.join_failure);
       ::_exit(127);
     }
+  }
+  // The private directories first: their descriptors may be the ones the filter's replaces.
+  if (!sandbox::attach_staged(plan.staged_trees.data(), plan.staged_points.data(),
+                              plan.staged_trees.size())) {
+    write_message(plan.staging_failure);
+    ::_exit(127);
   }
   // Only the three standard streams (and a sandbox's filter) reach the program: whatever the
   // arena itself inherited (a make jobserver, a terminal) stays with the arena.
@@ -198,6 +210,12 @@ void apply_sandbox(ExecPlan& plan, const SpawnRequest& request,
   }
   plan.memory_limit = static_cast<rlim_t>(start.address_space_mb) * 1024 * 1024;
   plan.syscall_filter = std::move(start.syscall_filter);
+  plan.staged_trees = std::move(start.staged_trees);
+  plan.staged_point_names = std::move(start.staged_points);
+  for (const std::string& point : plan.staged_point_names) {
+    plan.staged_points.push_back(point.c_str());
+  }
+  plan.staging_failure = "zarvo-arena: cannot attach a player's private directory: ";
 }
 
 }  // namespace
@@ -313,6 +331,12 @@ bool ChildProcess::wait_started(TimePoint deadline) {
     if (fds[1].revents != 0 || exited() || Clock::now() >= deadline) return false;
   }
   return true;
+}
+
+bool ChildProcess::freeze() { return sandbox_ && !reaped_ && sandbox_->freeze(pid_); }
+
+void ChildProcess::thaw() {
+  if (sandbox_ && !reaped_) sandbox_->thaw(pid_);
 }
 
 bool ChildProcess::memory_killed() const { return sandbox_ && sandbox_->memory_killed(); }

@@ -106,6 +106,11 @@ class ChildProcess {
   // to start; false when bwrap ended first (it could not make the sandbox; its standard error
   // says why) or `deadline` passed. True at once for any other child.
   bool wait_started(TimePoint deadline);
+  // A sandboxed child's whole process tree frozen while its opponent thinks, then thawed (see
+  // PlayerSandbox::freeze); nothing for any other child.
+  bool freeze();
+  void thaw();
+
   // Whether the memory limit of the child's sandbox killed one of its processes.
   bool memory_killed() const;
   // Peak resident memory in KiB once reaped: a sandboxed tree's from its control group (nothing

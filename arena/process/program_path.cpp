@@ -27,6 +27,11 @@ fs::path own_directory() {
 }
 
 fs::path find_program(std::string_view word) {
+  const char* search = std::getenv("PATH");
+  return find_program(word, search ? search : "/usr/local/bin:/usr/bin:/bin");
+}
+
+fs::path find_program(std::string_view word, std::string_view search_path) {
   if (word.empty()) throw std::runtime_error("empty program name");
   if (word.find('/') != std::string_view::npos) {
     fs::path path = fs::absolute(fs::path(word)).lexically_normal();
@@ -35,8 +40,7 @@ fs::path find_program(std::string_view word) {
       throw std::runtime_error(std::string(word) + ": not an executable file");
     return path;
   }
-  const char* search = std::getenv("PATH");
-  std::string_view dirs = search ? search : "/usr/local/bin:/usr/bin:/bin";
+  std::string_view dirs = search_path;
   while (true) {
     auto colon = dirs.find(':');
     std::string_view dir = dirs.substr(0, colon);
@@ -45,7 +49,7 @@ fs::path find_program(std::string_view word) {
     if (colon == std::string_view::npos) break;
     dirs.remove_prefix(colon + 1);
   }
-  throw std::runtime_error(std::string(word) + ": not found in PATH");
+  throw std::runtime_error(std::string(word) + ": not found in " + std::string(search_path));
 }
 
 }  // namespace arena

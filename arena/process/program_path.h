@@ -15,4 +15,8 @@ std::filesystem::path own_directory();
 // in PATH. Throws std::runtime_error with a readable message when there is no such executable.
 std::filesystem::path find_program(std::string_view word);
 
+// The same, looking a word without '/' up in `search_path` (directories separated by ':')
+// instead of the arena's PATH.
+std::filesystem::path find_program(std::string_view word, std::string_view search_path);
+
 }  // namespace arena

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "arena/sandbox/player_fifos.h"
+#include "arena/sandbox/private_dirs.h"
 #include "arena/sandbox/syscall_filter.h"
 
 namespace arena::sandbox {
@@ -67,11 +68,27 @@ void scratch_areas(Args& args, const Policy& policy) {
   scratch(args, policy, kSandboxHome);
 }
 
+// Where bwrap finds a shown path: at its own path, or through the staging point of the private
+// directory that holds it (see private_dirs.h).
+std::string source_of(const Policy& policy, const fs::path& path) {
+  const StagedDir* nearest = nullptr;
+  for (const StagedDir& staged : policy.staged) {
+    if (is_within(path, staged.shown) && (!nearest || is_within(staged.shown, nearest->shown))) {
+      nearest = &staged;
+    }
+  }
+  if (!nearest) return path.string();
+  return (nearest->point / path.lexically_relative(nearest->shown)).lexically_normal().string();
+}
+
 // Whether an entry of the working directory must not be shown: it is, or holds, one of the
 // `hidden` paths (normalized), or it is a scratch directory of an arena.
 bool left_out(const fs::path& entry, const std::vector<fs::path>& hidden) {
   const std::string name = entry.filename().string();
-  if (name.starts_with(kRefereeDirPrefix) || name.starts_with(kPipesDirPrefix)) return true;
+  if (name.starts_with(kRefereeDirPrefix) || name.starts_with(kPipesDirPrefix) ||
+      name.starts_with(kStagingDirPrefix)) {
+    return true;
+  }
   for (const fs::path& path : hidden) {
     if (is_within(path, entry)) return true;
   }
@@ -114,7 +131,7 @@ void working_directory(Args& args, const Policy& policy, const fs::path& workdir
       add(args, {"--symlink", fs::read_symlink(entry.path(), error).string(), path});
     } else {
       // An entry that goes away before bwrap comes to it is simply not there.
-      add(args, {"--ro-bind-try", path, path});
+      add(args, {"--ro-bind-try", source_of(policy, entry.path()), path});
     }
   }
 }
@@ -139,9 +156,37 @@ void shown_dirs(Args& args, const Policy& policy, const fs::path& workdir) {
       working_directory(args, policy, workdir);
       workdir_shown = true;
     }
-    add(args, {"--ro-bind", dir.string(), dir.string()});
+    add(args, {"--ro-bind", source_of(policy, dir), dir.string()});
   }
   if (!workdir_shown) working_directory(args, policy, workdir);
+}
+
+// Other players' directories that a shown directory would show: each covered by an empty,
+// read-only directory. Within a working directory shown entry by entry they are left out
+// instead (see `hidden`).
+void covered_dirs(Args& args, const Policy& policy, const fs::path& workdir) {
+  std::vector<fs::path> shown = policy.readonly_dirs;
+  bool workdir_in_system = false;
+  for (const fs::path& dir : system_directories()) {
+    shown.push_back(dir);
+    workdir_in_system = workdir_in_system || is_within(workdir, dir);
+  }
+  if (workdir_in_system) shown.push_back(workdir);
+  for (const fs::path& given : policy.covered) {
+    fs::path dir = normal_absolute(given);
+    if (!is_a_directory(dir)) continue;
+    if (!workdir_in_system && is_within(dir, workdir)) continue;
+    bool inside_another =
+        std::any_of(policy.covered.begin(), policy.covered.end(), [&](auto& other) {
+          fs::path outer = normal_absolute(other);
+          return outer != dir && is_within(dir, outer);
+        });
+    if (inside_another) continue;
+    bool visible = std::any_of(shown.begin(), shown.end(), [&](const fs::path& top) {
+      return is_within(dir, normal_absolute(top));
+    });
+    if (visible) add(args, {"--tmpfs", dir.string(), "--remount-ro", dir.string()});
+  }
 }
 
 // The player's named pipes, at a fixed path.
@@ -197,6 +242,7 @@ std::vector<std::string> bwrap_command(const Policy& policy, const fs::path& pro
   kernel_filesystems(command);
   scratch_areas(command, policy);
   shown_dirs(command, policy, workdir);
+  covered_dirs(command, policy, workdir);
   player_fifos(command, policy);
   seal(command);
   environment(command, policy);

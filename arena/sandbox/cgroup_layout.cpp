@@ -149,9 +149,11 @@ CgroupLayout parse_cgroup_layout(std::string_view mountinfo, std::string_view se
   if (!layout.memory.empty() || !layout.pids.empty()) {
     layout.version = CgroupVersion::kV1;
     layout.cpu = v1_directory(mounts, groups, "cpuacct");
+    layout.freezer = v1_directory(mounts, groups, "freezer");
     if (layout.memory.empty()) layout.problems.push_back("no cgroup v1 memory hierarchy");
     if (layout.pids.empty()) layout.problems.push_back("no cgroup v1 pids hierarchy");
     if (layout.cpu.empty()) layout.problems.push_back("no cgroup v1 cpuacct hierarchy");
+    if (layout.freezer.empty()) layout.problems.push_back("no cgroup v1 freezer hierarchy");
     return layout;
   }
   for (const Mount& mount : mounts) {
@@ -166,7 +168,7 @@ CgroupLayout parse_cgroup_layout(std::string_view mountinfo, std::string_view se
       if (base.filename() == kV2ArenaLeaf) base = base.parent_path();
       layout.version = CgroupVersion::kV2;
       layout.v2_mount = without_trailing_slash(mount.point);
-      layout.memory = layout.pids = layout.cpu = base;
+      layout.memory = layout.pids = layout.cpu = layout.freezer = base;
       return layout;
     }
   }
@@ -200,6 +202,7 @@ CgroupLayout find_cgroup_layout() {
   keep_if_writable(layout.memory, "memory");
   keep_if_writable(layout.pids, "pids");
   keep_if_writable(layout.cpu, "cpu accounting");
+  keep_if_writable(layout.freezer, "freezer");
   if (!layout.any()) layout.version = CgroupVersion::kNone;
   return layout;
 }

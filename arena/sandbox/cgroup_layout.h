@@ -19,6 +19,8 @@ struct CgroupLayout {
   std::filesystem::path memory;
   std::filesystem::path pids;
   std::filesystem::path cpu;  // v1: cpuacct; v2: any group (cpu.stat is always there)
+  // v1: the freezer hierarchy; v2: any group (cgroup.freeze is always there).
+  std::filesystem::path freezer;
   // v2: the mount point of the hierarchy, whose root group holds processes freely.
   std::filesystem::path v2_mount;
   // Why a controller is missing, one line each.

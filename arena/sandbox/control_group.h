@@ -47,7 +47,15 @@ class ControlGroup {
   // v2 memory.peak); nothing otherwise.
   std::optional<long long> peak_memory_kib() const;
 
-  // Kills every process in the groups and waits (bounded) until none is left.
+  // Whether the group can freeze the player's whole tree (a freezer group; see freezer.h).
+  bool can_freeze() const { return static_cast<bool>(freeze_); }
+  // Freezes every process of the group and waits (bounded) until the kernel reports the group
+  // frozen; false when it did not.
+  bool freeze();
+  void thaw();
+
+  // Kills every process in the groups (thawing them, since a frozen process cannot die) and
+  // waits (bounded) until none is left.
   void kill_all();
 
   // The groups' directories, for messages and tests.
@@ -64,10 +72,13 @@ class ControlGroup {
   CgroupVersion version_;
   std::string name_;
   std::vector<Group> groups_;
-  UniqueFd cpu_;   // v1 cpuacct.usage, v2 cpu.stat
-  UniqueFd oom_;   // v1 memory.oom_control, v2 memory.events
-  UniqueFd kill_;  // v2 cgroup.kill
-  UniqueFd peak_;  // v1 memory.max_usage_in_bytes, v2 memory.peak
+  UniqueFd cpu_;           // v1 cpuacct.usage, v2 cpu.stat
+  UniqueFd oom_;           // v1 memory.oom_control, v2 memory.events
+  UniqueFd kill_;          // v2 cgroup.kill
+  UniqueFd peak_;          // v1 memory.max_usage_in_bytes, v2 memory.peak
+  UniqueFd freeze_;        // v1 freezer.state, v2 cgroup.freeze
+  UniqueFd freeze_state_;  // v1 freezer.state, v2 cgroup.events
+  bool frozen_ = false;
   std::optional<Milliseconds> final_cpu_;
   std::optional<bool> final_memory_killed_;
   std::optional<long long> final_peak_kib_;

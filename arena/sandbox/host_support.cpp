@@ -95,6 +95,16 @@ std::vector<LimitNote> limit_notes(const CgroupLayout& cgroups) {
          "kernel counts per user namespace)",
          false});
   }
+  if (!cgroups.freezer.empty()) {
+    notes.push_back({"idle player: its whole process tree frozen while the opponent thinks (" + by +
+                         (cgroups.version == CgroupVersion::kV1 ? " freezer)" : " cgroup.freeze)"),
+                     false});
+  } else {
+    notes.push_back(
+        {"idle player: WEAK: stopped with SIGSTOP (every process of its PID namespace) while the "
+         "opponent thinks and continued with SIGCONT, which a player can notice",
+         true});
+  }
   if (!cgroups.cpu.empty()) {
     notes.push_back({"CPU time: of the whole process tree (" + by +
                          (cgroups.version == CgroupVersion::kV1 ? " cpuacct)" : " cpu.stat)"),

@@ -1,6 +1,7 @@
 #include "arena/sandbox/player_sandbox.h"
 
 #include "arena/sandbox/bwrap_command.h"
+#include "arena/sandbox/process_tree.h"
 #include "arena/sandbox/syscall_filter.h"
 
 namespace arena::sandbox {
@@ -8,29 +9,36 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A directory the player's user cannot reach would make bwrap fail with a less helpful message.
-void check_reachable(const fs::path& path, const Identity& identity, bool run = false) {
-  if (reachable(path, identity, run)) return;
-  throw SandboxError(path.string() + " cannot be " + (run ? "run" : "read") + " by user " +
-                     std::to_string(identity.uid) +
-                     ", whom the player runs as because the arena runs as root; make it and the "
-                     "directories above it readable for others (chmod o+rx)");
+// A file the player's user cannot read or run would only show as the player's crash.
+void check_readable(const Policy& policy, const fs::path& file, bool run) {
+  if (!policy.identity || shown_readable(policy, file, run)) return;
+  throw SandboxError(file.string() + " cannot be " + (run ? "run" : "read") + " by user " +
+                     std::to_string(policy.identity->uid) +
+                     ", whom the player runs as because the arena runs as root; make it " +
+                     (run ? "readable and executable" : "readable") + " for others (chmod o+r" +
+                     (run ? "x" : "") + ")");
 }
 
-void check_identity(const Policy& policy, const fs::path& program) {
-  if (!policy.identity) return;
-  check_reachable(policy.workdir, *policy.identity);
-  for (const fs::path& dir : policy.readonly_dirs) check_reachable(dir, *policy.identity);
-  check_reachable(program, *policy.identity, true);
+std::vector<fs::path> shown_dirs(const Policy& policy) {
+  std::vector<fs::path> dirs = {policy.workdir};
+  dirs.insert(dirs.end(), policy.readonly_dirs.begin(), policy.readonly_dirs.end());
+  return dirs;
 }
 
 }  // namespace
 
 void check_policy(const HostSupport& host, const Policy& policy, const fs::path& program,
-                  const std::vector<std::string>& args) {
+                  const std::vector<std::string>& args, const std::optional<fs::path>& script) {
   if (auto problem = host.problem()) throw SandboxError(*problem);
-  check_identity(policy, program);
-  bwrap_command(policy, program, args);
+  Policy staged = policy;
+  std::optional<PrivateDirs> private_dirs;
+  if (policy.identity) {
+    private_dirs.emplace(shown_dirs(policy), *policy.identity);
+    staged.staged = private_dirs->staged();
+  }
+  check_readable(staged, program, true);
+  if (script) check_readable(staged, *script, false);
+  bwrap_command(staged, program, args);
   if (policy.syscall_filter) syscall_filter_program();
 }
 
@@ -39,11 +47,15 @@ PlayerSandbox::PlayerSandbox(const HostSupport& host, const Policy& policy) : po
   policy_.bwrap = *host.bwrap;
   if (host.cgroups.any()) cgroup_.emplace(host.cgroups, policy_.limits);
   policy_.processes_by_rlimit = !cgroup_ || !cgroup_->limits_processes();
+  if (policy_.identity) {
+    private_dirs_.emplace(shown_dirs(policy_), *policy_.identity);
+    policy_.staged = private_dirs_->staged();
+  }
 }
 
 SandboxedStart PlayerSandbox::start(const fs::path& program,
                                     const std::vector<std::string>& args) const {
-  check_identity(policy_, program);
+  check_readable(policy_, program, true);
   SandboxedStart start;
   start.program = policy_.bwrap;
   start.args = bwrap_command(policy_, program, args);
@@ -51,6 +63,10 @@ SandboxedStart PlayerSandbox::start(const fs::path& program,
   start.identity = policy_.identity;
   if (!cgroup_ || !cgroup_->limits_memory()) start.address_space_mb = policy_.limits.memory_mb;
   if (policy_.syscall_filter) start.syscall_filter = syscall_filter_fd();
+  if (private_dirs_) {
+    start.staged_trees = private_dirs_->trees();
+    for (const StagedDir& staged : policy_.staged) start.staged_points.push_back(staged.point);
+  }
   return start;
 }
 
@@ -68,6 +84,19 @@ bool PlayerSandbox::memory_killed() const { return cgroup_ && cgroup_->memory_ki
 
 std::optional<long long> PlayerSandbox::peak_memory_kib() const {
   return cgroup_ ? cgroup_->peak_memory_kib() : std::nullopt;
+}
+
+bool PlayerSandbox::freeze(pid_t root) {
+  if (!freezes_by_signal()) return cgroup_->freeze();
+  stopped_ = true;
+  return stop_descendants(root);
+}
+
+void PlayerSandbox::thaw(pid_t root) {
+  if (!freezes_by_signal()) return cgroup_->thaw();
+  if (!stopped_) return;
+  continue_descendants(root);
+  stopped_ = false;
 }
 
 void PlayerSandbox::kill_all() {

@@ -12,6 +12,7 @@
 #include "arena/sandbox/control_group.h"
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/player_fifos.h"
+#include "arena/sandbox/private_dirs.h"
 #include "arena/sandbox/sandbox_policy.h"
 #include "arena/system/deadline.h"
 #include "arena/system/unique_fd.h"
@@ -28,6 +29,9 @@ struct SandboxedStart {
   std::size_t address_space_mb = 0;
   // The system-call filter for bwrap, to become descriptor kSyscallFilterFd; empty: none.
   UniqueFd syscall_filter;
+  // Private directories to attach at their staging points while still root (private_dirs.h).
+  std::vector<int> staged_trees;
+  std::vector<std::string> staged_points;
 };
 
 class PlayerSandbox {
@@ -55,6 +59,15 @@ class PlayerSandbox {
   // The peak memory of the player's tree in KiB, where its control group keeps it.
   std::optional<long long> peak_memory_kib() const;
 
+  // Freezes the player's whole process tree while its opponent thinks: its freezer group, or
+  // where there is none, every process below `root` (bwrap) stopped with SIGSTOP. Returns once
+  // the tree is frozen; false when it could not be (bounded wait).
+  bool freeze(pid_t root);
+  // Lets the tree run again; nothing when it is not frozen.
+  void thaw(pid_t root);
+  // Whether freezing falls back to SIGSTOP and SIGCONT, which a player can notice.
+  bool freezes_by_signal() const { return !cgroup_ || !cgroup_->can_freeze(); }
+
   // Kills every process in the control groups (the PID namespace dies with bwrap anyway).
   void kill_all();
   // Kills every process of the sandbox and removes its groups; the figures stay readable.
@@ -67,11 +80,15 @@ class PlayerSandbox {
   Policy policy_;
   std::optional<ControlGroup> cgroup_;
   std::optional<PlayerFifos> fifos_;
+  std::optional<PrivateDirs> private_dirs_;
+  bool stopped_ = false;  // frozen by SIGSTOP
 };
 
-// Checks, before anything is started, that a player of `policy` running `program` can be
-// sandboxed here. Throws SandboxError naming the cause.
+// Checks, before anything is started, that a player of `policy` running `program` (and
+// `script`, when it runs one) can be sandboxed here, and that the player can read them as the
+// sandbox shows them. Throws SandboxError naming the cause.
 void check_policy(const HostSupport& host, const Policy& policy,
-                  const std::filesystem::path& program, const std::vector<std::string>& args);
+                  const std::filesystem::path& program, const std::vector<std::string>& args,
+                  const std::optional<std::filesystem::path>& script = std::nullopt);
 
 }  // namespace arena::sandbox

@@ -12,4 +12,10 @@ namespace arena::sandbox {
 // waited-for children used; 0 when `root` is gone.
 Milliseconds process_tree_cpu_time(pid_t root);
 
+// Stops every descendant of `root` with SIGSTOP, again for those started meanwhile, until every
+// one shows as stopped (bounded); false when some did not. The fallback of a freezer group.
+bool stop_descendants(pid_t root);
+// Continues every descendant of `root` with SIGCONT.
+void continue_descendants(pid_t root);
+
 }  // namespace arena::sandbox

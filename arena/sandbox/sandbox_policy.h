@@ -43,6 +43,16 @@ inline constexpr std::size_t kDefaultMemoryLimitMb = 1024;
 
 // The size of each scratch area of a player without a memory limit.
 inline constexpr std::size_t kDefaultScratchMb = 1024;
+// A directory the seat's user cannot reach on the host, shown through a staging point that the
+// player's child mounts while still root (see private_dirs.h).
+struct StagedDir {
+  std::filesystem::path shown;  // the directory, at the path the player sees it at
+  std::filesystem::path point;  // where bwrap finds it
+  // Shown idmapped: files of `owner` appear as the player's (group `owner_group` as its group).
+  bool idmapped = false;
+  uid_t owner = 0;
+  gid_t owner_group = 0;
+};
 
 struct Policy {
   std::filesystem::path bwrap = "/usr/bin/bwrap";
@@ -58,6 +68,9 @@ struct Policy {
   // kRefereeDirPrefix), of this game and of any other, should the working directory be the
   // temporary directory that holds them.
   std::vector<std::filesystem::path> hidden;
+  // Directories of other players, covered by an empty read-only directory wherever a shown
+  // directory (a system directory, a read-only one) would show them.
+  std::vector<std::filesystem::path> covered;
   // More directories visible read-only at their own paths (the program's own directory when it
   // is not the working directory, --ro-dir).
   std::vector<std::filesystem::path> readonly_dirs;
@@ -77,6 +90,8 @@ struct Policy {
   // The player runs under the system-call filter (syscall_filter.h); off only for debugging.
   bool syscall_filter = true;
   std::optional<Identity> identity;  // none: the arena's own user
+  // The shown directories that bwrap takes from a staging point (set by PlayerSandbox).
+  std::vector<StagedDir> staged;
 };
 
 // Seat 1 or 2 of a game. Distinct users per seat, so the two players of a game never share one.

@@ -1,8 +1,10 @@
 #include "arena/series/match_jobs.h"
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
+#include "arena/match/entrant_dirs.h"
 #include "arena/match/game_files.h"
 #include "arena/match/player_entry.h"
 #include "arena/process/program_path.h"
@@ -14,10 +16,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string absolute_command(const TournamentPlayer& player) {
+std::string absolute_command(const TournamentPlayer& player, ProgramLookup lookup,
+                             std::vector<std::string>& dirs) {
   std::vector<std::string> words = split_shell_words(player.command);
   try {
-    PlayerEntry entry = locate_player(words);
+    PlayerEntry entry = resolve_player(words, lookup);
+    for (const fs::path& dir : entrant_dirs(entry, entry.workdir)) {
+      if (std::find(dirs.begin(), dirs.end(), dir.string()) == dirs.end()) {
+        dirs.push_back(dir.string());
+      }
+    }
     words.at(0) = entry.program.string();
     if (entry.script) words[*entry.script] = fs::absolute(words[*entry.script]).string();
   } catch (const std::exception& error) {
@@ -69,7 +77,12 @@ JobFactory::JobFactory(const TournamentSettings& settings, const fs::path& dir,
       dir_(dir),
       tile_seed_(std::move(tile_seed)),
       arena_(own_directory() / "zarvo-arena") {
-  for (const auto& player : settings.players) commands_.push_back(absolute_command(player));
+  const bool sandboxed = std::find(settings.match_options.begin(), settings.match_options.end(),
+                                   "--no-sandbox") == settings.match_options.end();
+  for (const auto& player : settings.players) {
+    commands_.push_back(absolute_command(
+        player, sandboxed ? ProgramLookup::kSandbox : ProgramLookup::kArena, entrant_dirs_));
+  }
   fs::create_directories(GameFiles::log_dir_of(dir_));
 }
 
@@ -84,6 +97,8 @@ MatchJob JobFactory::make(const ScheduledGame& game) const {
   write_text(job.tiles, derive_tile_script(tile_seed_, game.pair));
   job.argv.insert(job.argv.end(), {"--tiles", job.tiles.string()});
   job.argv.insert(job.argv.end(), settings_.match_options.begin(), settings_.match_options.end());
+  for (const std::string& dir : entrant_dirs_)
+    job.argv.insert(job.argv.end(), {"--entrant-dir", dir});
   job.argv.insert(job.argv.end(), {"--", commands_[game.first], commands_[game.second]});
   return job;
 }

@@ -39,6 +39,7 @@ class JobFactory {
   std::filesystem::path dir_;
   std::string tile_seed_;
   std::vector<std::string> commands_;
+  std::vector<std::string> entrant_dirs_;  // of every player, hidden in every game
   std::filesystem::path arena_;
 };
 

@@ -103,7 +103,7 @@ TournamentPlayer parse_player(std::string_view text) {
     throw std::invalid_argument("player without a command: \"" + player.command + "\"");
   if (player.name.empty()) {
     try {
-      player.name = locate_player(words).name;
+      player.name = resolve_player(words, ProgramLookup::kSandbox).name;
     } catch (const std::exception&) {
       // Not found: the error comes when the games are prepared; the name is only a default.
       auto slash = words[0].rfind('/');

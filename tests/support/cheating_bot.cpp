@@ -11,6 +11,12 @@
 //   memory    allocate and touch 1 GiB          forkbomb  processes that fork, up to 1000
 //   hog       allocate and touch up to 4 GiB    tmpfs     write 48 MiB to /tmp, then allocate
 //                                                         and touch 48 MiB
+//   ponder    a thread that spins for the whole game; reported at the end of the game, with the
+//             CPU time the bot used between its answers and its next lines: "succeeded" from
+//             200 ms on
+//   spin      six processes that spin on the CPU for the whole game
+// --think-ms=N makes it take N ms of sleep before each answer, --burn-ms=N N ms of its own CPU
+// time (an honest bot that thinks).
 // The victim is every other process whose command line holds --victim=TEXT, or, without it,
 // every process with the same parent. Other arguments (--marker=...) are ignored.
 #include <arpa/inet.h>
@@ -21,20 +27,24 @@
 #include <sys/ptrace.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "players/bot_loop.h"
@@ -293,6 +303,15 @@ Outcome try_trick(const Options& options) {
     return filled.succeeded ? eat_memory(48) : filled;
   }
   if (trick == "forkbomb") return fork_bomb(1000);
+  if (trick == "spin") {
+    for (int i = 0; i < 6; ++i) {
+      if (::fork() == 0) {
+        std::atomic<unsigned long> counter{0};
+        for (;;) counter.fetch_add(1, std::memory_order_relaxed);
+      }
+    }
+    return succeeded();
+  }
   return blocked("no such trick");
 }
 
@@ -302,6 +321,18 @@ void report(const std::string& trick, const Outcome& outcome) {
       (outcome.succeeded ? std::string("succeeded") : "blocked (" + outcome.reason + ")") + "\n";
   [[maybe_unused]] auto ignored = ::write(2, line.data(), line.size());
 }
+
+using Milliseconds = std::chrono::milliseconds;
+
+// CPU time of the whole process, every thread included.
+Milliseconds cpu_now() {
+  timespec now{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return Milliseconds(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+}
+
+int think_ms = 0;
+int burn_ms = 0;
 
 }  // namespace
 
@@ -313,22 +344,46 @@ int main(int argc, char** argv) {
     if (arg.starts_with("--victim=")) options.victim = arg.substr(9);
     if (arg.starts_with("--path=")) options.path = arg.substr(7);
     if (arg.starts_with("--port=")) options.port = std::atoi(arg.c_str() + 7);
+    if (arg.starts_with("--think-ms=")) think_ms = std::atoi(arg.c_str() + 11);
+    if (arg.starts_with("--burn-ms=")) burn_ms = std::atoi(arg.c_str() + 10);
   }
   // A cheater that is found out keeps playing: its children must not stop it through SIGPIPE.
   ::signal(SIGCHLD, SIG_IGN);
 
   std::mt19937 random(std::random_device{}());
   bool tried = false;
-  return follow_game([&](BotView& view, const move* moves, int count) {
+  const bool ponder = options.trick == "ponder";
+  Milliseconds idle{0};
+  std::optional<Milliseconds> answered_at;
+  int status = follow_game([&](BotView& view, const move* moves, int count) {
+    if (answered_at) idle += cpu_now() - *answered_at;
     if (!tried) {
       tried = true;
-      report(options.trick, try_trick(options));
+      if (ponder) {
+        std::thread([] {
+          std::atomic<unsigned long> counter{0};
+          for (;;) counter.fetch_add(1, std::memory_order_relaxed);
+        }).detach();
+      } else {
+        report(options.trick, try_trick(options));
+      }
+    }
+    if (think_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(think_ms));
+    for (Milliseconds until = cpu_now() + Milliseconds(burn_ms); cpu_now() < until;) {
     }
     move chosen = moves[std::uniform_int_distribution<int>(0, count - 1)(random)];
     plaats(view.board, chosen);
     std::string text = answer_text(chosen) + "\n";
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+    if (ponder) answered_at = cpu_now();
     return true;
   });
+  if (ponder) {
+    std::string used =
+        std::to_string(idle.count()) + " ms of CPU between its answers and its lines";
+    report("ponder", idle >= Milliseconds(200) ? Outcome{true, used} : blocked(used));
+  }
+  std::fflush(stderr);
+  ::_exit(status);
 }
