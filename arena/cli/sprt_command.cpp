@@ -224,19 +224,31 @@ class SprtRun {
   // are not part of it: their files go.
   void drop_later_pairs() {
     if (!decided()) return;
-    for (long long k = counted_ + 1;; ++k) {
-      bool found = false;
-      for (const auto& game : games_of(k)) {
-        GameFiles files = game_files(dir_, options_.settings, game);
-        fs::path log = files.log();
-        fs::path tiles = files.tiles();
-        std::error_code error;
-        found = found || fs::exists(log, error) || fs::exists(tiles, error);
-        discard_game_files(log);
-        fs::remove(tiles, error);
+    // The files themselves say which later games exist: a later pair may have left no file at
+    // all while one after it finished.
+    std::vector<GameFiles> later;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(GameFiles::log_dir_of(dir_), error)) {
+      auto files = GameFiles::from_file(entry.path());
+      if (!files || !ours(*files)) continue;
+      long long number = 0;
+      const std::string& id = files->id();
+      auto [end, failure] = std::from_chars(id.data(), id.data() + id.size(), number);
+      if (failure == std::errc() && end == id.data() + id.size() && number > 2 * counted_) {
+        later.push_back(*files);
       }
-      if (!found && k >= next_pair_) break;
     }
+    for (const GameFiles& files : later) {
+      discard_game_files(files.log());
+      fs::remove(files.tiles(), error);
+    }
+  }
+
+  // Whether a game's files are of this test's two players.
+  bool ours(const GameFiles& files) const {
+    const auto& players = options_.settings.players;
+    return (files.name1() == players[0].name && files.name2() == players[1].name) ||
+           (files.name1() == players[1].name && files.name2() == players[0].name);
   }
 
   void show(bool terminal) {

@@ -37,6 +37,16 @@ std::optional<GameFiles> GameFiles::from_log(const fs::path& log) {
   return files;
 }
 
+std::optional<GameFiles> GameFiles::from_file(const fs::path& file) {
+  // Neither the names nor the id hold a '.', so the second '.' starts the suffix.
+  const std::string name = file.filename().string();
+  const auto first = name.find('.');
+  if (first == std::string::npos) return std::nullopt;
+  const auto second = name.find('.', first + 1);
+  if (second == std::string::npos) return std::nullopt;
+  return from_log(file.parent_path() / (name.substr(0, second) + ".log"));
+}
+
 fs::path GameFiles::player_errors(int player) const {
   return file(".player" + std::to_string(player) + ".err");
 }

@@ -28,6 +28,8 @@ class GameFiles {
   // The game whose log is `log` ("<dir>/refereelogs/<name1>-<name2>.<id>.log"), or nothing when
   // the file name has another form or holds a name or id that a game cannot have.
   static std::optional<GameFiles> from_log(const std::filesystem::path& log);
+  // The game that any of its files belongs to ("<name1>-<name2>.<id><suffix>"), or nothing.
+  static std::optional<GameFiles> from_file(const std::filesystem::path& file);
 
   const std::string& name1() const { return name1_; }
   const std::string& name2() const { return name2_; }
