@@ -33,6 +33,18 @@ namespace {
 namespace fs = std::filesystem;
 using Seconds = std::chrono::duration<double>;
 
+// A game between two instant bots (the random sample bot) whose files go to `out`.
+arena::MatchConfig instant_bots_game(const fs::path& out) {
+  arena::MatchConfig config;
+  const std::string bin = ZARVO_BIN_DIR;
+  config.players[0].command = {bin + "/zarvo-random"};
+  config.players[1].command = {bin + "/zarvo-random"};
+  config.referee = bin + "/zarvo-checker";
+  config.resources = bin + "/resources";
+  config.out_dir = out;
+  return config;
+}
+
 int count_moves(const fs::path& log) {
   std::ifstream in(log);
   int moves = 0;
@@ -123,13 +135,8 @@ void sandbox_start_with_cgroups(const fs::path& dir, int seat) {
 void BM_InstantBotsThroughArena(benchmark::State& state) {
   const bool sandboxed = state.range(0) != 0;
   fs::path out = fs::temp_directory_path() / ("arena-bench-" + std::to_string(::getpid()));
-  arena::MatchConfig config;
+  arena::MatchConfig config = instant_bots_game(out);
   const std::string bin = ZARVO_BIN_DIR;
-  config.players[0].command = {bin + "/zarvo-random"};
-  config.players[1].command = {bin + "/zarvo-random"};
-  config.referee = bin + "/zarvo-checker";
-  config.resources = bin + "/resources";
-  config.out_dir = out;
   config.sandbox = sandboxed;
 
   arena::ignore_broken_pipes();  // a player that ends early must not end the benchmark
@@ -188,13 +195,7 @@ BENCHMARK(BM_InstantBotsThroughArena)
 // unfiltered ones'.
 void BM_SyscallFilterCost(benchmark::State& state) {
   fs::path out = fs::temp_directory_path() / ("arena-bench-filter-" + std::to_string(::getpid()));
-  arena::MatchConfig config;
-  const std::string bin = ZARVO_BIN_DIR;
-  config.players[0].command = {bin + "/zarvo-random"};
-  config.players[1].command = {bin + "/zarvo-random"};
-  config.referee = bin + "/zarvo-checker";
-  config.resources = bin + "/resources";
-  config.out_dir = out;
+  arena::MatchConfig config = instant_bots_game(out);
 
   arena::ignore_broken_pipes();
   Seconds with_total{}, without_total{};
@@ -228,13 +229,7 @@ BENCHMARK(BM_SyscallFilterCost)->UseManualTime()->Unit(benchmark::kMillisecond)-
 // frozen games' time over the pondering games'; "per_move_us" what freezing adds to a move.
 void BM_FreezingIdlePlayers(benchmark::State& state) {
   fs::path out = fs::temp_directory_path() / ("arena-bench-" + std::to_string(::getpid()));
-  arena::MatchConfig config;
-  const std::string bin = ZARVO_BIN_DIR;
-  config.players[0].command = {bin + "/zarvo-random"};
-  config.players[1].command = {bin + "/zarvo-random"};
-  config.referee = bin + "/zarvo-checker";
-  config.resources = bin + "/resources";
-  config.out_dir = out;
+  arena::MatchConfig config = instant_bots_game(out);
   arena::ignore_broken_pipes();
   Seconds frozen_total{}, ponder_total{};
   long moves_total = 0;

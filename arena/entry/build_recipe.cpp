@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "arena/process/shell_words.h"
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/system/bounded_read.h"
 
@@ -45,7 +46,7 @@ std::vector<std::string> with_extension(const std::vector<std::string>& names,
 
 std::string quoted_list(const std::vector<std::string>& names) {
   std::string text;
-  for (const std::string& name : names) text += " " + sh_quote(name);
+  for (const std::string& name : names) text += " " + shell_quote(name);
   return text;
 }
 
@@ -97,7 +98,7 @@ Recipe java(const fs::path& entry, const std::vector<std::string>& sources,
   Recipe recipe;
   recipe.name = "java";
   recipe.script = std::string(kJavaCompiler) + quoted_list(sources) + " && cp " +
-                  sh_quote(launcher.string()) + " ./" + main_class + " && chmod 755 ./" +
+                  shell_quote(launcher.string()) + " ./" + main_class + " && chmod 755 ./" +
                   main_class;
   recipe.command = "./" + main_class;
   recipe.product = main_class + ".class";
@@ -142,25 +143,13 @@ Recipe python(const fs::path& entry, const std::vector<std::string>& sources) {
   std::string main = python_main(entry, sources);
   Recipe recipe;
   recipe.name = "python";
-  recipe.script = std::string(kPythonCompiler) + " " + sh_quote(main);
+  recipe.script = std::string(kPythonCompiler) + " " + shell_quote(main);
   recipe.command = sandbox_interpreter(kPythonInterpreter) + " ./" + main;
   recipe.product = main;
   return recipe;
 }
 
 }  // namespace
-
-std::string sh_quote(std::string_view word) {
-  std::string quoted = "'";
-  for (char c : word) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
-}
 
 Recipe choose_recipe(const fs::path& entry, const fs::path& launcher) {
   std::vector<std::string> names = entry_files(entry);

@@ -47,7 +47,4 @@ Recipe choose_recipe(const std::filesystem::path& entry, const std::filesystem::
 // One line per recipe with the compiler and its flags, for the terminal.
 std::string compiler_flags_text();
 
-// `word` quoted for /bin/sh.
-std::string sh_quote(std::string_view word);
-
 }  // namespace arena::entry

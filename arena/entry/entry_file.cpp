@@ -97,7 +97,7 @@ std::string entry_command(const fs::path& entry) {
   std::string command;
   for (const std::string& word : words) {
     std::string resolved = word.starts_with("./") ? (root / word.substr(2)).string() : word;
-    command += (command.empty() ? "" : " ") + sh_quote(resolved);
+    command += (command.empty() ? "" : " ") + shell_quote(resolved);
   }
   return command;
 }

@@ -43,4 +43,23 @@ std::vector<std::string> split_shell_words(std::string_view text) {
   return words;
 }
 
+std::string shell_quote(std::string_view word) {
+  bool safe = !word.empty();
+  for (char c : word) {
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                 std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
+    safe = safe && plain;
+  }
+  if (safe) return std::string(word);
+  std::string quoted = "'";
+  for (char c : word) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
 }  // namespace arena

@@ -14,4 +14,8 @@ namespace arena {
 // Throws std::invalid_argument for an unterminated quote or a trailing backslash.
 std::vector<std::string> split_shell_words(std::string_view text);
 
+// `word` as a POSIX shell reads it back (and split_shell_words too): unchanged when it holds
+// only safe characters, otherwise in single quotes.
+std::string shell_quote(std::string_view word);
+
 }  // namespace arena

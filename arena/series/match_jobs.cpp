@@ -43,25 +43,6 @@ void write_text(const fs::path& path, const std::string& text) {
 
 }  // namespace
 
-std::string shell_quote(std::string_view word) {
-  bool safe = !word.empty();
-  for (char c : word) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                 std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
-    safe = safe && plain;
-  }
-  if (safe) return std::string(word);
-  std::string quoted = "'";
-  for (char c : word) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
-}
-
 std::string shell_command(const std::vector<std::string>& argv) {
   std::string command;
   for (const auto& word : argv) {

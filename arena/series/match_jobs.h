@@ -10,9 +10,12 @@
 #include <vector>
 
 #include "arena/match/game_files.h"
+#include "arena/process/shell_words.h"
 #include "arena/series/tournament_plan.h"
 
 namespace arena::tournament {
+
+using arena::shell_quote;  // jobs are shell lines: their words are quoted by it
 
 struct MatchJob {
   int number = 0;
@@ -51,10 +54,6 @@ std::vector<MatchJob> prepare_jobs(const TournamentSettings& settings,
 // Removes whatever files a game left in dir/refereelogs (log, page, error files), so that
 // it no longer counts as played. The tile script stays.
 void discard_game_files(const std::filesystem::path& log);
-
-// `word` as a POSIX shell reads it back: unchanged when it holds only safe
-// characters, otherwise in single quotes.
-std::string shell_quote(std::string_view word);
 std::string shell_command(const std::vector<std::string>& argv);
 
 }  // namespace arena::tournament
