@@ -16,8 +16,8 @@
 
 #include "arena/cli/match_options.h"
 #include "arena/cli/option_values.h"
-#include "arena/match/game_files.h"
-#include "arena/match/game_names.h"
+#include "arena/game/game_files.h"
+#include "arena/game/game_names.h"
 #include "arena/match/player_entry.h"
 #include "arena/match/referee_protocol.h"
 #include "arena/process/shell_words.h"

@@ -1,7 +1,7 @@
 // The copy of the viewer files a result directory keeps: made beside the logs, left alone when
 // it is current, replaced when the source changes, always whole while many games write it at
 // once, and found in a build tree or an installed tree.
-#include "arena/match/viewer_files.h"
+#include "arena/game/viewer_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

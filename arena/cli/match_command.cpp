@@ -9,10 +9,10 @@
 
 #include "arena/cli/match_options.h"
 #include "arena/cli/option_values.h"
+#include "arena/game/game_files.h"
+#include "arena/game/game_outcome.h"
+#include "arena/game/game_usage.h"
 #include "arena/match/disqualification_notes.h"
-#include "arena/match/game_files.h"
-#include "arena/match/game_outcome.h"
-#include "arena/match/game_usage.h"
 #include "arena/match/match.h"
 #include "arena/match/sandbox_plan.h"
 #include "arena/match/written_files_notes.h"

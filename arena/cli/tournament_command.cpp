@@ -14,7 +14,7 @@
 #include "arena/cli/check_command.h"
 #include "arena/cli/match_options.h"
 #include "arena/cli/option_values.h"
-#include "arena/match/game_files.h"
+#include "arena/game/game_files.h"
 #include "arena/series/game_pairs.h"
 #include "arena/series/game_record.h"
 #include "arena/series/game_runner.h"

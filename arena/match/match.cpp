@@ -4,17 +4,17 @@
 
 #include <system_error>
 
+#include "arena/game/game_files.h"
+#include "arena/game/game_names.h"
+#include "arena/game/viewer_files.h"
 #include "arena/match/disqualification_notes.h"
 #include "arena/match/entrant_dirs.h"
-#include "arena/match/game_files.h"
-#include "arena/match/game_names.h"
 #include "arena/match/player.h"
 #include "arena/match/player_entry.h"
 #include "arena/match/referee_protocol.h"
 #include "arena/match/referee_workdir.h"
 #include "arena/match/sandbox_plan.h"
 #include "arena/match/turn_record.h"
-#include "arena/match/viewer_files.h"
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
 #include "arena/process/pipe_writer.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "arena/match/game_names.h"
+#include "arena/game/game_names.h"
 #include "arena/process/program_path.h"
 #include "arena/sandbox/bwrap_command.h"
 

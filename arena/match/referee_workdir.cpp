@@ -8,7 +8,7 @@
 #include <system_error>
 #include <vector>
 
-#include "arena/match/game_files.h"
+#include "arena/game/game_files.h"
 #include "arena/sandbox/sandbox_policy.h"
 
 namespace arena {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "arena/match/game_files.h"
+#include "arena/game/game_files.h"
 #include "arena/series/game_record.h"
 #include "arena/series/match_jobs.h"
 

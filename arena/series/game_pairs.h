@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-#include "arena/match/game_files.h"
+#include "arena/game/game_files.h"
 #include "arena/series/game_record.h"
 #include "arena/series/tournament_plan.h"
 

@@ -4,8 +4,8 @@
 #include <charconv>
 #include <fstream>
 
+#include "arena/game/game_files.h"
 #include "arena/match/disqualification_notes.h"
-#include "arena/match/game_files.h"
 #include "arena/system/bounded_read.h"
 
 namespace arena::tournament {

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "arena/match/game_outcome.h"
-#include "arena/match/game_usage.h"
+#include "arena/game/game_outcome.h"
+#include "arena/game/game_usage.h"
 
 namespace arena::tournament {
 

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "arena/game/game_files.h"
 #include "arena/match/entrant_dirs.h"
-#include "arena/match/game_files.h"
 #include "arena/match/player_entry.h"
 #include "arena/process/program_path.h"
 #include "arena/process/shell_words.h"

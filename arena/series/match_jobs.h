@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "arena/match/game_files.h"
+#include "arena/game/game_files.h"
 #include "arena/process/shell_words.h"
 #include "arena/series/tournament_plan.h"
 

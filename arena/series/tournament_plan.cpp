@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "arena/entry/entry_file.h"
-#include "arena/match/game_names.h"
+#include "arena/game/game_names.h"
 #include "arena/match/player_entry.h"
 #include "arena/process/shell_words.h"
 

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <stdexcept>
 
-#include "arena/match/game_files.h"
+#include "arena/game/game_files.h"
 #include "arena/series/atomic_file.h"
 #include "arena/series/run_settings.h"
 #include "arena/tournament/report_format.h"

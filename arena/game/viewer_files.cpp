@@ -1,4 +1,4 @@
-#include "arena/match/viewer_files.h"
+#include "arena/game/viewer_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

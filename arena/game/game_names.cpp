@@ -1,4 +1,4 @@
-#include "arena/match/game_names.h"
+#include "arena/game/game_names.h"
 
 #include <unistd.h>
 

@@ -1,6 +1,6 @@
-#include "arena/match/game_files.h"
+#include "arena/game/game_files.h"
 
-#include "arena/match/game_names.h"
+#include "arena/game/game_names.h"
 
 namespace arena {
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "arena/match/game_outcome.h"
+#include "arena/game/game_outcome.h"
 
 namespace arena {
 

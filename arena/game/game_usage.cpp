@@ -1,4 +1,4 @@
-#include "arena/match/game_usage.h"
+#include "arena/game/game_usage.h"
 
 #include <charconv>
 #include <fstream>
