@@ -37,13 +37,7 @@ nlohmann::json read_json(const fs::path& file) {
 
 class SprtTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() /
-            ("zarvo_sprt_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
+  void SetUp() override { root_ = test_support::fresh_test_dir("zarvo_sprt_"); }
   void TearDown() override {
     if (!HasFailure()) fs::remove_all(root_);
   }

@@ -24,24 +24,11 @@ const std::string kBin = ZARVO_BIN_DIR;
 const std::string kArena = kBin + "/zarvo-arena";
 const std::string kHostileBot = RESULTS_TEST_BOT;
 
-std::vector<std::string> csv_row(const std::string& line) {
-  std::vector<std::string> fields;
-  std::string field;
-  std::istringstream in(line);
-  while (std::getline(in, field, ',')) fields.push_back(field);
-  if (!line.empty() && line.back() == ',') fields.push_back("");
-  return fields;
-}
+std::vector<std::string> csv_row(const std::string& line) { return test_support::csv_fields(line); }
 
 class TournamentResults : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() /
-            ("zarvo_results_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
+  void SetUp() override { root_ = test_support::fresh_test_dir("zarvo_results_"); }
   void TearDown() override {
     if (!HasFailure()) fs::remove_all(root_);
   }

@@ -39,23 +39,12 @@ const std::string kBin = ZARVO_BIN_DIR;
 const std::string kArena = kBin + "/zarvo-arena";
 
 std::vector<std::string> split_csv_simple(const std::string& line) {
-  std::vector<std::string> fields;
-  std::string field;
-  std::istringstream in(line);
-  while (std::getline(in, field, ',')) fields.push_back(field);
-  if (!line.empty() && line.back() == ',') fields.push_back("");
-  return fields;
+  return test_support::csv_fields(line);
 }
 
 class TournamentTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() /
-            ("zarvo_tournament_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
+  void SetUp() override { root_ = test_support::fresh_test_dir("zarvo_tournament_"); }
   void TearDown() override {
     if (!HasFailure()) fs::remove_all(root_);
   }

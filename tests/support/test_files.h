@@ -1,5 +1,8 @@
-// Reading the files a test's programs wrote.
+// Reading the files a test's programs wrote, and the directory a test writes them into.
 #pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -22,6 +25,27 @@ inline std::vector<std::string> lines_of(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+// The fields of a line of a results file (a trailing empty field included).
+inline std::vector<std::string> csv_fields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::string field;
+  std::istringstream in(line);
+  while (std::getline(in, field, ',')) fields.push_back(field);
+  if (!line.empty() && line.back() == ',') fields.push_back("");
+  return fields;
+}
+
+// An empty directory of the running test's own below the temporary directory, named
+// "<prefix><test name>_<pid>".
+inline std::filesystem::path fresh_test_dir(const std::string& prefix) {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                              (prefix + info->name() + "_" + std::to_string(::getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
 }
 
 // Writes a tile script of seed "654321" and more tiles than any game uses.
