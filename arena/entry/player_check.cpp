@@ -25,22 +25,25 @@ PlayerEntry resolve_command(const std::vector<std::string>& command, bool sandbo
   return resolve_player(command, sandboxed ? ProgramLookup::kSandbox : ProgramLookup::kArena);
 }
 
-// What the seat's user cannot read of the player, or nothing.
-std::optional<std::string> unreadable(const std::vector<std::string>& command,
-                                      const PlayerEntry& entry) {
-  const sandbox::Identity seat = sandbox::seat_identity(1);
-  auto problem = [&](const fs::path& path, bool run) {
-    return "not readable: " + path.string() + " cannot be " + (run ? "run" : "read") + " by user " +
-           std::to_string(seat.uid) +
-           ", whom players run as since the arena runs as root; make it and the directories "
-           "above it readable for others (chmod o+rx)";
-  };
-  if (!sandbox::reachable(entry.program, seat, true)) return problem(entry.program, true);
+// Whether the player's sandbox can be made as a game makes it (its files shown to the seat's
+// user, private directories included): the problem, or nothing.
+std::optional<std::string> sandbox_problem(const MatchConfig& game,
+                                           const std::vector<std::string>& command,
+                                           const PlayerEntry& entry) {
+  std::vector<std::string> args = command;
+  std::optional<fs::path> script;
   if (entry.script) {
-    fs::path script = fs::absolute(command.at(*entry.script));
-    if (!sandbox::reachable(script, seat)) return problem(script, false);
+    script = fs::absolute(command.at(*entry.script));
+    args[*entry.script] = script->string();
   }
-  if (!sandbox::reachable(entry.workdir, seat)) return problem(entry.workdir, false);
+  try {
+    seat_policy(game, 1, entry.program, args, entry.workdir, script);
+  } catch (const MatchSetupError& error) {
+    const std::string text = error.what();
+    const bool unreadable = text.find("cannot be run by user") != std::string::npos ||
+                            text.find("cannot be read by user") != std::string::npos;
+    return (unreadable ? "not readable: " : "cannot start: ") + text;
+  }
   return std::nullopt;
 }
 std::string seconds_text(Clock::duration duration) {
@@ -106,8 +109,8 @@ CheckOutcome check_player(const std::string& name, const std::vector<std::string
     outcome.problem = std::string("not found: ") + error.what();
     return outcome;
   }
-  if (game.sandbox && sandbox::must_drop_root()) {
-    if (auto problem = unreadable(command, entry)) {
+  if (game.sandbox) {
+    if (auto problem = sandbox_problem(game, command, entry)) {
       outcome.problem = *problem;
       return outcome;
     }
