@@ -202,6 +202,24 @@
   // (holding a key down, dragging the slider, fast play), so later ones wait and the last wins.
   const ADDRESS_UPDATE_MS = 200;
 
+  // The two axes of a chart, the top value's label beside the vertical one and 0 at its foot;
+  // leaves the text style for the chart's own labels.
+  function drawAxes(g, left, top, right, bottom, topLabel) {
+    g.strokeStyle = '#888';
+    g.lineWidth = 1;
+    g.beginPath();
+    g.moveTo(left, top);
+    g.lineTo(left, bottom);
+    g.lineTo(right, bottom);
+    g.stroke();
+    g.font = '11px sans-serif';
+    g.fillStyle = '#333';
+    g.textAlign = 'right';
+    g.textBaseline = 'middle';
+    g.fillText(topLabel, left - 4, top);
+    g.fillText('0', left - 4, bottom);
+  }
+
   function element(id) {
     const found = document.getElementById(id);
     if (!found) throw new Error('the replay page has no element with id "' + id + '"');
@@ -632,19 +650,7 @@
       const highest = Math.max(1, ...times);
       const step = count > 1 ? (right - left) / (count - 1) : 0;
       const barWidth = Math.max(1, Math.min(10, step * 0.8));
-      g.strokeStyle = '#888';
-      g.lineWidth = 1;
-      g.beginPath();
-      g.moveTo(left, top);
-      g.lineTo(left, bottom);
-      g.lineTo(right, bottom);
-      g.stroke();
-      g.font = '11px sans-serif';
-      g.fillStyle = '#333';
-      g.textAlign = 'right';
-      g.textBaseline = 'middle';
-      g.fillText(formatMs(highest), left - 4, top);
-      g.fillText('0', left - 4, bottom);
+      drawAxes(g, left, top, right, bottom, formatMs(highest));
       g.textAlign = 'left';
       g.fillText('thinking time per move', left + 4, 8);
       this.turns.forEach((turn, i) => {
@@ -907,19 +913,7 @@
       const xOf = (i) => left + (count > 1 ? (i * (right - left)) / (count - 1) : 0);
       const yOf = (value) => bottom - (value * (bottom - top)) / highest;
 
-      g.strokeStyle = '#888';
-      g.lineWidth = 1;
-      g.beginPath();
-      g.moveTo(left, top);
-      g.lineTo(left, bottom);
-      g.lineTo(right, bottom);
-      g.stroke();
-      g.font = '11px sans-serif';
-      g.fillStyle = '#333';
-      g.textAlign = 'right';
-      g.textBaseline = 'middle';
-      g.fillText(String(highest), left - 4, top);
-      g.fillText('0', left - 4, bottom);
+      drawAxes(g, left, top, right, bottom, String(highest));
       g.textAlign = 'center';
       g.textBaseline = 'top';
       g.fillText('move', (left + right) / 2, bottom + 10);

@@ -58,9 +58,7 @@ std::array<std::optional<PlayerUsage>, 2> read_game_usage(const fs::path& file) 
   std::string text = read_head(file, kFileLimit);
   std::string_view rest = text;
   while (!rest.empty()) {
-    auto newline = rest.find('\n');
-    std::string_view line = rest.substr(0, newline);
-    rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
+    std::string_view line = take_line(rest);
     int player = line.starts_with("player1 ") ? 0 : line.starts_with("player2 ") ? 1 : -1;
     auto cpu = field(line, "cpu_ms");
     if (player < 0 || !cpu) continue;

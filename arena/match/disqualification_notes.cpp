@@ -42,16 +42,6 @@ std::optional<LoggedDisqualification> parse_line(std::string_view line) {
   return entry;
 }
 
-std::string shown(std::string_view text, std::size_t width) {
-  std::string out;
-  for (char c : text.substr(0, width)) {
-    unsigned char u = static_cast<unsigned char>(c);
-    out += u < 0x20 || u == 0x7f ? '?' : c;
-  }
-  if (text.size() > width) out += "...";
-  return out;
-}
-
 std::string seconds(Milliseconds time) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(time.count()) / 1000);
@@ -81,7 +71,7 @@ std::string timeout_note(const MatchResult& result, const PlayerRecord& record) 
            seconds(limit) + (result.clock == TimeClock::kCpu ? " (--wall-limit)" : "") + "\n";
   }
   if (record.unfinished_output && !record.unfinished_output->empty()) {
-    return note + "  it wrote \"" + shown(*record.unfinished_output, 60) +
+    return note + "  it wrote \"" + printable(*record.unfinished_output, 60) +
            "\" but never ended the line: end every answer with a newline and flush it\n";
   }
   if (detail.busy) {
@@ -96,7 +86,7 @@ std::string timeout_note(const MatchResult& result, const PlayerRecord& record) 
 
 // The line the player wrote, and what standard output is for when that line is no move at all.
 std::string illegal_note(const PlayerRecord& record) {
-  std::string note = "  it wrote \"" + shown(record.last_line, kKeptAnswer) + "\"\n";
+  std::string note = "  it wrote \"" + printable(record.last_line, kKeptAnswer) + "\"\n";
   if (!looks_like_move(record.last_line)) {
     note +=
         "  that is not a move (row letter, column letter, h or v, e.g. Gbh): standard output "
@@ -119,14 +109,22 @@ std::string result_text(std::string_view description, int player) {
   return std::string(text);
 }
 
+std::string printable(std::string_view text, std::size_t width) {
+  std::string out;
+  for (char c : text.substr(0, width)) {
+    unsigned char u = static_cast<unsigned char>(c);
+    out += u < 0x20 || u == 0x7f ? '?' : c;
+  }
+  if (text.size() > width) out += "...";
+  return out;
+}
+
 std::vector<LoggedDisqualification> read_disqualifications(const fs::path& log) {
   std::vector<LoggedDisqualification> found;
   std::string text = read_head(log, kLogLimit);
   std::string_view rest = text;
   while (!rest.empty()) {
-    auto newline = rest.find('\n');
-    std::string_view line = rest.substr(0, newline);
-    rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
+    std::string_view line = take_line(rest);
     if (line.ends_with('\r')) line.remove_suffix(1);
     if (auto entry = parse_line(line)) found.push_back(std::move(*entry));
   }
@@ -141,7 +139,7 @@ std::vector<std::string> last_lines(const fs::path& file, std::size_t count, std
   while (!rest.empty() && lines.size() < count) {
     auto newline = rest.rfind('\n');
     std::string_view line = newline == std::string_view::npos ? rest : rest.substr(newline + 1);
-    lines.insert(lines.begin(), shown(line, width));
+    lines.insert(lines.begin(), printable(line, width));
     rest = newline == std::string_view::npos ? std::string_view() : rest.substr(0, newline);
   }
   return lines;
@@ -157,10 +155,11 @@ std::vector<std::string> short_notes(std::string_view text, std::string_view gam
     text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);
     if (line.find(") was disqualified: ") != std::string_view::npos && !line.starts_with(" ")) {
       in_note = true;
-      notes.push_back(shown(std::string(game) + std::string(line), width));
+      notes.push_back(printable(std::string(game) + std::string(line), width));
     } else if (in_note && line.starts_with("  ") && !line.starts_with("   ")) {
       // The hints; the end of the standard error stays in the player's error file.
-      if (!line.starts_with("  the end of its standard error")) notes.push_back(shown(line, width));
+      if (!line.starts_with("  the end of its standard error"))
+        notes.push_back(printable(line, width));
     } else {
       in_note = false;
     }
@@ -180,7 +179,7 @@ std::string disqualification_notes(const MatchResult& result) {
     notes += record.name + " (player " + std::to_string(player) + ") was disqualified: " + reason;
     for (const auto& entry : logged) {
       if (entry.player == player) {
-        notes += " in move " + std::to_string(entry.move) + ": " + shown(entry.message, 200);
+        notes += " in move " + std::to_string(entry.move) + ": " + printable(entry.message, 200);
         break;
       }
     }

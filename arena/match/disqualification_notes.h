@@ -28,6 +28,9 @@ std::vector<LoggedDisqualification> read_disqualifications(const std::filesystem
 // gives "TIMEOUT" for player 1); the last one when the referee set it twice.
 std::string result_text(std::string_view description, int player);
 
+// At most `width` characters of `text`, control characters shown as '?', and "..." when cut.
+std::string printable(std::string_view text, std::size_t width);
+
 // The last `count` lines of a text file (its last 64 KiB at most), each cut to `width`
 // characters, control characters shown as '?'.
 std::vector<std::string> last_lines(const std::filesystem::path& file, std::size_t count,

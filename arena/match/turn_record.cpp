@@ -21,9 +21,7 @@ constexpr std::size_t kLinesPerGame = 2000;
 std::vector<std::string> lines_of(std::string_view text, std::size_t limit, bool& more) {
   std::vector<std::string> lines;
   while (!text.empty()) {
-    auto newline = text.find('\n');
-    std::string_view line = text.substr(0, newline);
-    text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);
+    std::string_view line = take_line(text);
     if (lines.size() == limit) {
       more = true;
       break;

@@ -1,20 +1,12 @@
 #include "arena/match/written_files_notes.h"
 
+#include "arena/match/disqualification_notes.h"
+
 namespace arena {
 namespace {
 
 constexpr std::size_t kNamed = 8;
 constexpr std::size_t kNameWidth = 80;
-
-std::string shown_name(const std::string& name) {
-  std::string out;
-  for (char c : name.substr(0, kNameWidth)) {
-    unsigned char u = static_cast<unsigned char>(c);
-    out += u < 0x20 || u == 0x7f ? '?' : c;
-  }
-  if (name.size() > kNameWidth) out += "...";
-  return out;
-}
 
 std::string size_text(std::uintmax_t bytes) {
   if (bytes < 1024) return std::to_string(bytes) + " bytes";
@@ -35,7 +27,7 @@ std::string written_files_notes(const MatchResult& result) {
              (files.size() == 1 ? " file" : " files") +
              " in its working directory, which only its sandbox saw: ";
     for (std::size_t i = 0; i < files.size() && i < kNamed; ++i) {
-      notes += (i ? ", " : "") + shown_name(files[i].path) +
+      notes += (i ? ", " : "") + printable(files[i].path, kNameWidth) +
                (files[i].regular ? " (" + size_text(files[i].size) + ")" : " (not a file)");
     }
     if (files.size() > kNamed) notes += ", ...";

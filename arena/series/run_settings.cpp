@@ -92,9 +92,7 @@ std::optional<RunSettings> read_run_settings(const fs::path& dir) {
   std::string_view rest = text;
   std::string given_seed;
   while (!rest.empty()) {
-    auto newline = rest.find('\n');
-    std::string_view line = rest.substr(0, newline);
-    rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
+    std::string_view line = take_line(rest);
     if (auto v = value_after(line, "format "); !v.empty()) settings.format = v;
     if (auto v = value_after(line, "games-per-pair "); !v.empty()) {
       int count = 0;

@@ -32,4 +32,11 @@ std::string read_tail(const std::filesystem::path& file, std::size_t limit) {
   return read_part(file, limit, true);
 }
 
+std::string_view take_line(std::string_view& text) {
+  const auto newline = text.find('\n');
+  const std::string_view line = text.substr(0, newline);
+  text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);
+  return line;
+}
+
 }  // namespace arena
