@@ -25,7 +25,11 @@ namespace arena::entry {
 inline constexpr std::string_view kCxxCompiler = "g++ -std=c++20 -O2 -pipe -o bot";
 inline constexpr std::string_view kCCompiler = "gcc -std=c17 -O2 -pipe -o bot";
 inline constexpr std::string_view kCLibraries = "-lm";
-inline constexpr std::string_view kJavaCompiler = "javac -encoding UTF-8 -d .";
+// The compiler's own JVM keeps its reservations small, so that javac also starts where the
+// build's memory limit is an address-space limit (no memory control group).
+inline constexpr std::string_view kJavaCompiler =
+    "javac -J-Xmx512m -J-XX:CompressedClassSpaceSize=64m -J-XX:ReservedCodeCacheSize=64m "
+    "-J-XX:+UseSerialGC -encoding UTF-8 -d .";
 inline constexpr std::string_view kPythonCompiler = "python3 -m py_compile";
 inline constexpr std::string_view kPythonInterpreter = "python3";
 
