@@ -39,7 +39,7 @@ struct GameRecord {
   std::array<std::optional<PlayerUsage>, 2> usage;  // what each player used, when recorded
 };
 
-// The sides of a game, and who won it and why, by the rule of arena/match/game_outcome.h.
+// The sides of a game, and who won it and why, by the rule of arena/game/game_outcome.h.
 std::array<SideResult, 2> sides_of(const GameRecord& game);
 GameOutcome outcome_of(const GameRecord& game);
 

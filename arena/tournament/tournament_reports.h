@@ -55,8 +55,8 @@ std::string index_html(const TournamentReport& report, const PageOptions& option
 std::string standings_txt(const LogScan& scan);
 std::string index_html(const LogScan& scan);
 
-// Writes standings.txt and index.html into `dir`, each replaced in one step so that a reader
-// never sees half a file. Throws std::runtime_error when a file cannot be written.
+// Writes standings.txt, standings.json and index.html into `dir`, each replaced in one step so that
+// a reader never sees half a file. Throws std::runtime_error when a file cannot be written.
 void write_summary(const std::filesystem::path& dir, const TournamentReport& report);
 // The summary and results.csv; `report` must list every game.
 void write_reports(const std::filesystem::path& dir, const TournamentReport& report);
