@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "arena/series/game_pairs.h"
 #include "arena/series/game_schedule.h"
 #include "arena/series/plan_file.h"
 #include "arena/series/plan_growth.h"
@@ -56,7 +58,6 @@ TEST(GameSchedule, OnResumeHandsOutOnlyThePairsNotPlayedWhole) {
   GameSchedule schedule(schedule_games(field_of(3, 2)), {1, 3});
   EXPECT_EQ(schedule.total(), 6u);
   EXPECT_EQ(schedule.played(), 4u);
-  EXPECT_TRUE(schedule.is_played(3));
   auto first = schedule.next(), second = schedule.next();
   ASSERT_TRUE(first && second);
   EXPECT_EQ(first->number, 3);
@@ -64,6 +65,30 @@ TEST(GameSchedule, OnResumeHandsOutOnlyThePairsNotPlayedWhole) {
   EXPECT_EQ(first->first, second->second);
   EXPECT_EQ(first->pair, 2);
   EXPECT_FALSE(schedule.next());
+}
+
+TEST(GameSchedule, ResumesFromThePairsItsDirectoryHoldsWhole) {
+  fs::path dir = test_support::fresh_test_dir("zarvo_series_");
+  fs::create_directories(dir / "refereelogs");
+  auto write_log = [&](const std::string& name) {
+    std::ofstream(dir / "refereelogs" / name)
+        << "Colours: 3, 1\n\nManager report: PLAYER_1:_WIN;_PLAYER_2:_LOSE Score: 40-10.\n";
+  };
+  write_log("a-b.1.log");
+  write_log("b-a.2.log");
+  write_log("a-b.3.log");  // its partner, game 4, never finished
+  TournamentSettings settings = field_of(2, 4);
+  std::vector<ScheduledGame> games = schedule_games(settings);
+  PlayedPairs played =
+      read_played_pairs(dir, settings, {{games[0], games[1]}, {games[2], games[3]}});
+  EXPECT_EQ(played.numbers(), (std::set<int>{1}));
+  EXPECT_EQ(played.discarded, 1);
+  EXPECT_FALSE(fs::exists(dir / "refereelogs/a-b.3.log"));
+
+  GameSchedule schedule(games, played.numbers());
+  EXPECT_EQ(schedule.played(), 2u);
+  EXPECT_EQ(numbers_handed_out(schedule), (std::vector<int>{3, 4}));
+  fs::remove_all(dir);
 }
 
 TEST(GameSchedule, PairsMadeOnDemandGoOnWithoutEndOrStopAtTheirLimit) {

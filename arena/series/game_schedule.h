@@ -34,7 +34,6 @@ class GameSchedule {
   std::optional<std::size_t> total() const;
   // The games already played when the run started, within the plan.
   std::size_t played() const { return 2 * played_.size(); }
-  bool is_played(int pair) const { return played_.contains(pair); }
 
  private:
   PairGames games_of_;

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "arena/game/game_files.h"
 #include "arena/series/game_runner.h"
 #include "arena/series/game_schedule.h"
 #include "arena/series/match_jobs.h"
