@@ -15,7 +15,6 @@
 #include "arena/series/game_runner.h"
 #include "arena/series/match_jobs.h"
 #include "arena/series/plan_file.h"
-#include "arena/series/plan_growth.h"
 #include "arena/series/tournament_plan.h"
 #include "arena/tournament/tournament_reports.h"
 #include "arena/tournament/tournament_run.h"
@@ -223,11 +222,7 @@ int run_tournament_command(std::span<const std::string> args) {
   try {
     fs::path dir = run_directory(options.dir);
     fs::create_directories(dir);
-    // A grown tournament records its new plan when it plays; the same one must match.
-    PlanGrowth growth = grow_plan(dir, options.settings);
-    PlanCheck plan_check =
-        growth.grown ? PlanCheck{false, growth.drawn_seed}
-                     : check_plan(dir, kTournamentPlanFile, describe_plan(options.settings));
+    PlanCheck plan_check = check_tournament_plan(dir, options.settings);
     if (options.check && !options.emit_jobs &&
         !check_field(options.settings.players, options.settings.match_options)) {
       return 2;

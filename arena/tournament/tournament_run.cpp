@@ -4,6 +4,7 @@
 
 #include "arena/series/game_pairs.h"
 #include "arena/series/game_schedule.h"
+#include "arena/series/plan_growth.h"
 #include "arena/series/run_start.h"
 #include "arena/tournament/progress_display.h"
 
@@ -25,6 +26,12 @@ std::vector<std::array<ScheduledGame, 2>> pairs_of(const std::vector<ScheduledGa
 }
 
 }  // namespace
+
+PlanCheck check_tournament_plan(const fs::path& dir, TournamentSettings& settings) {
+  PlanGrowth growth = grow_plan(dir, settings);
+  if (growth.grown) return PlanCheck{false, growth.drawn_seed};
+  return check_plan(dir, kTournamentPlanFile, describe_plan(settings));
+}
 
 TournamentRun::TournamentRun(const TournamentSettings& settings, const fs::path& dir,
                              const PlanCheck& check)

@@ -1,7 +1,7 @@
-// A tournament as it plays in its directory: the games its plan schedules, those the directory
-// holds already (a rerun plays only the others; a pair with one game finished is played again
-// whole), the standings counted as games finish, the live page rewritten after each, and the
-// final files made from the logs once the run ends.
+// A tournament as it plays in its directory: its plan, grown or the same as before, the games
+// the plan schedules, those the directory holds already (a rerun plays only the others; a pair
+// with one game finished is played again whole), the standings counted as games finish, the
+// live page rewritten after each, and the final files made from the logs once the run ends.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +19,12 @@
 #include "arena/tournament/tournament_reports.h"
 
 namespace arena::tournament {
+
+// Compares the plan `dir` records with `settings`. A tournament that grows (more games per pair,
+// players added at the end) takes the stages it grew from into settings.earlier_stages and
+// records its new plan when it starts; any other plan must be the same. Throws
+// std::runtime_error naming what changed otherwise.
+PlanCheck check_tournament_plan(const std::filesystem::path& dir, TournamentSettings& settings);
 
 class TournamentRun {
  public:
