@@ -3,11 +3,8 @@
 #include <unistd.h>
 
 #include <charconv>
-#include <deque>
 #include <fstream>
-#include <functional>
 #include <iostream>
-#include <map>
 #include <thread>
 
 #include "arena/cli/build_command.h"
@@ -15,16 +12,12 @@
 #include "arena/cli/match_options.h"
 #include "arena/cli/option_values.h"
 #include "arena/game/game_files.h"
-#include "arena/series/game_pairs.h"
-#include "arena/series/game_record.h"
 #include "arena/series/game_runner.h"
 #include "arena/series/match_jobs.h"
 #include "arena/series/plan_file.h"
-#include "arena/series/plan_growth.h"
 #include "arena/series/tournament_plan.h"
-#include "arena/system/bounded_read.h"
-#include "arena/tournament/progress_display.h"
 #include "arena/tournament/tournament_reports.h"
+#include "arena/tournament/tournament_run.h"
 #include "arena/tournament/withdrawn_players.h"
 
 namespace arena::tournament {
@@ -164,12 +157,6 @@ TournamentOptions parse(std::span<const std::string> args) {
   return options;
 }
 
-std::string game_line(const GameRecord& game) {
-  return "game " + game.id + ": " + game.names[0] + " vs " + game.names[1] + ": " +
-         std::to_string(game.values[0]) + " " + std::to_string(game.values[1]) + " " +
-         game.description + " => " + outcome_of(game).story(sides_of(game));
-}
-
 int emit_jobs(const fs::path& file, const std::vector<MatchJob>& jobs, std::size_t total,
               const fs::path& dir) {
   std::ofstream out(file, std::ios::trunc);
@@ -186,114 +173,37 @@ int emit_jobs(const fs::path& file, const std::vector<MatchJob>& jobs, std::size
   return 0;
 }
 
-// The latest games, most recent first, for the live page.
-std::vector<GameRecord> latest(const std::deque<GameRecord>& recent) {
-  return std::vector<GameRecord>(recent.rbegin(), recent.rend());
-}
-
 int play(const TournamentOptions& options, const fs::path& dir, const PlanCheck& plan_check) {
-  const TournamentSettings& settings = options.settings;
-  // Without --seed, the tile scripts come from a seed drawn once and kept with the plan.
-  std::optional<std::string> drawn_seed;
-  if (!settings.seed) drawn_seed = plan_check.drawn_seed ? *plan_check.drawn_seed : draw_seed();
-  JobFactory factory(settings, dir, settings.seed ? *settings.seed : *drawn_seed);
-
-  std::vector<ScheduledGame> games = schedule_games(settings);
-  std::vector<ScheduledGame> unfinished;
-  std::vector<GameRecord> records;
-  int replayed = 0;  // finished games of half-played pairs, played again with their partner
-  for (std::size_t i = 0; i + 1 < games.size(); i += 2) {
-    PairRecords pair = read_pair(dir, settings, {games[i], games[i + 1]});
-    if (whole(pair)) {
-      records.push_back(std::move(*pair[0]));
-      records.push_back(std::move(*pair[1]));
-      continue;
-    }
-    replayed += discard_half_pair(pair, dir);
-    unfinished.push_back(games[i]);
-    unfinished.push_back(games[i + 1]);
-  }
-  std::vector<MatchJob> jobs;
-  for (const auto& game : unfinished) jobs.push_back(factory.make(game));
-  if (!plan_check.recorded || (drawn_seed && !plan_check.drawn_seed)) {
-    record_plan(dir, kTournamentPlanFile, describe_plan(settings), drawn_seed);
-  }
-  if (options.emit_jobs) return emit_jobs(*options.emit_jobs, jobs, games.size(), dir);
+  TournamentRun run(options.settings, dir, plan_check);
+  if (options.emit_jobs) return emit_jobs(*options.emit_jobs, run.jobs(), run.planned(), dir);
 
   bool terminal = ::isatty(STDOUT_FILENO) == 1;
-  if (!terminal && (!records.empty() || replayed)) {
-    std::cout << "resuming: " << records.size() << " of " << games.size()
+  if (!terminal && (run.finished() > 0 || run.replayed())) {
+    std::cout << "resuming: " << run.finished() << " of " << run.planned()
               << " games already finished";
-    if (replayed) {
+    if (int replayed = run.replayed()) {
       std::cout << " (" << replayed << (replayed == 1 ? " game" : " games")
                 << " of unfinished pairs played again)";
     }
     std::cout << "\n";
   }
-  StandingsTally tally;
-  std::deque<GameRecord> recent;
-  for (const auto& record : records) {
-    tally.add(record);
-    recent.push_back(record);
-    if (recent.size() > kLiveGames) recent.pop_front();
-  }
-  TournamentReport live;
-  live.live = true;
-  live.planned = games.size();
-  auto write_live = [&] {
-    live.field = tally.standings();
-    live.finished = static_cast<std::size_t>(tally.games());
-    live.games = latest(recent);
-    write_summary(dir, live);
-  };
-  write_live();
-
-  ProgressDisplay display(std::cout, terminal, static_cast<int>(games.size()),
-                          static_cast<int>(records.size()));
-  RunCallbacks callbacks;
-  callbacks.finished = [&](const MatchJob& job, const JobOutcome& outcome) {
-    if (outcome.played) {
-      if (auto record = read_game_record(dir, job.files.log())) {
-        tally.add(*record);
-        recent.push_back(*record);
-        if (recent.size() > kLiveGames) recent.pop_front();
-        records.push_back(std::move(*record));
-        write_live();
-        for (const std::string& note : outcome.notes) display.note(note);
-        display.game_finished(live.field, game_line(records.back()));
-        return;
-      }
-      display.game_failed("game " + std::to_string(job.number) + ": no result in " +
-                          job.files.log().string());
-    } else if (outcome.problem != "stopped") {
-      display.game_failed("game " + std::to_string(job.number) + ": " + outcome.problem);
-    }
-  };
-  callbacks.tick = [&] { display.tick(); };
-  RunSummary summary = run_jobs(jobs, options.concurrency, callbacks);
-  display.close();
-
-  // The final files come from the logs alone, as `zarvo-arena standings` makes them.
-  TournamentReport report = report_of(scan_game_logs(dir), games.size());
-  write_reports(dir, report);
-  std::size_t finished = records.size();
+  RunSummary summary = run.play(options.concurrency, std::cout, terminal);
+  TournamentReport report = run.write_final_reports();
   if (!terminal) std::cout << "\n" << standings_txt(report);
   std::cout << "\n"
-            << finished << " of " << games.size() << " games finished; see "
+            << run.finished() << " of " << run.planned() << " games finished; see "
             << (dir / "index.html").string() << std::endl;
   if (summary.stop_signal) {
     std::cout << "stopped; run the same command again to play the remaining games" << std::endl;
     return 128 + summary.stop_signal;
   }
-  return finished == games.size() ? 0 : 1;
+  return run.finished() == run.planned() ? 0 : 1;
 }
 
 // The games the tournament of `dir` plans, from its plan file; nothing without one.
 std::optional<std::size_t> planned_games_in(const fs::path& dir) {
-  constexpr std::size_t kMaxPlan = 1024 * 1024;
-  fs::path file = dir / kTournamentPlanFile;
-  if (!fs::exists(file)) return std::nullopt;
-  return planned_games(read_head(file, kMaxPlan));
+  std::optional<PlanRecord> plan = read_plan(dir, kTournamentPlanFile);
+  return plan ? plan->games : std::nullopt;
 }
 
 }  // namespace
@@ -312,11 +222,7 @@ int run_tournament_command(std::span<const std::string> args) {
   try {
     fs::path dir = run_directory(options.dir);
     fs::create_directories(dir);
-    // A grown tournament records its new plan when it plays; the same one must match.
-    PlanGrowth growth = grow_plan(dir, options.settings);
-    PlanCheck plan_check =
-        growth.grown ? PlanCheck{false, growth.drawn_seed}
-                     : check_plan(dir, kTournamentPlanFile, describe_plan(options.settings));
+    PlanCheck plan_check = check_tournament_plan(dir, options.settings);
     if (options.check && !options.emit_jobs &&
         !check_field(options.settings.players, options.settings.match_options)) {
       return 2;

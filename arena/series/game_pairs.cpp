@@ -33,6 +33,26 @@ bool discard_half_pair(const PairRecords& pair, const fs::path& dir) {
   return true;
 }
 
+std::set<int> PlayedPairs::numbers() const {
+  std::set<int> numbers;
+  for (const auto& [pair, records] : whole) numbers.insert(pair);
+  return numbers;
+}
+
+PlayedPairs read_played_pairs(const fs::path& dir, const TournamentSettings& settings,
+                              const std::vector<std::array<ScheduledGame, 2>>& pairs) {
+  PlayedPairs played;
+  for (const auto& games : pairs) {
+    PairRecords pair = read_pair(dir, settings, games);
+    if (whole(pair)) {
+      played.whole.emplace(games[0].pair, std::move(pair));
+    } else {
+      played.discarded += discard_half_pair(pair, dir);
+    }
+  }
+  return played;
+}
+
 int pair_half_points(const GameRecord& first, const GameRecord& second, std::string_view name) {
   double points = 0;
   for (const GameRecord* game : {&first, &second}) {

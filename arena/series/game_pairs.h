@@ -6,8 +6,11 @@
 
 #include <array>
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <set>
 #include <string_view>
+#include <vector>
 
 #include "arena/game/game_files.h"
 #include "arena/series/game_record.h"
@@ -34,6 +37,18 @@ inline bool half(const PairRecords& pair) { return pair[0].has_value() != pair[1
 
 // Removes the files of the finished game of a half-played pair. Returns whether there was one.
 bool discard_half_pair(const PairRecords& pair, const std::filesystem::path& dir);
+
+// What a directory holds of some pairs when a run resumes.
+struct PlayedPairs {
+  std::map<int, PairRecords> whole;  // the pairs played whole, by pair number
+  int discarded = 0;                 // finished games of half-played pairs, removed
+  std::set<int> numbers() const;     // of the whole pairs
+};
+
+// Reads the pairs of `pairs` from `dir`, discarding the finished game of each half-played one
+// so that the pair is played again whole.
+PlayedPairs read_played_pairs(const std::filesystem::path& dir, const TournamentSettings& settings,
+                              const std::vector<std::array<ScheduledGame, 2>>& pairs);
 
 // What `name` scored over the two games of a pair, in half points: 0 (two losses) to 4.
 int pair_half_points(const GameRecord& first, const GameRecord& second, std::string_view name);

@@ -51,9 +51,9 @@ std::string first_line_of(const fs::path& file) {
 JobOutcome finish(RunningGame& game, bool stopped) {
   ExitStatus status = game.process->reap();
   JobOutcome outcome;
-  outcome.played = status.success();
   std::error_code error;
-  if (outcome.played) {
+  if (status.success()) {
+    outcome.status = JobStatus::played;
     // What a played match says on standard error (why a player was disqualified) is in the
     // game's log and the players' error files already; the notes are kept, shortened, for the
     // terminal.
@@ -65,7 +65,7 @@ JobOutcome finish(RunningGame& game, bool stopped) {
     return outcome;
   }
   if (stopped) {
-    outcome.problem = "stopped";
+    outcome.status = JobStatus::stopped;
     fs::remove(game.job.files.log(), error);
     fs::remove(game.error_file, error);
     // The game is played again from the start: its error files would only mislead.
@@ -140,7 +140,7 @@ RunSummary run_jobs(const JobSource& next_job, int concurrency, const RunCallbac
           continue;
         }
         JobOutcome outcome = finish(*it, false);
-        ++(outcome.played ? summary.played : summary.failed);
+        ++(outcome.status == JobStatus::played ? summary.played : summary.failed);
         if (callbacks.finished) callbacks.finished(it->job, outcome);
         it = running.erase(it);
       }

@@ -14,9 +14,15 @@
 
 namespace arena::tournament {
 
+enum class JobStatus {
+  played,   // the match exited 0: its game is finished
+  failed,   // the match ended otherwise: its game is unfinished, `problem` says why
+  stopped,  // the run was stopped while the game played: it is played again on a rerun
+};
+
 struct JobOutcome {
-  bool played = false;  // the match exited 0: its game is finished
-  std::string problem;  // otherwise: what went wrong, for the user
+  JobStatus status = JobStatus::failed;
+  std::string problem;  // a failed game: what went wrong, for the user
   // A played game: why a player was disqualified, in a few lines (see short_notes).
   std::vector<std::string> notes;
 };

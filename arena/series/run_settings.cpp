@@ -2,21 +2,17 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <string_view>
 
 #include "arena/match/match.h"
 #include "arena/match/sandbox_plan.h"
 #include "arena/process/shell_words.h"
 #include "arena/series/plan_file.h"
-#include "arena/system/bounded_read.h"
 
 namespace arena::tournament {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr std::size_t kPlanLimit = 1024 * 1024;
 
 // The match options that say how games are played and name no file.
 constexpr std::array<std::string_view, 11> kShownOptions = {
@@ -50,10 +46,6 @@ std::vector<std::pair<std::string, std::string>> match_defaults() {
           {"file-limit", std::to_string(config.file_limit_mb)}};
 }
 
-std::string_view value_after(std::string_view line, std::string_view key) {
-  return line.starts_with(key) ? line.substr(key.size()) : std::string_view();
-}
-
 void read_match_options(std::string_view text, RunSettings& settings) {
   std::vector<std::string> words;
   try {
@@ -79,42 +71,23 @@ void read_match_options(std::string_view text, RunSettings& settings) {
 
 std::optional<RunSettings> read_run_settings(const fs::path& dir) {
   RunSettings settings;
-  std::string text;
+  std::optional<PlanRecord> plan;
   for (auto [file, kind] :
        {std::pair{kTournamentPlanFile, "tournament"}, {kSprtPlanFile, "sprt"}}) {
-    std::error_code error;
-    if (!fs::is_regular_file(dir / file, error)) continue;
-    text = read_head(dir / file, kPlanLimit);
+    plan = read_plan(dir, file);
+    if (!plan) continue;
     settings.kind = kind;
     break;
   }
-  if (settings.kind.empty()) return std::nullopt;
-  std::string_view rest = text;
-  std::string given_seed;
-  while (!rest.empty()) {
-    std::string_view line = take_line(rest);
-    if (auto v = value_after(line, "format "); !v.empty()) settings.format = v;
-    if (auto v = value_after(line, "games-per-pair "); !v.empty()) {
-      int count = 0;
-      if (std::from_chars(v.data(), v.data() + v.size(), count).ec == std::errc())
-        settings.games_per_pair = count;
-    }
-    if (auto v = value_after(line, "games "); !v.empty()) {
-      std::size_t count = 0;
-      if (std::from_chars(v.data(), v.data() + v.size(), count).ec == std::errc())
-        settings.games = count;
-    }
-    if (auto v = value_after(line, "seed ="); !v.empty()) given_seed = v;
-    if (auto v = value_after(line, "drawn-seed "); !v.empty()) {
-      settings.seed = v;
-      settings.seed_drawn = true;
-    }
-    if (auto v = value_after(line, "match-options "); !v.empty()) read_match_options(v, settings);
-    if (auto v = value_after(line, "player "); !v.empty()) {
-      settings.players.emplace_back(v.substr(0, v.find('=')));
-    }
-  }
-  if (!settings.seed_drawn) settings.seed = given_seed;
+  if (!plan) return std::nullopt;
+  if (plan->format) settings.format = format_name(*plan->format);
+  settings.games_per_pair = plan->games_per_pair;
+  settings.games = plan->games;
+  settings.seed_drawn = plan->drawn_seed.has_value();
+  settings.seed = plan->drawn_seed ? *plan->drawn_seed : plan->seed.value_or("");
+  if (!plan->match_options.empty())
+    read_match_options(joined_options(plan->match_options), settings);
+  for (const auto& player : plan->players) settings.players.push_back(player.name);
   for (const auto& [name, value] : match_defaults()) {
     bool given = std::any_of(settings.limits.begin(), settings.limits.end(),
                              [&](const auto& limit) { return limit.first == name; });

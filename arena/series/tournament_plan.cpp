@@ -1,7 +1,6 @@
 #include "arena/series/tournament_plan.h"
 
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -12,6 +11,7 @@
 #include "arena/game/game_names.h"
 #include "arena/match/player_entry.h"
 #include "arena/process/shell_words.h"
+#include "arena/series/plan_file.h"
 
 namespace arena::tournament {
 namespace fs = std::filesystem;
@@ -180,33 +180,17 @@ void check_players(const std::vector<TournamentPlayer>& players) {
 }
 
 std::string describe_plan(const TournamentSettings& settings) {
-  std::string text = "format ";
-  text += settings.format == Format::gauntlet ? "gauntlet" : "round-robin";
-  text += "\ngames-per-pair " + std::to_string(settings.games_per_pair);
-  text += "\npairs seats-swapped-on-one-tile-script";
-  text += "\ngames " + std::to_string(scheduled_game_count(settings));
-  text += "\nseed " + (settings.seed ? "=" + *settings.seed : std::string("none"));
-  text += "\nmatch-options";
-  for (const auto& option : settings.match_options) text += " " + option;
-  for (const PlanStage& stage : settings.earlier_stages) {
-    text += "\ngrown-from players " + std::to_string(stage.players) + " games-per-pair " +
-            std::to_string(stage.games_per_pair);
-  }
-  for (const auto& player : settings.players)
-    text += "\nplayer " + player.name + "=" + player.command;
-  return text + "\n";
+  PlanRecord plan;
+  plan.format = settings.format;
+  plan.games_per_pair = settings.games_per_pair;
+  plan.games = static_cast<std::size_t>(scheduled_game_count(settings));
+  plan.seed = settings.seed;
+  plan.match_options = settings.match_options;
+  plan.earlier_stages = settings.earlier_stages;
+  plan.players = settings.players;
+  return plan_text(plan);
 }
 
-std::optional<std::size_t> planned_games(std::string_view plan) {
-  constexpr std::string_view kKey = "\ngames ";
-  auto at = plan.find(kKey);
-  if (at == std::string_view::npos) return std::nullopt;
-  std::string_view digits = plan.substr(at + kKey.size());
-  digits = digits.substr(0, digits.find('\n'));
-  std::size_t count = 0;
-  auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
-  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
-  return count;
-}
+std::optional<std::size_t> planned_games(std::string_view plan) { return parse_plan(plan).games; }
 
 }  // namespace arena::tournament
