@@ -1,13 +1,11 @@
-// Replacing a file in one step: readers see the old content or the new, never half of it.
+// Replacing a file in one step, for the runs of many games: the one way lives in
+// arena/system/atomic_file.h, below every layer that writes files.
 #pragma once
 
-#include <filesystem>
-#include <string_view>
+#include "arena/system/atomic_file.h"
 
 namespace arena::tournament {
 
-// Writes `content` to "<path>.tmp", then renames it over `path`. Throws std::runtime_error
-// when either step fails.
-void replace_file(const std::filesystem::path& path, std::string_view content);
+using arena::replace_file;
 
 }  // namespace arena::tournament

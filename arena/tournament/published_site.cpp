@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "arena/game/game_files.h"
-#include "arena/series/atomic_file.h"
 #include "arena/series/run_settings.h"
+#include "arena/system/atomic_file.h"
 #include "arena/tournament/report_format.h"
 #include "arena/tournament/standings_json.h"
 #include "arena/tournament/tournament_reports.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "arena/series/atomic_file.h"
+#include "arena/system/atomic_file.h"
 #include "arena/tournament/report_format.h"
 #include "arena/tournament/standings_json.h"
 
