@@ -87,10 +87,7 @@ std::vector<MatchJob> prepare_jobs(const TournamentSettings& settings,
 }
 
 void discard_game_files(const fs::path& log) {
-  auto files = GameFiles::from_log(log);
-  if (!files) return;
-  std::error_code error;
-  for (const fs::path& file : files->played_files()) fs::remove(file, error);
+  if (auto files = GameFiles::from_log(log)) remove_game_files(*files);
 }
 
 }  // namespace arena::tournament
