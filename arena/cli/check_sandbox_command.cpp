@@ -1,6 +1,5 @@
 #include "arena/cli/check_sandbox_command.h"
 
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -9,6 +8,7 @@
 #include <iostream>
 #include <optional>
 #include <sstream>
+#include <system_error>
 #include <vector>
 
 #include "arena/cli/check_sandbox_hardening.h"
@@ -17,6 +17,7 @@
 #include "arena/process/line_reader.h"
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/host_support.h"
+#include "arena/system/scratch_dir.h"
 #include "arena/system/unique_fd.h"
 
 namespace arena::sandbox {
@@ -34,25 +35,6 @@ hold, the system-call filter, the default memory limit and the out-of-memory sco
 whether a sandbox starts (bwrap ... /bin/true, exactly as a player would start).
 Exit status: 0 players can be sandboxed here, 1 they cannot (play with --no-sandbox).
 )";
-
-// A directory that is removed with everything in it when it goes out of scope.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (fs::temp_directory_path() / "zarvo-check.XXXXXX").string();
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  ~ScratchDir() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 std::string read_limited(const fs::path& file, std::size_t limit = 2000) {
   std::ifstream in(file, std::ios::binary);
@@ -92,14 +74,18 @@ struct TrialStart {
 // same control groups) and sees it end with status 0.
 TrialStart trial_start(const HostSupport& host) {
   TrialStart trial;
-  ScratchDir scratch;
-  if (scratch.path().empty()) return {false, "cannot make a scratch directory"};
+  std::optional<ScratchDir> scratch;
   try {
-    fs::path work = scratch.path() / "player";
+    scratch.emplace("zarvo-check.");
+  } catch (const std::system_error&) {
+    return {false, "cannot make a scratch directory"};
+  }
+  try {
+    fs::path work = scratch->path() / "player";
     fs::create_directory(work);
-    fs::permissions(scratch.path(), fs::perms::owner_all | fs::perms::group_read |
-                                        fs::perms::group_exec | fs::perms::others_read |
-                                        fs::perms::others_exec);
+    fs::permissions(scratch->path(), fs::perms::owner_all | fs::perms::group_read |
+                                         fs::perms::group_exec | fs::perms::others_read |
+                                         fs::perms::others_exec);
     fs::permissions(work, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                               fs::perms::others_read | fs::perms::others_exec);
     Policy policy;
@@ -107,7 +93,7 @@ TrialStart trial_start(const HostSupport& host) {
     policy.limits.processes = kDefaultProcessLimit;
     policy.limits.memory_mb = 256;
     if (host.root) policy.identity = seat_identity(1);
-    fs::path errors_file = scratch.path() / "errors";
+    fs::path errors_file = scratch->path() / "errors";
     SpawnRequest request;
     request.program = fs::exists("/usr/bin/true") ? "/usr/bin/true" : "/bin/true";
     request.args = {"true"};

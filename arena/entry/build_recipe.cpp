@@ -1,12 +1,12 @@
 #include "arena/entry/build_recipe.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+#include <optional>
 #include <regex>
 #include <stdexcept>
 #include <system_error>
 
+#include "arena/process/program_path.h"
 #include "arena/process/shell_words.h"
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/system/bounded_read.h"
@@ -110,14 +110,8 @@ Recipe java(const fs::path& entry, const std::vector<std::string>& sources,
 // path, so that the entry's command runs the same interpreter wherever it is resolved; `name`
 // itself when there is none.
 std::string sandbox_interpreter(std::string_view name) {
-  std::string_view dirs = sandbox::kSandboxPath;
-  for (;;) {
-    auto colon = dirs.find(':');
-    fs::path candidate = fs::path(dirs.substr(0, colon)) / name;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-    if (colon == std::string_view::npos) return std::string(name);
-    dirs.remove_prefix(colon + 1);
-  }
+  std::optional<fs::path> found = look_up_program(name, sandbox::kSandboxPath);
+  return found ? found->string() : std::string(name);
 }
 
 std::string python_main(const fs::path& entry, const std::vector<std::string>& sources) {

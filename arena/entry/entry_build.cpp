@@ -12,6 +12,7 @@
 #include "arena/process/program_path.h"
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/sandbox_policy.h"
+#include "arena/system/atomic_file.h"
 #include "arena/system/bounded_read.h"
 
 namespace arena::entry {
@@ -143,7 +144,7 @@ BuildOutcome build_entry(const fs::path& given, const BuildLimits& limits,
     ScratchDir scratch("build");
     const fs::path log = scratch.path() / kBuildLog;
     failure = run_recipe(entry, recipe, limits, log);
-    write_file_in(entry, kBuildLog, read_tail(log, kKeptOutput));
+    replace_file(entry / kBuildLog, read_tail(log, kKeptOutput));
     if (!failure.empty()) outcome.output_tail = last_lines(log, kTailLines, kTailWidth);
   } catch (const std::exception& error) {
     failure = error.what();

@@ -1,20 +1,15 @@
 #include "arena/entry/entry_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
 
 #include "arena/entry/build_recipe.h"
 #include "arena/process/shell_words.h"
+#include "arena/system/atomic_file.h"
 #include "arena/system/bounded_read.h"
-#include "arena/system/unique_fd.h"
 
 namespace arena::entry {
 namespace fs = std::filesystem;
@@ -23,45 +18,15 @@ namespace {
 
 constexpr std::size_t kMaxRecord = 64 * 1024;
 
-std::string errno_text() { return std::strerror(errno); }
-
 }  // namespace
-
-void write_file_in(const fs::path& dir, std::string_view name, std::string_view text) {
-  // A fresh name, created exclusively: a link planted under it makes the open fail instead of
-  // writing through it; the rename then replaces whatever stands at `name` (a link included)
-  // without following it.
-  const fs::path temporary = dir / ("." + std::string(name) + "." + std::to_string(::getpid()));
-  ::unlink(temporary.c_str());
-  UniqueFd fd(
-      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-  if (!fd) throw std::runtime_error("cannot write " + temporary.string() + ": " + errno_text());
-  std::string_view rest = text;
-  while (!rest.empty()) {
-    ssize_t written = ::write(fd.get(), rest.data(), rest.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      std::string why = errno_text();
-      ::unlink(temporary.c_str());
-      throw std::runtime_error("cannot write " + temporary.string() + ": " + why);
-    }
-    rest.remove_prefix(static_cast<std::size_t>(written));
-  }
-  fd.reset();
-  const fs::path target = dir / name;
-  if (::rename(temporary.c_str(), target.c_str()) != 0) {
-    std::string why = errno_text();
-    ::unlink(temporary.c_str());
-    throw std::runtime_error("cannot write " + target.string() + ": " + why);
-  }
-}
 
 void write_entry_record(const fs::path& entry, const EntryRecord& record) {
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.2f", record.seconds);
-  write_file_in(entry, kEntryFile,
-                "command " + record.command + "\nrecipe " + record.recipe + "\nseconds " + seconds +
-                    "\nresult " + record.result + "\n");
+  // The entry's directory is the entrant's to fill: the record is never written through a link
+  // it may hold.
+  replace_file(entry / kEntryFile, "command " + record.command + "\nrecipe " + record.recipe +
+                                       "\nseconds " + seconds + "\nresult " + record.result + "\n");
 }
 
 std::optional<EntryRecord> read_entry_record(const fs::path& entry) {

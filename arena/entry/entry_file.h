@@ -30,10 +30,6 @@ struct EntryRecord {
   bool ok() const { return result == "ok"; }
 };
 
-// Writes `text` as dir/name in one step, never through a link the directory may hold (a
-// build's directory is the entrant's to fill). Throws std::runtime_error.
-void write_file_in(const std::filesystem::path& dir, std::string_view name, std::string_view text);
-
 void write_entry_record(const std::filesystem::path& entry, const EntryRecord& record);
 
 // The record of a built entry; nothing when `entry` holds none (it was never built).

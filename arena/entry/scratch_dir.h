@@ -1,25 +1,21 @@
-// A scratch directory of the arena's in the temporary directory, removed with its contents when
-// the object goes: a build's output and a check game's files live there, outside anything a
-// player or a build can reach. Its name starts with the prefix no sandbox shows.
+// The arena's own scratch directory for a build or a check: a build's output and a check game's
+// files live there, outside anything a player or a build can reach, since its name starts with
+// the prefix no sandbox shows.
 #pragma once
 
-#include <filesystem>
+#include <string>
 #include <string_view>
+
+#include "arena/sandbox/sandbox_policy.h"
+#include "arena/system/scratch_dir.h"
 
 namespace arena::entry {
 
-class ScratchDir {
+class ScratchDir : public arena::ScratchDir {
  public:
-  // Throws std::system_error when it cannot be made.
-  explicit ScratchDir(std::string_view purpose);
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  ~ScratchDir();
-
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
+  // "zarvo-arena.<purpose>.XXXXXX". Throws std::system_error when it cannot be made.
+  explicit ScratchDir(std::string_view purpose)
+      : arena::ScratchDir(std::string(sandbox::kRefereeDirPrefix) + std::string(purpose) + ".") {}
 };
 
 }  // namespace arena::entry

@@ -56,7 +56,9 @@ std::vector<fs::path> GameFiles::game_error_files() const {
 }
 
 std::vector<fs::path> GameFiles::played_files() const {
-  std::vector<fs::path> files = {log(), page(), turns(), transcript(), match_errors(), usage()};
+  std::vector<fs::path> files = {log(),        page(),          turns(),
+                                 transcript(), match_errors(),  usage(),
+                                 failed_log(), player_files(1), player_files(2)};
   for (const fs::path& file : game_error_files()) files.push_back(file);
   return files;
 }
@@ -67,6 +69,11 @@ std::string GameFiles::log_argument() const {
 
 fs::path GameFiles::file(std::string_view suffix) const {
   return log_dir_ / (base_ + std::string(suffix));
+}
+
+void remove_game_files(const GameFiles& files) {
+  std::error_code error;
+  for (const fs::path& file : files.played_files()) fs::remove_all(file, error);
 }
 
 }  // namespace arena

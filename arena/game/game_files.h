@@ -61,7 +61,8 @@ class GameFiles {
   std::filesystem::path failed_log() const { return file(".log.failed"); }
   // The error files a played game leaves: the referee's and both players'.
   std::vector<std::filesystem::path> game_error_files() const;
-  // Every file a game, played or not finished, leaves (the tile script aside).
+  // Every file a game, played or not finished, leaves (the tile script aside): the player-files
+  // directories and a failed log included.
   std::vector<std::filesystem::path> played_files() const;
 
   // The log path as the referee is given it, from a working directory that holds a link
@@ -74,5 +75,10 @@ class GameFiles {
   std::string name1_, name2_, id_, base_;
   std::filesystem::path log_dir_;
 };
+
+// Removes every one of the game's played_files() (a directory with its contents), so that the
+// game no longer counts as played and nothing of an earlier try misleads. The tile script stays:
+// the game is played again on it.
+void remove_game_files(const GameFiles& files);
 
 }  // namespace arena

@@ -1,11 +1,10 @@
 #include "arena/game/game_usage.h"
 
 #include <charconv>
-#include <fstream>
-#include <stdexcept>
 #include <string_view>
 #include <system_error>
 
+#include "arena/system/atomic_file.h"
 #include "arena/system/bounded_read.h"
 
 namespace arena {
@@ -40,17 +39,7 @@ std::string game_usage_text(const std::array<PlayerUsage, 2>& usage) {
 }
 
 void write_game_usage(const fs::path& file, const std::array<PlayerUsage, 2>& usage) {
-  fs::path temporary = file;
-  temporary += ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::trunc);
-    out << game_usage_text(usage);
-    out.flush();
-    if (!out) throw std::runtime_error("cannot write " + temporary.string());
-  }
-  std::error_code error;
-  fs::rename(temporary, file, error);
-  if (error) throw std::runtime_error("cannot write " + file.string() + ": " + error.message());
+  replace_file(file, game_usage_text(usage));
 }
 
 std::array<std::optional<PlayerUsage>, 2> read_game_usage(const fs::path& file) {

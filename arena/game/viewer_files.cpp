@@ -1,22 +1,15 @@
 #include "arena/game/viewer_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
-#include <vector>
 
 #include "arena/process/program_path.h"
-#include "arena/system/unique_fd.h"
+#include "arena/system/atomic_file.h"
 
 namespace arena {
 namespace fs = std::filesystem;
@@ -51,37 +44,6 @@ std::optional<std::string> read_small_file(const fs::path& file) {
   text.resize(static_cast<std::size_t>(in.gcount()));
   if (text.size() > size) return std::nullopt;
   return text;
-}
-
-std::runtime_error write_error(const fs::path& file, int error) {
-  return std::runtime_error("cannot write the viewer file " + file.string() + ": " +
-                            std::strerror(error));
-}
-
-// Writes `text` to a fresh temporary file beside `target` and renames it over `target`, so that
-// a page (or a game writing the same copy at the same time) only ever sees a whole file.
-void replace_file(const fs::path& target, std::string_view text) {
-  std::string pattern =
-      (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
-  if (!fd) throw write_error(target, errno);
-  fs::path temporary = name.data();
-  auto fail = [&](int error) {
-    ::unlink(temporary.c_str());
-    return write_error(target, error);
-  };
-  for (std::size_t done = 0; done < text.size();) {
-    ssize_t n = ::write(fd.get(), text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw fail(errno);
-    done += static_cast<std::size_t>(n);
-  }
-  // Readable by everyone, like any file a web server hands out.
-  if (::fchmod(fd.get(), 0644) != 0) throw fail(errno);
-  fd.reset();
-  if (::rename(temporary.c_str(), target.c_str()) != 0) throw fail(errno);
 }
 
 }  // namespace
@@ -121,7 +83,9 @@ std::string provide_viewer_files(const fs::path& source, const fs::path& out_dir
           " cannot be read (--resources names the directory of zarvo.js and zarvo.css)");
     }
     if (read_small_file(copy_dir / file) == text) continue;
-    replace_file(copy_dir / file, *text);
+    // In one step, so that a page (or a game writing the same copy at the same time) only ever
+    // sees a whole file; readable by everyone, like any file a web server hands out.
+    replace_file(copy_dir / file, *text, FileReaders::kEveryone);
   }
   return std::string(kJspath);
 }

@@ -40,16 +40,20 @@ fs::path find_program(std::string_view word, std::string_view search_path) {
       throw std::runtime_error(std::string(word) + ": not an executable file");
     return path;
   }
+  if (std::optional<fs::path> found = look_up_program(word, search_path)) return *found;
+  throw std::runtime_error(std::string(word) + ": not found in " + std::string(search_path));
+}
+
+std::optional<fs::path> look_up_program(std::string_view name, std::string_view search_path) {
   std::string_view dirs = search_path;
   while (true) {
     auto colon = dirs.find(':');
     std::string_view dir = dirs.substr(0, colon);
-    fs::path candidate = fs::absolute(fs::path(dir.empty() ? "." : dir) / word);
+    fs::path candidate = fs::absolute(fs::path(dir.empty() ? "." : dir) / name);
     if (is_executable_file(candidate)) return candidate.lexically_normal();
-    if (colon == std::string_view::npos) break;
+    if (colon == std::string_view::npos) return std::nullopt;
     dirs.remove_prefix(colon + 1);
   }
-  throw std::runtime_error(std::string(word) + ": not found in " + std::string(search_path));
 }
 
 }  // namespace arena

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string_view>
 
 namespace arena {
@@ -18,5 +19,11 @@ std::filesystem::path find_program(std::string_view word);
 // The same, looking a word without '/' up in `search_path` (directories separated by ':')
 // instead of the arena's PATH.
 std::filesystem::path find_program(std::string_view word, std::string_view search_path);
+
+// The executable file `name` (a word without '/') in the first directory of `search_path` that
+// holds one (directories separated by ':', an empty one the working directory), by its absolute
+// path; nothing when none does.
+std::optional<std::filesystem::path> look_up_program(std::string_view name,
+                                                     std::string_view search_path);
 
 }  // namespace arena

@@ -1,10 +1,11 @@
 #include "arena/sandbox/host_support.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <system_error>
+
+#include "arena/sandbox/permission_bits.h"
 
 namespace arena::sandbox {
 namespace fs = std::filesystem;
@@ -34,12 +35,6 @@ std::optional<fs::path> find_bwrap() {
     begin = end + 1;
   }
   return std::nullopt;
-}
-
-bool allowed(const struct stat& st, const Identity& who, mode_t user, mode_t group, mode_t other) {
-  if (st.st_uid == who.uid) return st.st_mode & user;
-  if (st.st_gid == who.gid) return st.st_mode & group;
-  return st.st_mode & other;
 }
 
 }  // namespace
@@ -120,20 +115,10 @@ std::vector<LimitNote> limit_notes(const CgroupLayout& cgroups) {
 
 bool reachable(const fs::path& path, const Identity& identity, bool run) {
   fs::path absolute = fs::absolute(path).lexically_normal();
-  fs::path walked = absolute.root_path();
-  struct stat st {};
-  for (const fs::path& part : absolute.relative_path()) {
-    if (::stat(walked.c_str(), &st) != 0 || !allowed(st, identity, S_IXUSR, S_IXGRP, S_IXOTH)) {
-      return false;
-    }
-    if (!part.empty()) walked /= part;
-  }
-  if (::stat(walked.c_str(), &st) != 0) return false;
-  if (S_ISDIR(st.st_mode)) {
-    return allowed(st, identity, S_IRUSR, S_IRGRP, S_IROTH) &&
-           allowed(st, identity, S_IXUSR, S_IXGRP, S_IXOTH);
-  }
-  return !run || allowed(st, identity, S_IXUSR, S_IXGRP, S_IXOTH);
+  std::optional<FileAccess> access = access_along(absolute.root_path(), absolute, identity);
+  if (!access) return false;
+  if (access->directory) return access->read && access->run;
+  return !run || access->run;
 }
 
 }  // namespace arena::sandbox

@@ -18,28 +18,17 @@
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/cgroup_files.h"
 #include "arena/sandbox/host_support.h"
+#include "arena/sandbox/permission_bits.h"
 
 namespace arena::sandbox {
 namespace fs = std::filesystem;
 
 namespace {
 
-// The ids the kernel shows for an owner that an idmapped mount does not map.
-constexpr uid_t kOverflowId = 65534;
-
-bool allows(uid_t uid, gid_t gid, mode_t mode, const Identity& who, mode_t user, mode_t group,
-            mode_t other) {
-  if (uid == who.uid) return mode & user;
-  if (gid == who.gid) return mode & group;
-  return mode & other;
-}
-
 // Whether `who` may list and enter `dir` itself.
 bool opens(const fs::path& dir, const Identity& who) {
-  struct stat st {};
-  return ::stat(dir.c_str(), &st) == 0 &&
-         allows(st.st_uid, st.st_gid, st.st_mode, who, S_IRUSR, S_IRGRP, S_IROTH) &&
-         allows(st.st_uid, st.st_gid, st.st_mode, who, S_IXUSR, S_IXGRP, S_IXOTH);
+  std::optional<FileAccess> access = access_along(dir, dir, who);
+  return access && access->read && access->run;
 }
 
 void write_map(pid_t pid, const char* file, unsigned long from, unsigned long to) {
@@ -200,30 +189,17 @@ bool shown_readable(const Policy& policy, const fs::path& file, bool run) {
   if (!policy.identity) return true;
   const Identity& who = *policy.identity;
   fs::path path = normal_absolute(file);
-  fs::path walked = path.root_path();
+  fs::path from = path.root_path();
   const StagedDir* through = nullptr;
   for (const StagedDir& staged : policy.staged) {
     if (is_within(path, staged.shown) && path != staged.shown) {
       through = &staged;
-      walked = staged.shown;
+      from = staged.shown;
     }
   }
-  auto permits = [&](const struct stat& st, mode_t user, mode_t group, mode_t other) {
-    uid_t uid = st.st_uid;
-    gid_t gid = st.st_gid;
-    if (through && through->idmapped) {
-      uid = uid == through->owner ? who.uid : kOverflowId;
-      gid = gid == through->owner_group ? who.gid : kOverflowId;
-    }
-    return allows(uid, gid, st.st_mode, who, user, group, other);
-  };
-  struct stat st {};
-  for (const fs::path& part : path.lexically_relative(walked)) {
-    if (::stat(walked.c_str(), &st) != 0 || !permits(st, S_IXUSR, S_IXGRP, S_IXOTH)) return false;
-    walked /= part;
-  }
-  if (::stat(path.c_str(), &st) != 0 || !permits(st, S_IRUSR, S_IRGRP, S_IROTH)) return false;
-  return !run || permits(st, S_IXUSR, S_IXGRP, S_IXOTH);
+  std::optional<FileAccess> access =
+      access_along(from, path, who, through && through->idmapped ? through : nullptr);
+  return access && access->read && (!run || access->run);
 }
 
 }  // namespace arena::sandbox

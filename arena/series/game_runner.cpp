@@ -8,6 +8,7 @@
 #include <memory>
 #include <system_error>
 
+#include "arena/game/game_files.h"
 #include "arena/match/disqualification_notes.h"
 #include "arena/process/child_process.h"
 #include "arena/process/stop_signals.h"
@@ -66,10 +67,8 @@ JobOutcome finish(RunningGame& game, bool stopped) {
   }
   if (stopped) {
     outcome.status = JobStatus::stopped;
-    fs::remove(game.job.files.log(), error);
-    fs::remove(game.error_file, error);
-    // The game is played again from the start: its error files would only mislead.
-    for (const fs::path& file : game.job.files.game_error_files()) fs::remove(file, error);
+    // The game is played again from the start: its files would only mislead.
+    remove_game_files(game.job.files);
   } else {
     // Kept for diagnosis under a name that no longer counts as a game log.
     fs::rename(game.job.files.log(), game.job.files.failed_log(), error);

@@ -1,7 +1,6 @@
 #include "arena/series/match_jobs.h"
 
 #include <algorithm>
-#include <fstream>
 #include <stdexcept>
 
 #include "arena/game/game_files.h"
@@ -10,6 +9,7 @@
 #include "arena/process/program_path.h"
 #include "arena/process/shell_words.h"
 #include "arena/series/tile_script.h"
+#include "arena/system/atomic_file.h"
 
 namespace arena::tournament {
 namespace fs = std::filesystem;
@@ -32,13 +32,6 @@ std::string absolute_command(const TournamentPlayer& player, ProgramLookup looku
     throw std::runtime_error("player " + player.name + ": " + error.what());
   }
   return shell_command(words);
-}
-
-void write_text(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.flush();
-  if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
 }  // namespace
@@ -75,7 +68,7 @@ MatchJob JobFactory::make(const ScheduledGame& game) const {
   job.argv = {arena_.string(), "match", "--name1",     first,  "--name2",
               second,          "--dir", dir_.string(), "--id", id};
   job.tiles = job.files.tiles();
-  write_text(job.tiles, derive_tile_script(tile_seed_, game.pair));
+  replace_file(job.tiles, derive_tile_script(tile_seed_, game.pair));
   job.argv.insert(job.argv.end(), {"--tiles", job.tiles.string()});
   job.argv.insert(job.argv.end(), settings_.match_options.begin(), settings_.match_options.end());
   for (const std::string& dir : entrant_dirs_)
@@ -94,10 +87,7 @@ std::vector<MatchJob> prepare_jobs(const TournamentSettings& settings,
 }
 
 void discard_game_files(const fs::path& log) {
-  auto files = GameFiles::from_log(log);
-  if (!files) return;
-  std::error_code error;
-  for (const fs::path& file : files->played_files()) fs::remove(file, error);
+  if (auto files = GameFiles::from_log(log)) remove_game_files(*files);
 }
 
 }  // namespace arena::tournament

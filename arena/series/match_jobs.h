@@ -51,7 +51,7 @@ std::vector<MatchJob> prepare_jobs(const TournamentSettings& settings,
                                    const std::vector<ScheduledGame>& games,
                                    const std::filesystem::path& dir, const std::string& tile_seed);
 
-// Removes whatever files a game left in dir/refereelogs (log, page, error files), so that
+// Removes every file the game of `log` left in dir/refereelogs (see remove_game_files), so that
 // it no longer counts as played. The tile script stays.
 void discard_game_files(const std::filesystem::path& log);
 std::string shell_command(const std::vector<std::string>& argv);

@@ -5,7 +5,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "arena/series/atomic_file.h"
+#include "arena/system/atomic_file.h"
 #include "arena/system/bounded_read.h"
 
 namespace arena::tournament {

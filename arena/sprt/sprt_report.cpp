@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "arena/series/atomic_file.h"
+#include "arena/system/atomic_file.h"
 
 namespace arena::tournament {
 

@@ -7,8 +7,9 @@
 #include <stdexcept>
 
 #include "arena/game/game_files.h"
-#include "arena/series/atomic_file.h"
 #include "arena/series/run_settings.h"
+#include "arena/system/atomic_file.h"
+#include "arena/tournament/page_style.h"
 #include "arena/tournament/report_format.h"
 #include "arena/tournament/standings_json.h"
 #include "arena/tournament/tournament_reports.h"
@@ -18,14 +19,6 @@ namespace arena::tournament {
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* const kStyle =
-    "<style>\n"
-    "body { font-family: sans-serif; margin: 2em; }\n"
-    "table { border-collapse: collapse; margin-bottom: 2em; }\n"
-    "th, td { border: 1px solid #bbb; padding: 0.2em 0.6em; }\n"
-    "td.num { text-align: right; }\n"
-    "</style>\n";
 
 std::string utc_text(fs::file_time_type time) {
   std::time_t seconds = std::chrono::system_clock::to_time_t(
@@ -88,7 +81,7 @@ std::string player_page(const std::string& title, const FieldStandings& field, s
                         const std::vector<GameRecord>& games) {
   const Standing& s = field.rows[row];
   std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"UTF-8\">\n";
-  page += "<title>" + html(s.name) + " - " + html(title) + "</title>\n" + kStyle;
+  page += "<title>" + html(s.name) + " - " + html(title) + "</title>\n" + std::string(kPageStyle);
   page += "</head>\n<body>\n<p><a href=\"../index.html\">" + html(title) + "</a></p>\n<h1>" +
           html(s.name) + "</h1>\n";
   page += "<p id=\"record\">Rank " + std::to_string(row + 1) + " of " +

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "arena/series/atomic_file.h"
+#include "arena/system/atomic_file.h"
+#include "arena/tournament/page_style.h"
 #include "arena/tournament/report_format.h"
 #include "arena/tournament/standings_json.h"
 
@@ -247,14 +248,8 @@ std::string index_html(const TournamentReport& report, const PageOptions& option
   if (report.live) {
     page += "<meta http-equiv=\"refresh\" content=\"" + std::to_string(kReloadSeconds) + "\">\n";
   }
-  page += "<title>" + html(options.title) +
-          "</title>\n<style>\n"
-          "body { font-family: sans-serif; margin: 2em; }\n"
-          "table { border-collapse: collapse; margin-bottom: 2em; }\n"
-          "th, td { border: 1px solid #bbb; padding: 0.2em 0.6em; }\n"
-          "td.num { text-align: right; }\n"
-          "</style>\n</head>\n<body>\n<h1>" +
-          html(options.title) + "</h1>\n" + options.head_html;
+  page += "<title>" + html(options.title) + "</title>\n" + std::string(kPageStyle) +
+          "</head>\n<body>\n<h1>" + html(options.title) + "</h1>\n" + options.head_html;
   page += "<p>" + std::to_string(report.finished) + " games";
   if (!report.unfinished.empty())
     page += ", " + std::to_string(report.unfinished.size()) + " unfinished";

@@ -1,4 +1,4 @@
-#include "arena/entry/scratch_dir.h"
+#include "arena/system/scratch_dir.h"
 
 #include <stdlib.h>
 
@@ -6,14 +6,12 @@
 #include <string>
 #include <system_error>
 
-#include "arena/sandbox/sandbox_policy.h"
+namespace arena {
 
-namespace arena::entry {
-
-ScratchDir::ScratchDir(std::string_view purpose) {
+ScratchDir::ScratchDir(std::string_view prefix) {
   const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" +
-                        std::string(sandbox::kRefereeDirPrefix) + std::string(purpose) + ".XXXXXX";
+  std::string pattern =
+      std::string(tmp && *tmp ? tmp : "/tmp") + "/" + std::string(prefix) + "XXXXXX";
   if (!::mkdtemp(pattern.data())) {
     throw std::system_error(errno, std::generic_category(), "cannot make " + pattern);
   }
@@ -25,4 +23,4 @@ ScratchDir::~ScratchDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-}  // namespace arena::entry
+}  // namespace arena

@@ -1,0 +1,17 @@
+// The stylesheet of every page a tournament writes (its own index.html and each page of the
+// published site), so that they look alike.
+#pragma once
+
+#include <string_view>
+
+namespace arena::tournament {
+
+inline constexpr std::string_view kPageStyle =
+    "<style>\n"
+    "body { font-family: sans-serif; margin: 2em; }\n"
+    "table { border-collapse: collapse; margin-bottom: 2em; }\n"
+    "th, td { border: 1px solid #bbb; padding: 0.2em 0.6em; }\n"
+    "td.num { text-align: right; }\n"
+    "</style>\n";
+
+}  // namespace arena::tournament

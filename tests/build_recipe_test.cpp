@@ -1,0 +1,155 @@
+// Which recipe `zarvo-arena build` gives an entry directory, read from the entry's own files:
+// build.sh before every language, then C++, C, Java and Python; the script each runs, the
+// command that plays the result, and the errors when no recipe fits or a choice is ambiguous.
+#include "arena/entry/build_recipe.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/support/test_files.h"
+
+namespace fs = std::filesystem;
+using arena::entry::choose_recipe;
+using arena::entry::Recipe;
+
+namespace {
+
+class BuildRecipe : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    entry_ = test_support::fresh_test_dir("build_recipe_test.");
+    launcher_ = entry_.parent_path() / (entry_.filename().string() + ".launcher") / "java-launcher";
+    fs::create_directories(launcher_.parent_path());
+    std::ofstream(launcher_) << "#!/bin/sh\n";
+  }
+  void TearDown() override {
+    fs::remove_all(entry_);
+    fs::remove_all(launcher_.parent_path());
+  }
+
+  void add(const std::string& name, const std::string& text = "") {
+    fs::create_directories((entry_ / name).parent_path());
+    std::ofstream(entry_ / name) << text;
+  }
+  Recipe recipe() const { return choose_recipe(entry_, launcher_); }
+  // The message choose_recipe throws, or "" when it chooses a recipe.
+  std::string refusal() const {
+    try {
+      recipe();
+    } catch (const std::runtime_error& error) {
+      return error.what();
+    }
+    return "";
+  }
+
+  fs::path entry_;
+  fs::path launcher_;
+};
+
+TEST_F(BuildRecipe, BuildShComesBeforeAnySources) {
+  add("build.sh", "g++ -o bot bot.cpp\n");
+  add("bot.cpp");
+  add("main.py");
+  Recipe r = recipe();
+  EXPECT_EQ(r.name, "build.sh");
+  EXPECT_EQ(r.script, "bash -e ./build.sh");
+  EXPECT_EQ(r.command, "./bot");
+  EXPECT_EQ(r.product, "bot");
+}
+
+TEST_F(BuildRecipe, CxxCompilesEveryCppAndCcFileIntoBot) {
+  add("main.cpp");
+  add("board.cc");
+  add("notes.txt");
+  Recipe r = recipe();
+  EXPECT_EQ(r.name, "c++");
+  EXPECT_EQ(r.script, std::string(arena::entry::kCxxCompiler) + " board.cc main.cpp");
+  EXPECT_EQ(r.command, "./bot");
+  EXPECT_EQ(r.product, "bot");
+}
+
+TEST_F(BuildRecipe, CCompilesEveryCFileWithTheMathLibrary) {
+  add("bot.c");
+  add("moves.c");
+  Recipe r = recipe();
+  EXPECT_EQ(r.name, "c");
+  EXPECT_EQ(r.script, std::string(arena::entry::kCCompiler) + " bot.c moves.c -lm");
+  EXPECT_EQ(r.command, "./bot");
+}
+
+TEST_F(BuildRecipe, OfTwoLanguagesTheEarlierRecipeWins) {
+  add("bot.c");
+  add("helper.cpp");
+  add("Main.java", "class Main { public static void main(String[] a) {} }");
+  add("main.py");
+  EXPECT_EQ(recipe().name, "c++");
+}
+
+TEST_F(BuildRecipe, JavaPlaysTheOneClassWithMainThroughACopyOfTheLauncher) {
+  add("Bot.java", "public class Bot {\n  public static void main(String[] args) {}\n}\n");
+  add("Board.java", "class Board { void main() {} }\n");
+  Recipe r = recipe();
+  EXPECT_EQ(r.name, "java");
+  EXPECT_EQ(r.command, "./Bot");
+  EXPECT_EQ(r.product, "Bot.class");
+  EXPECT_NE(r.script.find(launcher_.string()), std::string::npos) << r.script;
+  ASSERT_EQ(r.readonly_dirs.size(), 1u);
+  EXPECT_EQ(r.readonly_dirs[0], launcher_.parent_path());
+}
+
+TEST_F(BuildRecipe, JavaWithTwoMainClassesOrNoneIsRefused) {
+  add("A.java", "class A { public static void main(String[] a) {} }");
+  add("B.java", "class B { static final void main(String[] a) {} }");
+  EXPECT_EQ(refusal(), "more than one Java class with a main method: A.java, B.java");
+  fs::remove(entry_ / "A.java");
+  fs::remove(entry_ / "B.java");
+  add("C.java", "class C {}");
+  EXPECT_EQ(refusal(), "no Java class with a main method");
+}
+
+TEST_F(BuildRecipe, JavaWithoutALauncherIsRefused) {
+  add("Bot.java", "class Bot { public static void main(String[] a) {} }");
+  fs::remove(launcher_);
+  EXPECT_NE(refusal().find("no java-launcher at " + launcher_.string()), std::string::npos);
+}
+
+TEST_F(BuildRecipe, PythonPlaysMainPyBeforeBotPyBeforeTheOneWithAMainBlock) {
+  add("bot.py");
+  add("main.py");
+  add("util.py", "if __name__ == '__main__':\n  pass\n");
+  Recipe r = recipe();
+  EXPECT_EQ(r.name, "python");
+  EXPECT_EQ(r.script, std::string(arena::entry::kPythonCompiler) + " main.py");
+  EXPECT_TRUE(r.command.ends_with("python3 ./main.py")) << r.command;
+  EXPECT_EQ(r.product, "main.py");
+
+  fs::remove(entry_ / "main.py");
+  EXPECT_EQ(recipe().product, "bot.py");
+  fs::remove(entry_ / "bot.py");
+  add("other.py");
+  EXPECT_EQ(recipe().product, "util.py");
+}
+
+TEST_F(BuildRecipe, PythonPlaysItsOnlyFileWhateverItsName) {
+  add("zarvo_player.py");
+  EXPECT_EQ(recipe().product, "zarvo_player.py");
+}
+
+TEST_F(BuildRecipe, PythonWithTwoFilesAndNoWayToTellTheMainIsRefused) {
+  add("a.py");
+  add("b.py");
+  EXPECT_EQ(refusal(),
+            "cannot tell the main Python file: name it main.py or bot.py (files: a.py, b.py)");
+}
+
+TEST_F(BuildRecipe, AnEntryWithNothingToBuildIsRefused) {
+  add("README.md");
+  add("src/bot.cpp");  // only the entry's own directory is searched
+  EXPECT_EQ(refusal(),
+            "nothing to build: no build.sh and no *.cpp, *.cc, *.c, *.java or *.py file");
+}
+
+}  // namespace
