@@ -17,13 +17,6 @@
 
 namespace arena::tournament {
 
-inline constexpr std::array<std::string_view, 4> kDisqualificationReasons = {"ILLEGAL", "TIMEOUT",
-                                                                             "CRASH", "EXIT"};
-
-// The index of a disqualification reason in kDisqualificationReasons, or
-// nothing for "WIN", "DRAW", "LOSE" and anything else.
-std::optional<std::size_t> disqualification_index(std::string_view text);
-
 struct GameRecord {
   std::string id;
   std::optional<long> number;        // the id when it is a plain number, as tournament games are
@@ -39,7 +32,7 @@ struct GameRecord {
   std::array<std::optional<PlayerUsage>, 2> usage;  // what each player used, when recorded
 };
 
-// The sides of a game, and who won it and why, by the rule of arena/match/game_outcome.h.
+// The sides of a game, and who won it and why, by the rule of arena/game/game_outcome.h.
 std::array<SideResult, 2> sides_of(const GameRecord& game);
 GameOutcome outcome_of(const GameRecord& game);
 
