@@ -146,7 +146,8 @@ PlayerAnswer Player::await_answer(TimePoint game_deadline) {
 
 bool Player::out_of_cpu_time() const { return cpu_limit_ && process_->cpu_time() >= *cpu_limit_; }
 
-// Its time ran out: the CPU time of its tree, or its thinking time (charged in full).
+// Its time ran out: the CPU time of its tree, or its thinking time, of which the clock says
+// whether the game's budget or the move limit fired.
 PlayerAnswer Player::timed_out(TimePoint now, bool by_cpu) {
   TimeoutDetail detail;
   if (by_cpu) {

@@ -1,9 +1,9 @@
-// A player's thinking time over one game, and the one place its time limits are enforced: the
-// clock runs from the delivery of the last line the player was sent before an answer to the
-// arrival of that answer; the total is held against the player's budget for the whole game,
-// which each answer raises by the increment (a Fischer clock), and each answer alone against the
-// move limit, when there is one. When the time runs out, the clock tells which of the two
-// fired; timeout_explanation.h says it in words.
+// A player's thinking time over one game, and the one place its limits on thinking time are
+// enforced (the CPU limit of --clock cpu is Player's): the clock runs from the delivery of the
+// last line the player was sent before an answer to the arrival of that answer; the total is
+// held against the player's budget for the whole game, which each answer raises by the increment
+// (a Fischer clock), and each answer alone against the move limit, when there is one. When the
+// time runs out, the clock tells which of the two fired; timeout_explanation.h says it in words.
 #pragma once
 
 #include <optional>
