@@ -104,11 +104,12 @@ void floor_game(int moves) {
 void bare_sandbox_start(const fs::path& dir, int seat) {
   arena::sandbox::Policy policy;
   policy.workdir = dir;
-  policy.bwrap = *arena::sandbox::host_support().bwrap;
   policy.syscall_filter = false;  // a bare start: no descriptor holds a filter
+  arena::sandbox::SandboxSetup setup;
+  setup.bwrap = *arena::sandbox::host_support().bwrap;
   arena::SpawnRequest request;
-  request.program = policy.bwrap;
-  request.args = arena::sandbox::bwrap_command(policy, "/bin/true", {"true"});
+  request.program = setup.bwrap;
+  request.args = arena::sandbox::bwrap_command(policy, "/bin/true", {"true"}, setup);
   if (arena::sandbox::must_drop_root()) {
     auto user = arena::sandbox::seat_identity(seat);
     request.run_as = arena::SpawnRequest::Credentials{user.uid, user.gid};

@@ -241,6 +241,29 @@ TEST_F(BotAuthor, TournamentTerminalShowsEachDisqualificationShortly) {
   EXPECT_EQ(run.out.find("a long traceback line"), std::string::npos) << run.out;
 }
 
+TEST_F(BotAuthor, AnswerOverTheMoveLimitTimesOutNamingTheMoveLimit) {
+  // Thinks 0.4 s for every tile: within the game's 3 s at first, but over the move limit.
+  write_file(dir_ / "sub" / "ponderous.py",
+             "import sys, time\n"
+             "for line in sys.stdin:\n"
+             "    if len(line.strip()) == 6:\n"
+             "        start = time.time()\n"
+             "        while time.time() - start < 0.4:\n"
+             "            pass\n"
+             "        print('Hhh', flush=True)\n");
+  ProgramRun run = match("python3 sub/ponderous.py", kBin + "/zarvo-random",
+                         {"--time-limit", "3", "--move-limit", "300ms"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("ponderous (player 1) was disqualified: TIMEOUT in move 1"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("of thinking time for this answer, its move limit is 0.30 s"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("its limit is 3.00 s"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("(the move limit holds for each answer)"), std::string::npos) << run.err;
+}
+
 TEST_F(BotAuthor, UnfinishedLineTimesOutSayingSo) {
   write_file(dir_ / "sub" / "half.py",
              "import sys, time\n"

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "arena/entry/scratch_dir.h"
+#include "arena/game/game_outcome.h"
 #include "arena/match/disqualification_notes.h"
 #include "arena/match/player_entry.h"
 #include "arena/match/sandbox_plan.h"
@@ -39,10 +40,8 @@ std::optional<std::string> sandbox_problem(const MatchConfig& game,
   try {
     seat_policy(game, 1, entry.program, args, entry.workdir, script);
   } catch (const MatchSetupError& error) {
-    const std::string text = error.what();
-    const bool unreadable = text.find("cannot be run by user") != std::string::npos ||
-                            text.find("cannot be read by user") != std::string::npos;
-    return (unreadable ? "not readable: " : "cannot start: ") + text;
+    const bool unreadable = error.kind == MatchSetupError::Kind::kUnreadableFile;
+    return (unreadable ? "not readable: " : "cannot start: ") + std::string(error.what());
   }
   return std::nullopt;
 }
@@ -55,7 +54,7 @@ std::string seconds_text(Clock::duration duration) {
 // Why the checked player (player 1) lost the game by disqualification, or "" when it was not.
 std::string disqualification(const MatchResult& result, const MatchConfig& game) {
   const PlayerRecord& player = result.players[0];
-  const std::string reason = result_text(result.description, 1);
+  const std::string reason = result_texts(result.description)[0];
   int move = 0;
   std::string message;
   for (const LoggedDisqualification& entry : read_disqualifications(result.log)) {

@@ -56,9 +56,8 @@ std::vector<fs::path> GameFiles::game_error_files() const {
 }
 
 std::vector<fs::path> GameFiles::played_files() const {
-  std::vector<fs::path> files = {log(),        page(),          turns(),
-                                 transcript(), match_errors(),  usage(),
-                                 failed_log(), player_files(1), player_files(2)};
+  std::vector<fs::path> files = {log(),   page(),  turns(),      transcript(),    match_errors(),
+                                 usage(), notes(), failed_log(), player_files(1), player_files(2)};
   for (const fs::path& file : game_error_files()) files.push_back(file);
   return files;
 }

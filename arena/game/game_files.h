@@ -43,6 +43,9 @@ class GameFiles {
   std::filesystem::path tiles() const { return file(".tiles.txt"); }
   // What each player used: one line per player, written by the match after the game.
   std::filesystem::path usage() const { return file(".usage.txt"); }
+  // Why its players were disqualified, written by the match after the game (see game_notes.h);
+  // there only when somebody was.
+  std::filesystem::path notes() const { return file(".notes.json"); }
   std::filesystem::path referee_errors() const { return file(".referee.err"); }
   // The standard error of player 1 or 2.
   std::filesystem::path player_errors(int player) const;

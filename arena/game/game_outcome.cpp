@@ -2,9 +2,14 @@
 
 namespace arena {
 
-bool is_disqualification(std::string_view text) {
-  return text == "ILLEGAL" || text == "TIMEOUT" || text == "CRASH" || text == "EXIT";
+std::optional<std::size_t> disqualification_index(std::string_view text) {
+  for (std::size_t i = 0; i < kDisqualificationReasons.size(); ++i) {
+    if (text == kDisqualificationReasons[i]) return i;
+  }
+  return std::nullopt;
 }
+
+bool is_disqualification(std::string_view text) { return disqualification_index(text).has_value(); }
 
 std::array<std::string, 2> result_texts(std::string_view description) {
   std::array<std::string, 2> texts;

@@ -13,11 +13,18 @@
 
 namespace arena {
 
-// A player's result text: "WIN", "DRAW", "LOSE" or a disqualification reason.
+// The results by which the referee puts a player out of its game; any other result text is
+// "WIN", "DRAW" or "LOSE".
+inline constexpr std::array<std::string_view, 4> kDisqualificationReasons = {"ILLEGAL", "TIMEOUT",
+                                                                             "CRASH", "EXIT"};
+
+// The index of a disqualification reason in kDisqualificationReasons, or nothing for "WIN",
+// "DRAW", "LOSE" and anything else.
+std::optional<std::size_t> disqualification_index(std::string_view text);
 bool is_disqualification(std::string_view text);
 
 // The result texts of player 1 and 2 in the referee's description ("PLAYER_1:_WIN;_..."); a
-// later entry for the same player counts.
+// later entry for the same player counts, as the referee may set a result twice.
 std::array<std::string, 2> result_texts(std::string_view description);
 
 struct SideResult {

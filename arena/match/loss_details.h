@@ -1,20 +1,16 @@
-// What the arena itself saw of a player that lost its game by a time-out or an illegal answer,
-// beyond what the referee logs: the notes printed after the game explain the loss with it.
+// What the arena itself saw of a player that lost its game by an illegal answer, beyond what the
+// referee logs: the notes printed after the game explain the loss with it. How a time-out came
+// about is the clock's to say (TimeoutDetail in player_clock.h).
 #pragma once
 
-#include <string>
+#include <cstddef>
+
+#include "arena/match/player_clock.h"
 
 namespace arena {
 
-struct TimeoutDetail {
-  bool by_cpu = false;  // the CPU time of its tree ran out (else its thinking time)
-  // It kept the CPU busy right up to the time-out: it was still working on a slow answer, not
-  // waiting for input with an answer left unwritten.
-  bool busy = false;
-};
-
-// The last line a player wrote, cut to this many characters (the cut is marked by a longer
-// text: see cut_answer).
+// The last line a player wrote is kept to this many characters and one more, so that the notes
+// can tell a cut line (printable() in disqualification_notes.h marks it "...") from a whole one.
 inline constexpr std::size_t kKeptAnswer = 200;
 
 }  // namespace arena

@@ -152,8 +152,6 @@ MatchResult play_match(const MatchConfig& config) {
   result.page = files.page();
   result.referee_stderr = files.referee_errors();
   result.clock = config.clock;
-  result.time_limit = std::chrono::round<Milliseconds>(config.time_limit);
-  result.wall_limit = std::chrono::round<Milliseconds>(wall_limit(config));
 
   RefereeWorkdir workdir(files.log_dir(), plan.jspath, plan.tiles);
   // Neither the game's files nor the other player's directory show in a player's sandbox, even
@@ -250,7 +248,12 @@ MatchResult play_match(const MatchConfig& config) {
   }
   result.description = report.description;
   result.failure = report.failure;
-  if (result.completed()) remove_if_empty(result.referee_stderr);
+  if (result.completed()) {
+    remove_if_empty(result.referee_stderr);
+    result.notes = game_notes(result);
+  }
+  // Written, or a stale file of an earlier game of this id removed, for a tournament to read.
+  write_game_notes(files.notes(), result.notes);
   return result;
 }
 

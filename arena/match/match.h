@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "arena/game/game_notes.h"
 #include "arena/match/loss_details.h"
+#include "arena/match/player_clock.h"
 #include "arena/sandbox/sandbox_policy.h"
 #include "arena/sandbox/scratch_view.h"
 #include "arena/system/deadline.h"
@@ -56,8 +58,11 @@ struct MatchConfig {
   std::filesystem::path referee;    // empty: zarvo-checker beside the arena
   std::filesystem::path resources;  // the viewer files to copy; empty: default_viewer_source()
   Clock::duration grace = std::chrono::seconds(1);  // for players to end after the game
-  // The longest a game may take before the referee is held to have failed;
-  // empty: twice the time limit plus a minute.
+  // The longest the whole game may take, from before its referee and players start; once it has
+  // passed, the game is abandoned as failed, whoever was being waited for (the players' own
+  // limits end a player's turn first, so this ends a game whose referee hangs). Empty: twice the
+  // longest thinking time a player may take over the game (the time limit, under --clock cpu the
+  // wall limit, plus the increments of 200 answers), plus a minute.
   std::optional<Clock::duration> game_timeout;
   // Every player runs in a sandbox of its own (arena/sandbox/); false: as a plain process.
   bool sandbox = true;
@@ -109,17 +114,24 @@ struct MatchResult {
   std::filesystem::path page;
   std::string failure;  // empty when the referee played the game and reported
   std::filesystem::path referee_stderr;
-  // The limits the players' times were held to, for the notes on a time-out.
+  // What the players' times counted, for the notes on a time-out (the limits themselves are in
+  // each player's TimeoutDetail).
   TimeClock clock = TimeClock::kWall;
-  Milliseconds time_limit{};
-  Milliseconds wall_limit{};  // under the CPU clock
+  // Why a player was disqualified, written beside the game's files too (GameFiles::notes).
+  GameNotes notes;
 
   bool completed() const { return failure.empty(); }
 };
 
 // Thrown before anything is started, for a configuration that cannot be played.
 struct MatchSetupError : std::runtime_error {
-  using std::runtime_error::runtime_error;
+  enum class Kind {
+    kUnplayable,      // anything else
+    kUnreadableFile,  // a player's program or script cannot be run or read by its seat's user
+  };
+  explicit MatchSetupError(const std::string& what, Kind kind = Kind::kUnplayable)
+      : std::runtime_error(what), kind(kind) {}
+  Kind kind;
 };
 
 // Plays the game and stops its referee and players; the caller kills whatever they left

@@ -33,6 +33,7 @@ Player::Player(const PlayerLaunch& launch)
     : clock_(launch.cpu_clock ? launch.wall_limit : launch.time_limit, launch.move_limit,
              launch.increment),
       turn_log_(launch.stderr_file),
+      cpu_time_limit_(launch.time_limit),
       increment_(launch.increment),
       memory_limit_mb_(launch.memory_limit_mb),
       stderr_file_(launch.stderr_file),
@@ -145,15 +146,20 @@ PlayerAnswer Player::await_answer(TimePoint game_deadline) {
 
 bool Player::out_of_cpu_time() const { return cpu_limit_ && process_->cpu_time() >= *cpu_limit_; }
 
-// Its time ran out: the CPU time of its tree, or its thinking time (charged in full).
+// Its time ran out: the CPU time of its tree, or its thinking time, of which the clock says
+// whether the game's budget or the move limit fired.
 PlayerAnswer Player::timed_out(TimePoint now, bool by_cpu) {
+  TimeoutDetail detail;
   if (by_cpu) {
     clock_.answered(now);
+    detail = {TimeLimit::kCpu, std::chrono::round<Milliseconds>(cpu_time_limit_),
+              process_->cpu_time(), true};
   } else {
-    clock_.expired(now);
+    detail = clock_.expired(now);
+    detail.busy = busy_for(kActivityWindow);
   }
   unfinished_output_ = std::string(output_->pending().substr(0, kShownOutput));
-  timeout_ = TimeoutDetail{by_cpu, by_cpu || busy_for(kActivityWindow)};
+  timeout_ = detail;
   process_->kill_group();
   gone_ = PlayerAnswer::Kind::kTimedOut;
   return {*gone_, {}};

@@ -100,7 +100,7 @@ class Player {
   // wrote nothing at all since its last answer). Nothing when it did not time out.
   const std::optional<std::string>& unfinished_output() const { return unfinished_output_; }
 
-  // After a time-out: how the time ran out and whether the player was busy then.
+  // After a time-out: which limit fired, against what, and whether the player was busy then.
   const std::optional<TimeoutDetail>& timeout() const { return timeout_; }
 
   // The last line the player wrote, its first kKeptAnswer + 1 characters (more than
@@ -134,7 +134,8 @@ class Player {
   std::optional<std::string> unfinished_output_;
   std::optional<TimeoutDetail> timeout_;
   std::string last_line_;
-  std::optional<Clock::duration> cpu_limit_;  // under the CPU clock
+  std::optional<Clock::duration> cpu_limit_;  // under the CPU clock, increments included
+  Clock::duration cpu_time_limit_{};          // the CPU limit as given, for a time-out's detail
   Clock::duration increment_{};
   std::size_t memory_limit_mb_ = 0;
   std::filesystem::path stderr_file_;

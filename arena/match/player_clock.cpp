@@ -17,11 +17,26 @@ void PlayerClock::answered(TimePoint when) {
   added_ += increment_;
 }
 
-void PlayerClock::expired(TimePoint when) {
-  Clock::duration budget_left = budget() - charged_;
-  bool by_move_limit = move_limit_ && *move_limit_ < budget_left;
+TimeoutDetail PlayerClock::expired(TimePoint when) {
+  // Decided as deadline() set the wait: the move limit fired when it was the shorter of the two.
+  const bool by_move_limit = move_limit_ && *move_limit_ < budget() - charged_;
+  const Clock::duration answer_time =
+      since_ && when > *since_ ? when - *since_ : Clock::duration::zero();
   answered(when);
-  if (!by_move_limit && charged_ < budget()) charged_ = budget();
+  // A time-out earns no increment: the budget stays the one the player actually had.
+  added_ -= increment_;
+  TimeoutDetail detail;
+  if (by_move_limit) {
+    detail.limit = TimeLimit::kMove;
+    detail.allowed = std::chrono::round<Milliseconds>(*move_limit_);
+    detail.used = std::chrono::round<Milliseconds>(answer_time);
+    return detail;
+  }
+  if (charged_ < budget()) charged_ = budget();
+  detail.limit = TimeLimit::kGame;
+  detail.allowed = std::chrono::round<Milliseconds>(limit_);
+  detail.used = charged_ms();
+  return detail;
 }
 
 Milliseconds PlayerClock::charged_ms() const { return std::chrono::round<Milliseconds>(charged_); }

@@ -1,7 +1,9 @@
-// A player's thinking time over one game. The clock runs from the delivery of the last line
-// the player was sent before an answer to the arrival of that answer; the total is held
-// against the player's budget for the whole game, which each answer raises by the increment
-// (a Fischer clock), and each answer alone against the move limit, when there is one.
+// A player's thinking time over one game, and the one place its limits on thinking time are
+// enforced (the CPU limit of --clock cpu is Player's): the clock runs from the delivery of the
+// last line the player was sent before an answer to the arrival of that answer; the total is
+// held against the player's budget for the whole game, which each answer raises by the increment
+// (a Fischer clock), and each answer alone against the move limit, when there is one. When the
+// time runs out, the clock tells which of the two fired; timeout_explanation.h says it in words.
 #pragma once
 
 #include <optional>
@@ -9,6 +11,23 @@
 #include "arena/system/deadline.h"
 
 namespace arena {
+
+// The limit a player's time ran out against.
+enum class TimeLimit {
+  kGame,  // its thinking time over the whole game (under --clock cpu: the wall limit)
+  kMove,  // the thinking time of a single answer (--move-limit)
+  kCpu,   // the CPU time of its process tree over the whole game (--clock cpu)
+};
+
+// How a player's time ran out: the limit that fired, its value, and what was held against it.
+struct TimeoutDetail {
+  TimeLimit limit = TimeLimit::kGame;
+  Milliseconds allowed{};  // the limit as given (kGame, kCpu: without the increments earned)
+  Milliseconds used{};     // kGame: the game's thinking time; kMove: the answer's; kCpu: CPU
+  // It kept the CPU busy right up to the time-out: it was still working on a slow answer, not
+  // waiting for input with an answer left unwritten.
+  bool busy = false;
+};
 
 class PlayerClock {
  public:
@@ -19,16 +38,18 @@ class PlayerClock {
   // A line reached the player: its clock (re)starts from here.
   void delivered(TimePoint when) { since_ = when; }
 
-  // When the answer now awaited would use up the rest of the budget, or pass the move limit.
-  // Without a line delivered since the last answer the clock starts at `now`.
+  // When the answer now awaited would use up the rest of the budget, or pass the move limit,
+  // whichever comes first. Without a line delivered since the last answer the clock starts at
+  // `now`.
   TimePoint deadline(TimePoint now);
 
   // The answer arrived: the time since the clock started is charged, and the increment added.
   void answered(TimePoint when);
 
   // The time ran out while the player was awaited: charged as an answer arriving `when`, and,
-  // when the budget ran out (not the move limit), never less than the whole budget.
-  void expired(TimePoint when);
+  // when the budget ran out, never less than the whole budget. Says which limit fired: the move
+  // limit when it came before the end of the budget (`busy` is left to the caller).
+  TimeoutDetail expired(TimePoint when);
 
   Clock::duration charged() const { return charged_; }
   Milliseconds charged_ms() const;

@@ -55,7 +55,10 @@ sandbox::Policy seat_policy(const MatchConfig& config, int seat, const fs::path&
     sandbox::check_policy(sandbox::host_support(), policy, program, args, script);
   } catch (const sandbox::SandboxError& error) {
     throw MatchSetupError(who + "no sandbox can be made for it: " + error.what() +
-                          " (zarvo-arena check-sandbox tells more; --no-sandbox plays without)");
+                              " (zarvo-arena check-sandbox tells more; --no-sandbox plays without)",
+                          error.kind == sandbox::SandboxError::Kind::kUnreadable
+                              ? MatchSetupError::Kind::kUnreadableFile
+                              : MatchSetupError::Kind::kUnplayable);
   }
   return policy;
 }

@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
-#include "arena/match/disqualification_notes.h"
+#include "arena/game/logged_disqualifications.h"
 #include "arena/system/bounded_read.h"
 
 namespace arena {

@@ -1,6 +1,6 @@
 #include "arena/match/written_files_notes.h"
 
-#include "arena/match/disqualification_notes.h"
+#include "arena/game/printable_text.h"
 
 namespace arena {
 namespace {

@@ -70,9 +70,9 @@ void scratch_areas(Args& args, const Policy& policy) {
 
 // Where bwrap finds a shown path: at its own path, or through the staging point of the private
 // directory that holds it (see private_dirs.h).
-std::string source_of(const Policy& policy, const fs::path& path) {
+std::string source_of(const SandboxSetup& setup, const fs::path& path) {
   const StagedDir* nearest = nullptr;
-  for (const StagedDir& staged : policy.staged) {
+  for (const StagedDir& staged : setup.staged) {
     if (is_within(path, staged.shown) && (!nearest || is_within(staged.shown, nearest->shown))) {
       nearest = &staged;
     }
@@ -99,7 +99,8 @@ bool left_out(const fs::path& entry, const std::vector<fs::path>& hidden) {
 // being built). Otherwise a fresh scratch area in which every entry of the real directory is
 // shown read-only (links as links), but those left out. The player may add files; they vanish
 // with the sandbox. A directory inside the system directories is simply visible, read-only.
-void working_directory(Args& args, const Policy& policy, const fs::path& workdir) {
+void working_directory(Args& args, const Policy& policy, const SandboxSetup& setup,
+                       const fs::path& workdir) {
   if (policy.workdir_writable) {
     add(args, {"--bind", workdir.string(), workdir.string()});
     return;
@@ -131,7 +132,7 @@ void working_directory(Args& args, const Policy& policy, const fs::path& workdir
       add(args, {"--symlink", fs::read_symlink(entry.path(), error).string(), path});
     } else {
       // An entry that goes away before bwrap comes to it is simply not there.
-      add(args, {"--ro-bind-try", source_of(policy, entry.path()), path});
+      add(args, {"--ro-bind-try", source_of(setup, entry.path()), path});
     }
   }
 }
@@ -140,7 +141,8 @@ void working_directory(Args& args, const Policy& policy, const fs::path& workdir
 // within it, so that none is covered by a later mount (a program directory inside the working
 // directory's scratch area stays visible, and so does a working directory inside a read-only
 // one).
-void shown_dirs(Args& args, const Policy& policy, const fs::path& workdir) {
+void shown_dirs(Args& args, const Policy& policy, const SandboxSetup& setup,
+                const fs::path& workdir) {
   std::vector<fs::path> dirs;
   for (const fs::path& given : policy.readonly_dirs) {
     fs::path dir = normal_absolute(given);
@@ -153,12 +155,12 @@ void shown_dirs(Args& args, const Policy& policy, const fs::path& workdir) {
   bool workdir_shown = false;
   for (const fs::path& dir : dirs) {
     if (!workdir_shown && depth(dir) > depth(workdir)) {
-      working_directory(args, policy, workdir);
+      working_directory(args, policy, setup, workdir);
       workdir_shown = true;
     }
-    add(args, {"--ro-bind", source_of(policy, dir), dir.string()});
+    add(args, {"--ro-bind", source_of(setup, dir), dir.string()});
   }
-  if (!workdir_shown) working_directory(args, policy, workdir);
+  if (!workdir_shown) working_directory(args, policy, setup, workdir);
 }
 
 // Other players' directories that a shown directory would show: each covered by an empty,
@@ -190,9 +192,9 @@ void covered_dirs(Args& args, const Policy& policy, const fs::path& workdir) {
 }
 
 // The player's named pipes, at a fixed path.
-void player_fifos(Args& args, const Policy& policy) {
-  if (policy.fifo_dir.empty()) return;
-  add(args, {"--ro-bind", policy.fifo_dir.string(), kSandboxFifos});
+void player_fifos(Args& args, const SandboxSetup& setup) {
+  if (setup.fifo_dir.empty()) return;
+  add(args, {"--ro-bind", setup.fifo_dir.string(), kSandboxFifos});
 }
 
 // Nothing can be written outside the scratch areas: the sandbox's own root and /dev become
@@ -229,27 +231,28 @@ bool is_within(const fs::path& path, const fs::path& dir) {
 }
 
 std::vector<std::string> bwrap_command(const Policy& policy, const fs::path& program,
-                                       const std::vector<std::string>& args) {
+                                       const std::vector<std::string>& args,
+                                       const SandboxSetup& setup) {
   if (policy.workdir.empty()) throw SandboxError("no working directory for the player");
   fs::path workdir = normal_absolute(policy.workdir);
   if (workdir == workdir.root_path()) throw SandboxError("the working directory cannot be /");
   if (!is_a_directory(workdir)) throw SandboxError("no such directory: " + workdir.string());
 
-  Args command = {policy.bwrap.string()};
+  Args command = {setup.bwrap.string()};
   namespaces(command);
   lifetime(command);
   system_dirs(command);
   kernel_filesystems(command);
   scratch_areas(command, policy);
-  shown_dirs(command, policy, workdir);
+  shown_dirs(command, policy, setup, workdir);
   covered_dirs(command, policy, workdir);
-  player_fifos(command, policy);
+  player_fifos(command, setup);
   seal(command);
   environment(command, policy);
   syscall_filter(command, policy);
   add(command, {"--chdir", workdir.string(), "--"});
-  if (!policy.fifo_dir.empty()) add(command, {"/bin/sh", "-c", fifo_entry_script()});
-  if (policy.processes_by_rlimit && policy.limits.processes > 0) {
+  if (!setup.fifo_dir.empty()) add(command, {"/bin/sh", "-c", fifo_entry_script()});
+  if (setup.processes_by_rlimit && policy.limits.processes > 0) {
     std::string limit = std::to_string(policy.limits.processes);
     add(command, {kPrlimit, "--nproc=" + limit + ":" + limit, "--"});
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "arena/sandbox/sandbox_policy.h"
+#include "arena/sandbox/sandbox_setup.h"
 
 namespace arena::sandbox {
 
@@ -20,10 +21,12 @@ inline constexpr const char* kPrlimit = "/usr/bin/prlimit";
 inline constexpr std::size_t kMaxWorkdirEntries = 1000;
 
 // bwrap, its options, then `program` and `args` (args[0], the name the player was given, is
-// replaced by `program`, since bwrap names the program by its path). Throws SandboxError when
-// the policy cannot be carried out (a missing directory, a working directory that is too big).
+// replaced by `program`, since bwrap names the program by its path): `policy` carried out as
+// `setup` found the sandbox. Throws SandboxError when the policy cannot be carried out (a
+// missing directory, a working directory that is too big).
 std::vector<std::string> bwrap_command(const Policy& policy, const std::filesystem::path& program,
-                                       const std::vector<std::string>& args);
+                                       const std::vector<std::string>& args,
+                                       const SandboxSetup& setup = {});
 
 // The system directories every player sees read-only.
 const std::vector<std::filesystem::path>& system_directories();

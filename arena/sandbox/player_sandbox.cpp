@@ -10,13 +10,15 @@ namespace fs = std::filesystem;
 namespace {
 
 // A file the player's user cannot read or run would only show as the player's crash.
-void check_readable(const Policy& policy, const fs::path& file, bool run) {
-  if (!policy.identity || shown_readable(policy, file, run)) return;
+void check_readable(const Policy& policy, const std::vector<StagedDir>& staged,
+                    const fs::path& file, bool run) {
+  if (!policy.identity || shown_readable(policy, staged, file, run)) return;
   throw SandboxError(file.string() + " cannot be " + (run ? "run" : "read") + " by user " +
-                     std::to_string(policy.identity->uid) +
-                     ", whom the player runs as because the arena runs as root; make it " +
-                     (run ? "readable and executable" : "readable") + " for others (chmod o+r" +
-                     (run ? "x" : "") + ")");
+                         std::to_string(policy.identity->uid) +
+                         ", whom the player runs as because the arena runs as root; make it " +
+                         (run ? "readable and executable" : "readable") + " for others (chmod o+r" +
+                         (run ? "x" : "") + ")",
+                     SandboxError::Kind::kUnreadable);
 }
 
 std::vector<fs::path> shown_dirs(const Policy& policy) {
@@ -30,49 +32,49 @@ std::vector<fs::path> shown_dirs(const Policy& policy) {
 void check_policy(const HostSupport& host, const Policy& policy, const fs::path& program,
                   const std::vector<std::string>& args, const std::optional<fs::path>& script) {
   if (auto problem = host.problem()) throw SandboxError(*problem);
-  Policy staged = policy;
+  SandboxSetup setup;
   std::optional<PrivateDirs> private_dirs;
   if (policy.identity) {
     private_dirs.emplace(shown_dirs(policy), *policy.identity);
-    staged.staged = private_dirs->staged();
+    setup.staged = private_dirs->staged();
   }
-  check_readable(staged, program, true);
-  if (script) check_readable(staged, *script, false);
-  bwrap_command(staged, program, args);
+  check_readable(policy, setup.staged, program, true);
+  if (script) check_readable(policy, setup.staged, *script, false);
+  bwrap_command(policy, program, args, setup);
   if (policy.syscall_filter) syscall_filter_program();
 }
 
 PlayerSandbox::PlayerSandbox(const HostSupport& host, const Policy& policy) : policy_(policy) {
   if (auto problem = host.problem()) throw SandboxError(*problem);
-  policy_.bwrap = *host.bwrap;
+  setup_.bwrap = *host.bwrap;
   if (host.cgroups.any()) cgroup_.emplace(host.cgroups, policy_.limits);
-  policy_.processes_by_rlimit = !cgroup_ || !cgroup_->limits_processes();
+  setup_.processes_by_rlimit = !cgroup_ || !cgroup_->limits_processes();
   if (policy_.identity) {
     private_dirs_.emplace(shown_dirs(policy_), *policy_.identity);
-    policy_.staged = private_dirs_->staged();
+    setup_.staged = private_dirs_->staged();
   }
 }
 
 SandboxedStart PlayerSandbox::start(const fs::path& program,
                                     const std::vector<std::string>& args) const {
-  check_readable(policy_, program, true);
+  check_readable(policy_, setup_.staged, program, true);
   SandboxedStart start;
-  start.program = policy_.bwrap;
-  start.args = bwrap_command(policy_, program, args);
+  start.program = setup_.bwrap;
+  start.args = bwrap_command(policy_, program, args, setup_);
   if (cgroup_) start.join_fds = cgroup_->join_fds();
   start.identity = policy_.identity;
   if (!cgroup_ || !cgroup_->limits_memory()) start.address_space_mb = policy_.limits.memory_mb;
   if (policy_.syscall_filter) start.syscall_filter = syscall_filter_fd();
   if (private_dirs_) {
     start.staged_trees = private_dirs_->trees();
-    for (const StagedDir& staged : policy_.staged) start.staged_points.push_back(staged.point);
+    for (const StagedDir& staged : setup_.staged) start.staged_points.push_back(staged.point);
   }
   return start;
 }
 
 PlayerSandbox::Output PlayerSandbox::open_output() {
   fifos_.emplace(policy_.identity);
-  policy_.fifo_dir = fifos_->dir();
+  setup_.fifo_dir = fifos_->dir();
   return {fifos_->take_output(), fifos_->take_started()};
 }
 

@@ -14,6 +14,7 @@
 #include "arena/sandbox/player_fifos.h"
 #include "arena/sandbox/private_dirs.h"
 #include "arena/sandbox/sandbox_policy.h"
+#include "arena/sandbox/sandbox_setup.h"
 #include "arena/system/deadline.h"
 #include "arena/system/unique_fd.h"
 
@@ -73,11 +74,14 @@ class PlayerSandbox {
   // Kills every process of the sandbox and removes its groups; the figures stay readable.
   void close();
 
+  // The policy as the arena decided it; what making the sandbox found out beside it.
   const Policy& policy() const { return policy_; }
+  const SandboxSetup& setup() const { return setup_; }
   const ControlGroup* control_group() const { return cgroup_ ? &*cgroup_ : nullptr; }
 
  private:
-  Policy policy_;
+  const Policy policy_;
+  SandboxSetup setup_;
   std::optional<ControlGroup> cgroup_;
   std::optional<PlayerFifos> fifos_;
   std::optional<PrivateDirs> private_dirs_;

@@ -185,13 +185,14 @@ bool attach_staged(const int* trees, const char* const* points, std::size_t coun
   return true;
 }
 
-bool shown_readable(const Policy& policy, const fs::path& file, bool run) {
+bool shown_readable(const Policy& policy, const std::vector<StagedDir>& staged_dirs,
+                    const fs::path& file, bool run) {
   if (!policy.identity) return true;
   const Identity& who = *policy.identity;
   fs::path path = normal_absolute(file);
   fs::path from = path.root_path();
   const StagedDir* through = nullptr;
-  for (const StagedDir& staged : policy.staged) {
+  for (const StagedDir& staged : staged_dirs) {
     if (is_within(path, staged.shown) && path != staged.shown) {
       through = &staged;
       from = staged.shown;

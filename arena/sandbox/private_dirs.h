@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "arena/sandbox/sandbox_policy.h"
+#include "arena/sandbox/sandbox_setup.h"
 #include "arena/system/unique_fd.h"
 
 namespace arena::sandbox {
@@ -32,7 +33,7 @@ class PrivateDirs {
   PrivateDirs& operator=(const PrivateDirs&) = delete;
   ~PrivateDirs();
 
-  // What the policy records of each clone (see Policy::staged).
+  // What the sandbox records of each clone (see SandboxSetup::staged).
   const std::vector<StagedDir>& staged() const { return staged_; }
   // The detached clones, in the order of staged().
   std::vector<int> trees() const;
@@ -51,7 +52,8 @@ class PrivateDirs {
 bool attach_staged(const int* trees, const char* const* points, std::size_t count);
 
 // Whether the player of `policy` may read `file` (and run it, with `run`) as the sandbox shows
-// it: through the staging of a private directory when `file` lies in one.
-bool shown_readable(const Policy& policy, const std::filesystem::path& file, bool run);
+// it: through the staging of a private directory (one of `staged`) when `file` lies in one.
+bool shown_readable(const Policy& policy, const std::vector<StagedDir>& staged,
+                    const std::filesystem::path& file, bool run);
 
 }  // namespace arena::sandbox

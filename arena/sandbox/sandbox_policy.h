@@ -1,5 +1,6 @@
 // What a sandboxed player may see and use: the arena decides this policy, bubblewrap and the
-// control groups carry it out. A record of plain values, filled in by the arena for each seat.
+// control groups carry it out. A record of plain values, filled in by the arena for each seat;
+// what the sandbox learns while it is made is not here but in its SandboxSetup.
 #pragma once
 
 #include <sys/types.h>
@@ -43,19 +44,8 @@ inline constexpr std::size_t kDefaultMemoryLimitMb = 1024;
 
 // The size of each scratch area of a player without a memory limit.
 inline constexpr std::size_t kDefaultScratchMb = 1024;
-// A directory the seat's user cannot reach on the host, shown through a staging point that the
-// player's child mounts while still root (see private_dirs.h).
-struct StagedDir {
-  std::filesystem::path shown;  // the directory, at the path the player sees it at
-  std::filesystem::path point;  // where bwrap finds it
-  // Shown idmapped: files of `owner` appear as the player's (group `owner_group` as its group).
-  bool idmapped = false;
-  uid_t owner = 0;
-  gid_t owner_group = 0;
-};
 
 struct Policy {
-  std::filesystem::path bwrap = "/usr/bin/bwrap";
   // The player's working directory, at its own path: its files read-only, new files allowed
   // and thrown away after the game.
   std::filesystem::path workdir;
@@ -77,12 +67,6 @@ struct Policy {
   // Set beside the fixed PATH, HOME and LANG; nothing else of the arena's environment passes.
   std::vector<std::pair<std::string, std::string>> env;
   Limits limits;
-  // Where no control group counts the processes: the program is started through prlimit(1)
-  // inside the sandbox, whose RLIMIT_NPROC then counts the processes of this sandbox alone
-  // (the kernel counts them per user namespace).
-  bool processes_by_rlimit = false;
-  // When set, the directory of the player's named pipes (see player_fifos.h).
-  std::filesystem::path fifo_dir;
   // Size of each writable scratch area (/tmp, /dev/shm, HOME, the working directory's new
   // files). What a player writes there is memory of its control group: under a memory control
   // group, all its scratch areas and its processes together stay within limits.memory_mb.
@@ -90,8 +74,6 @@ struct Policy {
   // The player runs under the system-call filter (syscall_filter.h); off only for debugging.
   bool syscall_filter = true;
   std::optional<Identity> identity;  // none: the arena's own user
-  // The shown directories that bwrap takes from a staging point (set by PlayerSandbox).
-  std::vector<StagedDir> staged;
 };
 
 // Seat 1 or 2 of a game. Distinct users per seat, so the two players of a game never share one.
@@ -104,9 +86,16 @@ Identity build_identity();
 // Whether the arena must drop to another user for its players: it runs as root.
 bool must_drop_root();
 
-// Thrown when a sandbox cannot be made; the message names the cause.
+// Thrown when a sandbox cannot be made; the message names the cause, the kind tells callers
+// what sort of cause it is.
 struct SandboxError : std::runtime_error {
-  using std::runtime_error::runtime_error;
+  enum class Kind {
+    kCannotMake,  // the host, the policy or the system refuse it
+    kUnreadable,  // the player's program or script cannot be run or read by the seat's user
+  };
+  explicit SandboxError(const std::string& what, Kind kind = Kind::kCannotMake)
+      : std::runtime_error(what), kind(kind) {}
+  Kind kind;
 };
 
 }  // namespace arena::sandbox

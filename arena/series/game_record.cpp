@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "arena/game/game_files.h"
-#include "arena/match/disqualification_notes.h"
+#include "arena/game/logged_disqualifications.h"
 #include "arena/system/bounded_read.h"
 
 namespace arena::tournament {
@@ -47,13 +47,6 @@ bool parse_report(std::string_view line, GameRecord& record) {
 }
 
 }  // namespace
-
-std::optional<std::size_t> disqualification_index(std::string_view text) {
-  for (std::size_t i = 0; i < kDisqualificationReasons.size(); ++i) {
-    if (text == kDisqualificationReasons[i]) return i;
-  }
-  return std::nullopt;
-}
 
 std::array<SideResult, 2> sides_of(const GameRecord& game) {
   std::array<SideResult, 2> sides;

@@ -17,13 +17,6 @@
 
 namespace arena::tournament {
 
-inline constexpr std::array<std::string_view, 4> kDisqualificationReasons = {"ILLEGAL", "TIMEOUT",
-                                                                             "CRASH", "EXIT"};
-
-// The index of a disqualification reason in kDisqualificationReasons, or
-// nothing for "WIN", "DRAW", "LOSE" and anything else.
-std::optional<std::size_t> disqualification_index(std::string_view text);
-
 struct GameRecord {
   std::string id;
   std::optional<long> number;        // the id when it is a plain number, as tournament games are

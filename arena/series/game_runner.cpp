@@ -9,7 +9,8 @@
 #include <system_error>
 
 #include "arena/game/game_files.h"
-#include "arena/match/disqualification_notes.h"
+#include "arena/game/game_notes.h"
+#include "arena/game/printable_text.h"
 #include "arena/process/child_process.h"
 #include "arena/process/stop_signals.h"
 #include "arena/system/bounded_read.h"
@@ -55,13 +56,16 @@ JobOutcome finish(RunningGame& game, bool stopped) {
   std::error_code error;
   if (status.success()) {
     outcome.status = JobStatus::played;
-    // What a played match says on standard error (why a player was disqualified) is in the
-    // game's log and the players' error files already; the notes are kept, shortened, for the
-    // terminal.
-    constexpr std::size_t kNotesRead = 16 * 1024;
+    // Why a player was disqualified is in the game's notes, which the match wrote beside its
+    // files; shortened here for the terminal. What the match said on standard error is in the
+    // game's log and the players' error files already.
     constexpr std::size_t kNoteWidth = 160;
-    outcome.notes = short_notes(read_head(game.error_file, kNotesRead),
-                                "game " + std::to_string(game.job.number) + ": ", kNoteWidth);
+    const std::string prefix = "game " + std::to_string(game.job.number) + ": ";
+    try {
+      outcome.notes = short_notes(read_game_notes(game.job.files.notes()), prefix, kNoteWidth);
+    } catch (const GameNotesError& unreadable) {
+      outcome.notes = {printable(prefix + unreadable.what(), kNoteWidth)};
+    }
     fs::remove(game.error_file, error);
     return outcome;
   }

@@ -38,9 +38,13 @@ std::string points_text(double points) {
 
 using Cells = std::vector<std::string>;
 
-const Cells kStandingsHeader = {"Rank",   "Player",  "Games",   "Wins",   "Draws",
-                                "Losses", "ILLEGAL", "TIMEOUT", "CRASH",  "EXIT",
-                                "Mean",   "Score%",  "Elo",     "+/-95%", "LOS%"};
+// A column for each disqualification reason, in the order of the standings' counts.
+const Cells kStandingsHeader = [] {
+  Cells header = {"Rank", "Player", "Games", "Wins", "Draws", "Losses"};
+  header.insert(header.end(), kDisqualificationReasons.begin(), kDisqualificationReasons.end());
+  header.insert(header.end(), {"Mean", "Score%", "Elo", "+/-95%", "LOS%"});
+  return header;
+}();
 
 std::vector<Cells> standings_rows(const FieldStandings& field, std::size_t max_rows) {
   std::vector<Cells> rows;

@@ -1,0 +1,37 @@
+// What a player's sandbox learns while it is made, beside the policy the arena decided: where
+// bwrap is, whether the processes are counted by an rlimit, where its named pipes are and which
+// shown directories come through a staging point. PlayerSandbox owns one; bwrap_command reads
+// it together with the policy.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <vector>
+
+namespace arena::sandbox {
+
+// A directory the seat's user cannot reach on the host, shown through a staging point that the
+// player's child mounts while still root (see private_dirs.h).
+struct StagedDir {
+  std::filesystem::path shown;  // the directory, at the path the player sees it at
+  std::filesystem::path point;  // where bwrap finds it
+  // Shown idmapped: files of `owner` appear as the player's (group `owner_group` as its group).
+  bool idmapped = false;
+  uid_t owner = 0;
+  gid_t owner_group = 0;
+};
+
+struct SandboxSetup {
+  std::filesystem::path bwrap = "/usr/bin/bwrap";
+  // Where no control group counts the processes: the program is started through prlimit(1)
+  // inside the sandbox, whose RLIMIT_NPROC then counts the processes of this sandbox alone
+  // (the kernel counts them per user namespace).
+  bool processes_by_rlimit = false;
+  // When set, the directory of the player's named pipes (see player_fifos.h).
+  std::filesystem::path fifo_dir;
+  // The shown directories that bwrap takes from a staging point (see private_dirs.h).
+  std::vector<StagedDir> staged;
+};
+
+}  // namespace arena::sandbox

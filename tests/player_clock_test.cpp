@@ -1,0 +1,104 @@
+// A player's clock over a game: what it charges, when an answer is due under the game's budget,
+// the move limit and the increment, and which limit it says fired when the time ran out.
+#include "arena/match/player_clock.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using arena::Milliseconds;
+using arena::PlayerClock;
+using arena::TimeLimit;
+using arena::TimePoint;
+using std::chrono::milliseconds;
+
+const TimePoint kStart{};
+
+TimePoint at(int ms) { return kStart + milliseconds(ms); }
+
+TEST(PlayerClock, ChargesTheTimeFromTheLineToTheAnswerOverTheGame) {
+  PlayerClock clock(milliseconds(1000));
+  clock.delivered(at(0));
+  clock.answered(at(120));
+  // Waiting for the opponent costs nothing: the clock runs from the next line only.
+  clock.delivered(at(500));
+  clock.answered(at(530));
+  EXPECT_EQ(clock.charged_ms(), Milliseconds(150));
+}
+
+TEST(PlayerClock, AnAnswerIsDueWhenTheGamesBudgetRunsOut) {
+  PlayerClock clock(milliseconds(1000));
+  clock.delivered(at(0));
+  clock.answered(at(300));
+  clock.delivered(at(400));
+  EXPECT_EQ(clock.deadline(at(450)), at(400 + 700));
+}
+
+TEST(PlayerClock, WithoutALineDeliveredTheClockStartsWhenTheAnswerIsAwaited) {
+  PlayerClock clock(milliseconds(1000));
+  EXPECT_EQ(clock.deadline(at(50)), at(1050));
+  clock.answered(at(80));
+  EXPECT_EQ(clock.charged_ms(), Milliseconds(30));
+}
+
+TEST(PlayerClock, TheMoveLimitBoundsEachAnswerUntilTheBudgetIsShorter) {
+  PlayerClock clock(milliseconds(1000), milliseconds(300));
+  clock.delivered(at(0));
+  EXPECT_EQ(clock.deadline(at(0)), at(300));
+  clock.answered(at(290));
+  clock.delivered(at(1000));
+  clock.answered(at(1290));
+  clock.delivered(at(2000));
+  clock.answered(at(2290));
+  // 130 ms of the budget are left, less than the move limit.
+  clock.delivered(at(3000));
+  EXPECT_EQ(clock.deadline(at(3000)), at(3130));
+}
+
+TEST(PlayerClock, EachAnswerRaisesTheBudgetByTheIncrement) {
+  PlayerClock clock(milliseconds(1000), std::nullopt, milliseconds(100));
+  clock.delivered(at(0));
+  clock.answered(at(400));
+  clock.delivered(at(500));
+  EXPECT_EQ(clock.deadline(at(500)), at(500 + 1000 + 100 - 400));
+}
+
+TEST(PlayerClock, ATimeOutByTheMoveLimitSaysSoAndChargesOnlyThatAnswer) {
+  PlayerClock clock(milliseconds(3000), milliseconds(300));
+  clock.delivered(at(0));
+  clock.answered(at(100));
+  clock.delivered(at(1000));
+  arena::TimeoutDetail detail = clock.expired(at(1300));
+  EXPECT_EQ(detail.limit, TimeLimit::kMove);
+  EXPECT_EQ(detail.allowed, Milliseconds(300));
+  EXPECT_EQ(detail.used, Milliseconds(300));
+  EXPECT_EQ(clock.charged_ms(), Milliseconds(400));
+}
+
+TEST(PlayerClock, ATimeOutByTheBudgetSaysSoAndChargesTheWholeBudget) {
+  PlayerClock clock(milliseconds(1000), milliseconds(800));
+  clock.delivered(at(0));
+  clock.answered(at(500));
+  // 500 ms left, less than the move limit: the budget is what fires, and a wake-up a little
+  // early still counts as the whole budget used.
+  clock.delivered(at(1000));
+  arena::TimeoutDetail detail = clock.expired(at(1495));
+  EXPECT_EQ(detail.limit, TimeLimit::kGame);
+  EXPECT_EQ(detail.allowed, Milliseconds(1000));
+  EXPECT_EQ(detail.used, Milliseconds(1000));
+  EXPECT_EQ(clock.charged_ms(), Milliseconds(1000));
+}
+
+TEST(PlayerClock, ATimedOutAnswerEarnsNoIncrement) {
+  PlayerClock clock(milliseconds(1000), std::nullopt, milliseconds(100));
+  clock.delivered(at(0));
+  clock.answered(at(200));
+  clock.delivered(at(300));
+  arena::TimeoutDetail detail = clock.expired(clock.deadline(at(300)));
+  EXPECT_EQ(detail.limit, TimeLimit::kGame);
+  // The limit as given, and the budget it grew to by the one answer given in time.
+  EXPECT_EQ(detail.allowed, Milliseconds(1000));
+  EXPECT_EQ(clock.charged_ms(), Milliseconds(1100));
+}
+
+}  // namespace
