@@ -442,37 +442,30 @@ TEST_F(Arena, ATournamentHandsEveryGameTheMatchOptionsItIsGiven) {
     args.insert(args.end(), options.begin(), options.end());
     return test_support::run_program(args);
   };
-  const std::vector<std::vector<std::string>> given = {{"--time-limit", "2.5"},
-                                                       {"--move-limit", "1"},
-                                                       {"--increment", "100ms"},
-                                                       {"--memory-limit", "64"},
-                                                       {"--process-limit", "50"},
-                                                       {"--clock", "cpu"},
-                                                       {"--wall-limit", "30"},
-                                                       {"--file-limit", "8"},
-                                                       {"--grace", "2"},
-                                                       {"--game-timeout", "90"},
-                                                       {"--env", "ZARVO_X=1"},
-                                                       {"--no-sandbox"},
-                                                       {"--no-syscall-filter"},
-                                                       {"--transcript"},
-                                                       {"--keep-player-files"},
-                                                       {"--ponder"},
-                                                       {"--referee", "my-referee"},
-                                                       {"--resources", "res"},
-                                                       {"--ro-dir", "shared"}};
+  std::vector<std::vector<std::string>> given = {
+      {"--time-limit", "2.5"},   {"--move-limit", "1"},
+      {"--increment", "100ms"},  {"--memory-limit", "64"},
+      {"--process-limit", "50"}, {"--clock", "cpu"},
+      {"--wall-limit", "30"},    {"--file-limit", "8"},
+      {"--grace", "2"},          {"--game-timeout", "90"},
+      {"--env", "ZARVO_X=1"},    {"--no-sandbox"},
+      {"--no-syscall-filter"},   {"--transcript"},
+      {"--keep-player-files"},   {"--ponder"}};
+  const std::vector<std::vector<std::string>> paths = {
+      {"--referee", "my-referee"}, {"--resources", "res"}, {"--ro-dir", "shared"}};
   std::vector<std::string> options;
-  for (const auto& option : given) options.insert(options.end(), option.begin(), option.end());
+  for (const auto& words : given) options.insert(options.end(), words.begin(), words.end());
+  for (const auto& words : paths) options.insert(options.end(), words.begin(), words.end());
   ProgramRun run = tournament(options);
   ASSERT_EQ(run.status, 0) << run.err;
 
-  std::string line = read_file(jobs).substr(0, read_file(jobs).find('\n'));
+  std::string jobs_text = read_file(jobs);
+  std::string line = jobs_text.substr(0, jobs_text.find('\n'));
   const std::vector<std::string> job = arena::split_shell_words(line);
-  for (auto expected : given) {
-    if (expected[0] == "--referee" || expected[0] == "--resources" || expected[0] == "--ro-dir")
-      expected[1] = fs::absolute(expected[1]).string();
-    EXPECT_NE(std::search(job.begin(), job.end(), expected.begin(), expected.end()), job.end())
-        << expected[0] << " in " << line;
+  for (const auto& words : paths) given.push_back({words[0], fs::absolute(words[1]).string()});
+  for (const auto& words : given) {
+    EXPECT_NE(std::search(job.begin(), job.end(), words.begin(), words.end()), job.end())
+        << words[0] << " in " << line;
   }
 
   ProgramRun bad = tournament({"--grace", "soon"});
