@@ -14,10 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "arena/cli/match_options.h"
-#include "arena/cli/option_values.h"
 #include "arena/game/game_files.h"
 #include "arena/game/game_names.h"
+#include "arena/match/option_values.h"
 #include "arena/match/player_entry.h"
 #include "arena/match/referee_protocol.h"
 #include "arena/process/shell_words.h"
@@ -431,26 +430,106 @@ TEST(ArenaParts, AnswerWordGivenToTheReferee) {
   EXPECT_EQ(answer_word(std::string(5000, 'x'))->size(), 1023u);
 }
 
-// A tournament hands its games exactly the options a match reads, checked the same way.
-TEST(ArenaParts, TournamentForwardsTheMatchOptionsItChecks) {
-  std::vector<std::string> forwarded;
-  const arena::OptionSetters forward = arena::forwarded_option_setters(forwarded);
-  arena::MatchConfig config;
-  const arena::OptionSetters read = arena::match_option_setters(config);
-  for (const arena::MatchOption& option : arena::match_options()) {
-    EXPECT_TRUE(read.contains(option.name)) << option.name;
-    EXPECT_EQ(forward.contains(option.name), !option.per_game) << option.name;
+// A tournament hands every game the options of a game it is given, checked as a match checks
+// them and paths made absolute, as the games may run in another directory; the options that it
+// sets for each game itself are not its to give.
+TEST_F(Arena, ATournamentHandsEveryGameTheMatchOptionsItIsGiven) {
+  const fs::path jobs = dir_ / "jobs.txt";
+  auto tournament = [&](std::vector<std::string> options) {
+    std::vector<std::string> args = {
+        kArena,     "tournament",           "--dir",    dir_ / "run",          "--emit-jobs", jobs,
+        "--player", kBin + "/zarvo-random", "--player", kBin + "/zarvo-greedy"};
+    args.insert(args.end(), options.begin(), options.end());
+    return test_support::run_program(args);
+  };
+  std::vector<std::vector<std::string>> given = {
+      {"--time-limit", "2.5"},   {"--move-limit", "1"},
+      {"--increment", "100ms"},  {"--memory-limit", "64"},
+      {"--process-limit", "50"}, {"--clock", "cpu"},
+      {"--wall-limit", "30"},    {"--file-limit", "8"},
+      {"--grace", "2"},          {"--game-timeout", "90"},
+      {"--env", "ZARVO_X=1"},    {"--no-sandbox"},
+      {"--no-syscall-filter"},   {"--transcript"},
+      {"--keep-player-files"},   {"--ponder"}};
+  const std::vector<std::vector<std::string>> paths = {
+      {"--referee", "my-referee"}, {"--resources", "res"}, {"--ro-dir", "shared"}};
+  std::vector<std::string> options;
+  for (const auto& words : given) options.insert(options.end(), words.begin(), words.end());
+  for (const auto& words : paths) options.insert(options.end(), words.begin(), words.end());
+  ProgramRun run = tournament(options);
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  std::string jobs_text = read_file(jobs);
+  std::string line = jobs_text.substr(0, jobs_text.find('\n'));
+  const std::vector<std::string> job = arena::split_shell_words(line);
+  for (const auto& words : paths) given.push_back({words[0], fs::absolute(words[1]).string()});
+  for (const auto& words : given) {
+    EXPECT_NE(std::search(job.begin(), job.end(), words.begin(), words.end()), job.end())
+        << words[0] << " in " << line;
   }
-  arena::parse_options(std::vector<std::string>{"--time-limit=2.5", "--referee", "ref"}, forward);
-  EXPECT_EQ(forwarded, (std::vector<std::string>{"--time-limit", "2.5", "--referee",
-                                                 (fs::current_path() / "ref").string()}));
-  EXPECT_THROW(arena::parse_options(std::vector<std::string>{"--grace", "soon"}, forward),
-               std::invalid_argument);
-  EXPECT_THROW(arena::parse_options(std::vector<std::string>{"--tiles", "t.txt"}, forward),
-               std::invalid_argument);
-  arena::parse_options(std::vector<std::string>{"--name2=b", "--memory-limit", "64"}, read);
-  EXPECT_EQ(config.players[1].name, "b");
-  EXPECT_EQ(config.memory_limit_mb, 64u);
+
+  ProgramRun bad = tournament({"--grace", "soon"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("--grace: not a positive duration"), std::string::npos) << bad.err;
+  ProgramRun per_game = tournament({"--tiles", "t.txt"});
+  EXPECT_EQ(per_game.status, 2);
+  EXPECT_NE(per_game.err.find("unknown option --tiles"), std::string::npos) << per_game.err;
+}
+
+// Every command reads its command line the same way, so the same mistake gets the same answer
+// from each: the message, the pointer to its --help and exit status 2.
+TEST(ArenaCommandLine, EveryCommandAnswersTheSameMistakeAlike) {
+  struct Mistake {
+    std::string command;
+    std::vector<std::string> args;
+    std::string message;
+  };
+  std::vector<Mistake> mistakes;
+  for (const char* command :
+       {"match", "tournament", "sprt", "standings", "publish", "build", "check", "check-sandbox"}) {
+    mistakes.push_back({command, {"--bogus", "x"}, "unknown option --bogus"});
+    mistakes.push_back({command, {"--bogus=1"}, "unknown option --bogus"});
+  }
+  for (auto [command, option] :
+       std::vector<std::pair<std::string, std::string>>{{"match", "--grace"},
+                                                        {"tournament", "--dir"},
+                                                        {"sprt", "--dir"},
+                                                        {"standings", "--exclude"},
+                                                        {"publish", "--title"},
+                                                        {"build", "--launcher"},
+                                                        {"check", "--opponent"}}) {
+    mistakes.push_back({command, {option}, option + " needs a value"});
+    mistakes.push_back({command, {option + "="}, option + " needs a value"});
+  }
+  // A whole number takes no blanks, and each option has one range whichever command takes it.
+  const std::string processes = " is not a whole number from 1 to 100000";
+  const std::string concurrency = " is not a whole number from 1 to 1024";
+  for (const char* command : {"match", "tournament", "build", "check"}) {
+    mistakes.push_back({command, {"--process-limit", " 5"}, "--process-limit: \" 5\"" + processes});
+    mistakes.push_back({command, {"--process-limit", "5x"}, "--process-limit: \"5x\"" + processes});
+    mistakes.push_back({command, {"--process-limit=0"}, "--process-limit: \"0\"" + processes});
+  }
+  for (const char* command : {"tournament", "sprt"}) {
+    mistakes.push_back({command, {"--concurrency", "5 "}, "--concurrency: \"5 \"" + concurrency});
+    mistakes.push_back(
+        {command, {"--concurrency", "5000"}, "--concurrency: \"5000\"" + concurrency});
+  }
+  mistakes.push_back({"sprt",
+                      {"--max-pairs", "0"},
+                      "--max-pairs: \"0\" is not a whole number from 1 to 100000000"});
+  mistakes.push_back({"sprt", {"--elo0", "ten"}, "--elo0: \"ten\" is not a number"});
+  mistakes.push_back({"match", {"--ponder=yes"}, "--ponder takes no value"});
+
+  for (const Mistake& mistake : mistakes) {
+    std::vector<std::string> args = {kArena, mistake.command};
+    args.insert(args.end(), mistake.args.begin(), mistake.args.end());
+    ProgramRun run = test_support::run_program(args);
+    EXPECT_EQ(run.status, 2) << mistake.command << " " << mistake.args[0];
+    EXPECT_EQ(run.err, "zarvo-arena " + mistake.command + ": " + mistake.message +
+                           "\n(see zarvo-arena " + mistake.command + " --help)\n")
+        << mistake.command << " " << mistake.args[0];
+    EXPECT_EQ(run.out, "");
+  }
 }
 
 TEST(ArenaParts, GameFileNamesReadBackFromTheLog) {

@@ -3,8 +3,10 @@
 #include <iostream>
 #include <vector>
 
-#include "arena/cli/option_values.h"
+#include "arena/cli/command_line.h"
 #include "arena/entry/entry_build.h"
+#include "arena/match/match_options.h"
+#include "arena/match/option_values.h"
 #include "arena/process/orphan_reaper.h"
 #include "arena/process/pipe_writer.h"
 #include "arena/process/program_path.h"
@@ -40,20 +42,6 @@ Options (--option VALUE or --option=VALUE):
                         zarvo-arena)
 )";
 
-std::size_t parse_count(const std::string& text) {
-  std::size_t value = 0;
-  std::size_t used = 0;
-  try {
-    value = std::stoul(text, &used);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (used != text.size() || value == 0 || text.starts_with("-")) {
-    throw std::invalid_argument("\"" + text + "\" is not a whole number above 0");
-  }
-  return value;
-}
-
 void print_outcome(const entry::BuildOutcome& outcome) {
   const entry::EntryRecord& record = outcome.record;
   char seconds[32];
@@ -86,14 +74,17 @@ int run_build_command(std::span<const std::string> args) {
   fs::path launcher;
   std::vector<std::string> entries;
   try {
-    OptionSetters setters = {
-        {"--time-limit", [&](const std::string& v) { limits.time = parse_duration(v); }},
-        {"--memory-limit", [&](const std::string& v) { limits.memory_mb = parse_megabytes(v); }},
-        {"--process-limit", [&](const std::string& v) { limits.processes = parse_count(v); }},
-        {"--file-limit", [&](const std::string& v) { limits.file_mb = parse_megabytes(v); }},
-        {"--launcher", [&](const std::string& v) { launcher = fs::absolute(v); }},
-    };
-    parse_options(args, setters, &entries);
+    CommandLine line;
+    line.option("--time-limit", [&](const std::string& v) { limits.time = parse_duration(v); });
+    line.option("--memory-limit",
+                [&](const std::string& v) { limits.memory_mb = parse_megabytes(v); });
+    line.option("--process-limit", [&](const std::string& v) {
+      limits.processes = static_cast<std::size_t>(parse_whole(v, 1, kMaxProcessLimit));
+    });
+    line.option("--file-limit", [&](const std::string& v) { limits.file_mb = parse_megabytes(v); });
+    line.option("--launcher", [&](const std::string& v) { launcher = fs::absolute(v); });
+    line.positionals(entries);
+    line.parse(args);
     if (entries.empty()) throw std::invalid_argument("give at least one entry directory");
     if (launcher.empty()) launcher = own_directory() / "java-launcher";
   } catch (const std::exception& error) {

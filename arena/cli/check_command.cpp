@@ -2,9 +2,9 @@
 
 #include <iostream>
 
-#include "arena/cli/match_options.h"
-#include "arena/cli/option_values.h"
+#include "arena/cli/command_line.h"
 #include "arena/entry/player_check.h"
+#include "arena/match/match_options.h"
 #include "arena/process/orphan_reaper.h"
 #include "arena/process/pipe_writer.h"
 #include "arena/process/program_path.h"
@@ -36,19 +36,6 @@ Options (--option VALUE or --option=VALUE):
 
 The options of the games (see zarvo-arena match --help):
 )" + match_options_help(true);
-}
-
-// Setters for the options a tournament hands to its games, read into `config`.
-OptionSetters game_option_setters(MatchConfig& config) {
-  OptionSetters setters;
-  for (const MatchOption& option : match_options()) {
-    if (option.per_game) continue;
-    setters.emplace(
-        std::string(option.name),
-        OptionSetter([&config, &option](const std::string& value) { option.apply(config, value); },
-                     option.flag));
-  }
-  return setters;
 }
 
 std::string megabytes(long long kb) {
@@ -94,7 +81,9 @@ fs::path default_opponent() { return own_directory() / "zarvo-random"; }
 bool check_field(const std::vector<tournament::TournamentPlayer>& players,
                  const std::vector<std::string>& match_options) {
   MatchConfig config;
-  parse_options(match_options, game_option_setters(config));
+  CommandLine line;
+  add_match_options(line, config, true);
+  line.parse(match_options);
   ignore_broken_pipes();
   std::cout << "checking " << players.size() << " players (--no-check skips this)" << std::endl;
   std::vector<std::string> failed = check_all(players, config, default_opponent());
@@ -115,9 +104,11 @@ int run_check_command(std::span<const std::string> args) {
   fs::path opponent;
   std::vector<std::string> given;
   try {
-    OptionSetters setters = game_option_setters(config);
-    setters.insert({"--opponent", [&](const std::string& v) { opponent = v; }});
-    parse_options(args, setters, &given);
+    CommandLine line;
+    add_match_options(line, config, true);
+    line.option("--opponent", [&](const std::string& v) { opponent = v; });
+    line.positionals(given);
+    line.parse(args);
     if (given.empty()) throw std::invalid_argument("give at least one player");
     if (opponent.empty()) opponent = default_opponent();
   } catch (const std::exception& error) {

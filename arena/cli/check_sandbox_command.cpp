@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "arena/cli/check_sandbox_hardening.h"
+#include "arena/cli/command_line.h"
 #include "arena/match/match.h"
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
@@ -175,13 +176,14 @@ void print_player_view(const HostSupport& host) {
 }  // namespace
 
 int run_check_sandbox_command(std::span<const std::string> args) {
-  for (const std::string& arg : args) {
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    }
-    std::cerr << "zarvo-arena check-sandbox: unknown argument \"" << arg << "\"\n" << kUsage;
-    return 2;
+  if (asks_for_help(args)) {
+    std::cout << kUsage;
+    return 0;
+  }
+  try {
+    CommandLine().parse(args);  // it takes no option and no argument
+  } catch (const UsageError& error) {
+    return usage_error("check-sandbox", error.what());
   }
   HostSupport host = look_at_host();
   std::cout << "bubblewrap:       "

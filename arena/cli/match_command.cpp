@@ -7,13 +7,13 @@
 #include <sstream>
 #include <string_view>
 
-#include "arena/cli/match_options.h"
-#include "arena/cli/option_values.h"
+#include "arena/cli/command_line.h"
 #include "arena/game/game_files.h"
 #include "arena/game/game_outcome.h"
 #include "arena/game/game_usage.h"
 #include "arena/match/disqualification_notes.h"
 #include "arena/match/match.h"
+#include "arena/match/match_options.h"
 #include "arena/match/sandbox_plan.h"
 #include "arena/match/written_files_notes.h"
 #include "arena/process/orphan_reaper.h"
@@ -35,14 +35,11 @@ std::string tail_of(const std::filesystem::path& file, std::size_t limit = 4096)
 
 MatchConfig parse(std::span<const std::string> args) {
   MatchConfig config;
-  const OptionSetters options = match_option_setters(config);
-
   std::vector<std::string> positional;
-  try {
-    parse_options(args, options, &positional);
-  } catch (const std::invalid_argument& error) {
-    throw UsageError(error.what());
-  }
+  CommandLine line;
+  add_match_options(line, config, false);
+  line.positionals(positional);
+  line.parse(args);
   if (positional.size() != 2) throw UsageError("give exactly two players, PLAYER1 and PLAYER2");
   for (int i = 0; i < 2; ++i) {
     try {

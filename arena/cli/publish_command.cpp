@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "arena/cli/option_values.h"
+#include "arena/cli/command_line.h"
 #include "arena/series/plan_file.h"
 #include "arena/tournament/published_site.h"
 
@@ -36,31 +36,23 @@ int run_publish_command(std::span<const std::string> args) {
   }
   PublishOptions options;
   std::vector<std::string> positional;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    std::string name = arg, value;
-    bool has_value = false;
-    if (auto equals = arg.find('='); arg.starts_with("--") && equals != std::string::npos) {
-      name = arg.substr(0, equals);
-      value = arg.substr(equals + 1);
-      has_value = true;
-    }
-    if (name == "--title" || name == "--private" || name == "--exclude") {
-      if (!has_value) {
-        if (i + 1 == args.size()) return usage_error("publish", name + " needs a value");
-        value = args[++i];
-      }
-      if (value.empty()) return usage_error("publish", name + " needs a value");
-      if (name == "--title") options.title = value;
-      if (name == "--private") options.private_dir = fs::absolute(value);
-      if (name == "--exclude") options.excluded.push_back(value);
-    } else if (arg.starts_with("--")) {
-      return usage_error("publish", "unknown option " + arg);
-    } else {
-      positional.push_back(arg);
-    }
+  try {
+    // Each names something: an empty value is a mistake.
+    auto given = [](const std::string& value) {
+      if (value.empty()) throw std::invalid_argument("give a value that is not empty");
+      return value;
+    };
+    CommandLine line;
+    line.option("--title", [&](const std::string& v) { options.title = given(v); });
+    line.option("--private",
+                [&](const std::string& v) { options.private_dir = fs::absolute(given(v)); });
+    line.option("--exclude", [&](const std::string& v) { options.excluded.push_back(given(v)); });
+    line.positionals(positional);
+    line.parse(args);
+    if (positional.size() != 2) throw UsageError("give DIR and OUT");
+  } catch (const UsageError& error) {
+    return usage_error("publish", error.what());
   }
-  if (positional.size() != 2) return usage_error("publish", "give DIR and OUT");
   fs::path dir = run_directory(positional[0]);
   fs::path out = run_directory(positional[1]);
   if (out == dir) return usage_error("publish", "OUT must be another directory than DIR");

@@ -4,14 +4,19 @@
 
 #include <charconv>
 #include <cmath>
+#include <deque>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 #include <thread>
 
 #include "arena/cli/build_command.h"
-#include "arena/cli/match_options.h"
-#include "arena/cli/option_values.h"
+#include "arena/cli/command_line.h"
+#include "arena/match/match_options.h"
+#include "arena/match/option_values.h"
+#include "arena/series/game_pairs.h"
+#include "arena/series/game_runner.h"
+#include "arena/series/match_jobs.h"
 #include "arena/series/plan_file.h"
 #include "arena/series/tournament_plan.h"
 #include "arena/sprt/sprt_report.h"
@@ -45,7 +50,7 @@ Options (--option VALUE or --option=VALUE):
   --alpha A                 the chance of accepting H1 when H0 holds (default: 0.05)
   --beta B                  the chance of accepting H0 when H1 holds (default: 0.05)
   --max-pairs N             stop undecided after N pairs (default: no limit)
-  --concurrency J           games at once (default: the number of cores)
+  --concurrency J           games at once, 1 to 1024 (default: the number of cores)
   --seed S                  derives each pair's colours and tiles from S and the pair number
                             (default: a seed drawn at random once and kept in DIR/sprt.txt, so
                             that a rerun plays the same tile scripts)
@@ -60,27 +65,6 @@ struct SprtOptions {
   int concurrency = 0;
 };
 
-double parse_number(const std::string& text) {
-  double value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(value)) {
-    throw std::invalid_argument("\"" + text + "\" is not a number");
-  }
-  return value;
-}
-
-long long parse_whole(const std::string& text, long long low, long long high) {
-  long long value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low ||
-      value > high) {
-    throw std::invalid_argument("\"" + text + "\" is not a whole number from " +
-                                std::to_string(low) + " to " + std::to_string(high));
-  }
-  return value;
-}
-
 // Pair k holds games 2k-1 and 2k; a game id of at most 9 digits keeps every file name short.
 constexpr long long kMaxPairs = 100'000'000;
 
@@ -88,25 +72,23 @@ SprtOptions parse(std::span<const std::string> args) {
   SprtOptions options;
   TournamentSettings& s = options.settings;
   stats::SprtParameters& p = options.parameters;
-  OptionSetters setters = forwarded_option_setters(s.match_options);
-  setters.insert({
-      {"--dir", [&](const std::string& v) { options.dir = v; }},
-      {"--player", [&](const std::string& v) { s.players.push_back(parse_player(v)); }},
-      {"--entries", [&](const std::string& v) { add_entries(s.players, v); }},
-      {"--elo0", [&](const std::string& v) { p.elo0 = parse_number(v), options.have_elo0 = true; }},
-      {"--elo1", [&](const std::string& v) { p.elo1 = parse_number(v), options.have_elo1 = true; }},
-      {"--alpha", [&](const std::string& v) { p.alpha = parse_number(v); }},
-      {"--beta", [&](const std::string& v) { p.beta = parse_number(v); }},
-      {"--max-pairs",
-       [&](const std::string& v) { options.max_pairs = parse_whole(v, 1, kMaxPairs); }},
-      {"--concurrency",
-       [&](const std::string& v) {
-         options.concurrency = static_cast<int>(parse_whole(v, 1, 1024));
-       }},
-      {"--seed", [&](const std::string& v) { s.seed = v; }},
-  });
+  CommandLine line;
+  add_forwarded_match_options(line, s.match_options);
+  line.option("--dir", [&](const std::string& v) { options.dir = v; });
+  line.option("--player", [&](const std::string& v) { s.players.push_back(parse_player(v)); });
+  line.option("--entries", [&](const std::string& v) { add_entries(s.players, v); });
+  line.option("--elo0",
+              [&](const std::string& v) { p.elo0 = parse_number(v), options.have_elo0 = true; });
+  line.option("--elo1",
+              [&](const std::string& v) { p.elo1 = parse_number(v), options.have_elo1 = true; });
+  line.option("--alpha", [&](const std::string& v) { p.alpha = parse_number(v); });
+  line.option("--beta", [&](const std::string& v) { p.beta = parse_number(v); });
+  line.option("--max-pairs",
+              [&](const std::string& v) { options.max_pairs = parse_whole(v, 1, kMaxPairs); });
+  add_concurrency_option(line, options.concurrency);
+  line.option("--seed", [&](const std::string& v) { s.seed = v; });
+  line.parse(args);
   try {
-    parse_options(args, setters);
     if (options.dir.empty()) throw std::invalid_argument("give the test's directory with --dir");
     if (s.players.size() != 2)
       throw std::invalid_argument("give exactly two players: --player A=CMD --player B=CMD");

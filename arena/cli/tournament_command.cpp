@@ -3,15 +3,21 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <deque>
 #include <fstream>
 #include <iostream>
+#include <limits>
+#include <map>
 #include <thread>
 
 #include "arena/cli/build_command.h"
 #include "arena/cli/check_command.h"
-#include "arena/cli/match_options.h"
-#include "arena/cli/option_values.h"
+#include "arena/cli/command_line.h"
 #include "arena/game/game_files.h"
+#include "arena/match/match_options.h"
+#include "arena/match/option_values.h"
+#include "arena/series/game_pairs.h"
+#include "arena/series/game_record.h"
 #include "arena/series/game_runner.h"
 #include "arena/series/match_jobs.h"
 #include "arena/series/plan_file.h"
@@ -50,7 +56,7 @@ Options (--option VALUE or --option=VALUE):
                             (the first player against each of the others)
   --games-per-pair N        games per pairing, an even number (default: 2): they come in
                             pairs, two games on one tile script with the seats swapped
-  --concurrency J           games at once (default: the number of cores)
+  --concurrency J           games at once, 1 to 1024 (default: the number of cores)
   --seed S                  derives each pair's colours and tiles from S and the pair number,
                             making the tournament reproducible (default: a seed drawn at random
                             once and kept in DIR/tournament.txt, so that a rerun plays the same
@@ -86,19 +92,9 @@ struct TournamentOptions {
   bool check = true;  // every player passes zarvo-arena check before the first game
 };
 
-int parse_count(const std::string& text, int low) {
-  int value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < low) {
-    throw std::invalid_argument("\"" + text + "\" is not a whole number of at least " +
-                                std::to_string(low));
-  }
-  return value;
-}
-
 // The games of a pairing come in pairs on one tile script, so their number is even.
 int parse_pair_count(const std::string& text) {
-  int value = parse_count(text, 1);
+  auto value = static_cast<int>(parse_whole(text, 1, std::numeric_limits<int>::max()));
   if (value % 2 != 0) {
     throw std::invalid_argument(
         "must be even: the games of a pairing come in pairs, two games on one tile script "
@@ -110,37 +106,31 @@ int parse_pair_count(const std::string& text) {
 TournamentOptions parse(std::span<const std::string> args) {
   TournamentOptions options;
   TournamentSettings& s = options.settings;
-  OptionSetters setters = forwarded_option_setters(s.match_options);
-  setters.insert({
-      {"--player", [&](const std::string& v) { s.players.push_back(parse_player(v)); }},
-      {"--players",
-       [&](const std::string& v) {
-         auto more = read_players_file(v);
-         s.players.insert(s.players.end(), more.begin(), more.end());
-       }},
-      {"--entries", [&](const std::string& v) { add_entries(s.players, v); }},
-      {"--no-check", OptionSetter([&](const std::string&) { options.check = false; }, true)},
-      {"--dir", [&](const std::string& v) { options.dir = v; }},
-      {"--format",
-       [&](const std::string& v) {
-         if (v == "round-robin") {
-           s.format = Format::round_robin;
-         } else if (v == "gauntlet") {
-           s.format = Format::gauntlet;
-         } else {
-           throw std::invalid_argument("\"" + v + "\" is neither round-robin nor gauntlet");
-         }
-       }},
-      {"--games-per-pair", [&](const std::string& v) { s.games_per_pair = parse_pair_count(v); }},
-      {"--concurrency", [&](const std::string& v) { options.concurrency = parse_count(v, 1); }},
-      {"--seed", [&](const std::string& v) { s.seed = v; }},
-      {"--emit-jobs", [&](const std::string& v) { options.emit_jobs = v; }},
+  CommandLine line;
+  add_forwarded_match_options(line, s.match_options);
+  line.option("--player", [&](const std::string& v) { s.players.push_back(parse_player(v)); });
+  line.option("--players", [&](const std::string& v) {
+    auto more = read_players_file(v);
+    s.players.insert(s.players.end(), more.begin(), more.end());
   });
-  try {
-    parse_options(args, setters);
-  } catch (const std::invalid_argument& error) {
-    throw UsageError(error.what());
-  }
+  line.option("--entries", [&](const std::string& v) { add_entries(s.players, v); });
+  line.flag("--no-check", [&] { options.check = false; });
+  line.option("--dir", [&](const std::string& v) { options.dir = v; });
+  line.option("--format", [&](const std::string& v) {
+    if (v == "round-robin") {
+      s.format = Format::round_robin;
+    } else if (v == "gauntlet") {
+      s.format = Format::gauntlet;
+    } else {
+      throw std::invalid_argument("\"" + v + "\" is neither round-robin nor gauntlet");
+    }
+  });
+  line.option("--games-per-pair",
+              [&](const std::string& v) { s.games_per_pair = parse_pair_count(v); });
+  add_concurrency_option(line, options.concurrency);
+  line.option("--seed", [&](const std::string& v) { s.seed = v; });
+  line.option("--emit-jobs", [&](const std::string& v) { options.emit_jobs = v; });
+  line.parse(args);
   if (options.dir.empty()) throw UsageError("give the tournament directory with --dir");
   try {
     check_players(s.players);
@@ -240,18 +230,14 @@ int run_standings_command(std::span<const std::string> args) {
     return 0;
   }
   std::vector<std::string> excluded, positional;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--exclude" && i + 1 < args.size()) {
-      excluded.push_back(args[++i]);
-    } else if (args[i].starts_with("--exclude=")) {
-      excluded.push_back(args[i].substr(10));
-    } else {
-      positional.push_back(args[i]);
-    }
-  }
-  if (positional.size() != 1 || positional[0].starts_with("-")) {
-    std::cerr << "zarvo-arena standings: give one tournament directory\n" << kStandingsUsage;
-    return 2;
+  try {
+    CommandLine line;
+    line.option("--exclude", [&](const std::string& v) { excluded.push_back(v); });
+    line.positionals(positional);
+    line.parse(args);
+    if (positional.size() != 1) throw UsageError("give one tournament directory");
+  } catch (const UsageError& error) {
+    return usage_error("standings", error.what());
   }
   fs::path dir = run_directory(positional[0]);
   std::error_code error;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "arena/match/match.h"
+#include "arena/match/match_options.h"
 #include "arena/match/sandbox_plan.h"
 #include "arena/process/shell_words.h"
 #include "arena/series/plan_file.h"
@@ -26,12 +27,10 @@ std::string memory_limit_text(const MatchConfig& config) {
   return mb ? std::to_string(mb) : std::string("none");
 }
 
-// The match options that take no value.
-constexpr std::array<std::string_view, 5> kFlagOptions = {
-    "--no-sandbox", "--no-syscall-filter", "--ponder", "--keep-player-files", "--transcript"};
-
+// A match option that takes no value.
 bool is_flag(std::string_view word) {
-  return std::find(kFlagOptions.begin(), kFlagOptions.end(), word) != kFlagOptions.end();
+  const MatchOption* option = find_match_option(word);
+  return option != nullptr && option->flag;
 }
 
 // What a game holds when the run leaves it to the match's defaults.

@@ -1,8 +1,11 @@
-#include "arena/cli/match_options.h"
+#include "arena/match/match_options.h"
 
+#include <algorithm>
 #include <array>
-#include <charconv>
 #include <filesystem>
+#include <stdexcept>
+
+#include "arena/match/option_values.h"
 
 namespace arena {
 namespace {
@@ -10,16 +13,6 @@ namespace {
 constexpr std::size_t kLabelWidth = 30;
 static_assert(sandbox::kDefaultProcessLimit == 128, "--process-limit's help names it");
 static_assert(sandbox::kDefaultMemoryLimitMb == 1024, "--memory-limit's help names it");
-
-std::size_t parse_count(const std::string& text) {
-  std::size_t value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value == 0 ||
-      value > 100000) {
-    throw std::invalid_argument("not a whole number from 1 to 100000: \"" + text + "\"");
-  }
-  return value;
-}
 
 TimeClock parse_clock(const std::string& text) {
   if (text == "wall") return TimeClock::kWall;
@@ -91,7 +84,10 @@ const std::array kOptions = {
     MatchOption{
         "--process-limit", "--process-limit N",
         "processes and threads of each sandboxed player's whole process tree (default: 128)", false,
-        false, [](MatchConfig& c, const std::string& v) { c.process_limit = parse_count(v); }},
+        false,
+        [](MatchConfig& c, const std::string& v) {
+          c.process_limit = parse_whole(v, 1, kMaxProcessLimit);
+        }},
     MatchOption{"--clock", "--clock wall|cpu",
                 "what the time limit counts: wall, a player's thinking time (from the last line "
                 "it was sent to its answer), or cpu, the CPU time of its whole process tree "
@@ -214,32 +210,20 @@ std::string match_options_help(bool forwarded_only) {
   return help;
 }
 
-OptionSetters match_option_setters(MatchConfig& config) {
-  OptionSetters setters;
-  for (const MatchOption& option : kOptions) {
-    setters.emplace(
-        std::string(option.name),
-        OptionSetter([&config, &option](const std::string& value) { option.apply(config, value); },
-                     option.flag));
-  }
-  return setters;
+const MatchOption* find_match_option(std::string_view name) {
+  auto found = std::find_if(kOptions.begin(), kOptions.end(),
+                            [name](const MatchOption& option) { return option.name == name; });
+  return found == kOptions.end() ? nullptr : &*found;
 }
 
-OptionSetters forwarded_option_setters(std::vector<std::string>& forwarded) {
-  OptionSetters setters;
-  for (const MatchOption& option : kOptions) {
-    if (option.per_game) continue;
-    auto forward = [&forwarded, &option](const std::string& value) {
-      MatchConfig scratch;
-      option.apply(scratch, value);
-      forwarded.push_back(std::string(option.name));
-      if (option.flag) return;
-      // The games may run in another directory, or on another host.
-      forwarded.push_back(option.path ? std::filesystem::absolute(value).string() : value);
-    };
-    setters.emplace(std::string(option.name), OptionSetter(forward, option.flag));
-  }
-  return setters;
+void forward_match_option(const MatchOption& option, const std::string& value,
+                          std::vector<std::string>& forwarded) {
+  MatchConfig scratch;
+  option.apply(scratch, value);
+  forwarded.push_back(std::string(option.name));
+  if (option.flag) return;
+  // The games may run in another directory, or on another host.
+  forwarded.push_back(option.path ? std::filesystem::absolute(value).string() : value);
 }
 
 }  // namespace arena

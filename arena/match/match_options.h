@@ -1,6 +1,7 @@
-// The options of one game, in one table: `match` reads all of them into its MatchConfig, and a
+// The options of one game, in one table: `match` reads all of them into its MatchConfig, a
 // tournament checks the ones it hands to every game and forwards them to each `zarvo-arena
-// match` it runs. The --help texts of both commands are written from the same table.
+// match` it runs, and a run's plan file is read back by it. The --help texts of the commands
+// are written from the same table. It knows nothing of how a command line is split.
 #pragma once
 
 #include <span>
@@ -8,10 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "arena/cli/option_values.h"
 #include "arena/match/match.h"
 
 namespace arena {
+
+// The most processes and threads --process-limit allows, for a player's tree as for a build's.
+inline constexpr long long kMaxProcessLimit = 100000;
 
 struct MatchOption {
   std::string_view name;   // "--time-limit"
@@ -28,14 +31,16 @@ struct MatchOption {
 
 std::span<const MatchOption> match_options();
 
+// The option named `name` ("--ponder"), or nullptr.
+const MatchOption* find_match_option(std::string_view name);
+
 // The options section of --help: every option, or only those a tournament hands to its games.
 std::string match_options_help(bool forwarded_only);
 
-// Setters for parse_options() that read every match option into `config`.
-OptionSetters match_option_setters(MatchConfig& config);
-
-// Setters for parse_options() that check each option a tournament hands to its games and append
-// it to `forwarded` as "--name" "value", paths made absolute.
-OptionSetters forwarded_option_setters(std::vector<std::string>& forwarded);
+// Checks `value` of an option a tournament hands to its games and appends it to `forwarded` as
+// "--name" "value" ("--name" alone for a flag), a path made absolute. Throws
+// std::invalid_argument.
+void forward_match_option(const MatchOption& option, const std::string& value,
+                          std::vector<std::string>& forwarded);
 
 }  // namespace arena
