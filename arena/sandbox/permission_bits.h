@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "arena/sandbox/sandbox_policy.h"
+#include "arena/sandbox/sandbox_setup.h"
 
 namespace arena::sandbox {
 
