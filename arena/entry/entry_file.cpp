@@ -101,7 +101,14 @@ std::optional<EntryRecord> read_entry_record(const fs::path& entry) {
     if (!seen.emplace(key).second)
       throw refuse(number, line, "a second " + std::string(key) + " line");
     std::string value(line.substr(space + 1));
-    if (key == "command") record.command = value;
+    if (key == "command") {
+      try {
+        split_shell_words(value);
+      } catch (const std::invalid_argument& error) {
+        throw refuse(number, line, "not a command line: " + std::string(error.what()));
+      }
+      record.command = value;
+    }
     if (key == "recipe") record.recipe = value;
     if (key == "seconds") record.seconds = std::atof(value.c_str());
     if (key == "result") record.result = value;
