@@ -11,14 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "arena/sandbox/host_support.h"
+#include "tests/support/entry_dirs.h"
 #include "tests/support/process_check.h"
 #include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
+using test_support::line_for;
 using test_support::ProgramRun;
 using test_support::read_file;
 using test_support::run_program;
+using test_support::write_file;
 
 namespace {
 
@@ -26,37 +28,8 @@ const std::string kBin = ZARVO_BIN_DIR;
 const std::string kArena = kBin + "/zarvo-arena";
 const fs::path kSource = ZARVO_SOURCE_DIR;
 
-void write_file(const fs::path& file, const std::string& text, fs::perms mode = fs::perms(0644)) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file) << text;
-  fs::permissions(file, mode);
-}
-
-// The line of `out` that starts with `status` (ok or FAILED) and names `name`, or "".
-std::string line_for(const std::string& out, const std::string& status, const std::string& name) {
-  for (const std::string& line : test_support::lines_of(out)) {
-    if (line.starts_with(status) && line.find(name) != std::string::npos) return line;
-  }
-  return "";
-}
-
-class Entries : public ::testing::Test {
+class Entries : public test_support::EntryDirTest {
  protected:
-  void SetUp() override {
-    if (auto problem = arena::sandbox::host_support().problem()) {
-      GTEST_SKIP() << "no sandbox here: " << *problem;
-    }
-    root_ = fs::temp_directory_path() /
-            ("entry_test." + std::to_string(::getpid()) + "." +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    fs::permissions(root_, fs::perms(0755));
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(root_);
-  }
-
   // A player script in a directory of its own, readable by the seats' users.
   std::string script(const std::string& name, const std::string& body,
                      fs::perms mode = fs::perms(0755)) {
@@ -66,8 +39,6 @@ class Entries : public ::testing::Test {
     fs::permissions(file.parent_path().parent_path(), fs::perms(0755));
     return file.string();
   }
-
-  fs::path root_;
 };
 
 TEST_F(Entries, AreBuiltInEveryLanguageAndPlayedInATournamentWithoutTheOneThatFailed) {

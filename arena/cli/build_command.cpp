@@ -5,6 +5,7 @@
 
 #include "arena/cli/command_line.h"
 #include "arena/entry/entry_build.h"
+#include "arena/match/disqualification_notes.h"
 #include "arena/match/match_options.h"
 #include "arena/match/option_values.h"
 #include "arena/process/orphan_reaper.h"
@@ -44,15 +45,17 @@ Options (--option VALUE or --option=VALUE):
 
 void print_outcome(const entry::BuildOutcome& outcome) {
   const entry::EntryRecord& record = outcome.record;
+  // One line per entry, whatever its directory is named.
+  const std::string shown = printable(outcome.entry.string(), outcome.entry.string().size());
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.1f s", record.seconds);
   if (record.ok()) {
-    std::cout << "ok      " << outcome.entry.string() << "  " << record.recipe << "  " << seconds
+    std::cout << "ok      " << shown << "  " << record.recipe << "  " << seconds
               << "  plays as: " << record.command << "\n";
     return;
   }
-  std::cout << "FAILED  " << outcome.entry.string() << "  " << record.recipe << "  " << seconds
-            << "  " << record.result.substr(record.result.find(' ') + 1) << "\n";
+  std::cout << "FAILED  " << shown << "  " << record.recipe << "  " << seconds << "  "
+            << record.result.substr(record.result.find(' ') + 1) << "\n";
   for (const std::string& line : outcome.output_tail) std::cout << "    | " << line << "\n";
 }
 

@@ -149,8 +149,10 @@ TournamentOptions parse(std::span<const std::string> args) {
 
 int emit_jobs(const fs::path& file, const std::vector<MatchJob>& jobs, std::size_t total,
               const fs::path& dir) {
+  std::vector<std::string> lines;  // all made before the file is opened: one may be refused
+  for (const auto& job : jobs) lines.push_back(job_line(job));
   std::ofstream out(file, std::ios::trunc);
-  for (const auto& job : jobs) out << shell_command(job.argv) << "\n";
+  for (const auto& line : lines) out << line << "\n";
   out.flush();
   if (!out) {
     std::cerr << "zarvo-arena tournament: cannot write " << file.string() << "\n";
@@ -211,6 +213,7 @@ int run_tournament_command(std::span<const std::string> args) {
   }
   try {
     fs::path dir = run_directory(options.dir);
+    if (options.emit_jobs) check_one_line(dir.string(), "the tournament's directory");
     fs::create_directories(dir);
     PlanCheck plan_check = check_tournament_plan(dir, options.settings);
     if (options.check && !options.emit_jobs &&

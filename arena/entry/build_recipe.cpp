@@ -98,9 +98,9 @@ Recipe java(const fs::path& entry, const std::vector<std::string>& sources,
   Recipe recipe;
   recipe.name = "java";
   recipe.script = std::string(kJavaCompiler) + quoted_list(sources) + " && cp " +
-                  shell_quote(launcher.string()) + " ./" + main_class + " && chmod 755 ./" +
-                  main_class;
-  recipe.command = "./" + main_class;
+                  shell_quote(launcher.string()) + " " + shell_quote("./" + main_class) +
+                  " && chmod 755 " + shell_quote("./" + main_class);
+  recipe.command = shell_quote("./" + main_class);
   recipe.product = main_class + ".class";
   recipe.readonly_dirs.push_back(launcher.parent_path());
   return recipe;
@@ -138,7 +138,8 @@ Recipe python(const fs::path& entry, const std::vector<std::string>& sources) {
   Recipe recipe;
   recipe.name = "python";
   recipe.script = std::string(kPythonCompiler) + " " + shell_quote(main);
-  recipe.command = sandbox_interpreter(kPythonInterpreter) + " ./" + main;
+  recipe.command =
+      shell_quote(sandbox_interpreter(kPythonInterpreter)) + " " + shell_quote("./" + main);
   recipe.product = main;
   return recipe;
 }

@@ -10,6 +10,7 @@
 #include "arena/match/disqualification_notes.h"
 #include "arena/process/child_process.h"
 #include "arena/process/program_path.h"
+#include "arena/process/shell_words.h"
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/sandbox_policy.h"
 #include "arena/system/atomic_file.h"
@@ -52,6 +53,27 @@ void check_entry_directory(const fs::path& entry) {
       throw std::runtime_error("refused: " + entry.string() + " holds more than " +
                                std::to_string(kMaxEntryFiles) + " files");
     }
+  }
+  if (error) throw std::runtime_error("cannot list " + entry.string() + ": " + error.message());
+}
+
+// Refuses an entry whose own name or any name in it holds a control character: a name goes
+// into the command that plays the entry and into lines of files (the entry's record, a
+// tournament's job lines), and no quoting keeps a line break from breaking a line.
+void check_names(const fs::path& entry) {
+  auto check = [](const fs::path& path, std::string_view what) {
+    const std::string name = path.filename().string();
+    if (has_control_character(name)) {
+      throw std::runtime_error("refused: " + std::string(what) + " \"" + printable(name, 100) +
+                               "\" ('?' for a control character): a name with a control "
+                               "character cannot go into a command");
+    }
+  };
+  check(entry, "the entry's directory is named");
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(entry, error), end; !error && it != end;
+       it.increment(error)) {
+    check(it->path(), "the entry holds a file named");
   }
   if (error) throw std::runtime_error("cannot list " + entry.string() + ": " + error.message());
 }
@@ -137,6 +159,7 @@ BuildOutcome build_entry(const fs::path& given, const BuildLimits& limits,
     check_entry_directory(entry);
     entry_directory = true;
     ::unlink((entry / kEntryFile).c_str());  // never left standing from an earlier build
+    check_names(entry);
     Recipe recipe = choose_recipe(entry, launcher);
     outcome.record.recipe = recipe.name;
     outcome.record.command = recipe.command;

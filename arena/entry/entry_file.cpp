@@ -1,12 +1,15 @@
 #include "arena/entry/entry_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
 
 #include "arena/entry/build_recipe.h"
+#include "arena/match/disqualification_notes.h"
 #include "arena/process/shell_words.h"
 #include "arena/system/atomic_file.h"
 #include "arena/system/bounded_read.h"
@@ -18,30 +21,71 @@ namespace {
 
 constexpr std::size_t kMaxRecord = 64 * 1024;
 
+// The lines of a record, in the order write_entry_record writes them.
+constexpr std::array<std::string_view, 4> kKeys = {"command", "recipe", "seconds", "result"};
+
 }  // namespace
 
 void write_entry_record(const fs::path& entry, const EntryRecord& record) {
+  // The record is read line by line: a value holding a line break would add a line to it.
+  if (has_control_character(record.command)) {
+    throw std::runtime_error("the command " + printable(record.command, 200) +
+                             " holds a control character");
+  }
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.2f", record.seconds);
   // The entry's directory is the entrant's to fill: the record is never written through a link
   // it may hold.
   replace_file(entry / kEntryFile, "command " + record.command + "\nrecipe " + record.recipe +
-                                       "\nseconds " + seconds + "\nresult " + record.result + "\n");
+                                       "\nseconds " + seconds + "\nresult " +
+                                       printable(record.result, record.result.size()) + "\n");
 }
 
 std::optional<EntryRecord> read_entry_record(const fs::path& entry) {
   std::error_code error;
-  if (!fs::is_regular_file(entry / kEntryFile, error)) return std::nullopt;
+  const fs::path file = entry / kEntryFile;
+  if (!fs::is_regular_file(file, error)) return std::nullopt;
+  // Only what write_entry_record writes is accepted, so that a record planted or changed by the
+  // entrant cannot slip a command of its own past the one the build chose.
+  auto refuse = [&](std::size_t number, std::string_view line, std::string_view why) {
+    return std::runtime_error(file.string() + ", line " + std::to_string(number) + " \"" +
+                              printable(line, 200) + "\": " + std::string(why) +
+                              "; build the entry again (zarvo-arena build " + entry.string() + ")");
+  };
   EntryRecord record;
-  std::istringstream lines(read_head(entry / kEntryFile, kMaxRecord));
-  for (std::string line; std::getline(lines, line);) {
+  std::set<std::string, std::less<>> seen;
+  const std::string text = read_head(file, kMaxRecord);
+  std::string_view rest = text;
+  for (std::size_t number = 1; !rest.empty(); ++number) {
+    std::string_view line = take_line(rest);
     auto space = line.find(' ');
-    std::string key = line.substr(0, space);
-    std::string value = space == std::string::npos ? "" : line.substr(space + 1);
-    if (key == "command") record.command = value;
+    std::string_view key = line.substr(0, space);
+    if (space == std::string_view::npos ||
+        std::find(kKeys.begin(), kKeys.end(), key) == kKeys.end()) {
+      throw refuse(number, line, "not a line of a build's record");
+    }
+    if (has_control_character(line)) throw refuse(number, line, "holds a control character");
+    if (!seen.emplace(key).second)
+      throw refuse(number, line, "a second " + std::string(key) + " line");
+    std::string value(line.substr(space + 1));
+    if (key == "command") {
+      try {
+        split_shell_words(value);
+      } catch (const std::invalid_argument& error) {
+        throw refuse(number, line, "not a command line: " + std::string(error.what()));
+      }
+      record.command = value;
+    }
     if (key == "recipe") record.recipe = value;
     if (key == "seconds") record.seconds = std::atof(value.c_str());
     if (key == "result") record.result = value;
+  }
+  for (std::string_view key : kKeys) {
+    if (!seen.contains(key)) {
+      throw std::runtime_error(file.string() + " has no " + std::string(key) +
+                               " line; build the entry again (zarvo-arena build " + entry.string() +
+                               ")");
+    }
   }
   return record;
 }

@@ -7,7 +7,8 @@
 //   seconds 3.42
 //   result ok            (or: result failed: the compiler's exit status 1)
 //
-// In the command, a word "./FILE" names a file of the entry, so the entry can be moved.
+// In the command, a word "./FILE" (shell-quoted like every word) names a file of the entry, so
+// the entry can be moved. The record holds these four lines and nothing else.
 #pragma once
 
 #include <filesystem>
@@ -30,9 +31,13 @@ struct EntryRecord {
   bool ok() const { return result == "ok"; }
 };
 
+// Throws std::runtime_error for a command holding a control character (which would break the
+// record's lines); such characters in the result are shown as '?'.
 void write_entry_record(const std::filesystem::path& entry, const EntryRecord& record);
 
-// The record of a built entry; nothing when `entry` holds none (it was never built).
+// The record of a built entry; nothing when `entry` holds none (it was never built). Throws
+// std::runtime_error naming the line for a record that holds anything write_entry_record does
+// not write: a second command (or any second key), a line of another key, a control character.
 std::optional<EntryRecord> read_entry_record(const std::filesystem::path& entry);
 
 // The command line that plays a built entry, its files given by absolute paths. Throws

@@ -1,5 +1,7 @@
 #include "arena/process/shell_words.h"
 
+#include <algorithm>
+
 namespace arena {
 
 std::vector<std::string> split_shell_words(std::string_view text) {
@@ -60,6 +62,13 @@ std::string shell_quote(std::string_view word) {
     }
   }
   return quoted + "'";
+}
+
+bool has_control_character(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7f;
+  });
 }
 
 }  // namespace arena

@@ -18,4 +18,8 @@ std::vector<std::string> split_shell_words(std::string_view text);
 // only safe characters, otherwise in single quotes.
 std::string shell_quote(std::string_view word);
 
+// Whether `text` holds a control character (a byte below 0x20, or 0x7f). No quoting keeps such a
+// word on one line of a shell script, nor on one line of a file read line by line.
+bool has_control_character(std::string_view text);
+
 }  // namespace arena

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "arena/game/game_files.h"
+#include "arena/match/disqualification_notes.h"
 #include "arena/match/entrant_dirs.h"
 #include "arena/match/player_entry.h"
 #include "arena/process/program_path.h"
@@ -43,6 +44,21 @@ std::string shell_command(const std::vector<std::string>& argv) {
     command += shell_quote(word);
   }
   return command;
+}
+
+void check_one_line(std::string_view word, std::string_view what) {
+  if (has_control_character(word)) {
+    throw std::runtime_error(std::string(what) + " \"" + printable(word, 200) +
+                             "\" holds a control character ('?' here), which no line of a job "
+                             "file can carry; no job file was written");
+  }
+}
+
+std::string job_line(const MatchJob& job) {
+  for (const std::string& word : job.argv) {
+    check_one_line(word, "game " + std::to_string(job.number) + ": the word");
+  }
+  return shell_command(job.argv);
 }
 
 JobFactory::JobFactory(const TournamentSettings& settings, const fs::path& dir,

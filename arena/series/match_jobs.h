@@ -56,4 +56,12 @@ std::vector<MatchJob> prepare_jobs(const TournamentSettings& settings,
 void discard_game_files(const std::filesystem::path& log);
 std::string shell_command(const std::vector<std::string>& argv);
 
+// Throws std::runtime_error naming `word` (`what` says what it is) when it holds a control
+// character: POSIX sh has no quoting that keeps such a word on one line.
+void check_one_line(std::string_view word, std::string_view what);
+
+// The job as one line of a shell script that plays its game and nothing else. Throws as
+// check_one_line does for any word of the command.
+std::string job_line(const MatchJob& job);
+
 }  // namespace arena::tournament

@@ -9,6 +9,7 @@
 
 #include "arena/entry/entry_file.h"
 #include "arena/game/game_names.h"
+#include "arena/match/disqualification_notes.h"
 #include "arena/match/player_entry.h"
 #include "arena/process/shell_words.h"
 #include "arena/series/plan_file.h"
@@ -152,7 +153,13 @@ std::vector<TournamentPlayer> entry_players(const std::string& dir,
     throw std::invalid_argument(error.what());
   }
   for (const fs::path& entry : entries) {
-    auto record = entry::read_entry_record(entry);
+    std::optional<entry::EntryRecord> record;
+    try {
+      record = entry::read_entry_record(entry);
+    } catch (const std::runtime_error& error) {
+      left_out.push_back(error.what());
+      continue;
+    }
     if (!record || !record->ok()) {
       left_out.push_back(entry.string() + ": its build " +
                          (record ? record->result : "is missing"));
@@ -172,6 +179,16 @@ void check_players(const std::vector<TournamentPlayer>& players) {
   std::set<std::string> names;
   for (const auto& player : players) {
     if (auto problem = player_name_problem(player.name)) throw std::invalid_argument(*problem);
+    // The command goes into lines of files (the plan, job lines), which a control character
+    // would break; its blanks are no concern, they only separate words.
+    for (const std::string& word : split_shell_words(player.command)) {
+      if (has_control_character(word)) {
+        throw std::invalid_argument("player " + player.name + ": its command holds \"" +
+                                    printable(word, 200) +
+                                    "\" with a control character ('?' here), which no command "
+                                    "line of the arena can carry");
+      }
+    }
     if (!names.insert(player.name).second) {
       throw std::invalid_argument("two players are named " + player.name +
                                   "; name them apart with NAME=COMMAND");

@@ -77,8 +77,8 @@ std::vector<TournamentPlayer> read_players_file(const std::string& path);
 std::vector<TournamentPlayer> entry_players(const std::string& dir,
                                             std::vector<std::string>& left_out);
 
-// Throws std::invalid_argument for fewer than two players or two players of the
-// same name.
+// Throws std::invalid_argument for fewer than two players, two players of the
+// same name, or a player whose command holds a control character in a word.
 void check_players(const std::vector<TournamentPlayer>& players);
 
 // A text that identifies the tournament, kept in its directory to refuse a
