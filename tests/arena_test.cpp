@@ -17,7 +17,7 @@
 #include "arena/game/game_files.h"
 #include "arena/game/game_names.h"
 #include "arena/match/option_values.h"
-#include "arena/match/player_entry.h"
+#include "arena/match/player_command.h"
 #include "arena/match/referee_protocol.h"
 #include "arena/process/shell_words.h"
 #include "tests/support/process_check.h"
@@ -396,40 +396,6 @@ TEST_F(Arena, RefusesMissingProgramsAndBadOptions) {
   EXPECT_EQ(test_support::run_program({kArena, "referee"}).status, 2);
 }
 
-TEST(ArenaParts, ShellWordSplitting) {
-  using arena::split_shell_words;
-  using V = std::vector<std::string>;
-  EXPECT_EQ(split_shell_words("  bot  --seed 7 "), (V{"bot", "--seed", "7"}));
-  EXPECT_EQ(split_shell_words(R"('my bot' "a \"b\" \\c" d\ e '')"),
-            (V{"my bot", "a \"b\" \\c", "d e", ""}));
-  EXPECT_EQ(split_shell_words(R"("\n")"), (V{"\\n"}));
-  EXPECT_THROW(split_shell_words("'open"), std::invalid_argument);
-  EXPECT_THROW(split_shell_words("trailing\\"), std::invalid_argument);
-}
-
-TEST(ArenaParts, DurationsAndSizes) {
-  using namespace std::chrono;
-  EXPECT_EQ(duration_cast<milliseconds>(arena::parse_duration("10")), seconds(10));
-  EXPECT_EQ(duration_cast<milliseconds>(arena::parse_duration("2.5s")), milliseconds(2500));
-  EXPECT_EQ(duration_cast<milliseconds>(arena::parse_duration("300ms")), milliseconds(300));
-  for (const char* bad : {"", "0", "-1", "1x", "ms", "nan", "1e99"}) {
-    EXPECT_THROW(arena::parse_duration(bad), std::invalid_argument) << bad;
-  }
-  EXPECT_EQ(arena::parse_megabytes("512"), 512u);
-  EXPECT_THROW(arena::parse_megabytes("0"), std::invalid_argument);
-  EXPECT_THROW(arena::parse_megabytes("5MB"), std::invalid_argument);
-}
-
-TEST(ArenaParts, AnswerWordGivenToTheReferee) {
-  using arena::answer_word;
-  EXPECT_EQ(answer_word("Abh"), "Abh");
-  EXPECT_EQ(answer_word(" \tAbh lock_ok\r"), "Abh");
-  EXPECT_EQ(answer_word(" \t\r"), std::nullopt);
-  EXPECT_EQ(answer_word(""), std::nullopt);
-  EXPECT_EQ(answer_word("<zarvo-arena-tag-i>"), "?zarvo-arena-tag-i>");
-  EXPECT_EQ(answer_word(std::string(5000, 'x'))->size(), 1023u);
-}
-
 // A tournament hands every game the options of a game it is given, checked as a match checks
 // them and paths made absolute, as the games may run in another directory; the options that it
 // sets for each game itself are not its to give.
@@ -530,38 +496,6 @@ TEST(ArenaCommandLine, EveryCommandAnswersTheSameMistakeAlike) {
         << mistake.command << " " << mistake.args[0];
     EXPECT_EQ(run.out, "");
   }
-}
-
-TEST(ArenaParts, GameFileNamesReadBackFromTheLog) {
-  arena::GameFiles files("out", "alpha", "beta_2", "7");
-  EXPECT_EQ(files.log(), fs::path("out/refereelogs/alpha-beta_2.7.log"));
-  EXPECT_EQ(files.player_errors(2), fs::path("out/refereelogs/alpha-beta_2.7.player2.err"));
-  EXPECT_EQ(files.log_argument(), "./refereelogs/alpha-beta_2.7.log");
-  auto parsed = arena::GameFiles::from_log(files.log());
-  ASSERT_TRUE(parsed);
-  EXPECT_EQ(parsed->base(), files.base());
-  EXPECT_EQ(parsed->page(), files.page());
-  for (const char* other : {"a-b.log.failed", "a.b-c.log", "ab.1.log", "a-b.1.2.log", "a-b.x y.log",
-                            "a-b..log", "-b.1.log"}) {
-    EXPECT_FALSE(arena::GameFiles::from_log(fs::path("out/refereelogs") / other)) << other;
-  }
-}
-
-TEST(ArenaParts, InterpretersAreKnownByName) {
-  for (const char* name : {"python3", "python3.11", "python", "pypy3", "node", "java", "sh"}) {
-    EXPECT_TRUE(arena::is_interpreter(name)) << name;
-  }
-  for (const char* name : {"zarvo-random", "RandomBot", "python3-config", "mybot.py", ""}) {
-    EXPECT_FALSE(arena::is_interpreter(name)) << name;
-  }
-}
-
-TEST(ArenaParts, DefaultNamesAndIds) {
-  EXPECT_EQ(arena::name_from_program("zarvo-random"), "zarvo_random");
-  EXPECT_EQ(arena::name_from_program("bot.py"), "bot_py");
-  EXPECT_FALSE(arena::player_name_problem(arena::name_from_program(std::string(80, 'a'))));
-  EXPECT_FALSE(arena::game_id_problem(arena::unique_game_id()));
-  EXPECT_NE(arena::unique_game_id(), arena::unique_game_id());
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ class SprtTest : public ::testing::Test {
 
 // What greedy scored in a game, in half points, read from its log.
 int greedy_half_points(const fs::path& dir, const fs::path& log) {
-  auto record = arena::tournament::read_game_record(dir, log);
+  auto record = arena::series::read_game_record(dir, log);
   EXPECT_TRUE(record.has_value()) << log;
   if (!record) return -1;
   int side = record->names[0] == "greedy" ? 0 : 1;

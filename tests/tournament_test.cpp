@@ -32,6 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::lines_of;
 using test_support::read_file;
+using namespace arena::series;
 using namespace arena::tournament;
 using test_support::run_program;
 
@@ -700,68 +701,6 @@ TEST(TournamentReports, IndexEscapesEveryInsertedText) {
   EXPECT_NE(page.find("&lt;b&gt;"), std::string::npos);
   EXPECT_NE(page.find("a&amp;b"), std::string::npos);
   EXPECT_NE(page.find("href=\"refereelogs/x%20y%27.html\""), std::string::npos);
-}
-
-TEST(TournamentPieces, TileScriptsAreReproduciblePerGameAndValid) {
-  std::string script = derive_tile_script("seed", 1);
-  EXPECT_EQ(script, derive_tile_script("seed", 1));
-  EXPECT_NE(script, derive_tile_script("seed", 2));
-  EXPECT_NE(script, derive_tile_script("seee", 1));
-  for (int n = 1; n <= 50; ++n) {
-    auto lines = lines_of(derive_tile_script("s", n));
-    ASSERT_EQ(lines.size(), 2u + kScriptTiles);
-    int c1 = 0, c2 = 0;
-    ASSERT_EQ(std::sscanf(lines[0].c_str(), "%d %d", &c1, &c2), 2);
-    EXPECT_TRUE(c1 >= 1 && c1 <= 6 && c2 >= 1 && c2 <= 6 && c1 != c2) << lines[0];
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-      std::string sorted = lines[i];
-      std::sort(sorted.begin(), sorted.end());
-      EXPECT_EQ(sorted, "123456") << lines[i];
-    }
-  }
-}
-
-TEST(TournamentPieces, PlayersAndShellQuotingRoundTrip) {
-  EXPECT_EQ(parse_player("fast=bots/x --level 3").name, "fast");
-  EXPECT_EQ(parse_player("fast=bots/x --level 3").command, "bots/x --level 3");
-  EXPECT_EQ(parse_player("bots/zarvo-x --level=3").name, "zarvo_x");
-  EXPECT_EQ(parse_player("bots/zarvo-x --level=3").command, "bots/zarvo-x --level=3");
-  EXPECT_THROW(parse_player("a="), std::invalid_argument);
-  std::vector<std::string> words = {"/bin/a b", "it's", "", "$HOME", "plain-1.0", "x\"y\\z"};
-  EXPECT_EQ(arena::split_shell_words(shell_command(words)), words);
-  EXPECT_EQ(shell_quote("plain-1.0"), "plain-1.0");
-
-  TournamentSettings settings;
-  settings.players = {{"a", "x"}, {"b", "y"}, {"c", "z"}};
-  settings.games_per_pair = 4;
-  auto games = schedule_games(settings);
-  ASSERT_EQ(games.size(), 12u);
-  EXPECT_EQ(scheduled_game_count(settings), 12);
-  // Pair k is games 2k-1 and 2k, seats swapped; every pairing's first pair comes before any
-  // pairing's second.
-  std::vector<std::pair<int, int>> seats;
-  for (std::size_t i = 0; i < games.size(); ++i) {
-    EXPECT_EQ(games[i].number, static_cast<int>(i) + 1);
-    EXPECT_EQ(games[i].pair, static_cast<int>(i) / 2 + 1);
-    seats.emplace_back(games[i].first, games[i].second);
-  }
-  EXPECT_EQ(seats, (std::vector<std::pair<int, int>>{{0, 1},
-                                                     {1, 0},
-                                                     {0, 2},
-                                                     {2, 0},
-                                                     {1, 2},
-                                                     {2, 1},
-                                                     {0, 1},
-                                                     {1, 0},
-                                                     {0, 2},
-                                                     {2, 0},
-                                                     {1, 2},
-                                                     {2, 1}}));
-  settings.format = Format::gauntlet;
-  EXPECT_EQ(schedule_games(settings).size(), 8u);
-  EXPECT_EQ(scheduled_game_count(settings), 8);
-  EXPECT_EQ(planned_games(describe_plan(settings)), 8u);
-  EXPECT_EQ(planned_games("format gauntlet\n"), std::nullopt);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include "arena/process/program_path.h"
 #include "arena/process/stop_signals.h"
 
-namespace arena {
+namespace arena::cli {
 namespace fs = std::filesystem;
 
 namespace {
@@ -61,9 +61,9 @@ void print_outcome(const entry::BuildOutcome& outcome) {
 
 }  // namespace
 
-void add_entries(std::vector<tournament::TournamentPlayer>& players, const std::string& dir) {
+void add_entries(std::vector<series::TournamentPlayer>& players, const std::string& dir) {
   std::vector<std::string> left_out;
-  auto found = tournament::entry_players(dir, left_out);
+  auto found = series::entry_players(dir, left_out);
   for (const std::string& why : left_out) std::cerr << "left out: " << why << "\n";
   players.insert(players.end(), found.begin(), found.end());
 }
@@ -113,4 +113,4 @@ int run_build_command(std::span<const std::string> args) {
   return failed > 0 ? 1 : 0;
 }
 
-}  // namespace arena
+}  // namespace arena::cli

@@ -8,13 +8,13 @@
 
 #include "arena/series/tournament_plan.h"
 
-namespace arena {
+namespace arena::cli {
 
 int run_build_command(std::span<const std::string> args);
 
 // --entries DIR of tournament and sprt: adds every entry below `dir` whose build succeeded to
 // `players`, and says on standard error which entries are left out and why. Throws
 // std::invalid_argument.
-void add_entries(std::vector<tournament::TournamentPlayer>& players, const std::string& dir);
+void add_entries(std::vector<series::TournamentPlayer>& players, const std::string& dir);
 
-}  // namespace arena
+}  // namespace arena::cli

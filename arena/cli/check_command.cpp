@@ -11,7 +11,7 @@
 #include "arena/process/shell_words.h"
 #include "arena/process/stop_signals.h"
 
-namespace arena {
+namespace arena::cli {
 namespace fs = std::filesystem;
 
 namespace {
@@ -61,10 +61,10 @@ void print_outcome(const entry::CheckOutcome& outcome) {
 }
 
 // Checks every player; for each that failed, its name and its problem.
-std::vector<std::string> check_all(const std::vector<tournament::TournamentPlayer>& players,
+std::vector<std::string> check_all(const std::vector<series::TournamentPlayer>& players,
                                    const MatchConfig& config, const fs::path& opponent) {
   std::vector<std::string> failed;
-  for (const tournament::TournamentPlayer& player : players) {
+  for (const series::TournamentPlayer& player : players) {
     if (stop_signal_received()) break;
     entry::CheckOutcome outcome =
         entry::check_player(player.name, split_shell_words(player.command), config, opponent);
@@ -78,7 +78,7 @@ fs::path default_opponent() { return own_directory() / "zarvo-random"; }
 
 }  // namespace
 
-bool check_field(const std::vector<tournament::TournamentPlayer>& players,
+bool check_field(const std::vector<series::TournamentPlayer>& players,
                  const std::vector<std::string>& match_options) {
   MatchConfig config;
   CommandLine line;
@@ -120,9 +120,9 @@ int run_check_command(std::span<const std::string> args) {
   bool all_passed = true;
   for (const std::string& text : given) {
     // A player that cannot even be read as one (an entry whose build failed) fails its check.
-    std::vector<tournament::TournamentPlayer> player;
+    std::vector<series::TournamentPlayer> player;
     try {
-      player.push_back(tournament::parse_player(text));
+      player.push_back(series::parse_player(text));
     } catch (const std::exception& error) {
       entry::CheckOutcome outcome;
       outcome.name = text;
@@ -137,4 +137,4 @@ int run_check_command(std::span<const std::string> args) {
   return all_passed ? 0 : 1;
 }
 
-}  // namespace arena
+}  // namespace arena::cli

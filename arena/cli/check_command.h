@@ -8,7 +8,7 @@
 
 #include "arena/series/tournament_plan.h"
 
-namespace arena {
+namespace arena::cli {
 
 int run_check_command(std::span<const std::string> args);
 
@@ -16,7 +16,7 @@ int run_check_command(std::span<const std::string> args);
 // tournament forwards them), prints one line per player and, when any failed, the list of
 // those that did with their problems on standard error. True when all passed. Call it before
 // any game is started.
-bool check_field(const std::vector<tournament::TournamentPlayer>& players,
+bool check_field(const std::vector<series::TournamentPlayer>& players,
                  const std::vector<std::string>& match_options);
 
-}  // namespace arena
+}  // namespace arena::cli

@@ -21,7 +21,8 @@
 #include "arena/system/scratch_dir.h"
 #include "arena/system/unique_fd.h"
 
-namespace arena::sandbox {
+namespace arena::cli {
+using namespace arena::sandbox;
 namespace fs = std::filesystem;
 
 namespace {
@@ -225,4 +226,4 @@ int run_check_sandbox_command(std::span<const std::string> args) {
   return 0;
 }
 
-}  // namespace arena::sandbox
+}  // namespace arena::cli

@@ -5,9 +5,9 @@
 #include <span>
 #include <string>
 
-namespace arena::sandbox {
+namespace arena::cli {
 
 // Exit status 0 when players can be sandboxed here, 1 when not, 2 for a bad command line.
 int run_check_sandbox_command(std::span<const std::string> args);
 
-}  // namespace arena::sandbox
+}  // namespace arena::cli

@@ -7,7 +7,8 @@
 #include "arena/sandbox/syscall_filter.h"
 #include "arena/system/oom_score.h"
 
-namespace arena::sandbox {
+namespace arena::cli {
+using namespace arena::sandbox;
 
 namespace {
 
@@ -68,4 +69,4 @@ bool print_hardening(std::ostream& out, const HostSupport& host) {
   return filter_built;
 }
 
-}  // namespace arena::sandbox
+}  // namespace arena::cli

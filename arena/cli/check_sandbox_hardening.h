@@ -7,9 +7,9 @@
 
 #include "arena/sandbox/host_support.h"
 
-namespace arena::sandbox {
+namespace arena::cli {
 
 // Writes the report; false when the system-call filter cannot be built here.
-bool print_hardening(std::ostream& out, const HostSupport& host);
+bool print_hardening(std::ostream& out, const sandbox::HostSupport& host);
 
-}  // namespace arena::sandbox
+}  // namespace arena::cli

@@ -10,7 +10,7 @@
 #include "arena/match/match_options.h"
 #include "arena/match/option_values.h"
 
-namespace arena {
+namespace arena::cli {
 namespace {
 
 constexpr int kMaxConcurrency = 1024;
@@ -153,4 +153,4 @@ int usage_error(std::string_view command, std::string_view message) {
   return 2;
 }
 
-}  // namespace arena
+}  // namespace arena::cli

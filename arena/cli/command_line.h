@@ -14,7 +14,7 @@
 
 #include "arena/match/match.h"
 
-namespace arena {
+namespace arena::cli {
 
 // A command line that cannot be run, with the reason for the user.
 struct UsageError : std::invalid_argument {
@@ -65,4 +65,4 @@ bool asks_for_help(std::span<const std::string> args);
 // error; returns 2, the exit status of a bad command line.
 int usage_error(std::string_view command, std::string_view message);
 
-}  // namespace arena
+}  // namespace arena::cli

@@ -54,14 +54,14 @@ int main(int argc, char** argv) {
   if (command == "match" || command == "tournament" || command == "sprt") {
     arena::set_own_oom_score_adj(arena::kArenaOomScoreAdj);
   }
-  if (command == "match") return arena::run_match_command(args);
-  if (command == "tournament") return arena::tournament::run_tournament_command(args);
-  if (command == "standings") return arena::tournament::run_standings_command(args);
-  if (command == "publish") return arena::tournament::run_publish_command(args);
-  if (command == "sprt") return arena::tournament::run_sprt_command(args);
-  if (command == "build") return arena::run_build_command(args);
-  if (command == "check") return arena::run_check_command(args);
-  if (command == "check-sandbox") return arena::sandbox::run_check_sandbox_command(args);
+  if (command == "match") return arena::cli::run_match_command(args);
+  if (command == "tournament") return arena::cli::run_tournament_command(args);
+  if (command == "standings") return arena::cli::run_standings_command(args);
+  if (command == "publish") return arena::cli::run_publish_command(args);
+  if (command == "sprt") return arena::cli::run_sprt_command(args);
+  if (command == "build") return arena::cli::run_build_command(args);
+  if (command == "check") return arena::cli::run_check_command(args);
+  if (command == "check-sandbox") return arena::cli::run_check_sandbox_command(args);
   std::cerr << "zarvo-arena: unknown command \"" << command << "\"\n" << kUsage;
   return 2;
 }

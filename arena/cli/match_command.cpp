@@ -23,7 +23,7 @@
 #include "arena/sandbox/host_support.h"
 #include "arena/system/bounded_read.h"
 
-namespace arena {
+namespace arena::cli {
 namespace {
 
 // The last part of the referee's standard error, for the report of a failed game.
@@ -189,4 +189,4 @@ int run_match_command(std::span<const std::string> args) {
   return 0;
 }
 
-}  // namespace arena
+}  // namespace arena::cli

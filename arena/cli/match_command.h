@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-namespace arena {
+namespace arena::cli {
 
 // Exit status: 0 when the game was played and reported, 1 when the referee failed or the game
 // could not be run, 2 for a command line or set-up that cannot be played, 128 + N when stopped
@@ -14,4 +14,4 @@ int run_match_command(std::span<const std::string> args);
 // The text of `zarvo-arena match --help`.
 std::string match_usage();
 
-}  // namespace arena
+}  // namespace arena::cli

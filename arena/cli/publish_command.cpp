@@ -6,7 +6,9 @@
 #include "arena/series/plan_file.h"
 #include "arena/tournament/published_site.h"
 
-namespace arena::tournament {
+namespace arena::cli {
+using namespace arena::series;
+using namespace arena::tournament;
 namespace fs = std::filesystem;
 
 namespace {
@@ -75,4 +77,4 @@ int run_publish_command(std::span<const std::string> args) {
   return 0;
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::cli

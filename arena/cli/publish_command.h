@@ -5,9 +5,9 @@
 #include <span>
 #include <string>
 
-namespace arena::tournament {
+namespace arena::cli {
 
 // Exit status: 0 written, 2 bad command line, no game logs in DIR or a file not written.
 int run_publish_command(std::span<const std::string> args);
 
-}  // namespace arena::tournament
+}  // namespace arena::cli

@@ -23,7 +23,9 @@
 #include "arena/sprt/sprt_run.h"
 #include "arena/stats/sprt.h"
 
-namespace arena::tournament {
+namespace arena::cli {
+using namespace arena::series;
+using namespace arena::sprt;
 namespace fs = std::filesystem;
 
 namespace {
@@ -151,4 +153,4 @@ int run_sprt_command(std::span<const std::string> args) {
   }
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::cli

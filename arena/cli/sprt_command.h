@@ -6,11 +6,11 @@
 #include <span>
 #include <string>
 
-namespace arena::tournament {
+namespace arena::cli {
 
 // Exit status: 0 the test decided or reached --max-pairs, 1 some game could not be played,
 // 2 bad command line or set-up, 128 + the signal number when stopped by SIGINT, SIGTERM or
 // SIGHUP.
 int run_sprt_command(std::span<const std::string> args);
 
-}  // namespace arena::tournament
+}  // namespace arena::cli

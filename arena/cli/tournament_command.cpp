@@ -26,7 +26,9 @@
 #include "arena/tournament/tournament_run.h"
 #include "arena/tournament/withdrawn_players.h"
 
-namespace arena::tournament {
+namespace arena::cli {
+using namespace arena::series;
+using namespace arena::tournament;
 namespace fs = std::filesystem;
 
 namespace {
@@ -263,4 +265,4 @@ int run_standings_command(std::span<const std::string> args) {
   return 0;
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::cli

@@ -85,7 +85,7 @@ std::string source_of(const SandboxSetup& setup, const fs::path& path) {
 // `hidden` paths (normalized), or it is a scratch directory of an arena.
 bool left_out(const fs::path& entry, const std::vector<fs::path>& hidden) {
   const std::string name = entry.filename().string();
-  if (name.starts_with(kRefereeDirPrefix) || name.starts_with(kPipesDirPrefix) ||
+  if (name.starts_with(kScratchDirPrefix) || name.starts_with(kPipesDirPrefix) ||
       name.starts_with(kStagingDirPrefix)) {
     return true;
   }
@@ -141,8 +141,8 @@ void working_directory(Args& args, const Policy& policy, const SandboxSetup& set
 // within it, so that none is covered by a later mount (a program directory inside the working
 // directory's scratch area stays visible, and so does a working directory inside a read-only
 // one).
-void shown_dirs(Args& args, const Policy& policy, const SandboxSetup& setup,
-                const fs::path& workdir) {
+void bind_shown_dirs(Args& args, const Policy& policy, const SandboxSetup& setup,
+                     const fs::path& workdir) {
   std::vector<fs::path> dirs;
   for (const fs::path& given : policy.readonly_dirs) {
     fs::path dir = normal_absolute(given);
@@ -244,7 +244,7 @@ std::vector<std::string> bwrap_command(const Policy& policy, const fs::path& pro
   system_dirs(command);
   kernel_filesystems(command);
   scratch_areas(command, policy);
-  shown_dirs(command, policy, setup, workdir);
+  bind_shown_dirs(command, policy, setup, workdir);
   covered_dirs(command, policy, workdir);
   player_fifos(command, setup);
   seal(command);

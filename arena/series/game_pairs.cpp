@@ -6,7 +6,7 @@
 #include "arena/series/game_record.h"
 #include "arena/series/match_jobs.h"
 
-namespace arena::tournament {
+namespace arena::series {
 namespace fs = std::filesystem;
 
 GameFiles game_files(const fs::path& dir, const TournamentSettings& settings,
@@ -64,4 +64,4 @@ int pair_half_points(const GameRecord& first, const GameRecord& second, std::str
   return static_cast<int>(std::lround(2 * points));
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::series

@@ -16,7 +16,7 @@
 #include "arena/series/game_record.h"
 #include "arena/series/tournament_plan.h"
 
-namespace arena::tournament {
+namespace arena::series {
 
 using PairRecords = std::array<std::optional<GameRecord>, 2>;
 
@@ -53,4 +53,4 @@ PlayedPairs read_played_pairs(const std::filesystem::path& dir, const Tournament
 // What `name` scored over the two games of a pair, in half points: 0 (two losses) to 4.
 int pair_half_points(const GameRecord& first, const GameRecord& second, std::string_view name);
 
-}  // namespace arena::tournament
+}  // namespace arena::series

@@ -8,7 +8,7 @@
 #include "arena/game/logged_disqualifications.h"
 #include "arena/system/bounded_read.h"
 
-namespace arena::tournament {
+namespace arena::series {
 namespace fs = std::filesystem;
 
 namespace {
@@ -126,4 +126,4 @@ LogScan scan_game_logs(const fs::path& dir) {
   return scan;
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::series

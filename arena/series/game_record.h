@@ -15,7 +15,7 @@
 #include "arena/game/game_outcome.h"
 #include "arena/game/game_usage.h"
 
-namespace arena::tournament {
+namespace arena::series {
 
 struct GameRecord {
   std::string id;
@@ -57,4 +57,4 @@ LogScan scan_game_logs(const std::filesystem::path& dir);
 
 void sort_games(std::vector<GameRecord>& games);
 
-}  // namespace arena::tournament
+}  // namespace arena::series

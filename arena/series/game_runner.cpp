@@ -15,7 +15,7 @@
 #include "arena/process/stop_signals.h"
 #include "arena/system/bounded_read.h"
 
-namespace arena::tournament {
+namespace arena::series {
 namespace fs = std::filesystem;
 
 namespace {
@@ -171,4 +171,4 @@ RunSummary run_jobs(const std::vector<MatchJob>& jobs, int concurrency,
       concurrency, callbacks);
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::series

@@ -12,7 +12,7 @@
 
 #include "arena/series/match_jobs.h"
 
-namespace arena::tournament {
+namespace arena::series {
 
 enum class JobStatus {
   played,   // the match exited 0: its game is finished
@@ -55,4 +55,4 @@ RunSummary run_jobs(const JobSource& next_job, int concurrency, const RunCallbac
 RunSummary run_jobs(const std::vector<MatchJob>& jobs, int concurrency,
                     const RunCallbacks& callbacks);
 
-}  // namespace arena::tournament
+}  // namespace arena::series

@@ -3,7 +3,7 @@
 #include <memory>
 #include <utility>
 
-namespace arena::tournament {
+namespace arena::series {
 
 namespace {
 
@@ -41,4 +41,4 @@ std::optional<std::size_t> GameSchedule::total() const {
   return 2 * static_cast<std::size_t>(*pairs_);
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::series

@@ -13,7 +13,7 @@
 
 #include "arena/series/tournament_plan.h"
 
-namespace arena::tournament {
+namespace arena::series {
 
 class GameSchedule {
  public:
@@ -43,4 +43,4 @@ class GameSchedule {
   std::optional<ScheduledGame> second_;  // of the pair whose first game was just handed out
 };
 
-}  // namespace arena::tournament
+}  // namespace arena::series

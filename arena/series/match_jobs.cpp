@@ -6,13 +6,13 @@
 #include "arena/game/game_files.h"
 #include "arena/match/disqualification_notes.h"
 #include "arena/match/entrant_dirs.h"
-#include "arena/match/player_entry.h"
+#include "arena/match/player_command.h"
 #include "arena/process/program_path.h"
 #include "arena/process/shell_words.h"
 #include "arena/series/tile_script.h"
 #include "arena/system/atomic_file.h"
 
-namespace arena::tournament {
+namespace arena::series {
 namespace fs = std::filesystem;
 
 namespace {
@@ -21,7 +21,7 @@ std::string absolute_command(const TournamentPlayer& player, ProgramLookup looku
                              std::vector<std::string>& dirs) {
   std::vector<std::string> words = split_shell_words(player.command);
   try {
-    PlayerEntry entry = resolve_player(words, lookup);
+    PlayerCommand entry = resolve_player(words, lookup);
     for (const fs::path& dir : entrant_dirs(entry, entry.workdir)) {
       if (std::find(dirs.begin(), dirs.end(), dir.string()) == dirs.end()) {
         dirs.push_back(dir.string());
@@ -106,4 +106,4 @@ void discard_game_files(const fs::path& log) {
   if (auto files = GameFiles::from_log(log)) remove_game_files(*files);
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::series

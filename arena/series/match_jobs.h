@@ -13,7 +13,7 @@
 #include "arena/process/shell_words.h"
 #include "arena/series/tournament_plan.h"
 
-namespace arena::tournament {
+namespace arena::series {
 
 using arena::shell_quote;  // jobs are shell lines: their words are quoted by it
 
@@ -64,4 +64,4 @@ void check_one_line(std::string_view word, std::string_view what);
 // check_one_line does for any word of the command.
 std::string job_line(const MatchJob& job);
 
-}  // namespace arena::tournament
+}  // namespace arena::series

@@ -8,7 +8,7 @@
 #include "arena/system/atomic_file.h"
 #include "arena/system/bounded_read.h"
 
-namespace arena::tournament {
+namespace arena::series {
 namespace fs = std::filesystem;
 
 namespace {
@@ -202,4 +202,4 @@ fs::path run_directory(const fs::path& given) {
   return dir.has_filename() ? dir : dir.parent_path();
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::series

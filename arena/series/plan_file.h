@@ -13,7 +13,7 @@
 
 #include "arena/series/tournament_plan.h"
 
-namespace arena::tournament {
+namespace arena::series {
 
 // The plan files of the commands that play into a directory; a directory takes one of them.
 inline constexpr std::string_view kTournamentPlanFile = "tournament.txt";
@@ -75,4 +75,4 @@ std::string draw_seed();
 // path made from it (and written into jobs and plans) reads the same.
 std::filesystem::path run_directory(const std::filesystem::path& given);
 
-}  // namespace arena::tournament
+}  // namespace arena::series

@@ -5,7 +5,7 @@
 
 #include "arena/series/plan_file.h"
 
-namespace arena::tournament {
+namespace arena::series {
 namespace fs = std::filesystem;
 
 namespace {
@@ -72,4 +72,4 @@ PlanGrowth grow_plan(const fs::path& dir, TournamentSettings& wanted) {
   return growth;
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::series

@@ -10,7 +10,7 @@
 
 #include "arena/series/tournament_plan.h"
 
-namespace arena::tournament {
+namespace arena::series {
 
 struct PlanGrowth {
   bool grown = false;                     // `wanted` adds games to the recorded tournament
@@ -22,4 +22,4 @@ struct PlanGrowth {
 // is recorded. Throws std::runtime_error naming what changed when `wanted` is no growth of it.
 PlanGrowth grow_plan(const std::filesystem::path& dir, TournamentSettings& wanted);
 
-}  // namespace arena::tournament
+}  // namespace arena::series

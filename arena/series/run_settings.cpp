@@ -10,7 +10,7 @@
 #include "arena/process/shell_words.h"
 #include "arena/series/plan_file.h"
 
-namespace arena::tournament {
+namespace arena::series {
 namespace fs = std::filesystem;
 
 namespace {
@@ -104,4 +104,4 @@ std::string limits_text(const RunSettings& settings) {
   return text;
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::series

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace arena::tournament {
+namespace arena::series {
 
 struct RunSettings {
   std::string kind;                   // "tournament" or "sprt"
@@ -31,4 +31,4 @@ std::optional<RunSettings> read_run_settings(const std::filesystem::path& dir);
 // "time-limit 5, clock wall, ..." for a line of text.
 std::string limits_text(const RunSettings& settings);
 
-}  // namespace arena::tournament
+}  // namespace arena::series

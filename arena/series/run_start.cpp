@@ -2,7 +2,7 @@
 
 #include <optional>
 
-namespace arena::tournament {
+namespace arena::series {
 
 JobFactory start_run(const TournamentSettings& settings, const std::filesystem::path& dir,
                      std::string_view plan_file, const std::string& plan, const PlanCheck& check) {
@@ -15,4 +15,4 @@ JobFactory start_run(const TournamentSettings& settings, const std::filesystem::
   return factory;
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::series

@@ -11,7 +11,7 @@
 #include "arena/series/plan_file.h"
 #include "arena/series/tournament_plan.h"
 
-namespace arena::tournament {
+namespace arena::series {
 
 // The maker of the run's match commands, on the seed of `settings` or else the drawn one that
 // `check` found recorded, or else a new one; dir/plan_file is then (re)written with `plan`
@@ -20,4 +20,4 @@ namespace arena::tournament {
 JobFactory start_run(const TournamentSettings& settings, const std::filesystem::path& dir,
                      std::string_view plan_file, const std::string& plan, const PlanCheck& check);
 
-}  // namespace arena::tournament
+}  // namespace arena::series

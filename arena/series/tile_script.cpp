@@ -5,16 +5,16 @@
 
 #include "rng/secure_rng.h"
 
-namespace arena::tournament {
+namespace arena::series {
 
-std::string derive_tile_script(std::string_view seed, int game_number) {
+std::string derive_tile_script(std::string_view seed, int pair_number) {
   shake256_context ctx;
   shake256_init(&ctx);
   // The seed's length goes in first, so that no two (seed, number) pairs give
   // the same input.
   std::array<unsigned char, 16> lengths{};
   uint64_t seed_length = seed.size();
-  uint64_t number = static_cast<uint64_t>(game_number);
+  uint64_t number = static_cast<uint64_t>(pair_number);
   for (int i = 0; i < 8; ++i) {
     lengths[i] = static_cast<unsigned char>(seed_length >> (8 * i));
     lengths[8 + i] = static_cast<unsigned char>(number >> (8 * i));
@@ -38,4 +38,4 @@ std::string derive_tile_script(std::string_view seed, int game_number) {
   return script;
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::series

@@ -10,11 +10,11 @@
 #include "arena/entry/entry_file.h"
 #include "arena/game/game_names.h"
 #include "arena/match/disqualification_notes.h"
-#include "arena/match/player_entry.h"
+#include "arena/match/player_command.h"
 #include "arena/process/shell_words.h"
 #include "arena/series/plan_file.h"
 
-namespace arena::tournament {
+namespace arena::series {
 namespace fs = std::filesystem;
 
 namespace {
@@ -210,4 +210,4 @@ std::string describe_plan(const TournamentSettings& settings) {
 
 std::optional<std::size_t> planned_games(std::string_view plan) { return parse_plan(plan).games; }
 
-}  // namespace arena::tournament
+}  // namespace arena::series

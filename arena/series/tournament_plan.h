@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace arena::tournament {
+namespace arena::series {
 
 struct TournamentPlayer {
   std::string name;
@@ -88,4 +88,4 @@ std::string describe_plan(const TournamentSettings& settings);
 // The games a plan written by describe_plan holds, or nothing when `plan` has no such line.
 std::optional<std::size_t> planned_games(std::string_view plan);
 
-}  // namespace arena::tournament
+}  // namespace arena::series

@@ -2,7 +2,8 @@
 
 #include <utility>
 
-namespace arena::tournament {
+namespace arena::sprt {
+using namespace arena::series;
 
 InOrderPairs::InOrderPairs(std::string player, const stats::SprtParameters& parameters,
                            std::optional<long long> max_pairs)
@@ -28,4 +29,4 @@ bool InOrderPairs::count_next() {
   return true;
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::sprt

@@ -12,7 +12,7 @@
 #include "arena/series/game_record.h"
 #include "arena/stats/sprt.h"
 
-namespace arena::tournament {
+namespace arena::sprt {
 
 class InOrderPairs {
  public:
@@ -21,8 +21,8 @@ class InOrderPairs {
                std::optional<long long> max_pairs);
 
   // Game `game` (0: the pair's first, 1: its second) of pair `pair` has finished.
-  void add(long long pair, int game, GameRecord record);
-  void add(long long pair, PairRecords records);
+  void add(long long pair, int game, series::GameRecord record);
+  void add(long long pair, series::PairRecords records);
 
   // Counts the next pair in order when it is whole and the test goes on; returns whether it
   // did.
@@ -37,10 +37,10 @@ class InOrderPairs {
   std::string player_;
   stats::SprtParameters parameters_;
   std::optional<long long> max_pairs_;
-  std::map<long long, PairRecords> waiting_;  // finished in part or whole, not yet counted
+  std::map<long long, series::PairRecords> waiting_;  // finished in part or whole, not yet counted
   stats::Pentanomial pentanomial_;
   stats::SprtStatus status_;
   long long counted_ = 0;
 };
 
-}  // namespace arena::tournament
+}  // namespace arena::sprt

@@ -6,7 +6,7 @@
 
 #include "arena/system/atomic_file.h"
 
-namespace arena::tournament {
+namespace arena::sprt {
 
 namespace {
 
@@ -112,4 +112,4 @@ void write_sprt_json(const std::filesystem::path& dir, const SprtReport& report)
   replace_file(dir / "sprt.json", sprt_json(report));
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::sprt

@@ -7,7 +7,7 @@
 
 #include "arena/stats/sprt.h"
 
-namespace arena::tournament {
+namespace arena::sprt {
 
 struct SprtReport {
   std::string player;    // the tested player, A
@@ -34,4 +34,4 @@ std::string sprt_json(const SprtReport& report);
 // Replaces dir/sprt.json in one step. Throws std::runtime_error when it cannot.
 void write_sprt_json(const std::filesystem::path& dir, const SprtReport& report);
 
-}  // namespace arena::tournament
+}  // namespace arena::sprt

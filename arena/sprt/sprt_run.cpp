@@ -10,7 +10,8 @@
 #include "arena/series/plan_file.h"
 #include "arena/series/run_start.h"
 
-namespace arena::tournament {
+namespace arena::sprt {
+using namespace arena::series;
 namespace fs = std::filesystem;
 
 namespace {
@@ -177,4 +178,4 @@ void SprtRun::drop_later_pairs() {
   }
 }
 
-}  // namespace arena::tournament
+}  // namespace arena::sprt

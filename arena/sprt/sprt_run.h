@@ -21,12 +21,12 @@
 #include "arena/sprt/sprt_report.h"
 #include "arena/stats/sprt.h"
 
-namespace arena::tournament {
+namespace arena::sprt {
 
 // The text that identifies the test of `settings` (its two players, A then B, their seed and
 // match options) in its directory; --max-pairs and --concurrency are left out, as they change
 // neither the games nor the decision of a pair already played.
-std::string describe_sprt(const TournamentSettings& settings,
+std::string describe_sprt(const series::TournamentSettings& settings,
                           const stats::SprtParameters& parameters);
 
 class SprtRun {
@@ -35,7 +35,7 @@ class SprtRun {
   // records its plan, then counts the pairs played already and writes sprt.json. Progress lines
   // go to `out`, rewritten in place on a terminal. Throws std::runtime_error when `dir` holds
   // another plan, a player program cannot be found or a file cannot be written.
-  SprtRun(const TournamentSettings& settings, const stats::SprtParameters& parameters,
+  SprtRun(const series::TournamentSettings& settings, const stats::SprtParameters& parameters,
           std::optional<long long> max_pairs, const std::filesystem::path& dir, std::ostream& out,
           bool terminal);
 
@@ -44,7 +44,7 @@ class SprtRun {
 
   // Plays pairs, `concurrency` games at a time, until the test decides, reaches its limit, a
   // game cannot be played or a stop signal comes.
-  RunSummary play(int concurrency);
+  series::RunSummary play(int concurrency);
 
   bool decided() const { return count_.decided(); }
   bool at_limit() const { return count_.at_limit(); }
@@ -53,25 +53,25 @@ class SprtRun {
   void show();  // the progress line
 
  private:
-  std::optional<MatchJob> next_job();
-  void game_finished(const MatchJob& job, const JobOutcome& outcome);
+  std::optional<series::MatchJob> next_job();
+  void game_finished(const series::MatchJob& job, const series::JobOutcome& outcome);
   void fail(const std::string& problem);
   void count_ready(bool show_progress);
   std::set<int> resume();
   std::vector<std::pair<long long, GameFiles>> our_games() const;
   void drop_later_pairs();
 
-  const TournamentSettings& settings_;
+  const series::TournamentSettings& settings_;
   std::optional<long long> max_pairs_;
   std::filesystem::path dir_;
   std::ostream& out_;
   bool terminal_;
-  JobFactory factory_;
+  series::JobFactory factory_;
   InOrderPairs count_;
   SprtReport report_;
   long long resumed_ = 0;
   bool failed_ = false;
-  GameSchedule schedule_;  // made last: it needs the pairs that resume() counted
+  series::GameSchedule schedule_;  // made last: it needs the pairs that resume() counted
 };
 
-}  // namespace arena::tournament
+}  // namespace arena::sprt

@@ -6,6 +6,7 @@
 #include "arena/tournament/tournament_reports.h"
 
 namespace arena::tournament {
+using namespace arena::series;
 
 namespace {
 

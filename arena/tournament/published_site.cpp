@@ -16,6 +16,7 @@
 #include "arena/tournament/withdrawn_players.h"
 
 namespace arena::tournament {
+using namespace arena::series;
 namespace fs = std::filesystem;
 
 namespace {

@@ -4,6 +4,7 @@
 #include <numeric>
 
 namespace arena::tournament {
+using namespace arena::series;
 
 std::size_t StandingsTally::player(const std::string& name) {
   auto found = index_.find(name);

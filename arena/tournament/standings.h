@@ -46,7 +46,7 @@ struct FieldStandings {
 
 class StandingsTally {
  public:
-  void add(const GameRecord& game);
+  void add(const series::GameRecord& game);
   int games() const { return games_; }
   // Ranked by rating, then score, then mean result value, then name. Each call fits the
   // ratings, starting from the previous fit.
@@ -66,7 +66,7 @@ class StandingsTally {
 };
 
 // The standings of `games` in one go.
-FieldStandings compute_field(const std::vector<GameRecord>& games);
-std::vector<Standing> compute_standings(const std::vector<GameRecord>& games);
+FieldStandings compute_field(const std::vector<series::GameRecord>& games);
+std::vector<Standing> compute_standings(const std::vector<series::GameRecord>& games);
 
 }  // namespace arena::tournament

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 namespace arena::tournament {
+using namespace arena::series;
 
 namespace {
 

@@ -13,6 +13,6 @@ namespace arena::tournament {
 
 // The JSON text; a figure that is not a finite number (the LOS of the last player) is null.
 std::string standings_json(const TournamentReport& report,
-                           const std::optional<RunSettings>& settings);
+                           const std::optional<series::RunSettings>& settings);
 
 }  // namespace arena::tournament

@@ -11,6 +11,7 @@
 #include "arena/tournament/standings_json.h"
 
 namespace arena::tournament {
+using namespace arena::series;
 namespace fs = std::filesystem;
 
 namespace {

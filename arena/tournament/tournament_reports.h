@@ -25,16 +25,16 @@ inline constexpr std::size_t kLiveGames = 100;
 
 struct TournamentReport {
   FieldStandings field;
-  std::size_t finished = 0;       // finished games, all counted in `field`
-  std::vector<GameRecord> games;  // the games listed: all, ordered by number, or (live) the
-                                  // latest, most recent first
+  std::size_t finished = 0;               // finished games, all counted in `field`
+  std::vector<series::GameRecord> games;  // the games listed: all, ordered by number, or (live) the
+                                          // latest, most recent first
   std::vector<std::filesystem::path> unfinished;  // logs without a result (not known live)
   std::optional<std::size_t> planned;             // the games the tournament plans, when known
   bool live = false;  // the tournament is playing and rewrites the files after every game
 };
 
 // The report of every game in `scan`.
-TournamentReport report_of(const LogScan& scan, std::optional<std::size_t> planned = {});
+TournamentReport report_of(const series::LogScan& scan, std::optional<std::size_t> planned = {});
 
 // The standings as an aligned text table with a heading line; at most `max_rows` rows.
 std::string standings_table(const FieldStandings& field, std::size_t max_rows = SIZE_MAX);
@@ -49,17 +49,17 @@ struct PageOptions {
   std::filesystem::path link_prefix;  // put before a replay page's path
 };
 
-std::string results_csv(const std::vector<GameRecord>& games);
+std::string results_csv(const std::vector<series::GameRecord>& games);
 std::string standings_txt(const TournamentReport& report);
 std::string index_html(const TournamentReport& report, const PageOptions& options);
-std::string standings_txt(const LogScan& scan);
-std::string index_html(const LogScan& scan);
+std::string standings_txt(const series::LogScan& scan);
+std::string index_html(const series::LogScan& scan);
 
 // Writes standings.txt, standings.json and index.html into `dir`, each replaced in one step so that
 // a reader never sees half a file. Throws std::runtime_error when a file cannot be written.
 void write_summary(const std::filesystem::path& dir, const TournamentReport& report);
 // The summary and results.csv; `report` must list every game.
 void write_reports(const std::filesystem::path& dir, const TournamentReport& report);
-void write_reports(const std::filesystem::path& dir, const LogScan& scan);
+void write_reports(const std::filesystem::path& dir, const series::LogScan& scan);
 
 }  // namespace arena::tournament

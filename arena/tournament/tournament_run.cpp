@@ -9,6 +9,7 @@
 #include "arena/tournament/progress_display.h"
 
 namespace arena::tournament {
+using namespace arena::series;
 namespace fs = std::filesystem;
 
 namespace {

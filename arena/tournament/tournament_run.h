@@ -24,7 +24,8 @@ namespace arena::tournament {
 // players added at the end) takes the stages it grew from into settings.earlier_stages and
 // records its new plan when it starts; any other plan must be the same. Throws
 // std::runtime_error naming what changed otherwise.
-PlanCheck check_tournament_plan(const std::filesystem::path& dir, TournamentSettings& settings);
+series::PlanCheck check_tournament_plan(const std::filesystem::path& dir,
+                                        series::TournamentSettings& settings);
 
 class TournamentRun {
  public:
@@ -32,8 +33,8 @@ class TournamentRun {
   // records its plan as start_run does, reads the games played already and makes the match
   // commands of the others. Throws std::runtime_error when a player program cannot be found or
   // a file cannot be written.
-  TournamentRun(const TournamentSettings& settings, const std::filesystem::path& dir,
-                const PlanCheck& check);
+  TournamentRun(const series::TournamentSettings& settings, const std::filesystem::path& dir,
+                const series::PlanCheck& check);
 
   std::size_t planned() const { return planned_; }
   // The games finished: before the run, then also those it played.
@@ -41,26 +42,26 @@ class TournamentRun {
   // Finished games of half-played pairs, removed to be played again with their partner.
   int replayed() const { return replayed_; }
   // The commands of the games left to play, in order.
-  const std::vector<MatchJob>& jobs() const { return jobs_; }
+  const std::vector<series::MatchJob>& jobs() const { return jobs_; }
 
   // Plays the games left, `concurrency` at a time, until all are played or a stop signal
   // comes; shows them on `out` as ProgressDisplay does and rewrites the live page after each.
-  RunSummary play(int concurrency, std::ostream& out, bool terminal);
+  series::RunSummary play(int concurrency, std::ostream& out, bool terminal);
 
   // Writes the final files from the logs alone, as `zarvo-arena standings` makes them.
   TournamentReport write_final_reports() const;
 
  private:
-  void count(const GameRecord& record);
+  void count(const series::GameRecord& record);
   void write_live();
 
   std::filesystem::path dir_;
   std::size_t planned_ = 0;
   int replayed_ = 0;
-  std::vector<GameRecord> records_;
-  std::vector<MatchJob> jobs_;
+  std::vector<series::GameRecord> records_;
+  std::vector<series::MatchJob> jobs_;
   StandingsTally tally_;
-  std::deque<GameRecord> recent_;  // the latest games for the live page, oldest first
+  std::deque<series::GameRecord> recent_;  // the latest games for the live page, oldest first
   TournamentReport live_;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 namespace arena::tournament {
+using namespace arena::series;
 
 std::size_t exclude_players(LogScan& scan, const std::vector<std::string>& names) {
   auto withdrawn = [&](const GameRecord& game) {

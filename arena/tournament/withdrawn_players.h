@@ -10,6 +10,6 @@
 namespace arena::tournament {
 
 // Removes every game of a player named in `names` from `scan`; returns how many went.
-std::size_t exclude_players(LogScan& scan, const std::vector<std::string>& names);
+std::size_t exclude_players(series::LogScan& scan, const std::vector<std::string>& names);
 
 }  // namespace arena::tournament
