@@ -12,6 +12,7 @@
 #include "arena/cli/match_command.h"
 #include "arena/cli/publish_command.h"
 #include "arena/cli/sprt_command.h"
+#include "arena/cli/standings_command.h"
 #include "arena/cli/tournament_command.h"
 #include "arena/system/oom_score.h"
 

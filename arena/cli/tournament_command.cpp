@@ -4,7 +4,6 @@
 
 #include <charconv>
 #include <deque>
-#include <fstream>
 #include <iostream>
 #include <limits>
 #include <map>
@@ -22,9 +21,9 @@
 #include "arena/series/match_jobs.h"
 #include "arena/series/plan_file.h"
 #include "arena/series/tournament_plan.h"
+#include "arena/system/atomic_file.h"
 #include "arena/tournament/tournament_reports.h"
 #include "arena/tournament/tournament_run.h"
-#include "arena/tournament/withdrawn_players.h"
 
 namespace arena::cli {
 using namespace arena::series;
@@ -73,16 +72,6 @@ Options (--option VALUE or --option=VALUE):
 Handed to every game (see zarvo-arena match --help):
 )" + match_options_help(true);
 }
-
-const char* const kStandingsUsage = R"(usage: zarvo-arena standings [--exclude NAME]... DIR
-
-Rebuilds DIR/results.csv, DIR/standings.txt and DIR/index.html from the game logs in
-DIR/refereelogs/, wherever the games were played, and prints the standings. When DIR's
-tournament has games left to play, the files say how many of them are finished; the page it
-writes never reloads itself (only a playing tournament keeps it up to date): run the command
-again to see more games. --exclude NAME leaves a withdrawn entrant out of the tables (its
-games stay in DIR); repeatable.
-)";
 
 constexpr long long kMaxGames = 1'000'000;
 
@@ -151,15 +140,10 @@ TournamentOptions parse(std::span<const std::string> args) {
 
 int emit_jobs(const fs::path& file, const std::vector<MatchJob>& jobs, std::size_t total,
               const fs::path& dir) {
-  std::vector<std::string> lines;  // all made before the file is opened: one may be refused
-  for (const auto& job : jobs) lines.push_back(job_line(job));
-  std::ofstream out(file, std::ios::trunc);
-  for (const auto& line : lines) out << line << "\n";
-  out.flush();
-  if (!out) {
-    std::cerr << "zarvo-arena tournament: cannot write " << file.string() << "\n";
-    return 2;
-  }
+  std::string text;  // all made before the file is written: one line may be refused
+  for (const auto& job : jobs) text += job_line(job) + "\n";
+  // Replaced in one step: a job array started early reads the old list or the new one whole.
+  replace_file(file, text);
   std::cout << "wrote " << jobs.size() << " game commands to " << file.string() << " ("
             << total - jobs.size() << " of " << total
             << " games already finished); afterwards run\n"
@@ -194,12 +178,6 @@ int play(const TournamentOptions& options, const fs::path& dir, const PlanCheck&
   return run.finished() == run.planned() ? 0 : 1;
 }
 
-// The games the tournament of `dir` plans, from its plan file; nothing without one.
-std::optional<std::size_t> planned_games_in(const fs::path& dir) {
-  std::optional<PlanRecord> plan = read_plan(dir, kTournamentPlanFile);
-  return plan ? plan->games : std::nullopt;
-}
-
 }  // namespace
 
 int run_tournament_command(std::span<const std::string> args) {
@@ -227,42 +205,6 @@ int run_tournament_command(std::span<const std::string> args) {
     std::cerr << "zarvo-arena tournament: " << error.what() << "\n";
     return 2;
   }
-}
-
-int run_standings_command(std::span<const std::string> args) {
-  if (asks_for_help(args)) {
-    std::cout << kStandingsUsage;
-    return 0;
-  }
-  std::vector<std::string> excluded, positional;
-  try {
-    CommandLine line;
-    line.option("--exclude", [&](const std::string& v) { excluded.push_back(v); });
-    line.positionals(positional);
-    line.parse(args);
-    if (positional.size() != 1) throw UsageError("give one tournament directory");
-  } catch (const UsageError& error) {
-    return usage_error("standings", error.what());
-  }
-  fs::path dir = run_directory(positional[0]);
-  std::error_code error;
-  if (!fs::is_directory(GameFiles::log_dir_of(dir), error)) {
-    std::cerr << "zarvo-arena standings: " << GameFiles::log_dir_of(dir).string()
-              << " is not a directory\n";
-    return 2;
-  }
-  try {
-    LogScan scan = scan_game_logs(dir);
-    exclude_players(scan, excluded);
-    TournamentReport report =
-        report_of(scan, excluded.empty() ? planned_games_in(dir) : std::nullopt);
-    write_reports(dir, report);
-    std::cout << standings_txt(report);
-  } catch (const std::exception& failure) {
-    std::cerr << "zarvo-arena standings: " << failure.what() << "\n";
-    return 2;
-  }
-  return 0;
 }
 
 }  // namespace arena::cli
