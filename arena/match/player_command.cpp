@@ -1,4 +1,4 @@
-#include "arena/match/player_entry.h"
+#include "arena/match/player_command.h"
 
 #include <unistd.h>
 
@@ -63,9 +63,9 @@ bool looks_like_path(const std::string& argument) {
 
 }  // namespace
 
-PlayerEntry resolve_player(const std::vector<std::string>& command, ProgramLookup lookup) {
+PlayerCommand resolve_player(const std::vector<std::string>& command, ProgramLookup lookup) {
   if (command.empty()) throw std::runtime_error("no program given");
-  PlayerEntry entry;
+  PlayerCommand entry;
   if (lookup == ProgramLookup::kArena) {
     entry.program = find_program(command[0]);
   } else if (command[0].find('/') != std::string::npos) {
@@ -125,13 +125,13 @@ PlayerEntry resolve_player(const std::vector<std::string>& command, ProgramLooku
   return entry;
 }
 
-PlayerWorkdir::PlayerWorkdir(const PlayerEntry& entry, const fs::path& chosen) {
+PlayerWorkdir::PlayerWorkdir(const PlayerCommand& entry, const fs::path& chosen) {
   if (!chosen.empty()) {
     path_ = fs::absolute(chosen);
   } else if (!entry.workdir.empty()) {
     path_ = entry.workdir;
   } else {
-    scratch_ = std::make_unique<ScratchDir>(std::string(sandbox::kRefereeDirPrefix) + "player.");
+    scratch_ = std::make_unique<ScratchDir>(std::string(sandbox::kScratchDirPrefix) + "player.");
     // It stays empty: a sandbox shows it as a scratch area, which the player's writes go to.
     fs::permissions(scratch_->path(), fs::perms::owner_all | fs::perms::group_read |
                                           fs::perms::group_exec | fs::perms::others_read |

@@ -29,7 +29,7 @@
 
 namespace arena {
 
-struct PlayerEntry {
+struct PlayerCommand {
   std::filesystem::path program;  // the executable, an absolute path
   // The index in the command of the script an interpreter runs, if it runs one.
   std::optional<std::size_t> script;
@@ -49,16 +49,16 @@ enum class ProgramLookup { kSandbox, kArena };
 // message when the player cannot be started: its program is not found or not executable, its
 // script cannot be read, or what looks like its script's path names nothing. (Whether the seat's
 // user of a root arena can read them is checked with the sandbox, see sandbox_plan.h.)
-PlayerEntry resolve_player(const std::vector<std::string>& command, ProgramLookup lookup);
+PlayerCommand resolve_player(const std::vector<std::string>& command, ProgramLookup lookup);
 
 // Where the player of one game runs: `chosen` (--cwd1/--cwd2) when given, else its entry's
 // directory, else a fresh empty directory, removed with this object. That one is named like
-// every arena scratch directory (sandbox::kRefereeDirPrefix), so no other player's sandbox shows
+// every arena scratch directory (sandbox::kScratchDirPrefix), so no other player's sandbox shows
 // it, and may be entered by every user, so that a root arena's seat user runs in it.
 class PlayerWorkdir {
  public:
   // Throws std::system_error when the scratch directory cannot be made.
-  PlayerWorkdir(const PlayerEntry& entry, const std::filesystem::path& chosen);
+  PlayerWorkdir(const PlayerCommand& entry, const std::filesystem::path& chosen);
 
   const std::filesystem::path& path() const { return path_; }
 
