@@ -1,8 +1,8 @@
 // Entrants' sources built by `zarvo-arena build` and players checked by `zarvo-arena check`,
 // through the real programs: entries in C, C++, Java and Python built in their sandboxes and
 // played in a tournament; a compile error reported and left out; builds that try the network,
-// write outside their entry or loop fail at it; each kind of failing player gets its reason, and
-// a tournament does not start while one fails.
+// write outside their entry or loop fail at it; each kind of failing player gets its reason, a
+// tournament does not start while one fails, and its check hides the other entrants.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -205,6 +205,29 @@ TEST_F(Entries, ATournamentDoesNotStartWhileAPlayerFailsItsCheck) {
   ProgramRun unchecked = run_program(args);
   EXPECT_EQ(unchecked.status, 0) << unchecked.out << unchecked.err;
   EXPECT_NE(unchecked.out.find("2 of 2 games finished"), std::string::npos) << unchecked.out;
+}
+
+// The check before a tournament shows each entry what the tournament's games will: an entry
+// that tries to read another's file or the tournament's, kept side by side in a directory every
+// player sees, reads nothing, while an honest entry still reads its own.
+TEST_F(Entries, ATournamentsCheckHidesTheOtherEntrants) {
+  const fs::path dir = root_ / "players" / "t";
+  write_file(dir / "notes.txt", "the organiser's notes\n");
+  const std::string play = "exec " + kBin + "/zarvo-random\n";
+  const std::string honest = script("honest", "cat \"$0\" >/dev/null || exit 4\n" + play);
+  const std::string snoop =
+      script("snoop", "for f in " + honest + " " + (dir / "notes.txt").string() +
+                          "; do cat $f >&2 && exit 3; done\n" + play);
+  ProgramRun run = run_program({kArena, "tournament", "--dir", dir.string(), "--seed", "1",
+                                "--ro-dir", (root_ / "players").string(), "--ro-dir", kBin,
+                                "--player", "honest=" + honest, "--player", "snoop=" + snoop});
+  EXPECT_NE(line_for(run.out, "ok", "honest  first answer"), "") << run.out;
+  EXPECT_NE(line_for(run.out, "ok", "snoop  first answer"), "") << run.out << run.err;
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  // Nor do its games.
+  for (const auto& file : fs::directory_iterator(dir / "refereelogs")) {
+    EXPECT_EQ(read_file(file.path()).find("organiser"), std::string::npos) << file.path();
+  }
 }
 
 }  // namespace

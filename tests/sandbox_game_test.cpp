@@ -1,8 +1,9 @@
 // Sandboxed players in real games through zarvo-arena: the cheating bot tries each of its tricks
 // while playing legal moves, a JVM bot plays under a memory limit, the CPU clock and the wall
 // limit hold, the system-call filter refuses what it lists while the sample bots play on, the
-// default memory limit and the out-of-memory scores protect the host, and an arena that cannot
-// make a sandbox says so instead of playing without one.
+// default memory limit and the out-of-memory scores protect the host, a player that names no file
+// of its own sees an empty directory, and an arena that cannot make a sandbox says so instead of
+// playing without one.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -100,9 +101,11 @@ class SandboxedGame : public ::testing::Test {
     return kCheater + " --trick=" + trick + " --marker=" + marker_ + " " + extra;
   }
 
+  // `from`: the arena's working directory; empty: the test's.
   Game match(const std::string& player1, const std::string& player2,
-             std::vector<std::string> options = {}) const {
+             std::vector<std::string> options = {}, const fs::path& from = {}) const {
     std::vector<std::string> args = {kArena, "match", "--dir", dir_.string(), "--id", "g"};
+    if (!from.empty()) args.insert(args.begin(), {"/usr/bin/env", "-C", from.string()});
     args.insert(args.end(), options.begin(), options.end());
     args.push_back(player1);
     args.push_back(player2);
@@ -262,6 +265,29 @@ TEST_F(SandboxedGame, OtherEntrantsStayHiddenInsideSharedDirectories) {
   // Its working directory elsewhere changes nothing.
   EXPECT_TRUE(reads(opt / "b/source.txt", {"--cwd1", dir_.string()})
                   .starts_with("TRICK readfile: blocked ("));
+}
+
+// A player whose command names no file of its own runs in an empty directory made for its game,
+// not in the arena's working directory with the organiser's files; a script path that names
+// nothing is refused before the game.
+TEST_F(SandboxedGame, APlayerWithoutFilesOfItsOwnRunsInAnEmptyDirectory) {
+  const fs::path arena_dir = dir_ / "organiser";
+  fs::create_directories(arena_dir);
+  std::ofstream(arena_dir / "secret.txt") << "the tile seed of the final\n";
+  const std::string snoop = "sh -c 'pwd >&2; ls -A >&2; cat secret.txt >&2; exec " + kBin +
+                            "/zarvo-random --marker=" + marker_ + "' " + marker_;
+  Game game = match(snoop, opponent(), {"--ro-dir", kBin}, arena_dir);
+  ASSERT_EQ(game.status, 0) << game.err;
+  EXPECT_TRUE(both_scored(game.description)) << game.description << game.err;
+  const std::vector<std::string> seen = test_support::lines_of(player1_errors(game));
+  ASSERT_EQ(seen.size(), 2u) << player1_errors(game);
+  EXPECT_TRUE(seen[0].starts_with((kTemp / "zarvo-arena.player.").string())) << seen[0];
+  EXPECT_EQ(seen[1], "cat: secret.txt: No such file or directory");
+  EXPECT_FALSE(fs::exists(seen[0])) << "its directory outlived the game";
+
+  Game refused = match("python3 bots/missing.py", opponent(), {}, arena_dir);
+  EXPECT_EQ(refused.status, 2) << refused.err;
+  EXPECT_NE(refused.err.find("bots/missing.py: no such file"), std::string::npos) << refused.err;
 }
 
 // A bot that keeps a thread spinning gets no CPU from the moment it has answered until its next

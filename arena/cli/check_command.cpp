@@ -60,6 +60,18 @@ void print_outcome(const entry::CheckOutcome& outcome) {
   std::cout << std::flush;
 }
 
+// The game options of a check of `field`: every entrant's directories hidden from each check
+// game, as the field's own games hide them.
+MatchConfig hiding_the_field(MatchConfig config,
+                             const std::vector<series::TournamentPlayer>& field) {
+  std::vector<std::vector<std::string>> commands;
+  for (const series::TournamentPlayer& player : field)
+    commands.push_back(split_shell_words(player.command));
+  for (fs::path& dir : entry::field_dirs(commands, config.sandbox))
+    config.entrant_dirs.push_back(std::move(dir));
+  return config;
+}
+
 // Checks every player; for each that failed, its name and its problem.
 std::vector<std::string> check_all(const std::vector<series::TournamentPlayer>& players,
                                    const MatchConfig& config, const fs::path& opponent) {
@@ -79,14 +91,18 @@ fs::path default_opponent() { return own_directory() / "zarvo-random"; }
 }  // namespace
 
 bool check_field(const std::vector<series::TournamentPlayer>& players,
-                 const std::vector<std::string>& match_options) {
+                 const std::vector<std::string>& match_options, const fs::path& run_dir) {
   MatchConfig config;
   CommandLine line;
   add_match_options(line, config, true);
   line.parse(match_options);
+  // A check game writes elsewhere, so the run's directory, which each game of the run hides as
+  // its own, is hidden as the entrants' directories are.
+  config.entrant_dirs.push_back(fs::absolute(run_dir));
   ignore_broken_pipes();
   std::cout << "checking " << players.size() << " players (--no-check skips this)" << std::endl;
-  std::vector<std::string> failed = check_all(players, config, default_opponent());
+  std::vector<std::string> failed =
+      check_all(players, hiding_the_field(config, players), default_opponent());
   if (failed.empty()) return true;
   std::cerr << failed.size() << (failed.size() == 1 ? " player fails" : " players fail")
             << " the check, so the tournament does not start:\n";
@@ -117,21 +133,29 @@ int run_check_command(std::span<const std::string> args) {
   ignore_broken_pipes();
   catch_stop_signals(OnStopSignal::kKillGroups);
   adopt_orphans();
-  bool all_passed = true;
-  for (const std::string& text : given) {
-    // A player that cannot even be read as one (an entry whose build failed) fails its check.
-    std::vector<series::TournamentPlayer> player;
+  // A player that cannot even be read as one (an entry whose build failed) fails its check.
+  std::vector<series::TournamentPlayer> field;
+  std::vector<std::string> unreadable(given.size());  // why, for each player that is
+  for (std::size_t i = 0; i < given.size(); ++i) {
     try {
-      player.push_back(series::parse_player(text));
+      field.push_back(series::parse_player(given[i]));
     } catch (const std::exception& error) {
+      unreadable[i] = error.what();
+    }
+  }
+  config = hiding_the_field(std::move(config), field);
+  bool all_passed = true;
+  auto next = field.begin();
+  for (std::size_t i = 0; i < given.size(); ++i) {
+    if (!unreadable[i].empty()) {
       entry::CheckOutcome outcome;
-      outcome.name = text;
-      outcome.problem = error.what();
+      outcome.name = given[i];
+      outcome.problem = unreadable[i];
       print_outcome(outcome);
       all_passed = false;
-      continue;
+    } else if (!check_all({*next++}, config, opponent).empty()) {
+      all_passed = false;
     }
-    if (!check_all(player, config, opponent).empty()) all_passed = false;
   }
   if (int sig = stop_signal_received()) return 128 + sig;
   return all_passed ? 0 : 1;

@@ -2,6 +2,7 @@
 // arena/entry/player_check.h), and the same check run by a tournament before its first game.
 #pragma once
 
+#include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,8 +16,10 @@ int run_check_command(std::span<const std::string> args);
 // Checks every player of a field with the match options its games are played with (as a
 // tournament forwards them), prints one line per player and, when any failed, the list of
 // those that did with their problems on standard error. True when all passed. Call it before
-// any game is started.
+// any game is started. Each check game hides what the field's games do: the other entrants'
+// directories and `run_dir`, the run's own directory.
 bool check_field(const std::vector<series::TournamentPlayer>& players,
-                 const std::vector<std::string>& match_options);
+                 const std::vector<std::string>& match_options,
+                 const std::filesystem::path& run_dir);
 
 }  // namespace arena::cli

@@ -197,7 +197,7 @@ int run_tournament_command(std::span<const std::string> args) {
     fs::create_directories(dir);
     PlanCheck plan_check = check_tournament_plan(dir, options.settings);
     if (options.check && !options.emit_jobs &&
-        !check_field(options.settings.players, options.settings.match_options)) {
+        !check_field(options.settings.players, options.settings.match_options, dir)) {
       return 2;
     }
     return play(options, dir, plan_check);

@@ -6,6 +6,7 @@
 #include "arena/entry/scratch_dir.h"
 #include "arena/game/game_outcome.h"
 #include "arena/match/disqualification_notes.h"
+#include "arena/match/entrant_dirs.h"
 #include "arena/match/player_command.h"
 #include "arena/match/sandbox_plan.h"
 #include "arena/process/orphan_reaper.h"
@@ -38,7 +39,7 @@ std::optional<std::string> sandbox_problem(const MatchConfig& game,
     args[*entry.script] = script->string();
   }
   try {
-    seat_policy(game, 1, entry.program, args, entry.workdir, script);
+    seat_policy(game, 1, entry.program, args, PlayerWorkdir(entry, {}).path(), script);
   } catch (const MatchSetupError& error) {
     const bool unreadable = error.kind == MatchSetupError::Kind::kUnreadableFile;
     return (unreadable ? "not readable: " : "cannot start: ") + std::string(error.what());
@@ -92,6 +93,20 @@ std::string disqualification(const MatchResult& result, const MatchConfig& game)
 }
 
 }  // namespace
+
+std::vector<fs::path> field_dirs(const std::vector<std::vector<std::string>>& commands,
+                                 bool sandboxed) {
+  std::vector<fs::path> dirs;
+  for (const std::vector<std::string>& command : commands) {
+    try {
+      const PlayerCommand entry = resolve_command(command, sandboxed);
+      for (fs::path& dir : entrant_dirs(entry, entry.workdir)) dirs.push_back(std::move(dir));
+    } catch (const std::exception&) {
+      // Its own check names the problem.
+    }
+  }
+  return dirs;
+}
 
 CheckOutcome check_player(const std::string& name, const std::vector<std::string>& command,
                           MatchConfig game, const fs::path& opponent) {

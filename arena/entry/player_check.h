@@ -24,6 +24,12 @@ struct CheckOutcome {
   bool ok() const { return problem.empty(); }
 };
 
+// The directories of a field's entrants (see entrant_dirs.h): the check of each entrant hides
+// them (MatchConfig::entrant_dirs) as the field's games do. A command that cannot be resolved
+// adds none; its own check fails.
+std::vector<std::filesystem::path> field_dirs(const std::vector<std::vector<std::string>>& commands,
+                                              bool sandboxed);
+
 // Checks the player `name` playing `command`. `game` holds the options its games are played
 // with (time and memory limits, sandbox, environment, ...); its players and output directory
 // are set here, and its files are thrown away afterwards. `opponent` is the sample bot's program.

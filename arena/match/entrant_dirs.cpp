@@ -31,8 +31,9 @@ bool holds_any(const fs::path& dir, const std::vector<fs::path>& paths) {
 }  // namespace
 
 std::vector<fs::path> entrant_dirs(const PlayerCommand& entry, const fs::path& workdir) {
-  std::vector<fs::path> dirs = {sandbox::normal_absolute(entry.program).parent_path(),
-                                sandbox::normal_absolute(workdir)};
+  std::vector<fs::path> dirs = {sandbox::normal_absolute(entry.program).parent_path()};
+  // None yet: a scratch directory of the player's own, made for each game, which no one sees.
+  if (!workdir.empty()) dirs.push_back(sandbox::normal_absolute(workdir));
   if (entry.script_path) dirs.push_back(sandbox::normal_absolute(*entry.script_path).parent_path());
   return dirs;
 }

@@ -12,7 +12,8 @@
 
 namespace arena {
 
-// The directories of an entrant: its program's and script's directories and where it runs.
+// The directories of an entrant: its program's and script's directories and where it runs
+// (`workdir`, empty before a game for an entrant that has no directory of its own).
 std::vector<std::filesystem::path> entrant_dirs(const PlayerCommand& entry,
                                                 const std::filesystem::path& workdir);
 

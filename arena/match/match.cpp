@@ -36,6 +36,7 @@ struct GamePlan {
   fs::path tiles;
   TimePoint deadline;
   std::array<std::vector<fs::path>, 2> own_dirs;  // each player's entrant directories
+  std::array<std::optional<PlayerWorkdir>, 2> workdirs;
 };
 
 template <typename F>
@@ -72,7 +73,8 @@ GamePlan plan_game(const MatchConfig& config) {
     // The script is handed over as an absolute path: the player runs in another directory.
     if (entry.script)
       launch.args[*entry.script] = fs::absolute(launch.args[*entry.script]).string();
-    launch.workdir = player.workdir.empty() ? entry.workdir : fs::absolute(player.workdir);
+    plan.workdirs[i] = or_setup_error(who, [&] { return PlayerWorkdir(entry, player.workdir); });
+    launch.workdir = plan.workdirs[i]->path();
     plan.own_dirs[i] = entrant_dirs(entry, launch.workdir);
     std::error_code error;
     if (!fs::is_directory(launch.workdir, error)) {
@@ -156,8 +158,10 @@ MatchResult play_match(const MatchConfig& config) {
   RefereeWorkdir workdir(files.log_dir(), plan.jspath, plan.tiles);
   // Neither the game's files nor the other player's directory show in a player's sandbox, even
   // where they lie in its working directory; nor do the directories of the run's other entrants,
-  // wherever they lie.
+  // wherever they lie. The directory that receives the game's files (a tournament's) is covered
+  // as theirs are, should a shown directory hold it.
   std::vector<fs::path> entrants = config.entrant_dirs;
+  entrants.push_back(fs::absolute(config.out_dir));
   for (const auto& dirs : plan.own_dirs) entrants.insert(entrants.end(), dirs.begin(), dirs.end());
   for (int i = 0; i < 2; ++i) {
     if (!plan.launches[i].sandbox) continue;

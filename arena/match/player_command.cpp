@@ -10,6 +10,7 @@
 #include "arena/game/game_names.h"
 #include "arena/process/program_path.h"
 #include "arena/sandbox/bwrap_command.h"
+#include "arena/sandbox/sandbox_policy.h"
 
 namespace arena {
 namespace fs = std::filesystem;
@@ -40,6 +41,28 @@ bool is_script_extension(std::string_view extension) {
   return false;
 }
 
+namespace {
+
+// An option after which an interpreter takes program text, not a script file: `-c` (sh, bash,
+// python), `-e`/`-E` (perl, ruby, node, lua), `-r` (php), `-m` (a python module), `-p`, node's
+// long forms, and short options run together that end in one (`-ec`, `-lne`).
+bool takes_program_text(std::string_view option) {
+  static constexpr std::array<std::string_view, 8> kOptions = {
+      "-e", "-E", "-r", "-m", "-p", "--eval", "--print", "--command"};
+  for (std::string_view known : kOptions) {
+    if (option == known) return true;
+  }
+  return option.size() >= 2 && option[1] != '-' && (option.back() == 'c' || option.back() == 'e');
+}
+
+// Whether an argument is meant as a file by its look: it holds a directory or a script's name.
+bool looks_like_path(const std::string& argument) {
+  return argument.find('/') != std::string::npos ||
+         is_script_extension(fs::path(argument).extension().string());
+}
+
+}  // namespace
+
 PlayerCommand resolve_player(const std::vector<std::string>& command, ProgramLookup lookup) {
   if (command.empty()) throw std::runtime_error("no program given");
   PlayerCommand entry;
@@ -58,8 +81,16 @@ PlayerCommand resolve_player(const std::vector<std::string>& command, ProgramLoo
   }
   fs::path main_file = entry.program;
   if (is_interpreter(entry.program.filename().string())) {
+    // The first argument that looks like a script's path but names nothing, unless program text
+    // came before it (`sh -c 'cat ./notes'`).
+    std::optional<std::string> missing;
+    bool program_text = false;
     for (std::size_t i = 1; i < command.size(); ++i) {
-      if (command[i].empty() || command[i].starts_with("-")) continue;
+      if (command[i].empty()) continue;
+      if (command[i].starts_with("-")) {
+        program_text = program_text || takes_program_text(command[i]);
+        continue;
+      }
       std::error_code error;
       if (fs::is_regular_file(command[i], error)) {
         entry.script = i;
@@ -67,6 +98,14 @@ PlayerCommand resolve_player(const std::vector<std::string>& command, ProgramLoo
         entry.script_path = main_file;
         break;
       }
+      if (!missing && !program_text && looks_like_path(command[i]) &&
+          !fs::exists(command[i], error)) {
+        missing = command[i];
+      }
+    }
+    if (!entry.script && missing) {
+      throw std::runtime_error(*missing + ": no such file, so " +
+                               entry.program.filename().string() + " has no script to run");
     }
   }
   if (entry.script && ::access(main_file.c_str(), R_OK) != 0) {
@@ -76,13 +115,29 @@ PlayerCommand resolve_player(const std::vector<std::string>& command, ProgramLoo
     entry.workdir = main_file.parent_path();
     entry.name = name_from_program(main_file.stem().string());
   } else {
-    entry.workdir = is_interpreter(entry.program.filename().string()) ? fs::current_path()
-                                                                      : entry.program.parent_path();
+    // An interpreter without a script keeps an empty workdir: PlayerWorkdir gives it one.
+    if (!is_interpreter(entry.program.filename().string()))
+      entry.workdir = entry.program.parent_path();
     const fs::path file = entry.program.filename();
     entry.name = name_from_program(
         is_script_extension(file.extension().string()) ? file.stem().string() : file.string());
   }
   return entry;
+}
+
+PlayerWorkdir::PlayerWorkdir(const PlayerCommand& entry, const fs::path& chosen) {
+  if (!chosen.empty()) {
+    path_ = fs::absolute(chosen);
+  } else if (!entry.workdir.empty()) {
+    path_ = entry.workdir;
+  } else {
+    scratch_ = std::make_unique<ScratchDir>(std::string(sandbox::kScratchDirPrefix) + "player.");
+    // It stays empty: a sandbox shows it as a scratch area, which the player's writes go to.
+    fs::permissions(scratch_->path(), fs::perms::owner_all | fs::perms::group_read |
+                                          fs::perms::group_exec | fs::perms::others_read |
+                                          fs::perms::others_exec);
+    path_ = scratch_->path();
+  }
 }
 
 }  // namespace arena

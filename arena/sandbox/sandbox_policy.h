@@ -28,8 +28,8 @@ struct Limits {
 };
 
 // The names of the arena's scratch directories in the temporary directory, which no sandbox
-// shows: a referee's working directory, a build's or a check's scratch area, and a player's
-// pipes.
+// shows: a referee's working directory, a build's or a check's scratch area, the empty working
+// directory of a player without files of its own, and a player's pipes.
 inline constexpr std::string_view kScratchDirPrefix = "zarvo-arena.";
 inline constexpr std::string_view kPipesDirPrefix = "zarvo-player.";
 
