@@ -12,6 +12,7 @@
 #include "arena/game/game_outcome.h"
 #include "arena/game/game_usage.h"
 #include "arena/match/disqualification_notes.h"
+#include "arena/match/limit_warnings.h"
 #include "arena/match/match.h"
 #include "arena/match/match_options.h"
 #include "arena/match/sandbox_plan.h"
@@ -51,29 +52,6 @@ MatchConfig parse(std::span<const std::string> args) {
       throw UsageError("player " + std::to_string(i + 1) + " is empty");
   }
   return config;
-}
-
-// The limits that hold less than they say here, said loudly: a sandbox never degrades silently.
-std::string weak_limit_warnings(const MatchConfig& config) {
-  const sandbox::HostSupport& host = sandbox::host_support();
-  std::string warnings;
-  for (const sandbox::LimitNote& note : sandbox::limit_notes(host.cgroups)) {
-    if (!note.weak || (note.line.starts_with("memory") && memory_limit_mb(config) == 0)) continue;
-    if (note.line.starts_with("idle player") && (config.ponder || !config.sandbox)) continue;
-    warnings += "zarvo-arena match: warning: " + note.line + "\n";
-  }
-  if (!config.memory_limit_mb && memory_limit_mb(config) == 0) {
-    warnings += "zarvo-arena match: warning: no memory limit: the default of " +
-                std::to_string(sandbox::kDefaultMemoryLimitMb) +
-                " MB needs a memory control group; a player may take all of this machine's "
-                "memory (give --memory-limit MB for an address-space limit instead)\n";
-  }
-  if (!warnings.empty()) {
-    std::string why;
-    for (const std::string& problem : host.cgroups.problems) why += "; " + problem;
-    warnings += "zarvo-arena match: (no control groups for that" + why + ")\n";
-  }
-  return warnings;
 }
 
 // Each side of a played game, with the move of a disqualification as the log gives it.
