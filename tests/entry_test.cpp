@@ -62,6 +62,16 @@ std::string usable_leftovers(const fs::path& dir) {
   return found;
 }
 
+// `dir` and all below it made unwritable for group and others, whatever the umask made them:
+// what a build leaves is judged against sources that are so.
+void close_to_others(const fs::path& dir) {
+  const auto others = fs::perms::group_write | fs::perms::others_write;
+  fs::permissions(dir, others, fs::perm_options::remove);
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    fs::permissions(entry.path(), others, fs::perm_options::remove);
+  }
+}
+
 // The command line a built entry's record names, its "./" words made paths of the entry.
 std::string entry_command_line(const fs::path& entry) {
   std::string command;
@@ -279,6 +289,7 @@ TEST_F(Entries, ABuildLeavesNothingAnEntrantCanUseAfterwards) {
              "cp /bin/sh suidsh; chmod 4755 suidsh; chmod 777 .; mkfifo pipe\n"
              "mkdir open; chmod 777 open; ln -s /etc/passwd out; ln -s suidsh in\n"
              "cp /bin/true bot\n");
+  fs::permissions(entry, fs::perms(0755));
   const bool root = ::geteuid() == 0;
   if (root) {
     ASSERT_EQ(::chown((entry / "build.sh").c_str(), 4242, 4242), 0);
@@ -359,6 +370,7 @@ TEST_F(Entries, EntriesUnderAPrivateDirectoryBuildAndPlay) {
   fs::copy(kSource / "tests/entries/c", entries / "c");
   fs::create_directories(entries / "py");
   fs::copy_file(kSource / "players/zarvo_bot.py", entries / "py" / "main.py");
+  close_to_others(entries);
 
   ProgramRun build =
       run_program({kArena, "build", (entries / "c").string(), (entries / "py").string()});
