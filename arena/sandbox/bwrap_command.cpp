@@ -85,7 +85,7 @@ std::string source_of(const SandboxSetup& setup, const fs::path& path) {
 // `hidden` paths (normalized), or it is a scratch directory of an arena.
 bool left_out(const fs::path& entry, const std::vector<fs::path>& hidden) {
   const std::string name = entry.filename().string();
-  if (name.starts_with(kRefereeDirPrefix) || name.starts_with(kPipesDirPrefix) ||
+  if (name.starts_with(kScratchDirPrefix) || name.starts_with(kPipesDirPrefix) ||
       name.starts_with(kStagingDirPrefix)) {
     return true;
   }
