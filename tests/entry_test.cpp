@@ -4,6 +4,7 @@
 // write outside their entry or loop fail at it; each kind of failing player gets its reason, a
 // tournament does not start while one fails, and its check hides the other entrants.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "arena/sandbox/host_support.h"
+#include "arena/sandbox/sandbox_policy.h"
 #include "tests/support/entry_dirs.h"
 #include "tests/support/process_check.h"
 #include "tests/support/test_files.h"
@@ -27,6 +30,48 @@ namespace {
 const std::string kBin = ZARVO_BIN_DIR;
 const std::string kArena = kBin + "/zarvo-arena";
 const fs::path kSource = ZARVO_SOURCE_DIR;
+
+// What of `dir` (itself included, links not followed) a local user could use after a build:
+// a setuid or setgid file, a FIFO, socket or device, something writable by group or others, or
+// something owned by the build's user; one line each.
+std::string usable_leftovers(const fs::path& dir) {
+  const uid_t build_user = arena::sandbox::build_identity().uid;
+  std::string found;
+  auto judge = [&](const fs::path& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return;
+    if (st.st_uid == build_user) found += path.string() + ": owned by the build user\n";
+    if (S_ISLNK(st.st_mode)) return;
+    if (st.st_mode & (S_ISUID | S_ISGID)) found += path.string() + ": setuid or setgid\n";
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) found += path.string() + ": special\n";
+    if (st.st_mode & 022) found += path.string() + ": writable by others\n";
+  };
+  judge(dir);
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) judge(entry.path());
+  return found;
+}
+
+// `dir` and all below it made unwritable for group and others, whatever the umask made them:
+// what a build leaves is judged against sources that are so.
+void close_to_others(const fs::path& dir) {
+  const auto others = fs::perms::group_write | fs::perms::others_write;
+  fs::permissions(dir, others, fs::perm_options::remove);
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    fs::permissions(entry.path(), others, fs::perm_options::remove);
+  }
+}
+
+// The command line a built entry's record names, its "./" words made paths of the entry.
+std::string entry_command_line(const fs::path& entry) {
+  std::string command;
+  for (const std::string& line : test_support::lines_of(read_file(entry / "zarvo-entry.txt"))) {
+    if (line.starts_with("command ")) command = line.substr(8);
+  }
+  for (std::size_t at = 0; (at = command.find("./", at)) != std::string::npos;) {
+    command.replace(at, 2, entry.string() + "/");
+  }
+  return command;
+}
 
 class Entries : public test_support::EntryDirTest {
  protected:
@@ -228,6 +273,110 @@ TEST_F(Entries, ATournamentsCheckHidesTheOtherEntrants) {
   for (const auto& file : fs::directory_iterator(dir / "refereelogs")) {
     EXPECT_EQ(read_file(file.path()).find("organiser"), std::string::npos) << file.path();
   }
+}
+
+// A hostile build.sh leaves nothing a local user could use afterwards: what comes back into the
+// entry is regular files, directories and links that stay inside it, none setuid, none writable
+// by others, none the build user's; the entry itself and its sources keep their owner and mode.
+TEST_F(Entries, ABuildLeavesNothingAnEntrantCanUseAfterwards) {
+  const fs::path entry = root_ / "entries" / "hostile";
+  write_file(entry / "build.sh",
+             "cp /bin/sh suidsh; chmod 4755 suidsh; chmod 777 .; mkfifo pipe\n"
+             "mkdir open; chmod 777 open; ln -s /etc/passwd out; ln -s suidsh in\n"
+             "cp /bin/true bot\n");
+  fs::permissions(entry, fs::perms(0755));
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown((entry / "build.sh").c_str(), 4242, 4242), 0);
+  }
+
+  ProgramRun build = run_program({kArena, "build", entry.string()});
+  EXPECT_EQ(build.status, 0) << build.out << build.err;
+  EXPECT_EQ(usable_leftovers(entry), "");
+  EXPECT_TRUE(fs::exists(entry / "suidsh")) << "the build's files, made harmless";
+  EXPECT_FALSE(fs::exists(fs::symlink_status(entry / "out"))) << "a link out of the entry";
+  EXPECT_TRUE(fs::is_symlink(entry / "in")) << "a link inside it";
+  EXPECT_EQ(fs::status(entry).permissions(), fs::perms(0755));
+  struct stat source {};
+  ASSERT_EQ(::stat((entry / "build.sh").c_str(), &source), 0);
+  if (root) {
+    EXPECT_EQ(source.st_uid, 4242u) << "the entrant's sources keep their owner";
+  }
+}
+
+// An entry directory that is a link to somewhere else is refused, naming it, and nothing where
+// it leads changes.
+TEST_F(Entries, ALinkedEntryIsRefusedAndItsTargetLeftAsItWas) {
+  const fs::path organiser = root_ / "organiser";
+  write_file(organiser / "secret.conf", "password\n", fs::perms(0600));
+  write_file(organiser / "bot.c", "int main(void) { return 0; }\n");
+  fs::create_directories(root_ / "entries");
+  fs::create_directory_symlink(organiser, root_ / "entries" / "m");
+
+  ProgramRun build = run_program({kArena, "build", (root_ / "entries" / "m").string()});
+  EXPECT_EQ(build.status, 1) << build.out << build.err;
+  EXPECT_NE(line_for(build.out, "FAILED", "/m").find("/m is a symbolic link"), std::string::npos)
+      << build.out;
+  struct stat secret {};
+  ASSERT_EQ(::stat((organiser / "secret.conf").c_str(), &secret), 0);
+  EXPECT_EQ(secret.st_uid, ::geteuid());
+  EXPECT_EQ(secret.st_mode & 07777, 0600u);
+  EXPECT_FALSE(fs::exists(organiser / "zarvo-entry.txt"));
+  EXPECT_FALSE(fs::exists(organiser / "bot"));
+
+  // Nor does a tournament take it from --entries, even should it look built.
+  write_file(organiser / "zarvo-entry.txt", "command ./bot\nrecipe c\nseconds 0\nresult ok\n");
+  ProgramRun tournament = run_program({kArena, "tournament", "--dir", (root_ / "t").string(),
+                                       "--entries", (root_ / "entries").string()});
+  EXPECT_NE(
+      tournament.err.find("left out: " + (root_ / "entries" / "m").string() + ": a symbolic link"),
+      std::string::npos)
+      << tournament.err;
+}
+
+// The file limit holds for everything a build keeps together, not only for each file: neither
+// many files nor sparse ones get past it.
+TEST_F(Entries, ABuildWritingMoreThanTheFileLimitInAllFails) {
+  const fs::path many = root_ / "entries" / "many";
+  const fs::path sparse = root_ / "entries" / "sparse";
+  write_file(many / "build.sh",
+             "for i in 1 2 3 4; do head -c 3000000 /dev/zero > part$i; done\ncp /bin/true bot\n");
+  write_file(sparse / "build.sh",
+             "for i in 1 2 3; do truncate -s 5M part$i; done\ncp /bin/true bot\n");
+
+  ProgramRun build =
+      run_program({kArena, "build", "--file-limit", "8", many.string(), sparse.string()});
+  EXPECT_EQ(build.status, 1) << build.out << build.err;
+  for (const fs::path& entry : {many, sparse}) {
+    EXPECT_NE(line_for(build.out, "FAILED", entry.string()).find("file limit of 8 MB"),
+              std::string::npos)
+        << build.out;
+    EXPECT_FALSE(fs::exists(entry / "part1")) << "nothing of a failed build is kept";
+  }
+}
+
+// Entries kept under a directory of mode 700 build as root and then play, as any player there
+// does; the honest C and Python entries among them.
+TEST_F(Entries, EntriesUnderAPrivateDirectoryBuildAndPlay) {
+  std::string pattern = (root_ / "private.XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  const fs::path entries = pattern;
+  fs::permissions(entries, fs::perms(0700));
+  fs::copy(kSource / "tests/entries/c", entries / "c");
+  fs::create_directories(entries / "py");
+  fs::copy_file(kSource / "players/zarvo_bot.py", entries / "py" / "main.py");
+  close_to_others(entries);
+
+  ProgramRun build =
+      run_program({kArena, "build", (entries / "c").string(), (entries / "py").string()});
+  ASSERT_EQ(build.status, 0) << build.out << build.err;
+  EXPECT_EQ(usable_leftovers(entries), "");
+
+  ProgramRun game =
+      run_program({kArena, "match", "--dir", (root_ / "game").string(),
+                   entry_command_line(entries / "c"), entry_command_line(entries / "py")});
+  EXPECT_EQ(game.status, 0) << game.out << game.err;
+  EXPECT_NE(game.out.find(" winner "), std::string::npos) << game.out << game.err;
 }
 
 }  // namespace

@@ -21,8 +21,12 @@ namespace {
 const char* const kUsage = R"(usage: zarvo-arena build [options] ENTRY...
 
 Builds each ENTRY, a directory holding one entrant's sources, in a sandbox of the kind players
-get: no network, the system directories read-only, the entry's own directory writable (as root,
-the entry is first given to the build user, uid 60003), nothing else of the machine visible.
+get: no network, the system directories read-only, a copy of the entry writable at the entry's
+path (as root, on a tmpfs of its own, built as the build user, uid 60003), nothing else of the
+machine visible. A successful build's new and changed files are copied back: only regular files,
+directories and links inside the entry, no setuid or setgid bit, nothing writable by group or
+others, owned by the arena's user; a failed build leaves the entry as it was. An ENTRY that is a
+symbolic link, or resolves outside the directory it is given in, is refused.
 The first recipe that fits is used: the entry's build.sh (run with bash -e, so a failing command
 fails the build; it leaves the program to play as ./bot); else every *.cpp and *.cc (C++), every *.c (C), every *.java (Java, played
 through a copy of java-launcher named after the class with main) or the main *.py (Python:
@@ -38,7 +42,8 @@ Options (--option VALUE or --option=VALUE):
   --time-limit TIME     wall time of each build, `90` seconds or `500ms` (120 s)
   --memory-limit MB     resident memory of each build's whole process tree (2048)
   --process-limit N     processes and threads of each build's process tree (256)
-  --file-limit MB       largest file a build may write (512)
+  --file-limit MB       the most disk a build keeps, its sources and all it writes together;
+                        also the largest file it may write (512)
   --launcher PROGRAM    the java-launcher Java entries are played through (java-launcher beside
                         zarvo-arena)
 )";

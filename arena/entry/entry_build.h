@@ -1,8 +1,11 @@
 // Building one entry from its sources, in a sandbox of the kind players get: no network, the
-// system directories read-only, the entry's own directory writable (and, when the arena runs as
-// root, given to the unprivileged build user first), nothing else of the host visible, within a
-// time limit and a memory limit. The result is written into the entry (see entry_file.h), with
-// the build's output as ENTRY/zarvo-build.log.
+// system directories read-only, a copy of the entry writable at the entry's own path, nothing
+// else of the host visible, within a time limit, a memory limit and a limit on all it writes.
+// A root arena builds as the unprivileged build user, in a scratch area no other user sees
+// (scratch_mount.h); the entry's own files are never given to that user. What a successful
+// build made is copied back into the entry, made harmless on the way (see entry_copy.h); the
+// record is written into the entry (see entry_file.h), with the build's output as
+// ENTRY/zarvo-build.log, both by the arena itself.
 #pragma once
 
 #include <chrono>
@@ -22,7 +25,8 @@ struct BuildLimits {
   Clock::duration time = std::chrono::seconds(120);  // wall time of the whole build
   std::size_t memory_mb = 2048;                      // resident memory of the build's tree
   std::size_t processes = 256;                       // processes and threads of the tree
-  std::size_t file_mb = 512;                         // largest file the build may write
+  // Everything the build keeps, its sources included, and the largest file it may write.
+  std::size_t file_mb = 512;
 };
 
 struct BuildOutcome {

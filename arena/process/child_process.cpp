@@ -258,7 +258,8 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
   if (request.oom_score_adj) plan.oom_score_adj = std::to_string(*request.oom_score_adj);
   plan.parent = ::getpid();
   if (request.sandbox) {
-    sandbox_ = std::make_unique<sandbox::PlayerSandbox>(sandbox::host_support(), *request.sandbox);
+    sandbox_ = std::make_unique<sandbox::PlayerSandbox>(sandbox::host_support(), *request.sandbox,
+                                                        request.workdir_source);
     if (request.pipe_output) {
       auto output = sandbox_->open_output();
       from_child.read = std::move(output.output);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "arena/sandbox/sandbox_policy.h"
+#include "arena/sandbox/sandbox_setup.h"
 #include "arena/system/deadline.h"
 #include "arena/system/unique_fd.h"
 
@@ -65,6 +66,9 @@ struct SpawnRequest {
   // child runs as the policy's unprivileged user. The sandbox's own limits stand in for
   // memory_limit_mb.
   std::optional<sandbox::Policy> sandbox;
+  // With a sandbox whose working directory is writable: what it shows there instead of the
+  // directory's own files (a build's copy of an entry).
+  sandbox::WorkdirSource workdir_source;
 };
 
 class ChildProcess {

@@ -95,14 +95,14 @@ bool left_out(const fs::path& entry, const std::vector<fs::path>& hidden) {
   return false;
 }
 
-// The working directory at its own path: writable as it is when the policy says so (an entry
-// being built). Otherwise a fresh scratch area in which every entry of the real directory is
-// shown read-only (links as links), but those left out. The player may add files; they vanish
-// with the sandbox. A directory inside the system directories is simply visible, read-only.
+// The working directory at its own path: writable when the policy says so (an entry being
+// built, from its scratch area). Otherwise a fresh scratch area in which every entry of the real
+// directory is shown read-only (links as links), but those left out. The player may add files; they
+// vanish with the sandbox. A directory inside the system directories is simply visible, read-only.
 void working_directory(Args& args, const Policy& policy, const SandboxSetup& setup,
                        const fs::path& workdir) {
   if (policy.workdir_writable) {
-    add(args, {"--bind", workdir.string(), workdir.string()});
+    add(args, {"--bind", source_of(setup, workdir), workdir.string()});
     return;
   }
   for (const fs::path& dir : system_directories()) {

@@ -1,5 +1,7 @@
 #include "arena/sandbox/player_sandbox.h"
 
+#include <unistd.h>
+
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/process_tree.h"
 #include "arena/sandbox/syscall_filter.h"
@@ -44,14 +46,27 @@ void check_policy(const HostSupport& host, const Policy& policy, const fs::path&
   if (policy.syscall_filter) syscall_filter_program();
 }
 
-PlayerSandbox::PlayerSandbox(const HostSupport& host, const Policy& policy) : policy_(policy) {
+PlayerSandbox::PlayerSandbox(const HostSupport& host, const Policy& policy,
+                             const WorkdirSource& workdir_source)
+    : policy_(policy) {
   if (auto problem = host.problem()) throw SandboxError(*problem);
   setup_.bwrap = *host.bwrap;
   if (host.cgroups.any()) cgroup_.emplace(host.cgroups, policy_.limits);
   setup_.processes_by_rlimit = !cgroup_ || !cgroup_->limits_processes();
-  if (policy_.identity) {
-    private_dirs_.emplace(shown_dirs(policy_), *policy_.identity);
+  const bool from_tree = workdir_source.tree >= 0 && policy_.workdir_writable;
+  if (policy_.identity || from_tree) {
+    std::vector<fs::path> shown = shown_dirs(policy_);
+    // The working directory's own files are not shown at all: the tree stands in for them.
+    if (from_tree) shown.erase(shown.begin());
+    private_dirs_.emplace(shown, policy_.identity.value_or(Identity{::getuid(), ::getgid()}));
+    if (from_tree) private_dirs_->stage_tree(policy_.workdir, workdir_source.tree);
     setup_.staged = private_dirs_->staged();
+  }
+  if (!from_tree && !workdir_source.dir.empty() && policy_.workdir_writable) {
+    StagedDir copy;
+    copy.shown = normal_absolute(policy_.workdir);
+    copy.point = workdir_source.dir;
+    setup_.staged.push_back(std::move(copy));
   }
 }
 

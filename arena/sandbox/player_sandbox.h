@@ -38,8 +38,10 @@ struct SandboxedStart {
 class PlayerSandbox {
  public:
   // Makes the control groups. Throws SandboxError naming the cause when the sandbox cannot be
-  // made (see HostSupport::problem) or the policy cannot be carried out.
-  PlayerSandbox(const HostSupport& host, const Policy& policy);
+  // made (see HostSupport::problem) or the policy cannot be carried out. A writable working
+  // directory shows `workdir_source` when one is given.
+  PlayerSandbox(const HostSupport& host, const Policy& policy,
+                const WorkdirSource& workdir_source = {});
 
   // How to start `program` with `args` (args[0] included) in the sandbox. Throws SandboxError.
   SandboxedStart start(const std::filesystem::path& program,

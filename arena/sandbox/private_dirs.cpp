@@ -129,17 +129,8 @@ void PrivateDirs::stage(const std::vector<fs::path>& shown, const Identity& iden
   for (const fs::path& given : shown) {
     fs::path dir = normal_absolute(given);
     if (reachable(dir, identity)) continue;
-    if (dir_.empty()) {
-      std::string pattern =
-          (fs::temp_directory_path() / (std::string(kStagingDirPrefix) + "XXXXXX")).string();
-      if (!::mkdtemp(pattern.data()) || ::chmod(pattern.c_str(), 0711) != 0) {
-        throw SandboxError("cannot make a staging directory: " + errno_text());
-      }
-      dir_ = pattern;
-    }
     StagedDir staged;
     staged.shown = dir;
-    staged.point = dir_ / std::to_string(staged_.size());
     struct stat st {};
     if (::stat(dir.c_str(), &st) != 0) {
       throw SandboxError("no such directory to show: " + dir.string());
@@ -152,12 +143,36 @@ void PrivateDirs::stage(const std::vector<fs::path>& shown, const Identity& iden
     }
     staged.owner = st.st_uid;
     staged.owner_group = st.st_gid;
-    if (::mkdir(staged.point.c_str(), 0755) != 0) {
-      throw SandboxError("cannot make " + staged.point.string() + ": " + errno_text());
-    }
+    staged.point = next_point();
     trees_.push_back(clone_tree(dir, staged.idmapped, staged, identity));
     staged_.push_back(std::move(staged));
   }
+}
+
+fs::path PrivateDirs::next_point() {
+  if (dir_.empty()) {
+    std::string pattern =
+        (fs::temp_directory_path() / (std::string(kStagingDirPrefix) + "XXXXXX")).string();
+    if (!::mkdtemp(pattern.data()) || ::chmod(pattern.c_str(), 0711) != 0) {
+      throw SandboxError("cannot make a staging directory: " + errno_text());
+    }
+    dir_ = pattern;
+  }
+  fs::path point = dir_ / std::to_string(staged_.size());
+  if (::mkdir(point.c_str(), 0755) != 0) {
+    throw SandboxError("cannot make " + point.string() + ": " + errno_text());
+  }
+  return point;
+}
+
+void PrivateDirs::stage_tree(const fs::path& shown, int tree) {
+  StagedDir staged;
+  staged.shown = normal_absolute(shown);
+  staged.point = next_point();
+  UniqueFd own(::fcntl(tree, F_DUPFD_CLOEXEC, 0));
+  if (!own) throw SandboxError("cannot keep a build's scratch area: " + errno_text());
+  trees_.push_back(std::move(own));
+  staged_.push_back(std::move(staged));
 }
 
 PrivateDirs::~PrivateDirs() {

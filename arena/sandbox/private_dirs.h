@@ -33,6 +33,10 @@ class PrivateDirs {
   PrivateDirs& operator=(const PrivateDirs&) = delete;
   ~PrivateDirs();
 
+  // Also shows `tree`, a detached mount (a build's scratch area, scratch_mount.h), writable at
+  // `shown`, through a staging point of its own. Throws SandboxError.
+  void stage_tree(const std::filesystem::path& shown, int tree);
+
   // What the sandbox records of each clone (see SandboxSetup::staged).
   const std::vector<StagedDir>& staged() const { return staged_; }
   // The detached clones, in the order of staged().
@@ -40,6 +44,8 @@ class PrivateDirs {
 
  private:
   void stage(const std::vector<std::filesystem::path>& shown, const Identity& identity);
+  // A fresh staging point (the staging directory made with the first).
+  std::filesystem::path next_point();
 
   std::filesystem::path dir_;
   std::vector<StagedDir> staged_;

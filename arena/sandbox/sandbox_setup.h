@@ -22,6 +22,15 @@ struct StagedDir {
   gid_t owner_group = 0;
 };
 
+// What a writable working directory shows instead of its own files (a build's copy of an
+// entry), at the working directory's path: a detached mount (a root arena's scratch area, see
+// scratch_mount.h), attached while still root, or a directory of the host. Neither: the
+// directory itself. The caller keeps the mount open.
+struct WorkdirSource {
+  int tree = -1;
+  std::filesystem::path dir;
+};
+
 struct SandboxSetup {
   std::filesystem::path bwrap = "/usr/bin/bwrap";
   // Where no control group counts the processes: the program is started through prlimit(1)

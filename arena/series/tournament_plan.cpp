@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <system_error>
 
 #include "arena/entry/entry_file.h"
 #include "arena/game/game_names.h"
@@ -153,6 +154,12 @@ std::vector<TournamentPlayer> entry_players(const std::string& dir,
     throw std::invalid_argument(error.what());
   }
   for (const fs::path& entry : entries) {
+    // An entry is a directory of DIR's own: a link could lead an entrant's record anywhere.
+    std::error_code error;
+    if (fs::is_symlink(entry, error)) {
+      left_out.push_back(entry.string() + ": a symbolic link, not a directory of " + dir);
+      continue;
+    }
     std::optional<entry::EntryRecord> record;
     try {
       record = entry::read_entry_record(entry);
