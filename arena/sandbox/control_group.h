@@ -47,7 +47,8 @@ class ControlGroup {
   // v2 memory.peak); nothing otherwise.
   std::optional<long long> peak_memory_kib() const;
 
-  // Whether the group can freeze the player's whole tree (v1: a freezer group beside it; v2: its own cgroup.freeze).
+  // Whether the group can freeze the player's whole tree (v1: a freezer group beside it; v2: its
+  // own cgroup.freeze).
   bool can_freeze() const { return static_cast<bool>(freeze_); }
   // Freezes every process of the group and waits (bounded) until the kernel reports the group
   // frozen; false when it did not.
