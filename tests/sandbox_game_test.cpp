@@ -459,7 +459,8 @@ TEST_F(SandboxUsers, AnExhaustedRangeIsWaitedForOrRefusedNeverShared) {
   std::vector<ProgramRun> refused = at_once(dir_, {game("60998-60998"), game("60998-60998")});
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(refused[i].status, 2) << refused[i].err;
-    EXPECT_NE(refused[i].err.find("the user range 60998-60998 leaves 1 users"), std::string::npos)
+    EXPECT_NE(refused[i].err.find("the user range 60998-60998 holds 1 user in neither"),
+              std::string::npos)
         << refused[i].err;
     EXPECT_FALSE(fs::exists(dir_ / "refereelogs" / ("one-two.g" + std::to_string(i) + ".log")));
   }

@@ -131,11 +131,11 @@ UserRange parse_user_range(const std::string& text) {
 std::vector<UserLease> lease_users(const UserRange& range, std::size_t count, TimePoint deadline) {
   const std::vector<uid_t> users = unlisted_users(range);
   if (users.size() < count) {
-    throw SandboxError("the user range " + range.text() + " leaves " +
-                       std::to_string(users.size()) +
-                       " users free of /etc/passwd and /etc/group, and the players of a game "
-                       "need " +
-                       std::to_string(count) + "; give a larger one with --user-range");
+    throw SandboxError("the user range " + range.text() + " holds " + std::to_string(users.size()) +
+                       (users.size() == 1 ? " user" : " users") +
+                       " in neither /etc/passwd nor /etc/group, too few for the " +
+                       std::to_string(count) + " players of a game; give a larger one with " +
+                       "--user-range");
   }
   UniqueFd dir = open_lock_dir();
   for (;;) {
