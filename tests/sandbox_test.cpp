@@ -672,9 +672,16 @@ TEST_F(Sandbox, CheckSandboxReportsWhatHoldsAndSucceeds) {
   for (const char* limit :
        {"\n  memory: ", "\n  processes: ", "\n  CPU time: ", "\n  idle player: ",
         "\na sandboxed player gets:\n", "\n  network:        none",
+        "\n  pipes, sockets: none; a player whose shown directories hold",
         "\n  memory:         none unless", "\n  processes:      128 (--process-limit)",
         "\n  while the opponent thinks: "}) {
     EXPECT_NE(check.out.find(limit), std::string::npos) << check.out;
+  }
+  if (must_drop_root()) {
+    EXPECT_NE(check.out.find("players run as:   users of 60100-60999 (--user-range), one of its "
+                             "own for each seat of each game"),
+              std::string::npos)
+        << check.out;
   }
   EXPECT_NE(check.out.find("control groups:   " + version_name(host_support().cgroups.version)),
             std::string::npos)
