@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -413,7 +414,8 @@ class SandboxUsers : public SandboxedGame {
     // A player that says which user it runs as, then plays after a second, so that the
     // games overlap.
     uid_bot_ = dir_ / "uidbot.sh";
-    std::ofstream(uid_bot_) << "#!/bin/sh\nid -u >&2\nsleep 1\nexec " << kBin << "/zarvo-random\n";
+    std::ofstream(uid_bot_) << "#!/bin/sh\nid -u >&2\ndate +%s%N >&2\nsleep 1\nexec " << kBin
+                            << "/zarvo-random\n";
     fs::permissions(uid_bot_,
                     fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
@@ -427,15 +429,27 @@ class SandboxUsers : public SandboxedGame {
             uid_bot_.string(), uid_bot_.string()};
   }
 
-  // The uid each player of game `id` said it runs as.
-  std::vector<std::string> uids(const std::string& id) const {
-    std::vector<std::string> said;
+  // What each player of game `id` said first: the uid it runs as, then when it started (ns).
+  std::vector<std::vector<std::string>> said(const std::string& id) const {
+    std::vector<std::vector<std::string>> lines;
     for (int seat : {1, 2}) {
-      std::string err = read_file(dir_ / "refereelogs" /
-                                  ("one-two." + id + ".player" + std::to_string(seat) + ".err"));
-      said.push_back(err.substr(0, err.find('\n')));
+      lines.push_back(test_support::lines_of(read_file(
+          dir_ / "refereelogs" / ("one-two." + id + ".player" + std::to_string(seat) + ".err"))));
+      lines.back().resize(2);
     }
-    return said;
+    return lines;
+  }
+  std::vector<std::string> uids(const std::string& id) const {
+    return {said(id)[0][0], said(id)[1][0]};
+  }
+  // When the first player of game `id` started, in ms.
+  long long started_ms(const std::string& id) const {
+    long long first = -1;
+    for (const auto& lines : said(id)) {
+      long long at = lines[1].empty() ? -1 : std::stoll(lines[1]) / 1000000;
+      if (first < 0 || (at >= 0 && at < first)) first = at;
+    }
+    return first;
   }
 
   fs::path uid_bot_;
@@ -464,14 +478,16 @@ TEST_F(SandboxUsers, AnExhaustedRangeIsWaitedForOrRefusedNeverShared) {
         << refused[i].err;
     EXPECT_FALSE(fs::exists(dir_ / "refereelogs" / ("one-two.g" + std::to_string(i) + ".log")));
   }
-  // Two users for two games: the second waits for the first one's users, and both play.
+  // Two users for two games: the second waits for the first one's users, whose players sleep a
+  // second before they play, and both games are played.
   std::vector<ProgramRun> waited = at_once(dir_, {game("60996-60997"), game("60996-60997")});
   for (int i = 0; i < 2; ++i) {
     ASSERT_EQ(waited[i].status, 0) << waited[i].err;
-    std::vector<std::string> said = uids("g" + std::to_string(i));
-    EXPECT_EQ(std::set<std::string>(said.begin(), said.end()),
+    std::vector<std::string> users = uids("g" + std::to_string(i));
+    EXPECT_EQ(std::set<std::string>(users.begin(), users.end()),
               (std::set<std::string>{"60996", "60997"}));
   }
+  EXPECT_GE(std::abs(started_ms("g0") - started_ms("g1")), 950) << "the games overlapped";
   EXPECT_EQ(
       test_support::run_program({kArena, "match", "--user-range", "60003-60010", "a", "b"}).status,
       2)
