@@ -17,7 +17,7 @@
 #include "arena/game/game_files.h"
 #include "arena/game/game_names.h"
 #include "arena/match/option_values.h"
-#include "arena/match/player_entry.h"
+#include "arena/match/player_command.h"
 #include "arena/match/referee_protocol.h"
 #include "arena/process/shell_words.h"
 #include "tests/support/process_check.h"

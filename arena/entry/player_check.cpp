@@ -6,7 +6,7 @@
 #include "arena/entry/scratch_dir.h"
 #include "arena/game/game_outcome.h"
 #include "arena/match/disqualification_notes.h"
-#include "arena/match/player_entry.h"
+#include "arena/match/player_command.h"
 #include "arena/match/sandbox_plan.h"
 #include "arena/process/orphan_reaper.h"
 #include "arena/sandbox/host_support.h"
@@ -22,7 +22,7 @@ constexpr std::size_t kTailWidth = 200;
 
 // The one place a check resolves a player's command: as a game does, a bare program name looked
 // up in the sandbox's PATH when the player is sandboxed.
-PlayerEntry resolve_command(const std::vector<std::string>& command, bool sandboxed) {
+PlayerCommand resolve_command(const std::vector<std::string>& command, bool sandboxed) {
   return resolve_player(command, sandboxed ? ProgramLookup::kSandbox : ProgramLookup::kArena);
 }
 
@@ -30,7 +30,7 @@ PlayerEntry resolve_command(const std::vector<std::string>& command, bool sandbo
 // user, private directories included): the problem, or nothing.
 std::optional<std::string> sandbox_problem(const MatchConfig& game,
                                            const std::vector<std::string>& command,
-                                           const PlayerEntry& entry) {
+                                           const PlayerCommand& entry) {
   std::vector<std::string> args = command;
   std::optional<fs::path> script;
   if (entry.script) {
@@ -101,7 +101,7 @@ CheckOutcome check_player(const std::string& name, const std::vector<std::string
     outcome.problem = "not found: no command";
     return outcome;
   }
-  PlayerEntry entry;
+  PlayerCommand entry;
   try {
     entry = resolve_command(command, game.sandbox);
   } catch (const std::exception& error) {

@@ -15,7 +15,7 @@ class ScratchDir : public arena::ScratchDir {
  public:
   // "zarvo-arena.<purpose>.XXXXXX". Throws std::system_error when it cannot be made.
   explicit ScratchDir(std::string_view purpose)
-      : arena::ScratchDir(std::string(sandbox::kRefereeDirPrefix) + std::string(purpose) + ".") {}
+      : arena::ScratchDir(std::string(sandbox::kScratchDirPrefix) + std::string(purpose) + ".") {}
 };
 
 }  // namespace arena::entry

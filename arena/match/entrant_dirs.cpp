@@ -30,7 +30,7 @@ bool holds_any(const fs::path& dir, const std::vector<fs::path>& paths) {
 
 }  // namespace
 
-std::vector<fs::path> entrant_dirs(const PlayerEntry& entry, const fs::path& workdir) {
+std::vector<fs::path> entrant_dirs(const PlayerCommand& entry, const fs::path& workdir) {
   std::vector<fs::path> dirs = {sandbox::normal_absolute(entry.program).parent_path(),
                                 sandbox::normal_absolute(workdir)};
   if (entry.script_path) dirs.push_back(sandbox::normal_absolute(*entry.script_path).parent_path());

@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "arena/match/player_entry.h"
+#include "arena/match/player_command.h"
 
 namespace arena {
 
 // The directories of an entrant: its program's and script's directories and where it runs.
-std::vector<std::filesystem::path> entrant_dirs(const PlayerEntry& entry,
+std::vector<std::filesystem::path> entrant_dirs(const PlayerCommand& entry,
                                                 const std::filesystem::path& workdir);
 
 // Which of `entrants` a player whose own directories are `own` must not see.

@@ -10,7 +10,7 @@
 #include "arena/match/disqualification_notes.h"
 #include "arena/match/entrant_dirs.h"
 #include "arena/match/player.h"
-#include "arena/match/player_entry.h"
+#include "arena/match/player_command.h"
 #include "arena/match/referee_protocol.h"
 #include "arena/match/referee_workdir.h"
 #include "arena/match/sandbox_plan.h"
@@ -62,7 +62,7 @@ GamePlan plan_game(const MatchConfig& config) {
     std::string who = "player " + std::to_string(i + 1) + ": ";
     if (player.command.empty()) throw MatchSetupError(who + "no program given");
     const std::vector<std::string>& command = player.command;
-    PlayerEntry entry = or_setup_error(who, [&] {
+    PlayerCommand entry = or_setup_error(who, [&] {
       return resolve_player(command,
                             config.sandbox ? ProgramLookup::kSandbox : ProgramLookup::kArena);
     });

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 RefereeWorkdir::RefereeWorkdir(const fs::path& log_dir, std::string_view jspath,
                                const fs::path& tiles) {
   std::string pattern =
-      (fs::temp_directory_path() / (std::string(sandbox::kRefereeDirPrefix) + "XXXXXX")).string();
+      (fs::temp_directory_path() / (std::string(sandbox::kScratchDirPrefix) + "XXXXXX")).string();
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   if (!::mkdtemp(name.data())) {

@@ -202,7 +202,7 @@ void syscall_filter(Args& args, const Policy& policy) {
 
 bool left_out_of_workdir(const fs::path& entry, const std::vector<fs::path>& hidden) {
   const std::string name = entry.filename().string();
-  if (name.starts_with(kRefereeDirPrefix) || name.starts_with(kPipesDirPrefix) ||
+  if (name.starts_with(kScratchDirPrefix) || name.starts_with(kPipesDirPrefix) ||
       name.starts_with(kStagingDirPrefix)) {
     return true;
   }

@@ -29,7 +29,7 @@ struct Limits {
 
 // The names of the arena's scratch directories in the temporary directory, which no sandbox
 // shows: a referee's working directory and a player's pipes.
-inline constexpr std::string_view kRefereeDirPrefix = "zarvo-arena.";
+inline constexpr std::string_view kScratchDirPrefix = "zarvo-arena.";
 inline constexpr std::string_view kPipesDirPrefix = "zarvo-player.";
 
 // The default process limit: room for a JVM's threads and a Python bot's helpers, none for a
@@ -55,7 +55,7 @@ struct Policy {
   // What the player must not see even where it lies in its working directory (the game's
   // files, the other player's directory): an entry of the working directory that is one of
   // these or holds one is left out. So are the arena's own scratch directories (see
-  // kRefereeDirPrefix), of this game and of any other, should the working directory be the
+  // kScratchDirPrefix), of this game and of any other, should the working directory be the
   // temporary directory that holds them.
   std::vector<std::filesystem::path> hidden;
   // Directories of other players, covered by an empty read-only directory wherever a shown

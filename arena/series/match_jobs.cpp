@@ -5,7 +5,7 @@
 
 #include "arena/game/game_files.h"
 #include "arena/match/entrant_dirs.h"
-#include "arena/match/player_entry.h"
+#include "arena/match/player_command.h"
 #include "arena/process/program_path.h"
 #include "arena/process/shell_words.h"
 #include "arena/series/tile_script.h"
@@ -20,7 +20,7 @@ std::string absolute_command(const TournamentPlayer& player, ProgramLookup looku
                              std::vector<std::string>& dirs) {
   std::vector<std::string> words = split_shell_words(player.command);
   try {
-    PlayerEntry entry = resolve_player(words, lookup);
+    PlayerCommand entry = resolve_player(words, lookup);
     for (const fs::path& dir : entrant_dirs(entry, entry.workdir)) {
       if (std::find(dirs.begin(), dirs.end(), dir.string()) == dirs.end()) {
         dirs.push_back(dir.string());

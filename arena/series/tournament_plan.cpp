@@ -9,7 +9,7 @@
 
 #include "arena/entry/entry_file.h"
 #include "arena/game/game_names.h"
-#include "arena/match/player_entry.h"
+#include "arena/match/player_command.h"
 #include "arena/process/shell_words.h"
 #include "arena/series/plan_file.h"
 

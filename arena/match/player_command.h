@@ -21,7 +21,7 @@
 
 namespace arena {
 
-struct PlayerEntry {
+struct PlayerCommand {
   std::filesystem::path program;  // the executable, an absolute path
   // The index in the command of the script an interpreter runs, if it runs one.
   std::optional<std::size_t> script;
@@ -40,7 +40,7 @@ enum class ProgramLookup { kSandbox, kArena };
 // message when the player cannot be started: its program is not found or not executable, or
 // its script cannot be read. (Whether the seat's user of a root arena can read them is checked
 // with the sandbox, see sandbox_plan.h.)
-PlayerEntry resolve_player(const std::vector<std::string>& command, ProgramLookup lookup);
+PlayerCommand resolve_player(const std::vector<std::string>& command, ProgramLookup lookup);
 
 // True for the file name of a program that runs a script given as its argument.
 bool is_interpreter(std::string_view file_name);

@@ -1,4 +1,4 @@
-#include "arena/match/player_entry.h"
+#include "arena/match/player_command.h"
 
 #include <unistd.h>
 
@@ -40,9 +40,9 @@ bool is_script_extension(std::string_view extension) {
   return false;
 }
 
-PlayerEntry resolve_player(const std::vector<std::string>& command, ProgramLookup lookup) {
+PlayerCommand resolve_player(const std::vector<std::string>& command, ProgramLookup lookup) {
   if (command.empty()) throw std::runtime_error("no program given");
-  PlayerEntry entry;
+  PlayerCommand entry;
   if (lookup == ProgramLookup::kArena) {
     entry.program = find_program(command[0]);
   } else if (command[0].find('/') != std::string::npos) {
