@@ -25,6 +25,7 @@
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/control_group.h"
 #include "arena/sandbox/host_support.h"
+#include "arena/sandbox/user_leases.h"
 
 extern char** environ;
 
@@ -100,8 +101,8 @@ void floor_game(int moves) {
 }
 
 // The least it takes to start a player's sandbox: bwrap with the command line the arena gives a
-// player's, as the seat's user, running /bin/true; no control groups.
-void bare_sandbox_start(const fs::path& dir, int seat) {
+// player's, as a leased user of the default range, running /bin/true; no control groups.
+void bare_sandbox_start(const fs::path& dir) {
   arena::sandbox::Policy policy;
   policy.workdir = dir;
   policy.syscall_filter = false;  // a bare start: no descriptor holds a filter
@@ -110,8 +111,10 @@ void bare_sandbox_start(const fs::path& dir, int seat) {
   arena::SpawnRequest request;
   request.program = setup.bwrap;
   request.args = arena::sandbox::bwrap_command(policy, "/bin/true", {"true"}, setup);
+  std::vector<arena::sandbox::UserLease> lease;
   if (arena::sandbox::must_drop_root()) {
-    auto user = arena::sandbox::seat_identity(seat);
+    lease = arena::sandbox::lease_users({}, 1, arena::Clock::now());
+    auto user = lease.front().identity();
     request.run_as = arena::SpawnRequest::Credentials{user.uid, user.gid};
   }
   arena::ChildProcess child(request);
@@ -120,14 +123,17 @@ void bare_sandbox_start(const fs::path& dir, int seat) {
 }
 
 // The same with the control groups a player gets, exactly as the arena starts one.
-void sandbox_start_with_cgroups(const fs::path& dir, int seat) {
+void sandbox_start_with_cgroups(const fs::path& dir) {
   arena::SpawnRequest request;
   request.program = "/bin/true";
   request.sandbox.emplace();
   request.sandbox->workdir = dir;
   request.sandbox->limits.processes = arena::sandbox::kDefaultProcessLimit;
-  if (arena::sandbox::must_drop_root())
-    request.sandbox->identity = arena::sandbox::seat_identity(seat);
+  std::vector<arena::sandbox::UserLease> lease;
+  if (arena::sandbox::must_drop_root()) {
+    lease = arena::sandbox::lease_users({}, 1, arena::Clock::now());
+    request.sandbox->identity = lease.front().identity();
+  }
   arena::ChildProcess child(request);
   child.wait_exit(arena::Clock::now() + std::chrono::seconds(10));
   child.reap();
@@ -154,20 +160,20 @@ void BM_InstantBotsThroughArena(benchmark::State& state) {
 
     start = std::chrono::steady_clock::now();
     if (sandboxed) {
-      bare_sandbox_start(bin, 1);
-      bare_sandbox_start(bin, 2);
+      bare_sandbox_start(bin);
+      bare_sandbox_start(bin);
     }
     floor_game(moves);
     Seconds floor_time = std::chrono::steady_clock::now() - start;
     floor_total += floor_time;
     if (sandboxed) {
       start = std::chrono::steady_clock::now();
-      sandbox_start_with_cgroups(bin, 1);
-      sandbox_start_with_cgroups(bin, 2);
+      sandbox_start_with_cgroups(bin);
+      sandbox_start_with_cgroups(bin);
       Seconds cgroup_starts = std::chrono::steady_clock::now() - start;
       start = std::chrono::steady_clock::now();
-      bare_sandbox_start(bin, 1);
-      bare_sandbox_start(bin, 2);
+      bare_sandbox_start(bin);
+      bare_sandbox_start(bin);
       Seconds bare_starts = std::chrono::steady_clock::now() - start;
       cgroup_floor_total += floor_time - bare_starts + cgroup_starts;
     }

@@ -5,13 +5,18 @@
 // of its own sees an empty directory, and an arena that cannot make a sandbox says so instead of
 // playing without one.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,7 +25,9 @@
 #include "arena/process/line_reader.h"
 #include "arena/sandbox/host_support.h"
 #include "arena/sandbox/syscall_filter.h"
+#include "arena/sandbox/user_leases.h"
 #include "arena/system/oom_score.h"
+#include "arena/system/unique_fd.h"
 #include "tests/support/loopback_listener.h"
 #include "tests/support/process_check.h"
 #include "tests/support/test_files.h"
@@ -225,7 +232,7 @@ TEST_F(SandboxedGame, PrivateDirectoriesPlayAsRootAndTheirNeighboursStayUnreadab
   fs::permissions(scripts / "mybot.py", fs::perms::owner_all);
   Game refused = match("python3 " + (scripts / "mybot.py").string(), opponent());
   EXPECT_EQ(refused.status, 2) << refused.err;
-  EXPECT_NE(refused.err.find("mybot.py cannot be read by user 60001"), std::string::npos)
+  EXPECT_NE(refused.err.find("mybot.py cannot be read by user 60"), std::string::npos)
       << refused.err;
 }
 
@@ -399,6 +406,153 @@ TEST_F(SandboxedGame, EnvironmentReachesThePlayerOnlyThroughEnv) {
   EXPECT_EQ(env.find("SANDBOX_GAME_LEAK"), std::string::npos) << env;
 }
 
+// --- nothing shared between sandboxes ----------------------------------------------------------
+
+// Games played at once by `zarvo-arena match` processes of their own, each `games[i]` its
+// options and players; their exit statuses and standard errors, in order.
+std::vector<ProgramRun> at_once(const fs::path& dir,
+                                const std::vector<std::vector<std::string>>& games) {
+  std::string script;
+  for (std::size_t i = 0; i < games.size(); ++i) {
+    script += "{ '" + kArena + "' match --dir '" + dir.string() + "' --id g" + std::to_string(i);
+    for (const std::string& word : games[i]) script += " '" + word + "'";
+    script += " >/dev/null 2>'" + (dir / ("arena" + std::to_string(i) + ".err")).string() +
+              "'; echo $? >'" + (dir / ("arena" + std::to_string(i) + ".status")).string() +
+              "'; } &\n";
+  }
+  script += "wait\n";
+  test_support::run_program({"/bin/sh", "-c", script});
+  std::vector<ProgramRun> runs(games.size());
+  for (std::size_t i = 0; i < games.size(); ++i) {
+    std::string status = read_file(dir / ("arena" + std::to_string(i) + ".status"));
+    runs[i].status = status.empty() ? -1 : std::stoi(status);
+    runs[i].err = read_file(dir / ("arena" + std::to_string(i) + ".err"));
+  }
+  return runs;
+}
+
+class SandboxUsers : public SandboxedGame {
+ protected:
+  void SetUp() override {
+    SandboxedGame::SetUp();
+    if (IsSkipped()) return;
+    if (!arena::sandbox::must_drop_root()) GTEST_SKIP() << "players get users of their own as root";
+    // A player that says which user it runs as, then plays after a second, so that the
+    // games overlap.
+    uid_bot_ = dir_ / "uidbot.sh";
+    std::ofstream(uid_bot_) << "#!/bin/sh\nid -u >&2\ndate +%s%N >&2\nsleep 1\nexec " << kBin
+                            << "/zarvo-random\n";
+    fs::permissions(uid_bot_,
+                    fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  }
+
+  std::vector<std::string> game(const std::string& range) const {
+    return {"--user-range",    range,
+            "--ro-dir",        kBin,
+            "--name1",         "one",
+            "--name2",         "two",
+            uid_bot_.string(), uid_bot_.string()};
+  }
+
+  // What each player of game `id` said first: the uid it runs as, then when it started (ns).
+  std::vector<std::vector<std::string>> said(const std::string& id) const {
+    std::vector<std::vector<std::string>> lines;
+    for (int seat : {1, 2}) {
+      lines.push_back(test_support::lines_of(read_file(
+          dir_ / "refereelogs" / ("one-two." + id + ".player" + std::to_string(seat) + ".err"))));
+      lines.back().resize(2);
+    }
+    return lines;
+  }
+  std::vector<std::string> uids(const std::string& id) const {
+    return {said(id)[0][0], said(id)[1][0]};
+  }
+  // When the first player of game `id` started, in ms.
+  long long started_ms(const std::string& id) const {
+    long long first = -1;
+    for (const auto& lines : said(id)) {
+      long long at = lines[1].empty() ? -1 : std::stoll(lines[1]) / 1000000;
+      if (first < 0 || (at >= 0 && at < first)) first = at;
+    }
+    return first;
+  }
+
+  fs::path uid_bot_;
+};
+
+TEST_F(SandboxUsers, PlayersOfGamesAtOnceRunAsDistinctUsersOfTheGivenRange) {
+  std::vector<ProgramRun> runs = at_once(dir_, {game("60990-60993"), game("60990-60993")});
+  std::set<std::string> seen;
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(runs[i].status, 0) << runs[i].err;
+    for (const std::string& uid : uids("g" + std::to_string(i))) {
+      EXPECT_TRUE(uid >= "60990" && uid <= "60993") << uid;
+      seen.insert(uid);
+    }
+  }
+  EXPECT_EQ(seen.size(), 4u) << "a user served two sandboxes at once";
+}
+
+TEST_F(SandboxUsers, AnExhaustedRangeIsWaitedForOrRefusedNeverShared) {
+  // One user cannot hold the two seats of either game: both are refused before any player runs.
+  std::vector<ProgramRun> refused = at_once(dir_, {game("60998-60998"), game("60998-60998")});
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(refused[i].status, 2) << refused[i].err;
+    EXPECT_NE(refused[i].err.find("the user range 60998-60998 holds 1 user in neither"),
+              std::string::npos)
+        << refused[i].err;
+    EXPECT_FALSE(fs::exists(dir_ / "refereelogs" / ("one-two.g" + std::to_string(i) + ".log")));
+  }
+  // Two users for two games: the second waits for the first one's users, whose players sleep a
+  // second before they play, and both games are played.
+  std::vector<ProgramRun> waited = at_once(dir_, {game("60996-60997"), game("60996-60997")});
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(waited[i].status, 0) << waited[i].err;
+    std::vector<std::string> users = uids("g" + std::to_string(i));
+    EXPECT_EQ(std::set<std::string>(users.begin(), users.end()),
+              (std::set<std::string>{"60996", "60997"}));
+  }
+  EXPECT_GE(std::abs(started_ms("g0") - started_ms("g1")), 950) << "the games overlapped";
+  EXPECT_EQ(
+      test_support::run_program({kArena, "match", "--user-range", "60003-60010", "a", "b"}).status,
+      2)
+      << "the build's user, who owns the entries' files, is no player's";
+}
+
+// A named pipe or a socket in what a player is shown would connect the sandboxes of every game
+// that shows it (an entrant's two games at once, say): the player is refused, the file named.
+TEST_F(SandboxedGame, APipeOrSocketInAShownDirectoryRefusesThePlayer) {
+  const fs::path entry = dir_ / "entry";
+  fs::create_directories(entry / "data");
+  fs::copy_file(kBin + "/zarvo-random", entry / "bot");
+  fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  fs::permissions(entry, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  const std::string bot = (entry / "bot").string() + " --marker=" + marker_;
+  ASSERT_EQ(::mkfifo((entry / "data/chan").c_str(), 0666), 0);
+  Game fifo = match(bot, opponent());
+  EXPECT_EQ(fifo.status, 2) << fifo.err;
+  EXPECT_NE(fifo.err.find("player 1: no sandbox can be made for it: " +
+                          (entry / "data/chan").string() + " is a named pipe"),
+            std::string::npos)
+      << fifo.err;
+  fs::remove(entry / "data/chan");
+  const fs::path shared = dir_ / "shared";
+  fs::create_directories(shared);
+  arena::UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (shared / "sock").c_str());
+  ASSERT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  Game socket = match(bot, opponent(), {"--ro-dir", shared.string()});
+  EXPECT_EQ(socket.status, 2) << socket.err;
+  EXPECT_NE(socket.err.find((shared / "sock").string() + " is a socket"), std::string::npos)
+      << socket.err;
+  // Without either the same players play.
+  Game clean = match(bot, opponent());
+  EXPECT_EQ(clean.status, 0) << clean.err;
+}
+
 // --- the system-call filter, the default memory limit, out-of-memory scores ------------------
 
 // The "SYSCALL name: outcome" lines of the syscall bot's error file, by name.
@@ -543,7 +697,11 @@ TEST_F(SandboxedGame, ArenaThatCannotMakeASandboxStopsAndNamesTheWayOut) {
   policy.workdir = dir_ / "outer";
   fs::create_directory(policy.workdir);
   policy.readonly_dirs = {kBin};
-  if (arena::sandbox::must_drop_root()) policy.identity = arena::sandbox::seat_identity(1);
+  std::vector<arena::sandbox::UserLease> user;
+  if (arena::sandbox::must_drop_root()) {
+    user = arena::sandbox::lease_users({}, 1, arena::Clock::now());
+    policy.identity = user.front().identity();
+  }
   auto run_inside = [&](std::vector<std::string> extra) {
     arena::SpawnRequest request;
     request.program = kArena;

@@ -25,6 +25,7 @@
 #include "arena/sandbox/player_sandbox.h"
 #include "arena/sandbox/process_tree.h"
 #include "arena/sandbox/syscall_filter.h"
+#include "arena/sandbox/user_leases.h"
 #include "arena/system/unique_fd.h"
 #include "tests/support/loopback_listener.h"
 #include "tests/support/process_check.h"
@@ -98,6 +99,7 @@ class Sandbox : public ::testing::Test {
     work_ = dir_ / "player";
     fs::create_directory(work_);
     open_to_everybody(work_);
+    if (must_drop_root()) users_ = lease_users(UserRange{}, 2, arena::Clock::now());
   }
 
   void TearDown() override {
@@ -112,7 +114,7 @@ class Sandbox : public ::testing::Test {
     p.workdir = work_;
     p.readonly_dirs = {fs::path(kCheater).parent_path()};
     p.limits.processes = kDefaultProcessLimit;
-    if (must_drop_root()) p.identity = seat_identity(seat);
+    if (must_drop_root()) p.identity = users_.at(seat - 1).identity();
     return p;
   }
 
@@ -212,6 +214,7 @@ class Sandbox : public ::testing::Test {
   fs::path dir_;
   fs::path work_;
   std::string marker_;
+  std::vector<UserLease> users_;  // the seats' users, as a root arena leases them
 };
 
 bool blocked(const std::string& line) { return line.find(": blocked (") != std::string::npos; }
@@ -316,7 +319,7 @@ TEST_F(Sandbox, PlayerNeverRunsAsRootOnTheHost) {
     ::usleep(10 * 1000);
   }
   ASSERT_GE(inside.size(), 3u) << "bwrap, its init and the shell";
-  const long expected = must_drop_root() ? seat_identity(2).uid : ::getuid();
+  const long expected = must_drop_root() ? users_.at(1).identity().uid : ::getuid();
   for (pid_t pid : inside) EXPECT_EQ(host_uid(pid), expected) << "process " << pid;
   in.reset();
   child.wait_exit(arena::Clock::now() + std::chrono::seconds(10));
@@ -669,9 +672,16 @@ TEST_F(Sandbox, CheckSandboxReportsWhatHoldsAndSucceeds) {
   for (const char* limit :
        {"\n  memory: ", "\n  processes: ", "\n  CPU time: ", "\n  idle player: ",
         "\na sandboxed player gets:\n", "\n  network:        none",
+        "\n  pipes, sockets: none; a player whose shown directories hold",
         "\n  memory:         none unless", "\n  processes:      128 (--process-limit)",
         "\n  while the opponent thinks: "}) {
     EXPECT_NE(check.out.find(limit), std::string::npos) << check.out;
+  }
+  if (must_drop_root()) {
+    EXPECT_NE(check.out.find("players run as:   users of 60100-60999 (--user-range), one of its "
+                             "own for each seat of each game"),
+              std::string::npos)
+        << check.out;
   }
   EXPECT_NE(check.out.find("control groups:   " + version_name(host_support().cgroups.version)),
             std::string::npos)

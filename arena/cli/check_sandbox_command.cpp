@@ -18,6 +18,7 @@
 #include "arena/process/line_reader.h"
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/host_support.h"
+#include "arena/sandbox/user_leases.h"
 #include "arena/system/scratch_dir.h"
 #include "arena/system/unique_fd.h"
 
@@ -32,7 +33,7 @@ constexpr auto kPatience = std::chrono::seconds(10);
 const char* const kUsage = R"(usage: zarvo-arena check-sandbox
 
 Reports what this machine offers for sandboxed players: bubblewrap and its version, user
-namespaces, the user players run as, the control groups the arena may make and which limits
+namespaces, the users players run as, the control groups the arena may make and which limits
 hold, the system-call filter, the default memory limit and the out-of-memory scores, and
 whether a sandbox starts (bwrap ... /bin/true, exactly as a player would start).
 Exit status: 0 players can be sandboxed here, 1 they cannot (play with --no-sandbox).
@@ -94,7 +95,11 @@ TrialStart trial_start(const HostSupport& host) {
     policy.workdir = work;
     policy.limits.processes = kDefaultProcessLimit;
     policy.limits.memory_mb = 256;
-    if (host.root) policy.identity = seat_identity(1);
+    std::vector<UserLease> user;
+    if (host.root) {
+      user = lease_users(UserRange{}, 1, Clock::now() + kPatience);
+      policy.identity = user.front().identity();
+    }
     fs::path errors_file = scratch->path() / "errors";
     SpawnRequest request;
     request.program = fs::exists("/usr/bin/true") ? "/usr/bin/true" : "/bin/true";
@@ -152,13 +157,16 @@ void print_player_view(const HostSupport& host) {
             << " MiB each, gone after the game\n"
             << "  hidden:         everything else: the game's files, the referee, the other "
                "entrants' directories (also inside the read-only ones)\n"
+            << "  pipes, sockets: none; a player whose shown directories hold a named pipe or "
+               "a socket is refused before the game\n"
             << "  network:        none (a loopback of its own)\n"
             << "  environment:    PATH=" << kSandboxPath << ", HOME, LANG=C.UTF-8, PWD and --env\n"
             << "  runs as:        "
-            << (host.root ? "the seat's user; a directory that user cannot reach is shown "
-                            "through a private mount (idmapped where the directory itself is "
-                            "private)"
-                          : "the arena's user")
+            << (host.root
+                    ? "a user of its own (above); a directory that user cannot reach is shown "
+                      "through a private mount (idmapped where the directory itself is "
+                      "private)"
+                    : "the arena's user")
             << "\n"
             << "  time:           " << time.str()
             << " s of thinking time per game (--time-limit; --clock cpu counts CPU time)\n"
@@ -197,8 +205,19 @@ int run_check_sandbox_command(std::span<const std::string> args) {
                     : "at most " + std::to_string(host.max_user_namespaces) + " per user")
             << "\n";
   if (host.root) {
-    std::cout << "players run as:   uid/gid " << seat_identity(1).uid << " and "
-              << seat_identity(2).uid << " (the arena runs as root)\n";
+    const UserRange range;
+    std::cout << "players run as:   users of " << range.text()
+              << " (--user-range), one of its own for each seat of each game while its "
+                 "sandbox lives (the arena runs as root)\n";
+    try {
+      RangeUse use = range_use(range);
+      std::cout << "  free            " << use.unlisted << " of its " << range.size()
+                << " users are in neither /etc/passwd nor /etc/group, " << use.free
+                << " of those held by no sandbox now\n";
+    } catch (const SandboxError& error) {
+      std::cout << "  note: its users cannot be leased: " << error.what() << "\n";
+    }
+    std::cout << "builds run as:    uid/gid " << build_identity().uid << "\n";
   } else {
     std::cout << "players run as:   the arena's own user, in a user namespace\n";
   }

@@ -36,6 +36,8 @@ struct GamePlan {
   fs::path tiles;
   TimePoint deadline;
   std::array<std::vector<fs::path>, 2> own_dirs;  // each player's entrant directories
+  // The seats' users, held until the game's sandboxes are gone (the players go first).
+  std::vector<sandbox::UserLease> users;
   std::array<std::optional<PlayerWorkdir>, 2> workdirs;
 };
 
@@ -55,6 +57,7 @@ Clock::duration wall_limit(const MatchConfig& config) {
 GamePlan plan_game(const MatchConfig& config) {
   GamePlan plan;
   fs::path own_dir = or_setup_error("", [] { return own_directory(); });
+  plan.users = seat_users(config);
   for (int i = 0; i < 2; ++i) {
     const PlayerConfig& player = config.players[i];
     std::string who = "player " + std::to_string(i + 1) + ": ";
@@ -92,8 +95,10 @@ GamePlan plan_game(const MatchConfig& config) {
     if (config.sandbox) {
       std::optional<fs::path> script;
       if (entry.script) script = launch.args[*entry.script];
+      std::optional<sandbox::Identity> user;
+      if (!plan.users.empty()) user = plan.users[i].identity();
       launch.sandbox =
-          seat_policy(config, i + 1, launch.program, launch.args, launch.workdir, script);
+          seat_policy(config, i + 1, launch.program, launch.args, launch.workdir, script, user);
     }
   }
 

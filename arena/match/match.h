@@ -21,6 +21,7 @@
 #include "arena/match/player_clock.h"
 #include "arena/sandbox/sandbox_policy.h"
 #include "arena/sandbox/scratch_view.h"
+#include "arena/sandbox/user_leases.h"
 #include "arena/system/deadline.h"
 
 namespace arena {
@@ -80,6 +81,9 @@ struct MatchConfig {
   // answer until its next line.
   bool ponder = false;
   std::size_t process_limit = sandbox::kDefaultProcessLimit;  // per sandboxed player
+  // The users a root arena's sandboxed players run as, one per seat, none shared with another
+  // sandbox of the host (arena/sandbox/user_leases.h).
+  sandbox::UserRange user_range;
   TimeClock clock = TimeClock::kWall;
   // Under the CPU clock, the thinking time each player may take over the game, so that a
   // player that sleeps cannot hang it; empty: three times the time limit plus 10 seconds.

@@ -13,6 +13,8 @@ namespace {
 constexpr std::size_t kLabelWidth = 30;
 static_assert(sandbox::kDefaultProcessLimit == 128, "--process-limit's help names it");
 static_assert(sandbox::kDefaultMemoryLimitMb == 1024, "--memory-limit's help names it");
+static_assert(sandbox::UserRange{} == sandbox::UserRange{60100, 60999},
+              "--user-range's help names it");
 
 TimeClock parse_clock(const std::string& text) {
   if (text == "wall") return TimeClock::kWall;
@@ -88,6 +90,13 @@ const std::array kOptions = {
         [](MatchConfig& c, const std::string& v) {
           c.process_limit = parse_whole(v, 1, kMaxProcessLimit);
         }},
+    MatchOption{
+        "--user-range", "--user-range FIRST-LAST",
+        "as root, the uids sandboxed players run as, each seat of each game one of its own "
+        "for as long as its sandbox lives, none in /etc/passwd or /etc/group, none taken "
+        "by another sandbox of the host (default: 60100-60999)",
+        false, false,
+        [](MatchConfig& c, const std::string& v) { c.user_range = sandbox::parse_user_range(v); }},
     MatchOption{"--clock", "--clock wall|cpu",
                 "what the time limit counts: wall, a player's thinking time (from the last line "
                 "it was sent to its answer), or cpu, the CPU time of its whole process tree "

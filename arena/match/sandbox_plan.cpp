@@ -31,9 +31,20 @@ std::size_t memory_limit_mb(const MatchConfig& config) {
   return 0;
 }
 
+std::vector<sandbox::UserLease> seat_users(const MatchConfig& config) {
+  if (!config.sandbox || !sandbox::must_drop_root()) return {};
+  try {
+    return sandbox::lease_users(config.user_range, 2, Clock::now() + sandbox::kUserPatience);
+  } catch (const sandbox::SandboxError& error) {
+    throw MatchSetupError(std::string("no users for the players' sandboxes: ") + error.what(),
+                          MatchSetupError::Kind::kUnplayable);
+  }
+}
+
 sandbox::Policy seat_policy(const MatchConfig& config, int seat, const fs::path& program,
                             const std::vector<std::string>& args, const fs::path& workdir,
-                            const std::optional<fs::path>& script) {
+                            const std::optional<fs::path>& script,
+                            const std::optional<sandbox::Identity>& user) {
   sandbox::Policy policy;
   policy.workdir = sandbox::normal_absolute(workdir);
   for (const fs::path& dir : config.ro_dirs) policy.readonly_dirs.push_back(dir);
@@ -49,7 +60,10 @@ sandbox::Policy seat_policy(const MatchConfig& config, int seat, const fs::path&
   if (policy.limits.memory_mb > 0) policy.scratch_mb = policy.limits.memory_mb;
   policy.syscall_filter = config.syscall_filter;
   policy.limits.processes = config.process_limit;
-  if (sandbox::must_drop_root()) policy.identity = sandbox::seat_identity(seat);
+  if (sandbox::must_drop_root()) {
+    const uid_t first = config.user_range.first;
+    policy.identity = user.value_or(sandbox::Identity{first, static_cast<gid_t>(first)});
+  }
   const std::string who = "player " + std::to_string(seat) + ": ";
   try {
     sandbox::check_policy(sandbox::host_support(), policy, program, args, script);

@@ -81,20 +81,6 @@ std::string source_of(const SandboxSetup& setup, const fs::path& path) {
   return (nearest->point / path.lexically_relative(nearest->shown)).lexically_normal().string();
 }
 
-// Whether an entry of the working directory must not be shown: it is, or holds, one of the
-// `hidden` paths (normalized), or it is a scratch directory of an arena.
-bool left_out(const fs::path& entry, const std::vector<fs::path>& hidden) {
-  const std::string name = entry.filename().string();
-  if (name.starts_with(kScratchDirPrefix) || name.starts_with(kPipesDirPrefix) ||
-      name.starts_with(kStagingDirPrefix)) {
-    return true;
-  }
-  for (const fs::path& path : hidden) {
-    if (is_within(path, entry)) return true;
-  }
-  return false;
-}
-
 // The working directory at its own path: writable when the policy says so (an entry being
 // built, from its scratch area). Otherwise a fresh scratch area in which every entry of the real
 // directory is shown read-only (links as links), but those left out. The player may add files; they
@@ -118,7 +104,7 @@ void working_directory(Args& args, const Policy& policy, const SandboxSetup& set
                          std::to_string(kMaxWorkdirEntries) +
                          " entries; give the player a smaller one");
     }
-    if (!left_out(it->path(), hidden)) entries.push_back(*it);
+    if (!left_out_of_workdir(it->path(), hidden)) entries.push_back(*it);
   }
   if (error) {
     throw SandboxError("cannot list the working directory " + workdir.string() + ": " +
@@ -213,6 +199,18 @@ void syscall_filter(Args& args, const Policy& policy) {
 }
 
 }  // namespace
+
+bool left_out_of_workdir(const fs::path& entry, const std::vector<fs::path>& hidden) {
+  const std::string name = entry.filename().string();
+  if (name.starts_with(kScratchDirPrefix) || name.starts_with(kPipesDirPrefix) ||
+      name.starts_with(kStagingDirPrefix)) {
+    return true;
+  }
+  for (const fs::path& path : hidden) {
+    if (is_within(path, entry)) return true;
+  }
+  return false;
+}
 
 fs::path normal_absolute(const fs::path& path) {
   fs::path normal = fs::absolute(path).lexically_normal();

@@ -31,6 +31,11 @@ std::vector<std::string> bwrap_command(const Policy& policy, const std::filesyst
 // The system directories every player sees read-only.
 const std::vector<std::filesystem::path>& system_directories();
 
+// Whether an entry of a working directory shown entry by entry is left out: it is, or holds,
+// one of the `hidden` paths (normalized), or it is a scratch directory of an arena.
+bool left_out_of_workdir(const std::filesystem::path& entry,
+                         const std::vector<std::filesystem::path>& hidden);
+
 // `path` absolute, without "." or ".." and without a trailing '/'.
 std::filesystem::path normal_absolute(const std::filesystem::path& path);
 

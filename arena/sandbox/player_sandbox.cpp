@@ -4,6 +4,7 @@
 
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/process_tree.h"
+#include "arena/sandbox/shown_special_files.h"
 #include "arena/sandbox/syscall_filter.h"
 
 namespace arena::sandbox {
@@ -42,6 +43,7 @@ void check_policy(const HostSupport& host, const Policy& policy, const fs::path&
   }
   check_readable(policy, setup.staged, program, true);
   if (script) check_readable(policy, setup.staged, *script, false);
+  check_no_shown_special_files(policy);
   bwrap_command(policy, program, args, setup);
   if (policy.syscall_filter) syscall_filter_program();
 }

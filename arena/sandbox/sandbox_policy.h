@@ -74,14 +74,13 @@ struct Policy {
   std::size_t scratch_mb = kDefaultScratchMb;
   // The player runs under the system-call filter (syscall_filter.h); off only for debugging.
   bool syscall_filter = true;
-  std::optional<Identity> identity;  // none: the arena's own user
+  // The user leased for this sandbox alone (user_leases.h); none: the arena's own user.
+  std::optional<Identity> identity;
 };
 
-// Seat 1 or 2 of a game. Distinct users per seat, so the two players of a game never share one.
-Identity seat_identity(int seat);
-
-// The user a root arena builds entries as: none of the seats' users, so that a build never
-// shares a user with a game.
+// The user a root arena builds entries as, 60003: fixed, since the entries' files stay its own
+// after the build, and outside every range players may run as (user_leases.h), so that no
+// player ever owns an entry's files.
 Identity build_identity();
 
 // Whether the arena must drop to another user for its players: it runs as root.
