@@ -107,11 +107,12 @@ TEST_F(TournamentTest, RoundRobinOfThreePlaysEveryPairBothWaysAndWritesItsFiles)
   ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines[0],
             "game,player1,player2,first_player,result1,result2,text1,"
-            "text2,disqualified,log,page,winner,outcome,cpu_ms1,cpu_ms2,peak_kib1,peak_kib2");
+            "text2,disqualified,log,page,winner,outcome,cpu_ms1,cpu_ms2,peak_kib1,peak_kib2,"
+            "note");
   std::set<std::pair<std::string, std::string>> orders;
   int number = 0;
   for (const auto& row : result_rows(dir)) {
-    ASSERT_EQ(row.size(), 17u);
+    ASSERT_EQ(row.size(), 18u);
     EXPECT_EQ(row[0], std::to_string(++number));
     EXPECT_EQ(row[3], row[1]) << "player 1 moves first";
     orders.insert({row[1], row[2]});

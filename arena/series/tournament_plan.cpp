@@ -144,7 +144,7 @@ std::vector<TournamentPlayer> read_players_file(const std::string& path) {
 }
 
 std::vector<TournamentPlayer> entry_players(const std::string& dir,
-                                            std::vector<std::string>& left_out) {
+                                            std::vector<LeftOutEntry>& left_out) {
   std::vector<TournamentPlayer> players;
   std::vector<fs::path> entries;
   try {
@@ -157,12 +157,13 @@ std::vector<TournamentPlayer> entry_players(const std::string& dir,
     try {
       record = entry::read_entry_record(entry);
     } catch (const std::runtime_error& error) {
-      left_out.push_back(error.what());
+      left_out.push_back({{entry.filename().string(), error.what(), entry}, error.what()});
       continue;
     }
     if (!record || !record->ok()) {
-      left_out.push_back(entry.string() + ": its build " +
-                         (record ? record->result : "is missing"));
+      std::string result = record ? record->result : "is missing";
+      left_out.push_back({{entry.filename().string(), record ? result : "not built", entry},
+                          entry.string() + ": its build " + result});
       continue;
     }
     players.push_back(parse_player(entry.string()));
