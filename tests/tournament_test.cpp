@@ -76,13 +76,16 @@ GameRecord game(std::string a, std::string b, int va, int vb, std::string ta, st
   return record;
 }
 
-// results.csv without the last four columns, each player's CPU time and peak memory, which
+// results.csv without the four usage columns, each player's CPU time and peak memory, which
 // differ between two plays of the same game.
 std::string without_usage(const std::string& csv) {
   std::string kept;
   for (const std::string& line : lines_of(csv)) {
-    std::string row = line;
-    for (int column = 0; column < 4; ++column) row.erase(row.rfind(','));
+    // They stand before the last column, the note.
+    std::vector<std::string> fields = test_support::csv_fields(line);
+    fields.erase(fields.end() - 5, fields.end() - 1);
+    std::string row;
+    for (const std::string& field : fields) row += (row.empty() ? "" : ",") + field;
     kept += row + "\n";
   }
   return kept;
