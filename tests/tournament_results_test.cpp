@@ -392,6 +392,11 @@ TEST_F(PublishedSite, TellsEachEntrantWhyItLostAndKeepsStandardErrorPrivate) {
     EXPECT_NE(read_file(file.path()).find("secret-stderr-line"), std::string::npos);
   }
   EXPECT_EQ(own_records, 2);
+  const std::string own_notes = read_file(private_dir / "chatty" / "chatty-greedy.1.notes.txt") +
+                                read_file(private_dir / "chatty" / "greedy-chatty.2.notes.txt");
+  EXPECT_NE(own_notes.find(explanation), std::string::npos) << own_notes;
+  EXPECT_NE(own_notes.find("secret-stderr-line"), std::string::npos) << own_notes;
+  EXPECT_EQ(own_notes.find(root_.string()), std::string::npos) << own_notes;
   EXPECT_FALSE(fs::exists(private_dir / "greedy")) << "greedy wrote no standard error";
 }
 

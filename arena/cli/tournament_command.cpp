@@ -51,7 +51,10 @@ Players (at least two, names unique):
                             to the program's file name (repeat the option for each player)
   --players FILE            one player a line in the same form; '#' starts a comment line
   --entries DIR             every entry below DIR that `zarvo-arena build` built, each named
-                            after its directory (a COMMAND may also be one entry's directory)
+                            after its directory (a COMMAND may also be one entry's directory);
+                            those that did not build are recorded in not-built.json of the
+                            tournament directory, which the standings and the published site
+                            list as not built
 
 Options (--option VALUE or --option=VALUE):
   --dir DIR                 the tournament directory (required)

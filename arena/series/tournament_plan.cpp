@@ -157,13 +157,16 @@ std::vector<TournamentPlayer> entry_players(const std::string& dir,
     try {
       record = entry::read_entry_record(entry);
     } catch (const std::runtime_error& error) {
-      left_out.push_back({{entry.filename().string(), error.what(), entry}, error.what()});
+      left_out.push_back(
+          {{entry.filename().string(), error.what(), fs::absolute(entry)}, error.what()});
       continue;
     }
     if (!record || !record->ok()) {
       std::string result = record ? record->result : "is missing";
-      left_out.push_back({{entry.filename().string(), record ? result : "not built", entry},
-                          entry.string() + ": its build " + result});
+      // The path is kept absolute: publish may run from another directory.
+      left_out.push_back(
+          {{entry.filename().string(), record ? result : "not built", fs::absolute(entry)},
+           entry.string() + ": its build " + result});
       continue;
     }
     players.push_back(parse_player(entry.string()));

@@ -181,7 +181,10 @@ std::size_t write_private_folders(const fs::path& dir, const fs::path& private_d
       const fs::path own = private_dir / game.names[side];
       GameNotes notes;
       for (const DisqualificationNote& note : game.notes) {
-        if (note.seat == side + 1) notes.push_back(note);
+        if (note.seat != side + 1) continue;
+        notes.push_back(note);
+        // The error file lies beside the notes; the organiser's path is none of the entrant's.
+        notes.back().stderr_file = note.stderr_file.filename();
       }
       if (notes.empty()) continue;
       fs::create_directories(own);
