@@ -84,8 +84,9 @@ Rebuilds DIR/results.csv, DIR/standings.txt and DIR/index.html from the game log
 DIR/refereelogs/, wherever the games were played, and prints the standings. When DIR's
 tournament has games left to play, the files say how many of them are finished; the page it
 writes never reloads itself (only a playing tournament keeps it up to date): run the command
-again to see more games. --exclude NAME leaves a withdrawn entrant out of the tables (its
-games stay in DIR); repeatable.
+again to see more games. Entries that --entries left out as not built (DIR/not-built.json) are
+listed with their build's result. --exclude NAME leaves a withdrawn entrant out of the tables
+(its games stay in DIR); repeatable.
 )";
 
 constexpr long long kMaxGames = 1'000'000;
