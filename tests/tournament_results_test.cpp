@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/entry_dirs.h"
 #include "tests/support/process_check.h"
 #include "tests/support/test_files.h"
 
@@ -68,11 +69,11 @@ TEST_F(TournamentResults, ACrashingEntrantGivesOneStoryInEveryView) {
   ASSERT_EQ(lines.size(), 3u);
   ASSERT_EQ(lines[0],
             "game,player1,player2,first_player,result1,result2,text1,text2,disqualified,log,page,"
-            "winner,outcome,cpu_ms1,cpu_ms2,peak_kib1,peak_kib2");
+            "winner,outcome,cpu_ms1,cpu_ms2,peak_kib1,peak_kib2,note");
   std::string index = read_file(dir / "index.html");
   for (std::size_t i = 1; i < lines.size(); ++i) {
     auto row = csv_row(lines[i]);
-    ASSERT_EQ(row.size(), 17u) << lines[i];
+    ASSERT_EQ(row.size(), 18u) << lines[i];
     int evil = row[1] == "evil" ? 1 : 2;
     int greedy = 3 - evil;
     // The referee's own texts stay as it wrote them: the survivor's by points.
@@ -138,6 +139,11 @@ TEST_F(TournamentResults, ACrashingEntrantGivesOneStoryInEveryView) {
   EXPECT_EQ(json["settings"]["seed"], "story");
   EXPECT_EQ(json["settings"]["games_per_pair"], 2);
   EXPECT_EQ(json["settings"]["limits"]["time-limit"], "5");
+  // Every limit also as a number, its unit in its key.
+  EXPECT_EQ(json["settings"]["limits"]["time_limit_s"], 5.0);
+  EXPECT_TRUE(json["settings"]["limits"]["memory_limit_mb"].is_number()) << json["settings"];
+  EXPECT_TRUE(json["settings"]["limits"]["process_limit"].is_number()) << json["settings"];
+  EXPECT_TRUE(json["settings"]["limits"]["file_limit_mb"].is_number()) << json["settings"];
   EXPECT_EQ(json["settings"]["players"], nlohmann::json({"greedy", "evil"}));
 }
 
@@ -210,6 +216,8 @@ TEST_F(TimeControls, ATournamentHandsTheTimeControlToEveryGameAndShowsIt) {
   auto json = nlohmann::json::parse(read_file(dir / "standings.json"));
   EXPECT_EQ(json["settings"]["limits"]["move-limit"], "200ms");
   EXPECT_EQ(json["settings"]["limits"]["increment"], "50ms");
+  EXPECT_EQ(json["settings"]["limits"]["move_limit_s"], 0.2);
+  EXPECT_EQ(json["settings"]["limits"]["increment_s"], 0.05);
   ASSERT_EQ(json["standings"][1]["player"], "slow");
   EXPECT_EQ(json["standings"][1]["disqualifications"]["TIMEOUT"], 2);
 }
@@ -280,6 +288,116 @@ TEST_F(TournamentResults, ATournamentGrowsByPlayingOnlyTheNewGames) {
   auto down = tournament(dir, fewer);
   EXPECT_EQ(down.status, 2);
   EXPECT_NE(down.err.find("--games-per-pair went down from 4 to 2"), std::string::npos) << down.err;
+}
+
+}  // namespace
+
+namespace {
+
+using test_support::write_file;
+
+// A built entry whose bot, made by its build.sh, runs `body`.
+void entry_with_bot(const fs::path& entry, const std::string& body) {
+  write_file(entry / "build.sh", "cat > bot <<'EOF'\n#!/bin/sh\n" + body + "\nEOF\nchmod 755 bot\n",
+             fs::perms(0644));
+  fs::permissions(entry, fs::perms(0755));
+}
+
+// The site `publish` makes tells each entrant why it lost: the replay's turn record, the arena's
+// note on the entrant's page and in results.csv, and who did not build; standard error and build
+// logs go to the entrant's private folder only.
+class PublishedSite : public test_support::EntryDirTest {};
+
+TEST_F(PublishedSite, TellsEachEntrantWhyItLostAndKeepsStandardErrorPrivate) {
+  const fs::path entries = root_ / "entries";
+  fs::create_directories(entries);
+  fs::permissions(entries, fs::perms(0755));
+  entry_with_bot(entries / "greedy", "exec " + kBin + "/zarvo-greedy --seed 1");
+  // Debug lines on standard error (private) and on standard output (its first answer).
+  entry_with_bot(entries / "chatty",
+                 "echo secret-stderr-line >&2\nread line\necho debug thinking\nsleep 30");
+  write_file(entries / "broken" / "build.sh", "echo broken-build-output\nexit 3\n");
+  fs::permissions(entries / "broken", fs::perms(0755));
+  auto build = run_program({kArena, "build", (entries / "greedy").string(),
+                            (entries / "chatty").string(), (entries / "broken").string()});
+  ASSERT_EQ(build.status, 1) << build.out << build.err;
+
+  const fs::path dir = root_ / "cup";
+  auto run = run_program({kArena, "tournament", "--dir", dir.string(), "--seed", "site",
+                          "--time-limit", "5", "--concurrency", "2", "--no-check", "--ro-dir", kBin,
+                          "--entries", entries.string()});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_TRUE(fs::exists(dir / "not-built.json"));
+  EXPECT_NE(read_file(dir / "standings.txt").find("  broken: failed: "), std::string::npos)
+      << read_file(dir / "standings.txt");
+
+  const std::string explanation = "standard output carries answers only";
+  auto lines = lines_of(read_file(dir / "results.csv"));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_TRUE(lines[0].ends_with(",outcome,cpu_ms1,cpu_ms2,peak_kib1,peak_kib2,note")) << lines[0];
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    auto row = csv_row(lines[i]);
+    ASSERT_EQ(row.size(), 18u) << lines[i];
+    EXPECT_EQ(row[11], "greedy") << lines[i];
+    EXPECT_TRUE(row[17].starts_with("chatty (player ")) << row[17];
+    EXPECT_NE(row[17].find("ILLEGAL in move "), std::string::npos) << row[17];
+    EXPECT_NE(row[17].find(explanation), std::string::npos) << row[17];
+    EXPECT_EQ(row[17].find("secret-stderr-line"), std::string::npos) << row[17];
+  }
+
+  const fs::path site = root_ / "site", private_dir = root_ / "private";
+  auto publish = run_program(
+      {kArena, "publish", dir.string(), site.string(), "--private", private_dir.string()});
+  ASSERT_EQ(publish.status, 0) << publish.out << publish.err;
+
+  // Each replay has its turn record, with times and the disqualification, but no standard error.
+  int records = 0;
+  for (const auto& file : fs::directory_iterator(site / "refereelogs")) {
+    if (!file.path().string().ends_with(".turns.js")) continue;
+    ++records;
+    const std::string text = read_file(file.path());
+    const std::string own = read_file(dir / "refereelogs" / file.path().filename());
+    EXPECT_NE(own.find("secret-stderr-line"), std::string::npos) << "the run's record has it";
+    EXPECT_EQ(text.find("secret-stderr-line"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\"stderr"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"ms\":"), std::string::npos) << text;
+    auto record = nlohmann::json::parse(text.substr(16, text.size() - 16 - 3));
+    ASSERT_EQ(record["disqualifications"].size(), 1u) << text;
+    std::string page = file.path().string();
+    EXPECT_TRUE(fs::exists(page.substr(0, page.size() - 9) + ".html")) << page;
+  }
+  EXPECT_EQ(records, 2);
+
+  // The entrant's page explains each of its disqualifications in full.
+  const std::string page = read_file(site / "players/chatty.html");
+  EXPECT_NE(page.find("<td class=\"note\"><div>chatty (player "), std::string::npos) << page;
+  EXPECT_NE(page.find(explanation), std::string::npos) << page;
+  EXPECT_EQ(page.find("secret-stderr-line"), std::string::npos) << page;
+
+  // The entry that did not build is listed with its build's result; its log is its own.
+  const std::string index = read_file(site / "index.html");
+  EXPECT_NE(index.find("<table id=\"not-built\">"), std::string::npos) << index;
+  EXPECT_NE(index.find("<tr><td>broken</td><td>failed: "), std::string::npos) << index;
+  auto json = nlohmann::json::parse(read_file(site / "standings.json"));
+  ASSERT_EQ(json["not_built"].size(), 1u) << json["not_built"];
+  EXPECT_EQ(json["not_built"][0]["player"], "broken");
+  EXPECT_NE(read_file(private_dir / "broken" / "zarvo-build.log").find("broken-build-output"),
+            std::string::npos);
+
+  // chatty's folder holds its standard error, in its error files and its turn records.
+  int own_records = 0;
+  for (const auto& file : fs::directory_iterator(private_dir / "chatty")) {
+    if (!file.path().string().ends_with(".turns.js")) continue;
+    ++own_records;
+    EXPECT_NE(read_file(file.path()).find("secret-stderr-line"), std::string::npos);
+  }
+  EXPECT_EQ(own_records, 2);
+  const std::string own_notes = read_file(private_dir / "chatty" / "chatty-greedy.1.notes.txt") +
+                                read_file(private_dir / "chatty" / "greedy-chatty.2.notes.txt");
+  EXPECT_NE(own_notes.find(explanation), std::string::npos) << own_notes;
+  EXPECT_NE(own_notes.find("secret-stderr-line"), std::string::npos) << own_notes;
+  EXPECT_EQ(own_notes.find(root_.string()), std::string::npos) << own_notes;
+  EXPECT_FALSE(fs::exists(private_dir / "greedy")) << "greedy wrote no standard error";
 }
 
 }  // namespace

@@ -66,10 +66,14 @@ void print_outcome(const entry::BuildOutcome& outcome) {
 
 }  // namespace
 
-void add_entries(std::vector<series::TournamentPlayer>& players, const std::string& dir) {
-  std::vector<std::string> left_out;
+void add_entries(std::vector<series::TournamentPlayer>& players, const std::string& dir,
+                 std::vector<series::NotBuiltEntry>* not_built) {
+  std::vector<series::LeftOutEntry> left_out;
   auto found = series::entry_players(dir, left_out);
-  for (const std::string& why : left_out) std::cerr << "left out: " << why << "\n";
+  for (const series::LeftOutEntry& left : left_out) {
+    std::cerr << "left out: " << left.why << "\n";
+    if (not_built && left.entry) not_built->push_back(*left.entry);
+  }
   players.insert(players.end(), found.begin(), found.end());
 }
 

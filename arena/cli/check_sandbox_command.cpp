@@ -170,7 +170,14 @@ void print_player_view(const HostSupport& host) {
             << "\n"
             << "  time:           " << time.str()
             << " s of thinking time per game (--time-limit; --clock cpu counts CPU time)\n"
-            << "  memory:         none unless --memory-limit MB is given\n"
+            << "  memory:         "
+            << (host.cgroups.memory.empty()
+                    ? "none: the default of " + std::to_string(kDefaultMemoryLimitMb) +
+                          " MB needs a memory control group; --memory-limit MB gives an "
+                          "address-space limit instead"
+                    : std::to_string(kDefaultMemoryLimitMb) +
+                          " MB of resident memory per process tree (--memory-limit MB; 0: none)")
+            << "\n"
             << "  processes:      " << defaults.process_limit << " (--process-limit)\n"
             << "  file size:      " << defaults.file_limit_mb << " MB (--file-limit)\n"
             << "  while the opponent thinks: "

@@ -42,15 +42,8 @@ bool print_hardening(std::ostream& out, const HostSupport& host) {
     out << "  FAILED: " << error.what() << "\n";
     filter_built = false;
   }
-  out << "memory by default:\n";
-  if (!host.cgroups.memory.empty()) {
-    out << "  " << kDefaultMemoryLimitMb
-        << " MB of resident memory per player's process tree (--memory-limit MB; 0: none)\n";
-  } else {
-    out << "  NONE: the default of " << kDefaultMemoryLimitMb
-        << " MB needs a memory control group; --memory-limit MB gives an address-space limit "
-           "instead\n";
-  }
+  // The memory limit itself is stated once, in what a sandboxed player gets.
+  out << "scratch areas:\n";
   out << "  each scratch area (/tmp, /dev/shm, HOME, new files of the working directory) holds\n"
          "  at most the memory limit ("
       << kDefaultScratchMb

@@ -18,13 +18,17 @@ const char* const kPublishUsage = R"(usage: zarvo-arena publish [options] DIR OU
 Writes into OUT a static site of the tournament (or sprt test) in DIR, for the contestants: the
 standings, the crosstable, a page per entrant, every replay page with its viewer files,
 standings.json and the run's settings (dates, time control, seed, games per pair, the players'
-limits). It holds no error file, no game log and no path of this machine; it works from file://
-and behind any static web server.
+limits). Each replay page has its turn record (thinking times, disqualifications, stand-in
+moves), each entrant's page the arena's explanation of every disqualification, and entries whose
+build failed are listed as not built. It holds no error file, no game log, nobody's standard
+error and no path of this machine; it works from file:// and behind any static web server.
 
 Options:
   --title TEXT     the site's title (Zarvo tournament)
   --private PDIR   also write PDIR/NAME/ per entrant, holding that entrant's own error files,
-                   for the organiser to send to each entrant alone
+                   its turn records with its own standard error, its disqualifications' notes
+                   in full and, when it did not build, its build log, for the organiser to send
+                   to each entrant alone
   --exclude NAME   leave a withdrawn entrant out of the tables (its games stay in DIR);
                    repeatable
 )";
@@ -67,7 +71,7 @@ int run_publish_command(std::span<const std::string> args) {
     std::cout << "published " << summary.games << " games (" << summary.replays
               << " replay pages) to " << (out / "index.html").string() << "\n";
     if (options.private_dir) {
-      std::cout << "copied " << summary.private_files << " error files into "
+      std::cout << "copied " << summary.private_files << " error files and build logs into "
                 << options.private_dir->string() << "/NAME/, one folder per entrant\n";
     }
   } catch (const std::exception& error) {

@@ -25,8 +25,9 @@ Rebuilds DIR/results.csv, DIR/standings.txt and DIR/index.html from the game log
 DIR/refereelogs/, wherever the games were played, and prints the standings. When DIR's
 tournament has games left to play, the files say how many of them are finished; the page it
 writes never reloads itself (only a playing tournament keeps it up to date): run the command
-again to see more games. --exclude NAME leaves a withdrawn entrant out of the tables (its
-games stay in DIR); repeatable.
+again to see more games. Entries that --entries left out as not built (DIR/not-built.json) are
+listed with their build's result. --exclude NAME leaves a withdrawn entrant out of the tables
+(its games stay in DIR); repeatable.
 )";
 
 // The games the tournament of `dir` plans, from its plan file; nothing without one.
@@ -63,7 +64,7 @@ int run_standings_command(std::span<const std::string> args) {
     LogScan scan = scan_game_logs(dir);
     exclude_players(scan, excluded);
     TournamentReport report =
-        report_of(scan, excluded.empty() ? planned_games_in(dir) : std::nullopt);
+        report_of(dir, scan, excluded.empty() ? planned_games_in(dir) : std::nullopt);
     write_reports(dir, report);
     std::cout << standings_txt(report);
   } catch (const std::exception& failure) {

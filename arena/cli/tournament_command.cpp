@@ -19,6 +19,7 @@
 #include "arena/series/game_record.h"
 #include "arena/series/game_runner.h"
 #include "arena/series/match_jobs.h"
+#include "arena/series/not_built.h"
 #include "arena/series/plan_file.h"
 #include "arena/series/tournament_plan.h"
 #include "arena/system/atomic_file.h"
@@ -49,7 +50,10 @@ Players (at least two, names unique):
                             to the program's file name (repeat the option for each player)
   --players FILE            one player a line in the same form; '#' starts a comment line
   --entries DIR             every entry below DIR that `zarvo-arena build` built, each named
-                            after its directory (a COMMAND may also be one entry's directory)
+                            after its directory (a COMMAND may also be one entry's directory);
+                            those that did not build are recorded in not-built.json of the
+                            tournament directory, which the standings and the published site
+                            list as not built
 
 Options (--option VALUE or --option=VALUE):
   --dir DIR                 the tournament directory (required)
@@ -81,6 +85,8 @@ struct TournamentOptions {
   int concurrency = 0;
   std::optional<fs::path> emit_jobs;
   bool check = true;  // every player passes zarvo-arena check before the first game
+  // The entries --entries left out, recorded in the directory when --entries was given.
+  std::optional<std::vector<NotBuiltEntry>> not_built;
 };
 
 // The games of a pairing come in pairs on one tile script, so their number is even.
@@ -104,7 +110,10 @@ TournamentOptions parse(std::span<const std::string> args) {
     auto more = read_players_file(v);
     s.players.insert(s.players.end(), more.begin(), more.end());
   });
-  line.option("--entries", [&](const std::string& v) { add_entries(s.players, v); });
+  line.option("--entries", [&](const std::string& v) {
+    if (!options.not_built) options.not_built.emplace();
+    add_entries(s.players, v, &*options.not_built);
+  });
   line.flag("--no-check", [&] { options.check = false; });
   line.option("--dir", [&](const std::string& v) { options.dir = v; });
   line.option("--format", [&](const std::string& v) {
@@ -196,6 +205,7 @@ int run_tournament_command(std::span<const std::string> args) {
     if (options.emit_jobs) check_one_line(dir.string(), "the tournament's directory");
     fs::create_directories(dir);
     PlanCheck plan_check = check_tournament_plan(dir, options.settings);
+    if (options.not_built) write_not_built(dir, *options.not_built);
     if (options.check && !options.emit_jobs &&
         !check_field(options.settings.players, options.settings.match_options, dir)) {
       return 2;

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 #include <string_view>
 
 #include "arena/game/logged_disqualifications.h"
@@ -77,6 +78,30 @@ std::string turn_record_script(const TurnRecordSource& source) {
   // ASCII only, with what is not UTF-8 replaced: the script is read whatever the page's charset.
   return "zarvoTurnRecord(" +
          record.dump(-1, ' ', true, nlohmann::ordered_json::error_handler_t::replace) + ");\n";
+}
+
+std::string turn_record_without_stderr(std::string_view script, int kept_player) {
+  constexpr std::string_view kHead = "zarvoTurnRecord(", kTail = ");\n";
+  if (!script.starts_with(kHead) || !script.ends_with(kTail))
+    throw std::invalid_argument("it does not call zarvoTurnRecord");
+  script.remove_prefix(kHead.size());
+  script.remove_suffix(kTail.size());
+  nlohmann::ordered_json record = nlohmann::ordered_json::parse(script, nullptr, false);
+  if (!record.is_object() || !record.contains("players") || !record["players"].is_array())
+    throw std::invalid_argument("it holds no players' turns");
+  for (std::size_t i = 0; i < record["players"].size(); ++i) {
+    if (static_cast<int>(i) + 1 == kept_player) continue;
+    nlohmann::ordered_json& player = record["players"][i];
+    if (!player.is_object() || !player.contains("turns") || !player["turns"].is_array()) continue;
+    for (nlohmann::ordered_json& turn : player["turns"]) {
+      if (!turn.is_object()) continue;
+      turn.erase("stderr");
+      turn.erase("stderr_cut");
+    }
+  }
+  return std::string(kHead) +
+         record.dump(-1, ' ', true, nlohmann::ordered_json::error_handler_t::replace) +
+         std::string(kTail);
 }
 
 bool write_turn_record(const std::filesystem::path& file, const TurnRecordSource& source) {

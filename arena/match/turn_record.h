@@ -7,6 +7,8 @@
 
 #include <array>
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "arena/match/turn_log.h"
@@ -21,6 +23,11 @@ struct TurnRecordSource {
 
 // The script's text.
 std::string turn_record_script(const TurnRecordSource& source);
+
+// The record `script` (as turn_record_script makes it) with the standard error of every player
+// but `kept_player` (1 or 2; 0: of every player) left out, for those who may not read it.
+// Throws std::invalid_argument when `script` is no turn record.
+std::string turn_record_without_stderr(std::string_view script, int kept_player);
 
 // Writes the script to `file`; false when it cannot be written.
 bool write_turn_record(const std::filesystem::path& file, const TurnRecordSource& source);

@@ -94,6 +94,11 @@ std::optional<GameRecord> read_game_record(const fs::path& dir, const fs::path& 
       record.error_files.push_back(file.lexically_relative(dir));
   }
   record.usage = read_game_usage(files->usage());
+  try {
+    record.notes = read_game_notes(files->notes());
+  } catch (const GameNotesError&) {
+    // The result stands without its explanation.
+  }
   return record;
 }
 

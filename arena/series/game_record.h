@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "arena/game/game_notes.h"
 #include "arena/game/game_outcome.h"
 #include "arena/game/game_usage.h"
 
@@ -30,6 +31,7 @@ struct GameRecord {
   std::filesystem::path page;
   std::vector<std::filesystem::path> error_files;   // those the game left, relative likewise
   std::array<std::optional<PlayerUsage>, 2> usage;  // what each player used, when recorded
+  GameNotes notes;  // the arena's explanation of each disqualification, when the match wrote it
 };
 
 // The sides of a game, and who won it and why, by the rule of arena/game/game_outcome.h.

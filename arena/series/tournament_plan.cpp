@@ -145,7 +145,7 @@ std::vector<TournamentPlayer> read_players_file(const std::string& path) {
 }
 
 std::vector<TournamentPlayer> entry_players(const std::string& dir,
-                                            std::vector<std::string>& left_out) {
+                                            std::vector<LeftOutEntry>& left_out) {
   std::vector<TournamentPlayer> players;
   std::vector<fs::path> entries;
   try {
@@ -157,19 +157,25 @@ std::vector<TournamentPlayer> entry_players(const std::string& dir,
     // An entry is a directory of DIR's own: a link could lead an entrant's record anywhere.
     std::error_code error;
     if (fs::is_symlink(entry, error)) {
-      left_out.push_back(entry.string() + ": a symbolic link, not a directory of " + dir);
+      left_out.push_back(
+          {std::nullopt, entry.string() + ": a symbolic link, not a directory of " + dir});
       continue;
     }
     std::optional<entry::EntryRecord> record;
     try {
       record = entry::read_entry_record(entry);
     } catch (const std::runtime_error& error) {
-      left_out.push_back(error.what());
+      left_out.push_back(
+          {NotBuiltEntry{entry.filename().string(), error.what(), fs::absolute(entry)},
+           error.what()});
       continue;
     }
     if (!record || !record->ok()) {
-      left_out.push_back(entry.string() + ": its build " +
-                         (record ? record->result : "is missing"));
+      std::string result = record ? record->result : "is missing";
+      // The path is kept absolute: publish may run from another directory.
+      left_out.push_back({NotBuiltEntry{entry.filename().string(), record ? result : "not built",
+                                        fs::absolute(entry)},
+                          entry.string() + ": its build " + result});
       continue;
     }
     players.push_back(parse_player(entry.string()));

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "arena/series/not_built.h"
+
 namespace arena::series {
 
 struct TournamentPlayer {
@@ -72,10 +74,18 @@ TournamentPlayer parse_player(std::string_view text);
 // the line number) or std::runtime_error when the file cannot be read.
 std::vector<TournamentPlayer> read_players_file(const std::string& path);
 
+// An entry below `dir` that entry_players leaves out.
+struct LeftOutEntry {
+  // What the site lists as not built; nothing for a directory that is no entry of DIR's own (a
+  // link), whose build log is not the run's to hand out.
+  std::optional<NotBuiltEntry> entry;
+  std::string why;  // a line for the organiser: the entry's path or record, and the reason
+};
+
 // Every built entry directly below `dir` whose build succeeded, named after its directory; the
 // others are described in `left_out`. Throws std::invalid_argument when `dir` holds no entry.
 std::vector<TournamentPlayer> entry_players(const std::string& dir,
-                                            std::vector<std::string>& left_out);
+                                            std::vector<LeftOutEntry>& left_out);
 
 // Throws std::invalid_argument for fewer than two players, two players of the
 // same name, or a player whose command holds a control character in a word.

@@ -6,9 +6,14 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "arena/entry/entry_file.h"
 #include "arena/game/game_files.h"
+#include "arena/game/game_names.h"
+#include "arena/match/turn_record.h"
 #include "arena/series/run_settings.h"
 #include "arena/system/atomic_file.h"
+#include "arena/system/bounded_read.h"
+#include "arena/tournament/game_note_text.h"
 #include "arena/tournament/page_style.h"
 #include "arena/tournament/report_format.h"
 #include "arena/tournament/standings_json.h"
@@ -20,6 +25,9 @@ using namespace arena::series;
 namespace fs = std::filesystem;
 
 namespace {
+
+// Far more than a turn record holds (its standard error is bounded per game).
+constexpr std::size_t kTurnRecordLimit = 16 * 1024 * 1024;
 
 std::string utc_text(fs::file_time_type time) {
   std::time_t seconds = std::chrono::system_clock::to_time_t(
@@ -78,6 +86,15 @@ std::string entrants_html(const FieldStandings& field) {
   return text + "</p>\n";
 }
 
+// The arena's explanation of each disqualification in a game, a line each.
+std::string notes_html(const GameNotes& notes) {
+  std::string text;
+  for (const DisqualificationNote& note : notes) {
+    for (const std::string& line : note_lines(note)) text += "<div>" + html(line) + "</div>";
+  }
+  return text;
+}
+
 std::string player_page(const std::string& title, const FieldStandings& field, std::size_t row,
                         const std::vector<GameRecord>& games) {
   const Standing& s = field.rows[row];
@@ -92,7 +109,7 @@ std::string player_page(const std::string& title, const FieldStandings& field, s
           decimal("%.1f", s.elo_margin) + "</p>\n";
   page +=
       "<table id=\"games\">\n<tr><th>Game</th><th>Seat</th><th>Opponent</th><th>Result</th>"
-      "<th>Points</th><th>Outcome</th><th>Replay</th></tr>\n";
+      "<th>Points</th><th>Outcome</th><th>Replay</th><th>Why disqualified</th></tr>\n";
   for (const GameRecord& g : games) {
     int side = g.names[0] == s.name ? 0 : g.names[1] == s.name ? 1 : -1;
     if (side < 0) continue;
@@ -106,7 +123,8 @@ std::string player_page(const std::string& title, const FieldStandings& field, s
              : points == 1 ? "1"
                            : "0") +
             "</td><td>" + html(outcome.story(sides_of(g))) + "</td><td><a href=\"../" +
-            html(url_path(g.page)) + "\">replay</a></td></tr>\n";
+            html(url_path(g.page)) + "\">replay</a></td><td class=\"note\">" + notes_html(g.notes) +
+            "</td></tr>\n";
   }
   return page + "</table>\n</body>\n</html>\n";
 }
@@ -118,6 +136,69 @@ void copy_into_site(const fs::path& from, const fs::path& to) {
   if (error)
     throw std::runtime_error("cannot copy " + from.string() + " to " + to.string() + ": " +
                              error.message());
+}
+
+// The game's turn record, keeping the standard error of `kept_player` only (0: nobody's), into
+// `to`; false when the game has none or it is no turn record.
+bool copy_turn_record(const fs::path& dir, const GameRecord& game, int kept_player,
+                      const fs::path& to) {
+  std::optional<GameFiles> files = GameFiles::from_log(dir / game.log);
+  std::error_code error;
+  if (!files || !fs::is_regular_file(files->turns(), error)) return false;
+  std::string script;
+  try {
+    script = turn_record_without_stderr(read_head(files->turns(), kTurnRecordLimit), kept_player);
+  } catch (const std::invalid_argument&) {
+    return false;
+  }
+  fs::create_directories(to.parent_path());
+  replace_file(to, script);
+  return true;
+}
+
+// What each entrant alone may read of its games: its error files, the turn records with its own
+// standard error, and the full notes of its disqualifications; the build log of an entry that did
+// not build.
+std::size_t write_private_folders(const fs::path& dir, const fs::path& private_dir,
+                                  const TournamentReport& report) {
+  std::size_t copied = 0;
+  for (const GameRecord& game : report.games) {
+    for (const fs::path& file : game.error_files) {
+      // "<base>.player1.err" belongs to the game's first player; the referee's stays here.
+      std::string seat = file.stem().extension().string();
+      int side = seat == ".player1" ? 0 : seat == ".player2" ? 1 : -1;
+      if (side < 0) continue;
+      const fs::path own = private_dir / game.names[side];
+      copy_into_site(dir / file, own / file.filename());
+      ++copied;
+      // The record's turns with what this player wrote to standard error in each.
+      copy_turn_record(dir, game, side + 1,
+                       own / fs::path(game.page).replace_extension(".turns.js").filename());
+    }
+    std::optional<GameFiles> files = GameFiles::from_log(dir / game.log);
+    if (!files) continue;
+    for (int side = 0; side < 2; ++side) {
+      const fs::path own = private_dir / game.names[side];
+      GameNotes notes;
+      for (const DisqualificationNote& note : game.notes) {
+        if (note.seat != side + 1) continue;
+        notes.push_back(note);
+        // The error file lies beside the notes; the organiser's path is none of the entrant's.
+        notes.back().stderr_file = note.stderr_file.filename();
+      }
+      if (notes.empty()) continue;
+      fs::create_directories(own);
+      replace_file(own / (files->base() + ".notes.txt"), notes_text(notes));
+    }
+  }
+  for (const NotBuiltEntry& entry : report.not_built) {
+    std::error_code error;
+    const fs::path log = entry.entry / entry::kBuildLog;
+    if (player_name_problem(entry.name) || !fs::is_regular_file(log, error)) continue;
+    copy_into_site(log, private_dir / entry.name / entry::kBuildLog);
+    ++copied;
+  }
+  return copied;
 }
 
 }  // namespace
@@ -141,7 +222,11 @@ PublishSummary publish_site(const fs::path& dir, const fs::path& out,
   scan.unfinished.clear();
   std::optional<std::size_t> planned;
   if (settings && options.excluded.empty()) planned = settings->games;
-  TournamentReport report = report_of(scan, planned);
+  TournamentReport report = report_of(dir, scan, planned);
+  std::erase_if(report.not_built, [&](const NotBuiltEntry& entry) {
+    return std::find(options.excluded.begin(), options.excluded.end(), entry.name) !=
+           options.excluded.end();
+  });
 
   PublishSummary summary;
   summary.games = report.games.size();
@@ -156,6 +241,9 @@ PublishSummary publish_site(const fs::path& dir, const fs::path& out,
       copy_into_site(dir / game.page, out / game.page);
       ++summary.replays;
     }
+    // The replay page loads its turn record from beside it; nobody's standard error goes public.
+    const fs::path record = fs::path(game.page).replace_extension(".turns.js");
+    if (copy_turn_record(dir, game, 0, out / record)) ++summary.turn_records;
   }
 
   PageOptions page;
@@ -170,18 +258,8 @@ PublishSummary publish_site(const fs::path& dir, const fs::path& out,
                  player_page(options.title, report.field, row, report.games));
   }
 
-  if (options.private_dir) {
-    for (const GameRecord& game : report.games) {
-      for (const fs::path& file : game.error_files) {
-        // "<base>.player1.err" belongs to the game's first player; the referee's stays here.
-        std::string seat = file.stem().extension().string();
-        int side = seat == ".player1" ? 0 : seat == ".player2" ? 1 : -1;
-        if (side < 0) continue;
-        copy_into_site(dir / file, *options.private_dir / game.names[side] / file.filename());
-        ++summary.private_files;
-      }
-    }
-  }
+  if (options.private_dir)
+    summary.private_files = write_private_folders(dir, *options.private_dir, report);
   return summary;
 }
 

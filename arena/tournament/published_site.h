@@ -1,9 +1,13 @@
 // The static site `zarvo-arena publish` makes of a tournament (or SPRT) directory, for the
 // contestants: the standings and crosstable with the run's settings, a page per entrant (its
 // games, results and rating), every replay page with the viewer files, and standings.json. It
-// holds no error file, no game log and no path of the organiser's machine; every link is
-// relative, so it works from file:// and behind any static web server. A private folder per
-// entrant, for the organiser to send to each alone, holds that entrant's own error files.
+// holds no error file, no game log, nobody's standard error and no path of the organiser's
+// machine; every link is relative, so it works from file:// and behind any static web server.
+// Each replay page has its turn record (thinking times, disqualifications, stand-in moves), each
+// entrant's page the arena's explanation of every disqualification, and entries that did not
+// build are listed with their build's result. A private folder per entrant, for the organiser to
+// send to each alone, holds that entrant's own error files, its turn records with its own
+// standard error, its notes in full and, for an entry that did not build, its build log.
 #pragma once
 
 #include <filesystem>
@@ -22,7 +26,8 @@ struct PublishOptions {
 struct PublishSummary {
   std::size_t games = 0;          // games listed
   std::size_t replays = 0;        // replay pages copied
-  std::size_t private_files = 0;  // error files copied into the private folders
+  std::size_t turn_records = 0;   // their turn records, without standard error
+  std::size_t private_files = 0;  // error files and build logs copied into the private folders
 };
 
 // Throws std::runtime_error when `dir` holds no game logs directory or a file cannot be

@@ -1,7 +1,13 @@
 #include "arena/tournament/standings_json.h"
 
+#include <chrono>
+#include <climits>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string_view>
+
+#include "arena/match/option_values.h"
 
 namespace arena::tournament {
 using namespace arena::series;
@@ -12,9 +18,39 @@ using nlohmann::json;
 
 json number(double value) { return std::isfinite(value) ? json(value) : json(nullptr); }
 
+// Each limit's number under a key that names its unit, beside the option's own text.
+struct NumericLimit {
+  std::string_view option;
+  std::string_view key;
+  bool seconds;  // a duration; else a count or megabytes, where "none" is 0
+};
+constexpr NumericLimit kNumericLimits[] = {{"time-limit", "time_limit_s", true},
+                                           {"wall-limit", "wall_limit_s", true},
+                                           {"move-limit", "move_limit_s", true},
+                                           {"increment", "increment_s", true},
+                                           {"grace", "grace_s", true},
+                                           {"memory-limit", "memory_limit_mb", false},
+                                           {"process-limit", "process_limit", false},
+                                           {"file-limit", "file_limit_mb", false}};
+
+json limit_number(const NumericLimit& limit, const std::string& value) {
+  try {
+    if (!limit.seconds) return value == "none" ? 0 : parse_whole(value, 0, LLONG_MAX);
+    if (value == "0") return 0.0;
+    return std::chrono::duration<double>(parse_duration(value)).count();
+  } catch (const std::invalid_argument&) {
+    return nullptr;  // the plan file holds what no game would have taken
+  }
+}
+
 json settings_json(const RunSettings& settings) {
   json limits = json::object();
   for (const auto& [name, value] : settings.limits) limits[name] = value;
+  for (const NumericLimit& limit : kNumericLimits) {
+    for (const auto& [name, value] : settings.limits) {
+      if (name == limit.option) limits[std::string(limit.key)] = limit_number(limit, value);
+    }
+  }
   return {{"kind", settings.kind},
           {"format", settings.format.empty() ? json(nullptr) : json(settings.format)},
           {"games_per_pair", settings.games_per_pair ? json(*settings.games_per_pair) : json()},
@@ -83,6 +119,9 @@ std::string standings_json(const TournamentReport& report,
     points.push_back(point_row);
     games.push_back(game_row);
   }
+  json not_built = json::array();
+  for (const NotBuiltEntry& entry : report.not_built)
+    not_built.push_back({{"player", entry.name}, {"reason", entry.reason}});
   json listed = json::array();
   for (const GameRecord& game : report.games) listed.push_back(game_json(game));
   json document = {{"finished", report.finished},
@@ -92,7 +131,8 @@ std::string standings_json(const TournamentReport& report,
                    {"settings", settings ? settings_json(*settings) : json()},
                    {"standings", standings},
                    {"crosstable", {{"players", names}, {"points", points}, {"games", games}}},
-                   {"games", listed}};
+                   {"games", listed},
+                   {"not_built", not_built}};
   return document.dump(1) + "\n";
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "arena/system/atomic_file.h"
+#include "arena/tournament/game_note_text.h"
 #include "arena/tournament/page_style.h"
 #include "arena/tournament/report_format.h"
 #include "arena/tournament/standings_json.h"
@@ -187,6 +188,18 @@ const char* const kLegend =
     "curvature of the likelihood (its inverse Hessian). LOS%: the likelihood that the player\n"
     "is stronger than the one ranked next below.\n";
 
+// The entries that never played, each with its build's result.
+std::string not_built_html(const std::vector<NotBuiltEntry>& entries) {
+  if (entries.empty()) return "";
+  std::string text =
+      "<h2>Not built</h2>\n<p>These entries did not build, so they played no game.</p>\n"
+      "<table id=\"not-built\">\n<tr><th>Entry</th><th>Build result</th></tr>\n";
+  for (const NotBuiltEntry& entry : entries) {
+    text += "<tr><td>" + html(entry.name) + "</td><td>" + html(entry.reason) + "</td></tr>\n";
+  }
+  return text + "</table>\n";
+}
+
 }  // namespace
 
 TournamentReport report_of(const LogScan& scan, std::optional<std::size_t> planned) {
@@ -196,6 +209,13 @@ TournamentReport report_of(const LogScan& scan, std::optional<std::size_t> plann
   report.games = scan.games;
   report.unfinished = scan.unfinished;
   report.planned = planned;
+  return report;
+}
+
+TournamentReport report_of(const fs::path& dir, const LogScan& scan,
+                           std::optional<std::size_t> planned) {
+  TournamentReport report = report_of(scan, planned);
+  report.not_built = read_not_built(dir);
   return report;
 }
 
@@ -210,7 +230,7 @@ std::string crosstable(const FieldStandings& field) {
 std::string results_csv(const std::vector<GameRecord>& games) {
   std::string csv =
       "game,player1,player2,first_player,result1,result2,text1,"
-      "text2,disqualified,log,page,winner,outcome,cpu_ms1,cpu_ms2,peak_kib1,peak_kib2\n";
+      "text2,disqualified,log,page,winner,outcome,cpu_ms1,cpu_ms2,peak_kib1,peak_kib2,note\n";
   for (const auto& g : games) {
     GameOutcome outcome = outcome_of(g);
     std::vector<std::string> fields = {g.id,
@@ -228,6 +248,7 @@ std::string results_csv(const std::vector<GameRecord>& games) {
                                        outcome.story(sides_of(g))};
     for (int side = 0; side < 2; ++side) fields.push_back(cpu_text(g, side));
     for (int side = 0; side < 2; ++side) fields.push_back(peak_text(g, side));
+    fields.push_back(notes_line(g.notes));
     for (std::size_t i = 0; i < fields.size(); ++i) csv += (i ? "," : "") + csv_field(fields[i]);
     csv += "\n";
   }
@@ -245,6 +266,11 @@ std::string standings_txt(const TournamentReport& report) {
       "\nCrosstable: points of the row's player against the column's, of the games they "
       "played.\n\n" +
       crosstable(report.field);
+  if (!report.not_built.empty()) {
+    text += "\nNot built, so left out of the games:\n";
+    for (const NotBuiltEntry& entry : report.not_built)
+      text += "  " + entry.name + ": " + entry.reason + "\n";
+  }
   return text;
 }
 
@@ -269,6 +295,7 @@ std::string index_html(const TournamentReport& report, const PageOptions& option
       "<h2>Crosstable</h2>\n<p>Points of the row's player against the column's, of the games "
       "they played.</p>\n" +
       html_table("crosstable", crosstable_header(report.field), crosstable_rows(report.field));
+  page += not_built_html(report.not_built);
   if (report.live) {
     page += "<h2>Latest games</h2>\n<p>The " + std::to_string(report.games.size()) +
             " most recent of " + std::to_string(report.finished) +

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "arena/series/game_record.h"
+#include "arena/series/not_built.h"
 #include "arena/tournament/standings.h"
 
 namespace arena::tournament {
@@ -31,10 +32,14 @@ struct TournamentReport {
   std::vector<std::filesystem::path> unfinished;  // logs without a result (not known live)
   std::optional<std::size_t> planned;             // the games the tournament plans, when known
   bool live = false;  // the tournament is playing and rewrites the files after every game
+  std::vector<series::NotBuiltEntry> not_built;  // entries left out, their build failed
 };
 
 // The report of every game in `scan`.
 TournamentReport report_of(const series::LogScan& scan, std::optional<std::size_t> planned = {});
+// The report of every game in `scan` of the run in `dir`, with the entries it left out.
+TournamentReport report_of(const std::filesystem::path& dir, const series::LogScan& scan,
+                           std::optional<std::size_t> planned = {});
 
 // The standings as an aligned text table with a heading line; at most `max_rows` rows.
 std::string standings_table(const FieldStandings& field, std::size_t max_rows = SIZE_MAX);

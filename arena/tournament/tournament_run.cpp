@@ -69,6 +69,7 @@ RunSummary TournamentRun::play(int concurrency, std::ostream& out, bool terminal
   for (const auto& record : records_) count(record);
   live_.live = true;
   live_.planned = planned_;
+  live_.not_built = read_not_built(dir_);
   write_live();
 
   ProgressDisplay display(out, terminal, static_cast<int>(planned_),
@@ -97,7 +98,7 @@ RunSummary TournamentRun::play(int concurrency, std::ostream& out, bool terminal
 }
 
 TournamentReport TournamentRun::write_final_reports() const {
-  TournamentReport report = report_of(scan_game_logs(dir_), planned_);
+  TournamentReport report = report_of(dir_, scan_game_logs(dir_), planned_);
   write_reports(dir_, report);
   return report;
 }

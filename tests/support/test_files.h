@@ -27,13 +27,24 @@ inline std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
-// The fields of a line of a results file (a trailing empty field included).
+// The fields of a line of a results file (a trailing empty field included), a quoted field
+// ("a, ""b""") unquoted.
 inline std::vector<std::string> csv_fields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::string field;
-  std::istringstream in(line);
-  while (std::getline(in, field, ',')) fields.push_back(field);
-  if (!line.empty() && line.back() == ',') fields.push_back("");
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+      fields.back() += '"';
+      ++i;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
   return fields;
 }
 

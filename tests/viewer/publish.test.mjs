@@ -1,7 +1,7 @@
-// `zarvo-arena publish`: the site made for contestants holds no error file, no log and no path
-// of the organiser's machine, renders in Chromium from file:// (its index, an entrant's page and
-// a replay page reached by their links), and each entrant's private folder holds its own error
-// files only.
+// `zarvo-arena publish`: the site made for contestants holds no error file, no log, nobody's
+// standard error and no path of the organiser's machine, renders in Chromium from file:// (its
+// index, an entrant's page and a replay page with its turn record, reached by their links), and
+// each entrant's private folder holds its own error files and turn records only.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -56,10 +56,11 @@ test('a published tournament holds no error file nor path, and renders in Chromi
       assert.ok(!text.includes(secret), `${file} holds ${secret}`);
     }
   }
-  // The private folders: each entrant's own error files, nobody else's.
+  // The private folders: each entrant's own error files and turn records, nobody else's.
   assert.deepEqual(fs.readdirSync(privateDir), ['noisy']);
   const own = filesBelow(path.join(privateDir, 'noisy'));
-  assert.equal(own.length, 4, 'one error file per game of noisy');
+  assert.equal(own.filter((file) => file.endsWith('.err')).length, 4, 'one error file per game of noisy');
+  assert.equal(own.filter((file) => file.endsWith('.turns.js')).length, 4, 'one turn record per game');
   for (const file of own) assert.match(fs.readFileSync(file, 'utf8'), /secret-probe-line/);
 
   const { page, context, failed, errors } = await newWatchedPage(browser);
@@ -80,6 +81,12 @@ test('a published tournament holds no error file nor path, and renders in Chromi
   assert.match(page.url(), /\/refereelogs\/[^/]+\.html(#move=\d+)?$/);
   assert.equal(await page.evaluate(() => typeof Zarvo), 'function', 'the viewer script was loaded');
   assert.ok(await page.evaluate(() => moves.length) > 5, 'a whole game');
+  // The site's turn record is beside the page: the moves' thinking times, no standard error.
+  await page.waitForSelector('#turn-panel');
+  assert.equal(await page.locator('th', { hasText: 'Time' }).count(), 1);
+  assert.ok(await page.evaluate(() => [...document.querySelectorAll('td')]
+    .some((cell) => /^(\d+ ms|\d+\.\d\d s)$/.test(cell.textContent))), 'a move shows its time');
+  assert.equal(await page.locator('#turn-stderr').evaluate((e) => e.hidden), true);
   assert.deepEqual(failed, []);
   assert.deepEqual(errors, []);
   await context.close();
