@@ -166,10 +166,11 @@ PlayerAnswer Player::timed_out(TimePoint now, bool by_cpu) {
     detail.busy = true;
   } else {
     detail = clock_.expired();
-    // What its threads wait in is read first, as its time ran out; its CPU use over the
-    // activity window then tells whether it was computing.
+    // What its threads wait in is read first, as its time ran out: a thread on the CPU or
+    // ready for it is computing, even where a loaded machine then gives it little CPU time over
+    // the activity window.
     detail.idle = tree_wait(process_->pid());
-    detail.busy = busy_for(kActivityWindow);
+    detail.busy = busy_for(kActivityWindow) || detail.idle.activity == TreeActivity::kRunning;
   }
   unfinished_output_ = std::string(output_->pending().substr(0, kShownOutput));
   timeout_ = detail;

@@ -52,7 +52,7 @@ std::string idle_line(const TreeWait& idle) {
       return line + ", asleep (in " + idle.call +
              "), not waiting for input: it slept past its time";
     case TreeActivity::kWaiting:
-      return line + ", waiting in " + idle.call + ", not in a read of its standard input";
+      return line + ", waiting (in " + idle.call + "), not reading its standard input";
     case TreeActivity::kRunning:
     case TreeActivity::kUnknown: break;
   }

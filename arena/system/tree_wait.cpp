@@ -133,7 +133,8 @@ std::optional<ThreadState> thread_state(const std::filesystem::path& task) {
 
 TreeWait tree_wait(pid_t root) {
   bool running = false, reading = false;
-  std::optional<long> sleep, wait;
+  std::optional<long> sleep;
+  std::optional<std::string> wait;
   std::size_t threads = 0;
   for (pid_t pid : tree_of(root)) {
     const std::filesystem::path dir = "/proc/" + std::to_string(pid);
@@ -149,15 +150,17 @@ TreeWait tree_wait(pid_t root) {
         reading = true;
       } else if (is_sleep(*state->call)) {
         sleep = sleep.value_or(*state->call);
-      } else {
-        wait = wait.value_or(*state->call);
+      } else if (!wait) {
+        wait = call_name(*state->call);
+        if (is_read(*state->call) && state->first_argument)
+          *wait += " of descriptor " + std::to_string(*state->first_argument);
       }
     }
   }
   if (running) return {TreeActivity::kRunning, {}};
   if (reading) return {TreeActivity::kReadingInput, {}};
   if (sleep) return {TreeActivity::kSleeping, call_name(*sleep)};
-  if (wait) return {TreeActivity::kWaiting, call_name(*wait)};
+  if (wait) return {TreeActivity::kWaiting, *wait};
   return {};
 }
 

@@ -21,7 +21,9 @@ enum class TreeActivity {
 
 struct TreeWait {
   TreeActivity activity = TreeActivity::kUnknown;
-  std::string call;  // kSleeping, kWaiting: the system call's name, when the table knows it
+  // kSleeping, kWaiting: the system call, by name where the table knows it ("read of
+  // descriptor 3", "futex", "system call 7")
+  std::string call;
 };
 
 // The most telling of what the threads of `root` and its descendants do, in the order above
