@@ -23,7 +23,7 @@ constexpr Milliseconds kCpuPollInterval{10};
 // How much of an unfinished line is kept to show the user.
 constexpr std::size_t kShownOutput = 80;
 // How long a player that ran out of thinking time is watched before it is killed, to tell one
-// still computing from one idle (waiting for input with its answer unwritten), and how much CPU
+// still computing from one idle (what its threads wait in then tells why), and how much CPU
 // time in that window counts as computing.
 constexpr Milliseconds kActivityWindow{100};
 constexpr Milliseconds kBusyCpu{30};
