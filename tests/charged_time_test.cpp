@@ -134,26 +134,27 @@ class ChargedTime : public ::testing::Test {
 };
 
 TEST_F(ChargedTime, ATimeOutUnderTheGamesLimitChargesTheLimit) {
-  ProgramRun run = play("0.2", {"--time-limit", "1"});
+  // A limit that leaves the first answer time to start python on a loaded machine.
+  ProgramRun run = play("0.2", {"--time-limit", "2"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("relay (player 1) was disqualified: TIMEOUT in move 3"), std::string::npos)
       << run.err;
-  EXPECT_NE(run.err.find("it was charged 1.00 s of thinking time, its limit is 1.00 s\n"),
+  EXPECT_NE(run.err.find("it was charged 2.00 s of thinking time, its limit is 2.00 s\n"),
             std::string::npos)
       << run.err;
   expect_charged_as_transcript();
 }
 
 TEST_F(ChargedTime, UnderAnIncrementTheTimeUsedIsChargedAndTheLimitCountsTheIncrements) {
-  ProgramRun run = play("0.2,0.3", {"--time-limit", "1", "--increment", "800ms"});
+  ProgramRun run = play("0.2,0.3", {"--time-limit", "2", "--increment", "500ms"});
   ASSERT_EQ(run.status, 0) << run.err;
   // Two answers in time earned two increments; the third ran through what was left of them.
-  EXPECT_NE(run.err.find("it was charged 2.60 s of thinking time, its limit is 1.00 s plus "
-                         "1.60 s of increments earned\n"),
+  EXPECT_NE(run.err.find("it was charged 3.00 s of thinking time, its limit is 2.00 s plus "
+                         "1.00 s of increments earned\n"),
             std::string::npos)
       << run.err;
   expect_charged_as_transcript();
-  EXPECT_NEAR(logged_time(), 2.6, kRounding);
+  EXPECT_NEAR(logged_time(), 3.0, kRounding);
 }
 
 TEST_F(ChargedTime, TheMoveLimitIsNamedAndChargedForItsAnswerAlone) {
