@@ -1,8 +1,8 @@
 // What a new bot author meets first, through the real programs: a script started as
 // `python3 sub/mybot.py` from the directory above it runs beside its files and plays under its
 // own name, like an executable does; and a bot that loses by disqualification is told why on the
-// terminal, with the end of its standard error and, for a time-out after writing nothing, the
-// hint that unflushed output is the usual cause.
+// terminal, with the end of its standard error and, for a time-out after writing nothing, what
+// it was waiting in: only one blocked reading its standard input gets the hint about flushing.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -124,11 +124,28 @@ TEST_F(BotAuthor, UnflushedAnswerTimesOutWithTheHint) {
   EXPECT_NE(run.out.find("PLAYER_1:_TIMEOUT"), std::string::npos) << run.out;
   EXPECT_NE(run.err.find("quiet (player 1) was disqualified: TIMEOUT in move 1"), std::string::npos)
       << run.err;
-  EXPECT_NE(run.err.find("wrote nothing since the last line it was sent and sat idle"),
+  EXPECT_NE(run.err.find("wrote nothing since the last line it was sent and sat idle, blocked "
+                         "reading its standard input"),
             std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find("flush"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("of thinking time, its limit is 1.00 s\n"), std::string::npos) << run.err;
+}
+
+TEST_F(BotAuthor, SleepPastTheTimeIsSaidWithoutTheFlushHint) {
+  write_file(dir_ / "sub" / "sleepy.py",
+             "import sys, time\n"
+             "for line in sys.stdin:\n"
+             "    if len(line.strip()) == 6:\n"
+             "        time.sleep(60)\n");
+  ProgramRun run = match("python3 sub/sleepy.py", kBin + "/zarvo-random", {"--time-limit", "1"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("sleepy (player 1) was disqualified: TIMEOUT in move 1"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("sat idle, asleep (in "), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("standard input:"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("flush"), std::string::npos) << run.err;
 }
 
 TEST_F(BotAuthor, SlowAnswerTimesOutWithTheTimeAndNoFlushHint) {
@@ -146,6 +163,7 @@ TEST_F(BotAuthor, SlowAnswerTimesOutWithTheTimeAndNoFlushHint) {
   EXPECT_NE(run.err.find("of thinking time, its limit is 1.00 s\n"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("it was still computing when its time ran out"), std::string::npos)
       << run.err;
+  EXPECT_EQ(run.err.find("sat idle"), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find("flush"), std::string::npos) << run.err;
 }
 

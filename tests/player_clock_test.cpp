@@ -68,7 +68,7 @@ TEST(PlayerClock, ATimeOutByTheMoveLimitSaysSoAndChargesOnlyThatAnswer) {
   clock.delivered(at(0));
   clock.answered(at(100));
   clock.delivered(at(1000));
-  arena::TimeoutDetail detail = clock.expired(at(1300));
+  arena::TimeoutDetail detail = clock.expired();
   EXPECT_EQ(detail.limit, TimeLimit::kMove);
   EXPECT_EQ(detail.allowed, Milliseconds(300));
   EXPECT_EQ(detail.used, Milliseconds(300));
@@ -79,10 +79,9 @@ TEST(PlayerClock, ATimeOutByTheBudgetSaysSoAndChargesTheWholeBudget) {
   PlayerClock clock(milliseconds(1000), milliseconds(800));
   clock.delivered(at(0));
   clock.answered(at(500));
-  // 500 ms left, less than the move limit: the budget is what fires, and a wake-up a little
-  // early still counts as the whole budget used.
+  // 500 ms left, less than the move limit: the budget is what fires, and all of it is charged.
   clock.delivered(at(1000));
-  arena::TimeoutDetail detail = clock.expired(at(1495));
+  arena::TimeoutDetail detail = clock.expired();
   EXPECT_EQ(detail.limit, TimeLimit::kGame);
   EXPECT_EQ(detail.allowed, Milliseconds(1000));
   EXPECT_EQ(detail.used, Milliseconds(1000));
@@ -94,11 +93,29 @@ TEST(PlayerClock, ATimedOutAnswerEarnsNoIncrement) {
   clock.delivered(at(0));
   clock.answered(at(200));
   clock.delivered(at(300));
-  arena::TimeoutDetail detail = clock.expired(clock.deadline(at(300)));
+  clock.deadline(at(300));
+  arena::TimeoutDetail detail = clock.expired();
   EXPECT_EQ(detail.limit, TimeLimit::kGame);
-  // The limit as given, and the budget it grew to by the one answer given in time.
+  // The limit as given and the increment of the one answer given in time, which the budget grew
+  // to: the time-out itself earns none.
   EXPECT_EQ(detail.allowed, Milliseconds(1000));
+  EXPECT_EQ(detail.earned, Milliseconds(100));
   EXPECT_EQ(clock.charged_ms(), Milliseconds(1100));
+}
+
+TEST(PlayerClock, AnAnswerIsChargedNoMoreThanItWasAllowed) {
+  PlayerClock clock(milliseconds(1000), milliseconds(300), milliseconds(500));
+  // A line read a moment past the move limit.
+  clock.delivered(at(0));
+  clock.answered(at(310));
+  EXPECT_EQ(clock.charged_ms(), Milliseconds(300));
+  // Budget 1500 ms, 300 charged: the move limit fires, and the answer is charged 300 ms however
+  // late the arena noticed.
+  clock.delivered(at(1000));
+  arena::TimeoutDetail detail = clock.expired();
+  EXPECT_EQ(detail.limit, TimeLimit::kMove);
+  EXPECT_EQ(detail.used, Milliseconds(300));
+  EXPECT_EQ(clock.charged_ms(), Milliseconds(600));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "arena/process/orphan_reaper.h"
 #include "arena/process/pipe_writer.h"
 #include "arena/system/oom_score.h"
+#include "arena/system/tree_wait.h"
 
 namespace arena {
 namespace {
@@ -22,7 +23,7 @@ constexpr Milliseconds kCpuPollInterval{10};
 // How much of an unfinished line is kept to show the user.
 constexpr std::size_t kShownOutput = 80;
 // How long a player that ran out of thinking time is watched before it is killed, to tell one
-// still computing from one idle (waiting for input with its answer unwritten), and how much CPU
+// still computing from one idle (what its threads wait in then tells why), and how much CPU
 // time in that window counts as computing.
 constexpr Milliseconds kActivityWindow{100};
 constexpr Milliseconds kBusyCpu{30};
@@ -79,8 +80,9 @@ void Player::send(std::string_view text) {
   line += '\n';
   thaw_idle();
   write_now(input_.get(), line);
-  clock_.delivered(Clock::now());
-  if (transcript_) transcript_->received(seat_, text);
+  const TimePoint now = Clock::now();
+  clock_.delivered(now);
+  if (transcript_) transcript_->received(seat_, text, now);
 }
 
 PlayerAnswer Player::answer(TimePoint game_deadline) {
@@ -90,15 +92,16 @@ PlayerAnswer Player::answer(TimePoint game_deadline) {
     turn_log_.ended(clock_.charged(), answer.kind == PlayerAnswer::Kind::kLine);
   }
   if (transcript_) {
+    const TimePoint when = answer_end_;
     switch (answer.kind) {
-      case PlayerAnswer::Kind::kLine: transcript_->sent(seat_, answer.line); break;
-      case PlayerAnswer::Kind::kTimedOut: transcript_->event(seat_, "ran out of time"); break;
-      case PlayerAnswer::Kind::kCrashed: transcript_->event(seat_, "crashed"); break;
+      case PlayerAnswer::Kind::kLine: transcript_->sent(seat_, answer.line, when); break;
+      case PlayerAnswer::Kind::kTimedOut: transcript_->event(seat_, "ran out of time", when); break;
+      case PlayerAnswer::Kind::kCrashed: transcript_->event(seat_, "crashed", when); break;
       case PlayerAnswer::Kind::kExited:
-        transcript_->event(seat_, "exited or closed its output");
+        transcript_->event(seat_, "exited or closed its output", when);
         break;
       case PlayerAnswer::Kind::kGameTimedOut:
-        transcript_->event(seat_, "the game timed out");
+        transcript_->event(seat_, "the game timed out", when);
         break;
     }
   }
@@ -120,6 +123,7 @@ PlayerAnswer Player::await_answer(TimePoint game_deadline) {
     if (!process_->sandboxed()) reap_ended_orphans();
   }
   TimePoint now = Clock::now();
+  answer_end_ = now;
   if (status != ReadStatus::kEnd && status != ReadStatus::kWoken && out_of_cpu_time()) {
     return timed_out(now, true);
   }
@@ -134,7 +138,10 @@ PlayerAnswer Player::await_answer(TimePoint game_deadline) {
       last_line_ = line.substr(0, kKeptAnswer + 1);
       freeze_idle();
       return {PlayerAnswer::Kind::kLine, std::move(line)};
-    case ReadStatus::kTimeout: return timed_out(now, false);
+    case ReadStatus::kTimeout:
+      // Its thinking time ran out at its deadline, whenever the arena woke to see it.
+      answer_end_ = own_deadline;
+      return timed_out(now, false);
     case ReadStatus::kEnd:
     case ReadStatus::kWoken:
       clock_.answered(now);
@@ -152,11 +159,18 @@ PlayerAnswer Player::timed_out(TimePoint now, bool by_cpu) {
   TimeoutDetail detail;
   if (by_cpu) {
     clock_.answered(now);
-    detail = {TimeLimit::kCpu, std::chrono::round<Milliseconds>(cpu_time_limit_),
-              process_->cpu_time(), true};
+    detail.limit = TimeLimit::kCpu;
+    detail.allowed = std::chrono::round<Milliseconds>(cpu_time_limit_);
+    detail.earned = std::chrono::round<Milliseconds>(*cpu_limit_ - cpu_time_limit_);
+    detail.used = process_->cpu_time();
+    detail.busy = true;
   } else {
-    detail = clock_.expired(now);
-    detail.busy = busy_for(kActivityWindow);
+    detail = clock_.expired();
+    // What its threads wait in is read first, as its time ran out: a thread on the CPU or
+    // ready for it is computing, even where a loaded machine then gives it little CPU time over
+    // the activity window.
+    detail.idle = tree_wait(process_->pid());
+    detail.busy = busy_for(kActivityWindow) || detail.idle.activity == TreeActivity::kRunning;
   }
   unfinished_output_ = std::string(output_->pending().substr(0, kShownOutput));
   timeout_ = detail;

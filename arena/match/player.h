@@ -146,6 +146,9 @@ class Player {
   int seat_ = 0;
   bool memory_killed_ = false;
   std::optional<Milliseconds> first_answer_;
+  // When the wait for the last answer ended: the line's arrival, or the deadline its time ran
+  // out at (for the transcript, to match the time charged).
+  TimePoint answer_end_{};
   bool freeze_when_idle_ = false;
   bool freeze_failed_ = false;  // said once
 };

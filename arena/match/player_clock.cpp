@@ -4,37 +4,39 @@
 
 namespace arena {
 
+Clock::duration PlayerClock::allowance() const {
+  const Clock::duration left = std::max(budget() - charged_, Clock::duration::zero());
+  return move_limit_ ? std::min(left, *move_limit_) : left;
+}
+
 TimePoint PlayerClock::deadline(TimePoint now) {
   if (!since_) since_ = now;
-  Clock::duration left = budget() - charged_;
-  if (move_limit_) left = std::min(left, *move_limit_);
-  return *since_ + left;
+  return *since_ + allowance();
 }
 
 void PlayerClock::answered(TimePoint when) {
-  if (since_ && when > *since_) charged_ += when - *since_;
+  if (since_ && when > *since_) charged_ += std::min(when - *since_, allowance());
   since_.reset();
   added_ += increment_;
 }
 
-TimeoutDetail PlayerClock::expired(TimePoint when) {
+TimeoutDetail PlayerClock::expired() {
   // Decided as deadline() set the wait: the move limit fired when it was the shorter of the two.
   const bool by_move_limit = move_limit_ && *move_limit_ < budget() - charged_;
-  const Clock::duration answer_time =
-      since_ && when > *since_ ? when - *since_ : Clock::duration::zero();
-  answered(when);
-  // A time-out earns no increment: the budget stays the one the player actually had.
-  added_ -= increment_;
+  // However late the arena noticed, the player had no more than this.
+  const Clock::duration allowed = allowance();
+  charged_ += allowed;
+  since_.reset();
   TimeoutDetail detail;
   if (by_move_limit) {
     detail.limit = TimeLimit::kMove;
     detail.allowed = std::chrono::round<Milliseconds>(*move_limit_);
-    detail.used = std::chrono::round<Milliseconds>(answer_time);
+    detail.used = std::chrono::round<Milliseconds>(allowed);
     return detail;
   }
-  if (charged_ < budget()) charged_ = budget();
   detail.limit = TimeLimit::kGame;
   detail.allowed = std::chrono::round<Milliseconds>(limit_);
+  detail.earned = std::chrono::round<Milliseconds>(added_);
   detail.used = charged_ms();
   return detail;
 }

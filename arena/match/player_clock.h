@@ -2,13 +2,15 @@
 // enforced (the CPU limit of --clock cpu is Player's): the clock runs from the delivery of the
 // last line the player was sent before an answer to the arrival of that answer; the total is
 // held against the player's budget for the whole game, which each answer raises by the increment
-// (a Fischer clock), and each answer alone against the move limit, when there is one. When the
-// time runs out, the clock tells which of the two fired; timeout_explanation.h says it in words.
+// (a Fischer clock), and each answer alone against the move limit, when there is one. An answer
+// is charged the time it took, never more than it was allowed. When the time runs out, the clock
+// tells which of the two limits fired; timeout_explanation.h says it in words.
 #pragma once
 
 #include <optional>
 
 #include "arena/system/deadline.h"
+#include "arena/system/tree_wait.h"
 
 namespace arena {
 
@@ -23,10 +25,14 @@ enum class TimeLimit {
 struct TimeoutDetail {
   TimeLimit limit = TimeLimit::kGame;
   Milliseconds allowed{};  // the limit as given (kGame, kCpu: without the increments earned)
+  Milliseconds earned{};   // kGame, kCpu: the increments its answers in time had added to it
   Milliseconds used{};     // kGame: the game's thinking time; kMove: the answer's; kCpu: CPU
   // It kept the CPU busy right up to the time-out: it was still working on a slow answer, not
   // waiting for input with an answer left unwritten.
   bool busy = false;
+  // When not busy: what its threads waited in as its time ran out (kUnknown where /proc did
+  // not tell).
+  TreeWait idle;
 };
 
 class PlayerClock {
@@ -43,19 +49,22 @@ class PlayerClock {
   // `now`.
   TimePoint deadline(TimePoint now);
 
-  // The answer arrived: the time since the clock started is charged, and the increment added.
+  // The answer arrived: the time since the clock started is charged, cut at what the answer was
+  // allowed (a line read a moment past its deadline), and the increment added.
   void answered(TimePoint when);
 
-  // The time ran out while the player was awaited: charged as an answer arriving `when`, and,
-  // when the budget ran out, never less than the whole budget. Says which limit fired: the move
-  // limit when it came before the end of the budget (`busy` is left to the caller).
-  TimeoutDetail expired(TimePoint when);
+  // The time ran out while the player was awaited: the answer is charged all it was allowed,
+  // and earns no increment. Says which limit fired: the move limit when it came before the end
+  // of the budget (`busy` and `idle` are left to the caller).
+  TimeoutDetail expired();
 
   Clock::duration charged() const { return charged_; }
   Milliseconds charged_ms() const;
 
  private:
   Clock::duration budget() const { return limit_ + added_; }
+  // What the answer now awaited may take: the rest of the budget, or the move limit.
+  Clock::duration allowance() const;
 
   Clock::duration limit_;
   std::optional<Clock::duration> move_limit_;

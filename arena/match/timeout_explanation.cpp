@@ -13,12 +13,20 @@ std::string seconds(Milliseconds time) {
   return text;
 }
 
+// A limit over the game, with what the increments had added to it.
+std::string game_limit(const TimeoutDetail& detail) {
+  std::string text = seconds(detail.allowed);
+  if (detail.earned > Milliseconds::zero())
+    text += " plus " + seconds(detail.earned) + " of increments earned";
+  return text;
+}
+
 // The time used against the limit that fired.
 std::string limit_line(const TimeoutDetail& detail, bool cpu_clock) {
   switch (detail.limit) {
     case TimeLimit::kCpu:
       return "it used " + seconds(detail.used) + " of CPU time, its limit is " +
-             seconds(detail.allowed) + " (--clock cpu)";
+             game_limit(detail) + " (--clock cpu)";
     case TimeLimit::kMove:
       return "it was charged " + seconds(detail.used) +
              " of thinking time for this answer, its move limit is " + seconds(detail.allowed) +
@@ -26,7 +34,29 @@ std::string limit_line(const TimeoutDetail& detail, bool cpu_clock) {
     case TimeLimit::kGame: break;
   }
   return "it was charged " + seconds(detail.used) + " of thinking time, its limit is " +
-         seconds(detail.allowed) + (cpu_clock ? " (--wall-limit)" : "");
+         game_limit(detail) + (cpu_clock ? " (--wall-limit)" : "");
+}
+
+// A player that wrote nothing and used no CPU time: what the kernel showed it waiting in. Only
+// one blocked reading its standard input gets the hint about flushing: it waits for a line it
+// thinks it was sent, which is most often its own answer, still in its output buffer.
+std::string idle_line(const TreeWait& idle) {
+  std::string line = "it wrote nothing since the last line it was sent and sat idle";
+  switch (idle.activity) {
+    case TreeActivity::kReadingInput:
+      return line +
+             ", blocked reading its standard input: it waits for a line it thinks it was sent, "
+             "or its answer is stuck in its output buffer; end every answer with a newline and "
+             "flush it at once";
+    case TreeActivity::kSleeping:
+      return line + ", asleep (in " + idle.call +
+             "), not waiting for input: it slept past its time";
+    case TreeActivity::kWaiting:
+      return line + ", waiting (in " + idle.call + "), not reading its standard input";
+    case TreeActivity::kRunning:
+    case TreeActivity::kUnknown: break;
+  }
+  return line;
 }
 
 }  // namespace
@@ -44,9 +74,7 @@ std::vector<std::string> timeout_explanation(const TimeoutDetail& detail, bool c
         (detail.limit == TimeLimit::kMove ? "(the move limit holds for each answer)"
                                           : "(the limit holds for the whole game)"));
   } else {
-    lines.push_back(
-        "it wrote nothing since the last line it was sent and sat idle: an answer left in the "
-        "output buffer is the usual cause; end every answer with a newline and flush it at once");
+    lines.push_back(idle_line(detail.idle));
   }
   return lines;
 }

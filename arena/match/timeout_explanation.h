@@ -1,6 +1,8 @@
 // Why a player ran out of time, in the words of its notes: the limit that fired, as its clock
 // decided (PlayerClock::expired in player_clock.h; the CPU limit in Player), with its value
-// against what the player used, then the likely cause. Only the arena's explanation: the
+// against what the player used (over the game: the limit as given and the increments earned),
+// then the cause as far as the arena saw it: an unfinished line, a slow answer, or what the
+// player's threads waited in when it sat idle. Only the arena's explanation: the
 // referee's protocol and log say TIMEOUT alone.
 #pragma once
 

@@ -21,7 +21,8 @@ Transcript::Transcript(const std::filesystem::path& file)
   std::fflush(file_.get());
 }
 
-void Transcript::write(int seat, std::string_view direction, std::string_view text) {
+void Transcript::write(int seat, std::string_view direction, std::string_view text,
+                       TimePoint when) {
   if (cut_) return;
   if (written_ > kFileLimit) {
     std::fputs("# the transcript stops here: it reached its size limit\n", file_.get());
@@ -29,7 +30,7 @@ void Transcript::write(int seat, std::string_view direction, std::string_view te
     cut_ = true;
     return;
   }
-  const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+  const double seconds = std::chrono::duration<double>(when - start_).count();
   std::string line;
   for (char c : text.substr(0, kLineWidth)) {
     const auto u = static_cast<unsigned char>(c);

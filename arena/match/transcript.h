@@ -18,13 +18,15 @@ class Transcript {
   // Throws std::system_error when the file cannot be made.
   explicit Transcript(const std::filesystem::path& file);
 
-  void received(int seat, std::string_view line) { write(seat, "<", line); }
-  void sent(int seat, std::string_view line) { write(seat, ">", line); }
+  // Each line is stamped `when`, the moment the player's clock saw it happen, so that the
+  // transcript's times and the thinking time charged tell the same story.
+  void received(int seat, std::string_view line, TimePoint when) { write(seat, "<", line, when); }
+  void sent(int seat, std::string_view line, TimePoint when) { write(seat, ">", line, when); }
   // What became of a player that wrote no line (time-out, crash, ...).
-  void event(int seat, std::string_view what) { write(seat, "!", what); }
+  void event(int seat, std::string_view what, TimePoint when) { write(seat, "!", what, when); }
 
  private:
-  void write(int seat, std::string_view direction, std::string_view text);
+  void write(int seat, std::string_view direction, std::string_view text, TimePoint when);
 
   struct Closer {
     void operator()(std::FILE* file) const { std::fclose(file); }
