@@ -52,19 +52,28 @@ std::optional<std::string> change(const PlanRecord& recorded, const TournamentSe
       return "the command of player " + old.name + " changed from \"" + old.command + "\" to \"" +
              wanted.players[*now].command + "\"";
     }
-    // An entry recorded without the hash of its sources (by an older arena) cannot be told
-    // apart; one recorded with it must still have it.
-    const std::string& sources = wanted.players[*now].sources;
-    if (!old.sources.empty() && sources != old.sources) {
-      return old.name + " changed since game " +
-             std::to_string(first_game_of(recorded, static_cast<int>(i))) +
-             ": build it as a new entrant, e.g. " + old.name + "-v2";
-    }
   }
   const int recorded_games_per_pair = recorded.games_per_pair.value_or(0);
   if (wanted.games_per_pair < recorded_games_per_pair) {
     return "--games-per-pair went down from " + std::to_string(recorded_games_per_pair) + " to " +
            std::to_string(wanted.games_per_pair);
+  }
+  return std::nullopt;
+}
+
+// The first recorded entry whose sources changed, as the refusal names it, or nothing. An entry
+// recorded without the hash of its sources (by an older arena) cannot be told apart.
+std::optional<std::string> changed_entry(const PlanRecord& recorded,
+                                         const TournamentSettings& wanted) {
+  for (std::size_t i = 0; i < recorded.players.size(); ++i) {
+    const TournamentPlayer& old = recorded.players[i];
+    for (const TournamentPlayer& now : wanted.players) {
+      if (now.name == old.name && !old.sources.empty() && now.sources != old.sources) {
+        return old.name + " changed since game " +
+               std::to_string(first_game_of(recorded, static_cast<int>(i))) +
+               ": build it as a new entrant, e.g. " + old.name + "-v2";
+      }
+    }
   }
   return std::nullopt;
 }
@@ -77,6 +86,10 @@ PlanGrowth grow_plan(const fs::path& dir, TournamentSettings& wanted) {
   std::optional<PlanRecord> plan = read_plan(dir, kTournamentPlanFile);
   if (!plan) return growth;
   const PlanRecord& recorded = *plan;
+  // The games played under that name were the old program's: the name must keep standing for it.
+  if (auto what = changed_entry(recorded, wanted)) {
+    throw std::runtime_error(*what + " (" + file.string() + " holds its earlier sources)");
+  }
   if (auto what = change(recorded, wanted)) {
     throw std::runtime_error(dir.string() + " holds another tournament: " + *what + " (see " +
                              file.string() + "); use a new directory");
