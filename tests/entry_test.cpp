@@ -256,6 +256,89 @@ TEST_F(Entries, ATournamentDoesNotStartWhileAPlayerFailsItsCheck) {
   EXPECT_NE(unchecked.out.find("2 of 2 games finished"), std::string::npos) << unchecked.out;
 }
 
+#ifdef ENTRY_TEST_BOT
+// Losing a game is a result like any other: a player that crashes later in its check game enters
+// the field, warned about, while one that crashes before its first answer cannot play.
+TEST_F(Entries, APlayerThatLosesLaterInItsCheckGameEntersWithAWarning) {
+  const std::string bot = std::string(ENTRY_TEST_BOT) + " --mode=crash_abort --record=-";
+  ProgramRun check = run_program({kArena, "check", "--time-limit", "5", "late=" + bot + " --at=3"});
+  EXPECT_EQ(check.status, 0) << check.out << check.err;
+  EXPECT_NE(line_for(check.out, "ok", "late  first answer"), "") << check.out;
+  EXPECT_NE(check.out.find("warning: in its check game it crashed in move "), std::string::npos)
+      << check.out;
+
+  std::vector<std::string> args = {kArena,     "tournament",
+                                   "--dir",    (root_ / "t").string(),
+                                   "--seed",   "1",
+                                   "--player", "late=" + bot + " --at=3",
+                                   "--player", "greedy=" + kBin + "/zarvo-greedy"};
+  ProgramRun admitted = run_program(args);
+  EXPECT_EQ(admitted.status, 0) << admitted.out << admitted.err;
+  EXPECT_NE(admitted.err.find("late: admitted, but in its check game it crashed in move "),
+            std::string::npos)
+      << admitted.err;
+  EXPECT_NE(admitted.out.find("2 of 2 games finished"), std::string::npos) << admitted.out;
+
+  args[3] = (root_ / "t2").string();
+  args[7] = "early=" + bot + " --at=1";
+  ProgramRun refused = run_program(args);
+  EXPECT_EQ(refused.status, 2) << refused.out << refused.err;
+  EXPECT_NE(refused.err.find("does not start:\n  early: crashed at start"), std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(fs::exists(root_ / "t2" / "refereelogs")) << "no game was played";
+}
+#endif
+
+// A run matches its players by name: a late entrant sorting first plays only its new games, the
+// played ones keeping their numbers and files; an entry built again from the same sources plays
+// on, one built from other sources is refused under its old name.
+TEST_F(Entries, ARunGrowsByNameAndRefusesAnEntryWhoseSourcesChanged) {
+  const fs::path entries = root_ / "entries";
+  auto build = [&](const std::string& name, int seed) {
+    write_file(entries / name / "build.sh", "printf '#!/bin/sh\\nexec " + kBin +
+                                                "/zarvo-random --seed " + std::to_string(seed) +
+                                                "\\n' > bot\nchmod 755 bot\n");
+    ProgramRun built = run_program({kArena, "build", (entries / name).string()});
+    EXPECT_EQ(built.status, 0) << built.out << built.err;
+  };
+  const fs::path dir = root_ / "t";
+  auto tournament = [&] {
+    return run_program({kArena, "tournament", "--dir", dir.string(), "--seed", "1", "--ro-dir",
+                        kBin, "--concurrency", "2", "--entries", entries.string()});
+  };
+  build("bn", 1);
+  build("cc", 2);
+  ASSERT_EQ(tournament().status, 0);
+  const fs::path logs = dir / "refereelogs";
+  const std::string log1 = read_file(logs / "bn-cc.1.log");
+  const auto time1 = fs::last_write_time(logs / "bn-cc.1.log");
+  ASSERT_NE(log1, "");
+
+  build("aa", 3);
+  ProgramRun grown = tournament();
+  ASSERT_EQ(grown.status, 0) << grown.out << grown.err;
+  EXPECT_NE(grown.out.find("resuming: 2 of 6 games already finished"), std::string::npos)
+      << grown.out;
+  EXPECT_EQ(grown.out.find("game 1:"), std::string::npos) << grown.out;
+  EXPECT_EQ(read_file(logs / "bn-cc.1.log"), log1);
+  EXPECT_EQ(fs::last_write_time(logs / "bn-cc.1.log"), time1);
+  for (const char* game : {"cc-bn.2", "bn-aa.3", "aa-bn.4", "cc-aa.5", "aa-cc.6"}) {
+    EXPECT_TRUE(fs::exists(logs / (std::string(game) + ".log"))) << game;
+  }
+
+  build("bn", 1);
+  ProgramRun same = tournament();
+  EXPECT_EQ(same.status, 0) << same.out << same.err;
+  EXPECT_NE(same.out.find("resuming: 6 of 6 games"), std::string::npos) << same.out;
+
+  build("bn", 9);
+  ProgramRun changed = tournament();
+  EXPECT_EQ(changed.status, 2) << changed.out << changed.err;
+  EXPECT_NE(changed.err.find("bn changed since game 1: build it as a new entrant, e.g. bn-v2"),
+            std::string::npos)
+      << changed.err;
+}
+
 // The check before a tournament shows each entry what the tournament's games will: an entry
 // that tries to read another's file or the tournament's, kept side by side in a directory every
 // player sees, reads nothing, while an honest entry still reads its own.

@@ -63,13 +63,17 @@ TEST_F(HostileEntries, ALineBreakInAFileNameOrAPlantedRecordLineDoesNotChooseThe
     EXPECT_FALSE(line.starts_with("command sh")) << line;
   }
 
-  // The attack's record, written by hand: a second command line after the build's.
+  // The attack's record, written by hand: a second command line after the build's five.
   std::string record = read_file(planted / "zarvo-entry.txt");
-  ASSERT_NE(record.find("result ok"), std::string::npos) << record;
+  ASSERT_NE(record.find("result ok\nsources-shake256 "), std::string::npos) << record;
+  // A record without its sources line, as an older arena wrote it, still reads.
+  write_file(planted / "zarvo-entry.txt", record.substr(0, record.find("sources-shake256 ")));
+  ProgramRun older = run_program({kArena, "check", planted.string()});
+  EXPECT_EQ(older.status, 0) << older.out << older.err;
   write_file(planted / "zarvo-entry.txt", record + "command sh -c 'touch PWNED'\n");
   ProgramRun check = run_program({kArena, "check", planted.string()});
   EXPECT_NE(check.status, 0) << check.out << check.err;
-  EXPECT_NE((check.out + check.err).find("zarvo-entry.txt, line 5"), std::string::npos)
+  EXPECT_NE((check.out + check.err).find("zarvo-entry.txt, line 6"), std::string::npos)
       << check.out << check.err;
 
   ProgramRun tournament = run_program({kArena, "tournament", "--dir", (root_ / "t").string(),
@@ -77,7 +81,7 @@ TEST_F(HostileEntries, ALineBreakInAFileNameOrAPlantedRecordLineDoesNotChooseThe
                                        kBin + "/zarvo-random", "--seed", "1"});
   ASSERT_EQ(tournament.status, 0) << tournament.out << tournament.err;
   EXPECT_NE(tournament.err.find("left out: " + (planted / "zarvo-entry.txt").string() +
-                                ", line 5 \"command sh -c 'touch PWNED'\": a second command line"),
+                                ", line 6 \"command sh -c 'touch PWNED'\": a second command line"),
             std::string::npos)
       << tournament.err;
   EXPECT_NE(tournament.err.find("left out: " + hostile.string()), std::string::npos)

@@ -24,8 +24,11 @@ user of its seat must be able to read what it needs (when the arena runs as root
 one game in its sandbox, as player 1, against a sample bot. One line per player: ok, with the
 time of its first answer and its peak memory (where a memory control group counts it), or the
 problem: not found, not readable, cannot start, crashed at start (with the end of its standard
-error), no first answer within the time limit, illegal first move, ... Exit status 1 when any
-player failed, 2 for a bad command line.
+error), no first answer within the time limit, illegal first move, ... Only what keeps a player
+from playing fails it: a player that loses its check game later on (it crashes, runs out of
+time or moves illegally after a legal first answer) passes, with a warning naming what it did
+and the end of its standard error, as losing a game is a result like any other. Exit status 1
+when any player failed (a warning alone leaves it 0), 2 for a bad command line.
 
 Players, as tournament takes them:
   [NAME=]COMMAND            a command line, split like a shell does
@@ -53,6 +56,10 @@ void print_outcome(const entry::CheckOutcome& outcome) {
               << (outcome.peak_memory_kb ? megabytes(*outcome.peak_memory_kb)
                                          : std::string("not counted here"))
               << "\n";
+    if (!outcome.warning.empty()) {
+      std::cout << "    warning: in its check game it " << outcome.warning << "\n";
+      for (const std::string& line : outcome.stderr_tail) std::cout << "    | " << line << "\n";
+    }
   } else {
     std::cout << "FAILED  " << outcome.name << "  " << outcome.problem << "\n";
     for (const std::string& line : outcome.stderr_tail) std::cout << "    | " << line << "\n";
@@ -72,18 +79,27 @@ MatchConfig hiding_the_field(MatchConfig config,
   return config;
 }
 
-// Checks every player; for each that failed, its name and its problem.
-std::vector<std::string> check_all(const std::vector<series::TournamentPlayer>& players,
-                                   const MatchConfig& config, const fs::path& opponent) {
-  std::vector<std::string> failed;
+struct FieldCheck {
+  std::vector<std::string> failed;    // "NAME: PROBLEM" of each player refused
+  std::vector<std::string> warnings;  // "NAME: admitted, but ..." of each that lost later on
+};
+
+// Checks every player.
+FieldCheck check_all(const std::vector<series::TournamentPlayer>& players,
+                     const MatchConfig& config, const fs::path& opponent) {
+  FieldCheck check;
   for (const series::TournamentPlayer& player : players) {
     if (stop_signal_received()) break;
     entry::CheckOutcome outcome =
         entry::check_player(player.name, split_shell_words(player.command), config, opponent);
     print_outcome(outcome);
-    if (!outcome.ok()) failed.push_back(player.name + ": " + outcome.problem);
+    if (!outcome.ok()) check.failed.push_back(player.name + ": " + outcome.problem);
+    if (!outcome.warning.empty()) {
+      check.warnings.push_back(player.name + ": admitted, but in its check game it " +
+                               outcome.warning);
+    }
   }
-  return failed;
+  return check;
 }
 
 fs::path default_opponent() { return own_directory() / "zarvo-random"; }
@@ -101,8 +117,10 @@ bool check_field(const std::vector<series::TournamentPlayer>& players,
   config.entrant_dirs.push_back(fs::absolute(run_dir));
   ignore_broken_pipes();
   std::cout << "checking " << players.size() << " players (--no-check skips this)" << std::endl;
-  std::vector<std::string> failed =
+  const auto [failed, warnings] =
       check_all(players, hiding_the_field(config, players), default_opponent());
+  for (const std::string& warning : warnings) std::cerr << warning << "\n";
+  std::cerr << std::flush;
   if (failed.empty()) return true;
   std::cerr << failed.size() << (failed.size() == 1 ? " player fails" : " players fail")
             << " the check, so the tournament does not start:\n";
@@ -153,7 +171,7 @@ int run_check_command(std::span<const std::string> args) {
       outcome.problem = unreadable[i];
       print_outcome(outcome);
       all_passed = false;
-    } else if (!check_all({*next++}, config, opponent).empty()) {
+    } else if (!check_all({*next++}, config, opponent).failed.empty()) {
       all_passed = false;
     }
   }

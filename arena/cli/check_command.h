@@ -14,8 +14,9 @@ namespace arena::cli {
 int run_check_command(std::span<const std::string> args);
 
 // Checks every player of a field with the match options its games are played with (as a
-// tournament forwards them), prints one line per player and, when any failed, the list of
-// those that did with their problems on standard error. True when all passed. Call it before
+// tournament forwards them), prints one line per player, on standard error a warning for each
+// that passed but lost its check game later on and, when any failed, the list of those that did
+// with their problems. True when all passed. Call it before
 // any game is started. Each check game hides what the field's games do: the other entrants'
 // directories and `run_dir`, the run's own directory.
 bool check_field(const std::vector<series::TournamentPlayer>& players,

@@ -42,8 +42,9 @@ standings.txt and index.html in DIR (the last two rewritten after every game whi
 Run the same command again in the same DIR to play the games not yet finished (after Ctrl-C,
 for instance; in the background stop it with SIGTERM, which counts as Ctrl-C); a pair with
 one game finished is played again whole. The same command with a higher --games-per-pair, or
-with players added at the end, plays only the new games; other changes are refused, naming
-what changed. standings.json holds the standings, crosstable, games and settings for programs.
+with players added (anywhere: players are matched by name), plays only the new games, the
+played ones keeping their numbers and files; other changes are refused, naming what changed,
+among them a built entry whose sources changed (build it again under a new name instead). standings.json holds the standings, crosstable, games and settings for programs.
 
 Players (at least two, names unique):
   --player [NAME=]COMMAND   a player's command line, split like a shell does; the name defaults
@@ -71,7 +72,8 @@ Options (--option VALUE or --option=VALUE):
                             `zarvo-arena standings DIR`
   --no-check                start without checking the players first (zarvo-arena check: each
                             plays one game against a sample bot; the tournament does not start
-                            while any fails)
+                            while any cannot play: cannot start, or gives no legal first answer
+                            in time; one that loses later in that game is warned about)
 
 Handed to every game (see zarvo-arena match --help):
 )" + match_options_help(true);

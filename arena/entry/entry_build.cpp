@@ -10,6 +10,7 @@
 
 #include "arena/entry/entry_copy.h"
 #include "arena/entry/scratch_dir.h"
+#include "arena/entry/source_hash.h"
 #include "arena/match/disqualification_notes.h"
 #include "arena/process/child_process.h"
 #include "arena/process/program_path.h"
@@ -226,6 +227,7 @@ BuildOutcome build_entry(const fs::path& given, const BuildLimits& limits,
     Recipe recipe = choose_recipe(entry, launcher);
     outcome.record.recipe = recipe.name;
     outcome.record.command = recipe.command;
+    outcome.record.sources = source_hash(entry, recipe);
     ScratchDir scratch("build");
     const fs::path log = scratch.path() / kBuildLog;
     BuildArea area(limits);

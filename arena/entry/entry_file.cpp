@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <set>
+#include <span>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
@@ -21,8 +22,15 @@ namespace {
 
 constexpr std::size_t kMaxRecord = 64 * 1024;
 
-// The lines of a record, in the order write_entry_record writes them.
-constexpr std::array<std::string_view, 4> kKeys = {"command", "recipe", "seconds", "result"};
+// The lines of a record, in the order write_entry_record writes them; all but the last are
+// required.
+constexpr std::array<std::string_view, 5> kKeys = {"command", "recipe", "seconds", "result",
+                                                   "sources-shake256"};
+constexpr std::size_t kRequiredKeys = 4;
+
+bool is_hex_digest(std::string_view text) {
+  return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
 
 }  // namespace
 
@@ -36,9 +44,11 @@ void write_entry_record(const fs::path& entry, const EntryRecord& record) {
   std::snprintf(seconds, sizeof seconds, "%.2f", record.seconds);
   // The entry's directory is the entrant's to fill: the record is never written through a link
   // it may hold.
-  replace_file(entry / kEntryFile, "command " + record.command + "\nrecipe " + record.recipe +
-                                       "\nseconds " + seconds + "\nresult " +
-                                       printable(record.result, record.result.size()) + "\n");
+  replace_file(entry / kEntryFile,
+               "command " + record.command + "\nrecipe " + record.recipe + "\nseconds " + seconds +
+                   "\nresult " + printable(record.result, record.result.size()) + "\n" +
+                   (is_hex_digest(record.sources) ? "sources-shake256 " + record.sources + "\n"
+                                                  : std::string()));
 }
 
 std::optional<EntryRecord> read_entry_record(const fs::path& entry) {
@@ -79,8 +89,12 @@ std::optional<EntryRecord> read_entry_record(const fs::path& entry) {
     if (key == "recipe") record.recipe = value;
     if (key == "seconds") record.seconds = std::atof(value.c_str());
     if (key == "result") record.result = value;
+    if (key == kKeys[4]) {
+      if (!is_hex_digest(value)) throw refuse(number, line, "not 64 hexadecimal digits");
+      record.sources = value;
+    }
   }
-  for (std::string_view key : kKeys) {
+  for (std::string_view key : std::span(kKeys).first(kRequiredKeys)) {
     if (!seen.contains(key)) {
       throw std::runtime_error(file.string() + " has no " + std::string(key) +
                                " line; build the entry again (zarvo-arena build " + entry.string() +

@@ -6,9 +6,11 @@
 //   recipe c++
 //   seconds 3.42
 //   result ok            (or: result failed: the compiler's exit status 1)
+//   sources-shake256 HEX (see source_hash.h)
 //
 // In the command, a word "./FILE" (shell-quoted like every word) names a file of the entry, so
-// the entry can be moved. The record holds these four lines and nothing else.
+// the entry can be moved. The record holds these lines and nothing else; a record written
+// before the sources line existed, without it, still reads.
 #pragma once
 
 #include <filesystem>
@@ -26,7 +28,8 @@ struct EntryRecord {
   std::string command;
   std::string recipe;
   double seconds = 0;
-  std::string result;  // "ok" or "failed: WHY"
+  std::string result;   // "ok" or "failed: WHY"
+  std::string sources;  // 64 hexadecimal digits; empty when not recorded
 
   bool ok() const { return result == "ok"; }
 };

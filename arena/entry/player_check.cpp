@@ -52,8 +52,14 @@ std::string seconds_text(Clock::duration duration) {
   return text;
 }
 
-// Why the checked player (player 1) lost the game by disqualification, or "" when it was not.
-std::string disqualification(const MatchResult& result, const MatchConfig& game) {
+// How the checked player (player 1) lost the game by disqualification: `late` when it lost
+// after a legal first answer, which keeps it from no game. Empty text when it was not.
+struct Disqualification {
+  std::string text;
+  bool late = false;
+};
+
+Disqualification disqualification(const MatchResult& result, const MatchConfig& game) {
   const PlayerRecord& player = result.players[0];
   const std::string reason = result_texts(result.description)[0];
   int move = 0;
@@ -68,13 +74,14 @@ std::string disqualification(const MatchResult& result, const MatchConfig& game)
   const std::string in_move = " in move " + std::to_string(move);
   if (reason == "CRASH") {
     if (player.memory_killed) {
-      return "killed by the memory limit of " + std::to_string(memory_limit_mb(game)) + " MB" +
-             (answered ? in_move : " at start");
+      return {"killed by the memory limit of " + std::to_string(memory_limit_mb(game)) + " MB" +
+                  (answered ? in_move : " at start"),
+              answered};
     }
-    return answered ? "crashed" + in_move : "crashed at start";
+    return {answered ? "crashed" + in_move : "crashed at start", answered};
   }
   if (reason == "TIMEOUT") {
-    if (answered) return "ran out of time" + in_move;
+    if (answered) return {"ran out of time" + in_move, true};
     std::string text =
         "no first answer within the time limit of " + seconds_text(game.time_limit) + " s";
     if (player.unfinished_output && player.unfinished_output->empty()) {
@@ -82,14 +89,16 @@ std::string disqualification(const MatchResult& result, const MatchConfig& game)
           " (it wrote nothing: an answer left in an output buffer is the usual cause; "
           "flush after every line)";
     }
-    return text;
+    return {text, false};
   }
   if (reason == "ILLEGAL") {
-    return (move <= 1 || !answered ? "illegal first move" : "illegal move" + in_move) + ": " +
-           message;
+    const bool first = move <= 1 || !answered;
+    return {(first ? "illegal first move" : "illegal move" + in_move) + ": " + message, !first};
   }
-  if (reason == "EXIT") return answered ? "exited" + in_move : "exited before its first answer";
-  return "";
+  if (reason == "EXIT") {
+    return {answered ? "exited" + in_move : "exited before its first answer", answered};
+  }
+  return {};
 }
 
 }  // namespace
@@ -149,10 +158,13 @@ CheckOutcome check_player(const std::string& name, const std::vector<std::string
     outcome.peak_memory_kb = player.peak_kib;
     if (!result.completed()) {
       outcome.problem = "the check game could not be played: " + result.failure;
+    } else if (Disqualification lost = disqualification(result, game); lost.late) {
+      outcome.warning = lost.text;
     } else {
-      outcome.problem = disqualification(result, game);
+      outcome.problem = lost.text;
     }
-    if (!outcome.ok()) outcome.stderr_tail = last_lines(player.stderr_file, kTailLines, kTailWidth);
+    if (!outcome.ok() || !outcome.warning.empty())
+      outcome.stderr_tail = last_lines(player.stderr_file, kTailLines, kTailWidth);
   } catch (const MatchSetupError& error) {
     outcome.problem = std::string("cannot start: ") + error.what();
   } catch (const std::exception& error) {

@@ -1,7 +1,10 @@
 // The check a player passes before it enters a field: its command is resolved as a game
 // resolves it, the seat's user must be able to read what it needs, and it plays one game in its
-// sandbox, as player 1, against a sample bot. The outcome is ok or the precise problem, with the
-// time of its first answer and the most memory it held.
+// sandbox, as player 1, against a sample bot. A player is refused only for what keeps it from
+// playing at all: it cannot start, or its first answer is missing, late or illegal. Losing later
+// in the game (a crash, a timeout, an illegal move) is a result a game may have; such a player
+// passes with a warning. The outcome carries the time of its first answer and the most memory it
+// held.
 #pragma once
 
 #include <cstddef>
@@ -17,9 +20,10 @@ namespace arena::entry {
 struct CheckOutcome {
   std::string name;
   std::string problem;  // empty: the player passed
+  std::string warning;  // how a player that passed lost its check game later on, if it did
   std::optional<Milliseconds> first_answer;
   std::optional<long long> peak_memory_kb;
-  std::vector<std::string> stderr_tail;  // the end of its standard error, for a failed player
+  std::vector<std::string> stderr_tail;  // the end of its standard error, when it failed or lost
 
   bool ok() const { return problem.empty(); }
 };

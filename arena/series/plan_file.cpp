@@ -14,6 +14,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kSeedLine = "drawn-seed ";
+// "sources-shake256 NAME HEX" after the player lines, for each player that is a built entry.
+constexpr std::string_view kSourcesKey = "sources-shake256";
 constexpr std::size_t kMaxSeed = 64;
 constexpr std::size_t kMaxPlan = 4 * 1024 * 1024;
 
@@ -82,6 +84,12 @@ void parse_line(std::string_view key, std::string_view value, PlanRecord& plan) 
     auto players = number_in<int>(value.substr(kPlayers.size(), gap - kPlayers.size()));
     auto games = number_in<int>(value.substr(gap + kGames.size()));
     plan.earlier_stages.push_back({players.value_or(-1), games.value_or(-1)});
+  } else if (key == kSourcesKey) {
+    auto space = value.find(' ');
+    if (space == std::string_view::npos) return;
+    for (TournamentPlayer& player : plan.players) {
+      if (player.name == value.substr(0, space)) player.sources = value.substr(space + 1);
+    }
   } else if (key == "player") {
     auto equals = value.find('=');
     plan.players.push_back(
@@ -122,6 +130,11 @@ std::string plan_text(const PlanRecord& plan) {
   }
   for (const auto& player : plan.players)
     text += "player " + player.name + "=" + player.command + "\n";
+  for (const auto& player : plan.players) {
+    if (!player.sources.empty()) {
+      text += std::string(kSourcesKey) + " " + player.name + " " + player.sources + "\n";
+    }
+  }
   return text;
 }
 

@@ -1,7 +1,9 @@
 // Growing a tournament: the same command with a higher --games-per-pair or with players added
-// at the end plays only the new games, the played ones staying as they are. Anything else that
-// would change a played game (the format, the seed, the match options, a player's command, a
-// player removed or moved) is refused, naming what changed.
+// anywhere in the list plays only the new games, the played ones staying as they are. Players
+// are matched by name: the recorded ones keep their places (and so their games' numbers and tile
+// scripts), the new ones follow them. Anything else that would change a played game (the
+// format, the seed, the match options, a player's command, a built entry's sources, a player
+// removed) is refused, naming what changed.
 #pragma once
 
 #include <filesystem>
@@ -17,8 +19,9 @@ struct PlanGrowth {
   std::optional<std::string> drawn_seed;  // the seed recorded with it, if one was drawn
 };
 
-// Compares the plan recorded in dir/tournament.txt with `wanted` and sets
-// wanted.earlier_stages to the stages the tournament grows from. Nothing is done where no plan
+// Compares the plan recorded in dir/tournament.txt with `wanted`, puts wanted.players in the
+// recorded order (new players last, in the order given) and sets wanted.earlier_stages to the
+// stages the tournament grows from. Nothing is done where no plan
 // is recorded. Throws std::runtime_error naming what changed when `wanted` is no growth of it.
 PlanGrowth grow_plan(const std::filesystem::path& dir, TournamentSettings& wanted);
 

@@ -91,6 +91,7 @@ TournamentPlayer parse_player(std::string_view text) {
   if (std::string given(text); entry::is_entry(given)) {
     try {
       player.command = entry::entry_command(given);
+      player.sources = entry::read_entry_record(given)->sources;
     } catch (const std::runtime_error& error) {
       throw std::invalid_argument(error.what());
     }

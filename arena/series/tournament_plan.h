@@ -16,6 +16,9 @@ namespace arena::series {
 struct TournamentPlayer {
   std::string name;
   std::string command;  // as given: a command line, split into words like a shell does
+  // A built entry's sources-shake256 (see arena/entry/entry_file.h): a run refuses a player
+  // whose program changed under its name. Empty for a plain command or an entry built without.
+  std::string sources = {};
 };
 
 enum class Format { round_robin, gauntlet };

@@ -21,9 +21,9 @@
 namespace arena::tournament {
 
 // Compares the plan `dir` records with `settings`. A tournament that grows (more games per pair,
-// players added at the end) takes the stages it grew from into settings.earlier_stages and
-// records its new plan when it starts; any other plan must be the same. Throws
-// std::runtime_error naming what changed otherwise.
+// players added anywhere, matched by name) takes the stages it grew from into
+// settings.earlier_stages and records its new plan when it starts; any other plan must be the same.
+// Throws std::runtime_error naming what changed otherwise.
 series::PlanCheck check_tournament_plan(const std::filesystem::path& dir,
                                         series::TournamentSettings& settings);
 
