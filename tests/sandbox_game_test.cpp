@@ -388,6 +388,10 @@ TEST_F(SandboxedGame, WhatAPlayerLeftIsLookedAtInItsOwnDirectoryAndKeptPrivately
     if (!entry.is_regular_file()) continue;
     EXPECT_EQ(read_file(entry.path()).find(secret), std::string::npos) << entry.path();
   }
+  // Without copies, the note names what the player wrote, and nothing of the host.
+  Game named = match(swapper, opponent(), {"--cwd1", bot.string(), "--ro-dir", kBin});
+  EXPECT_NE(named.err.find("own.txt (5 bytes)"), std::string::npos) << named.err;
+  EXPECT_EQ(named.err.find(secret_name), std::string::npos) << named.err;
 }
 
 TEST_F(SandboxedGame, ManyProcessesAndAForkBombAreContainedAndTheGameCompletes) {
