@@ -2,8 +2,9 @@
 // while playing legal moves, a JVM bot plays under a memory limit, the CPU clock and the wall
 // limit hold, the system-call filter refuses what it lists while the sample bots play on, the
 // default memory limit and the out-of-memory scores protect the host, a player that names no file
-// of its own sees an empty directory, and an arena that cannot make a sandbox says so instead of
-// playing without one.
+// of its own sees an empty directory, what a player leaves is looked at in its own directory
+// alone and kept privately, and an arena that cannot make a sandbox says so instead of playing
+// without one.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -335,6 +336,68 @@ TEST_F(SandboxedGame, NothingTheCheaterWritesSurvivesTheGame) {
   EXPECT_TRUE(both_scored(game.description)) << game.description;
   EXPECT_EQ(trick_line(game), "TRICK leftover: succeeded") << "its own directory is writable";
   EXPECT_FALSE(fs::exists(own_dir / "cheat-leftover")) << "but what it wrote is gone";
+}
+
+// After the game the arena names, and with --keep-player-files copies, what a player wrote in
+// its own working directory and nothing else: a player that swaps the directory above its own
+// for a link to a host directory before it answers shows nobody that directory's files; links,
+// pipes and a sparse file of 10 GB are named, never followed, opened or copied whole; the copies
+// are the arena's user's alone.
+TEST_F(SandboxedGame, WhatAPlayerLeftIsLookedAtInItsOwnDirectoryAndKeptPrivately) {
+  const fs::path vault = dir_ / "vault";
+  const std::string secret_name = "secret-" + marker_;
+  const std::string secret = "the organiser's key " + marker_;
+  fs::create_directories(vault / "bot");
+  std::ofstream(vault / "bot" / secret_name) << secret << "\n";
+  fs::permissions(vault, fs::perms::owner_all);
+  const fs::path bot = dir_ / "bot";
+  fs::create_directories(bot);
+  const std::string above = dir_.string();
+  const std::string swapper = "sh -c 'mv " + above + " " + above + ".moved && ln -s " +
+                              vault.string() + " " + above + " && readlink " + above +
+                              " >&2; echo mine >own.txt; ln -s /etc/passwd link; mkfifo pipe; "
+                              "truncate -s 10G sparse; exec " +
+                              kBin + "/zarvo-random --marker=" + marker_ + "' " + marker_;
+  Game game = match(
+      swapper, opponent(),
+      {"--keep-player-files", "--cwd1", bot.string(), "--ro-dir", kBin, "--file-limit", "20000"});
+  ASSERT_EQ(game.status, 0) << game.err;
+  EXPECT_TRUE(both_scored(game.description)) << game.description << game.err;
+  ASSERT_EQ(player1_errors(game), vault.string() + "\n") << "the swap did not happen";
+  EXPECT_NE(game.err.find("(player 1) wrote 4 files in its working directory, which only its "
+                          "sandbox saw: link (a link), own.txt (5 bytes), pipe (not a file), "
+                          "sparse (10 GiB)\n"),
+            std::string::npos)
+      << game.err;
+  EXPECT_NE(game.err.find("  left out of the copy, which keeps at most 64 MiB of a player's "
+                          "files: sparse (10 GiB)\n"),
+            std::string::npos)
+      << game.err;
+
+  const fs::path kept = dir_ / "refereelogs" / (game.log.stem().string() + ".player1.files");
+  EXPECT_EQ(read_file(kept / "own.txt"), "mine\n");
+  std::vector<std::string> copied;
+  for (const auto& entry : fs::recursive_directory_iterator(kept)) {
+    copied.push_back(entry.path().filename().string());
+    struct stat info {};
+    ASSERT_EQ(::lstat(entry.path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, ::geteuid()) << entry.path();
+    EXPECT_EQ(info.st_mode & 07777, S_ISDIR(info.st_mode) ? 0700u : 0600u) << entry.path();
+  }
+  EXPECT_EQ(copied, std::vector<std::string>{"own.txt"});
+  EXPECT_EQ(fs::status(kept).permissions(), fs::perms::owner_all);
+
+  // Neither the secret's name nor its content reached the game's files or the arena's notes.
+  EXPECT_EQ(game.err.find(secret_name), std::string::npos) << game.err;
+  for (const auto& entry : fs::recursive_directory_iterator(dir_ / "refereelogs")) {
+    EXPECT_EQ(entry.path().string().find(secret_name), std::string::npos) << entry.path();
+    if (!entry.is_regular_file()) continue;
+    EXPECT_EQ(read_file(entry.path()).find(secret), std::string::npos) << entry.path();
+  }
+  // Without copies, the note names what the player wrote, and nothing of the host.
+  Game named = match(swapper, opponent(), {"--cwd1", bot.string(), "--ro-dir", kBin});
+  EXPECT_NE(named.err.find("own.txt (5 bytes)"), std::string::npos) << named.err;
+  EXPECT_EQ(named.err.find(secret_name), std::string::npos) << named.err;
 }
 
 TEST_F(SandboxedGame, ManyProcessesAndAForkBombAreContainedAndTheGameCompletes) {

@@ -134,10 +134,9 @@ GamePlan plan_game(const MatchConfig& config) {
   return plan;
 }
 
-// How many of the files a player wrote in its sandbox are named, and how much of them
-// --keep-player-files copies.
-constexpr std::size_t kListedFiles = 20;
-constexpr std::uintmax_t kKeptBytes = 64u << 20;
+// How many of the files a player wrote in its sandbox are looked at, to be named and, with
+// --keep-player-files, copied.
+constexpr std::size_t kListedFiles = 1000;
 
 // How long making a player's sandbox may take on a loaded machine.
 constexpr auto kSandboxStartPatience = std::chrono::seconds(20);
@@ -241,7 +240,7 @@ MatchResult play_match(const MatchConfig& config) {
     record.timeout = players[i]->timeout();
     record.last_line = players[i]->last_line();
     const fs::path keep = config.keep_player_files ? files.player_files(i + 1) : fs::path();
-    record.written = players[i]->written_files(kListedFiles, keep, kKeptBytes);
+    record.written = players[i]->written_files(kListedFiles, keep, kKeptPlayerBytes);
     if (!keep.empty() && fs::exists(keep)) record.kept_files = keep;
     remove_if_empty(record.stderr_file);
   }

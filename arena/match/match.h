@@ -10,6 +10,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -31,6 +32,10 @@ struct PlayerConfig {
   std::optional<std::string> name;   // none: derived from the program's file name
   std::filesystem::path workdir;     // empty: the program's own directory
 };
+
+// How much of a player's files --keep-player-files copies at most, each file whole or not at
+// all: a file counts by its length, however sparse.
+inline constexpr std::uintmax_t kKeptPlayerBytes = 64u << 20;
 
 // What a player's time limit counts.
 enum class TimeClock {
@@ -72,7 +77,7 @@ struct MatchConfig {
   std::vector<std::pair<std::string, std::string>> env;  // set in the sandboxes
   std::vector<std::filesystem::path> ro_dirs;            // shown read-only in the sandboxes
   // Copy the files each sandboxed player wrote in its working directory beside the log.
-  bool keep_player_files = false;
+  bool keep_player_files = false;  // at most kKeptPlayerBytes of each player's
   // Write every line each player received and sent, with times, beside the log.
   bool transcript = false;
   // Directories of the run's other entrants, hidden from both players (see entrant_dirs.h).

@@ -53,6 +53,7 @@ Player::Player(const PlayerLaunch& launch)
   request.memory_limit_mb = launch.memory_limit_mb;
   request.file_size_limit_mb = launch.file_limit_mb;
   request.sandbox = launch.sandbox;
+  request.hold_at_start = true;
   request.oom_score_adj = kPlayerOomScoreAdj;
   process_.emplace(request);
   input_ = process_->take_input();
@@ -60,16 +61,17 @@ Player::Player(const PlayerLaunch& launch)
 }
 
 bool Player::wait_started(TimePoint deadline) {
-  if (!process_->wait_started(deadline)) return false;
-  if (process_->sandboxed()) scratch_ = sandbox::ScratchView::open(process_->pid(), workdir_);
-  return true;
+  // Taken while the player's program waits to start: nothing the player does afterwards can
+  // turn the arena's look after the game anywhere but at its working directory.
+  return process_->wait_started(
+      deadline, [this] { scratch_ = sandbox::ScratchView::open(process_->pid(), workdir_); });
 }
 
 std::optional<sandbox::WrittenFiles> Player::written_files(std::size_t limit,
                                                            const std::filesystem::path& keep_into,
                                                            std::uintmax_t byte_limit) const {
   if (!scratch_) return std::nullopt;
-  sandbox::WrittenFiles files = scratch_->written(limit);
+  sandbox::WrittenFiles files = scratch_->written(limit);  // copy() marks what it leaves out
   if (!keep_into.empty() && !files.files.empty()) scratch_->copy(files, keep_into, byte_limit);
   return files;
 }

@@ -78,7 +78,8 @@ class Player {
   PlayerTimes times() const { return {clock_.charged_ms(), process_->cpu_time()}; }
 
   // Waits until a sandboxed player's sandbox is up; false when bwrap could not make it (its
-  // message is in the player's error file) or `deadline` passed.
+  // message is in the player's error file) or `deadline` passed. Its program starts only once
+  // this has opened its working directory (see ScratchView): call it before anything else.
   bool wait_started(TimePoint deadline);
 
   // The files a sandboxed player added to its working directory, which vanish with its sandbox

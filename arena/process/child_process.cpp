@@ -55,6 +55,8 @@ struct ExecPlan {
   std::optional<SpawnRequest::Credentials> run_as;
   // Handed to the program as descriptor kSyscallFilterFd (bwrap reads its filter there).
   UniqueFd syscall_filter;
+  // Handed to the program as descriptor kStartGateFd (see SandboxSetup::held_at_start).
+  UniqueFd start_gate;
   // Written to /proc/self/oom_score_adj before exec; empty: inherited.
   std::string oom_score_adj;
   // Private directories attached in a mount namespace of the child's own (private_dirs.h).
@@ -126,6 +128,17 @@ void write_message(const std::string& prefix) {
       ::_exit(127);
     }
     first_closed = sandbox::kSyscallFilterFd + 1;
+  }
+  if (plan.start_gate) {
+    // Its descriptor lies above kStartGateFd (see SandboxedStart), out of the filter's way.
+    if (::dup2(plan.start_gate.get(), sandbox::kStartGateFd) < 0) {
+      write_message(plan.exec_failure);
+      ::_exit(127);
+    }
+    if (first_closed < sandbox::kStartGateFd) {
+      ::close_range(static_cast<unsigned>(first_closed), sandbox::kStartGateFd - 1, 0);
+    }
+    first_closed = sandbox::kStartGateFd + 1;
   }
   ::close_range(static_cast<unsigned>(first_closed), ~0U, 0);
   if (!plan.oom_score_adj.empty()) {
@@ -210,6 +223,7 @@ void apply_sandbox(ExecPlan& plan, const SpawnRequest& request,
   }
   plan.memory_limit = static_cast<rlim_t>(start.address_space_mb) * 1024 * 1024;
   plan.syscall_filter = std::move(start.syscall_filter);
+  plan.start_gate = std::move(start.start_gate);
   plan.staged_trees = std::move(start.staged_trees);
   plan.staged_point_names = std::move(start.staged_points);
   for (const std::string& point : plan.staged_point_names) {
@@ -264,6 +278,7 @@ ChildProcess::ChildProcess(const SpawnRequest& request) {
       auto output = sandbox_->open_output();
       from_child.read = std::move(output.output);
       started_ = std::move(output.started);
+      if (request.hold_at_start) gate_ = sandbox_->hold_at_start();
     }
     apply_sandbox(plan, request, *sandbox_);
   }
@@ -317,7 +332,7 @@ void ChildProcess::kill_group() {
   if (sandbox_) sandbox_->kill_all();
 }
 
-bool ChildProcess::wait_started(TimePoint deadline) {
+bool ChildProcess::wait_started(TimePoint deadline, const std::function<void()>& while_held) {
   while (started_) {
     pollfd fds[2] = {{started_.get(), POLLIN, 0}, {exit_fd(), POLLIN, 0}};
     // Without a process handle the child's end is looked for every few milliseconds.
@@ -327,6 +342,8 @@ bool ChildProcess::wait_started(TimePoint deadline) {
     if (ready < 0 && errno != EINTR) return false;
     if (fds[0].revents != 0) {
       started_.reset();
+      if (gate_ && while_held) while_held();
+      gate_.reset();
       return true;
     }
     if (fds[1].revents != 0 || exited() || Clock::now() >= deadline) return false;

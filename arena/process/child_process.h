@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,6 +70,9 @@ struct SpawnRequest {
   // With a sandbox whose working directory is writable: what it shows there instead of the
   // directory's own files (a build's copy of an entry).
   sandbox::WorkdirSource workdir_source;
+  // A sandboxed child with piped output is held, once its sandbox is up, until wait_started()
+  // has run its `while_held` step: the program starts only after that call.
+  bool hold_at_start = false;
 };
 
 class ChildProcess {
@@ -108,8 +112,9 @@ class ChildProcess {
   bool sandboxed() const { return sandbox_ != nullptr; }
   // For a sandboxed child with piped output: waits until its sandbox is up and the program about
   // to start; false when bwrap ended first (it could not make the sandbox; its standard error
-  // says why) or `deadline` passed. True at once for any other child.
-  bool wait_started(TimePoint deadline);
+  // says why) or `deadline` passed. True at once for any other child. A child held at its start
+  // runs `while_held` before any code of its program has run, then starts its program.
+  bool wait_started(TimePoint deadline, const std::function<void()>& while_held = {});
   // A sandboxed child's whole process tree frozen while its opponent thinks, then thawed (see
   // PlayerSandbox::freeze); nothing for any other child.
   bool freeze();
@@ -127,6 +132,7 @@ class ChildProcess {
   UniqueFd output_;
   UniqueFd exit_fd_;
   UniqueFd started_;  // a sandboxed child's pipe that shows its sandbox is up
+  UniqueFd gate_;     // the writing end of the gate its program waits at (hold_at_start)
   std::optional<ExitStatus> status_;
   bool reaped_ = false;
   rusage usage_{};

@@ -249,7 +249,15 @@ std::vector<std::string> bwrap_command(const Policy& policy, const fs::path& pro
   environment(command, policy);
   syscall_filter(command, policy);
   add(command, {"--chdir", workdir.string(), "--"});
-  if (!setup.fifo_dir.empty()) add(command, {"/bin/sh", "-c", fifo_entry_script()});
+  if (!setup.fifo_dir.empty()) {
+    add(command, {"/bin/sh", "-c", fifo_entry_script()});
+    // The gate's end is closed before the program runs: it is the arena's, not the player's.
+    if (setup.held_at_start) {
+      const std::string gate = std::to_string(kStartGateFd);
+      add(command,
+          {"/bin/sh", "-c", "read gate <&" + gate + "; exec " + gate + "<&- \"$0\" \"$@\""});
+    }
+  }
   if (setup.processes_by_rlimit && policy.limits.processes > 0) {
     std::string limit = std::to_string(policy.limits.processes);
     add(command, {kPrlimit, "--nproc=" + limit + ":" + limit, "--"});

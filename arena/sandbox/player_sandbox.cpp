@@ -1,8 +1,10 @@
 #include "arena/sandbox/player_sandbox.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "arena/sandbox/bwrap_command.h"
+#include "arena/sandbox/cgroup_files.h"
 #include "arena/sandbox/process_tree.h"
 #include "arena/sandbox/shown_special_files.h"
 #include "arena/sandbox/syscall_filter.h"
@@ -86,6 +88,10 @@ SandboxedStart PlayerSandbox::start(const fs::path& program,
     start.staged_trees = private_dirs_->trees();
     for (const StagedDir& staged : setup_.staged) start.staged_points.push_back(staged.point);
   }
+  if (gate_) {
+    start.start_gate = UniqueFd(::fcntl(gate_.get(), F_DUPFD_CLOEXEC, kStartGateFd + 1));
+    if (!start.start_gate) throw SandboxError("cannot pass on a player's gate: " + errno_text());
+  }
   return start;
 }
 
@@ -93,6 +99,13 @@ PlayerSandbox::Output PlayerSandbox::open_output() {
   fifos_.emplace(policy_.identity);
   setup_.fifo_dir = fifos_->dir();
   return {fifos_->take_output(), fifos_->take_started()};
+}
+
+UniqueFd PlayerSandbox::hold_at_start() {
+  Pipe gate = make_pipe();
+  gate_ = std::move(gate.read);
+  setup_.held_at_start = true;
+  return std::move(gate.write);
 }
 
 std::optional<Milliseconds> PlayerSandbox::cpu_time() const {
@@ -125,6 +138,7 @@ void PlayerSandbox::kill_all() {
 void PlayerSandbox::close() {
   if (cgroup_) cgroup_->close();
   fifos_.reset();
+  gate_.reset();
 }
 
 }  // namespace arena::sandbox

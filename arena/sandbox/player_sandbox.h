@@ -33,6 +33,9 @@ struct SandboxedStart {
   // Private directories to attach at their staging points while still root (private_dirs.h).
   std::vector<int> staged_trees;
   std::vector<std::string> staged_points;
+  // The reading end of the gate the program waits at, to become descriptor kStartGateFd; empty:
+  // none. Above kStartGateFd, so that moving the filter to its place cannot replace it.
+  UniqueFd start_gate;
 };
 
 class PlayerSandbox {
@@ -54,6 +57,10 @@ class PlayerSandbox {
     UniqueFd started;
   };
   Output open_output();
+
+  // After open_output(), before start(): the program, once the sandbox is up, waits to start
+  // until the returned writing end of its gate is closed (see SandboxSetup::held_at_start).
+  UniqueFd hold_at_start();
 
   // CPU time of the player's whole process tree, when the control groups count it.
   std::optional<Milliseconds> cpu_time() const;
@@ -87,6 +94,7 @@ class PlayerSandbox {
   std::optional<ControlGroup> cgroup_;
   std::optional<PlayerFifos> fifos_;
   std::optional<PrivateDirs> private_dirs_;
+  UniqueFd gate_;         // the reading end of the program's gate, while it is held
   bool stopped_ = false;  // frozen by SIGSTOP
 };
 

@@ -11,6 +11,10 @@
 
 namespace arena::sandbox {
 
+// The descriptor at which a program held at its start (SandboxSetup::held_at_start) finds the
+// reading end of its gate.
+inline constexpr int kStartGateFd = 4;
+
 // A directory the seat's user cannot reach on the host, shown through a staging point that the
 // player's child mounts while still root (see private_dirs.h).
 struct StagedDir {
@@ -39,6 +43,11 @@ struct SandboxSetup {
   bool processes_by_rlimit = false;
   // When set, the directory of the player's named pipes (see player_fifos.h).
   std::filesystem::path fifo_dir;
+  // With fifo_dir: once the sandbox has signalled that it is up, the player's program waits to
+  // start until the arena closes the writing end of the gate (a pipe, kStartGateFd inside), so
+  // that what the arena opens in the sandbox meanwhile is as bwrap made it, untouched by any code
+  // of the player's.
+  bool held_at_start = false;
   // The shown directories that bwrap takes from a staging point (see private_dirs.h).
   std::vector<StagedDir> staged;
 };
