@@ -92,8 +92,11 @@ Recipe java(const fs::path& entry, const std::vector<std::string>& sources,
   }
   std::error_code error;
   if (!fs::is_regular_file(launcher, error)) {
+    // `make play` builds only what it plays; the launcher comes with the full build.
     throw std::runtime_error("no java-launcher at " + launcher.string() +
-                             " to play a Java entry with");
+                             " to play a Java entry with: build it with `cmake --build " +
+                             launcher.parent_path().parent_path().string() +
+                             " --target java-launcher` (it needs javac), or give --launcher");
   }
   Recipe recipe;
   recipe.name = "java";
