@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "arena/system/scratch_dir.h"
+
 namespace arena {
 
 class RefereeWorkdir {
@@ -17,14 +19,11 @@ class RefereeWorkdir {
   // Throws std::runtime_error (or std::filesystem::filesystem_error) when it cannot be made.
   RefereeWorkdir(const std::filesystem::path& log_dir, std::string_view jspath,
                  const std::filesystem::path& tiles);
-  RefereeWorkdir(const RefereeWorkdir&) = delete;
-  RefereeWorkdir& operator=(const RefereeWorkdir&) = delete;
-  ~RefereeWorkdir();
 
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return dir_.path(); }
 
  private:
-  std::filesystem::path path_;
+  ScratchDir dir_;  // named like every arena scratch directory, which no sandbox shows
 };
 
 }  // namespace arena
