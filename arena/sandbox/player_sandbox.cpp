@@ -6,7 +6,7 @@
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/cgroup_files.h"
 #include "arena/sandbox/process_tree.h"
-#include "arena/sandbox/shown_special_files.h"
+#include "arena/sandbox/shown_pipes_and_sockets.h"
 #include "arena/sandbox/syscall_filter.h"
 
 namespace arena::sandbox {
@@ -45,7 +45,7 @@ void check_policy(const HostSupport& host, const Policy& policy, const fs::path&
   }
   check_readable(policy, setup.staged, program, true);
   if (script) check_readable(policy, setup.staged, *script, false);
-  check_no_shown_special_files(policy);
+  check_no_shown_pipes_and_sockets(policy);
   bwrap_command(policy, program, args, setup);
   if (policy.syscall_filter) syscall_filter_program();
 }

@@ -101,7 +101,7 @@ class PlayerSandbox {
 // Checks, before anything is started, that a player of `policy` running `program` (and
 // `script`, when it runs one) can be sandboxed here, that the player can read them as the
 // sandbox shows them, and that nothing it is shown is a named pipe or a socket
-// (shown_special_files.h). Throws SandboxError naming the cause.
+// (shown_pipes_and_sockets.h). Throws SandboxError naming the cause.
 void check_policy(const HostSupport& host, const Policy& policy,
                   const std::filesystem::path& program, const std::vector<std::string>& args,
                   const std::optional<std::filesystem::path>& script = std::nullopt);

@@ -18,6 +18,6 @@ inline constexpr int kMaxShownDepth = 64;
 // Throws SandboxError naming the first named pipe or socket in what `policy` shows of its
 // working directory and its read-only directories (links not followed: they lead only to what
 // the sandbox shows anyway), or naming a directory too big or too deep to look through.
-void check_no_shown_special_files(const Policy& policy);
+void check_no_shown_pipes_and_sockets(const Policy& policy);
 
 }  // namespace arena::sandbox

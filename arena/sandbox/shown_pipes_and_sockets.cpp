@@ -1,4 +1,4 @@
-#include "arena/sandbox/shown_special_files.h"
+#include "arena/sandbox/shown_pipes_and_sockets.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -84,7 +84,7 @@ class Walk {
 
 }  // namespace
 
-void check_no_shown_special_files(const Policy& policy) {
+void check_no_shown_pipes_and_sockets(const Policy& policy) {
   Walk walk(policy);
   const fs::path workdir = normal_absolute(policy.workdir);
   // A working directory among the system directories is shown whole, as they are.
