@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "arena/entry/source_hash.h"
 #include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
@@ -179,6 +180,14 @@ TEST_F(BuildRecipe, JavaScriptPackageWithDependenciesOrNoMainFileIsRefused) {
   EXPECT_NE(refusal().find("package.json has dependencies"), std::string::npos) << refusal();
   add("package.json", R"({"main": "../elsewhere.js"})");
   EXPECT_EQ(refusal(), "package.json's main \"../elsewhere.js\" is no file of the entry");
+}
+
+// Its main file is what it plays, and what a rebuild must find unchanged.
+TEST_F(BuildRecipe, AJavaScriptEntrysMainFileCountsAmongItsSources) {
+  add("main.js", "console.log('Aah')\n");
+  const std::string before = arena::entry::source_hash(entry_, recipe());
+  add("main.js", "console.log('Abh')\n");
+  EXPECT_NE(arena::entry::source_hash(entry_, recipe()), before);
 }
 
 TEST_F(BuildRecipe, RustBuildsACrateOfflineAndCopiesItsBinary) {
