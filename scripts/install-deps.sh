@@ -26,6 +26,10 @@ if [[ $mode == all ]]; then
   want clang-format clang-format  # make test checks the layout of our C++
   want gcc gcc                       # zarvo-arena build: C entries (and their tests)
   want /usr/bin/python3 python3      # zarvo-arena build: Python entries (the sandbox's python3)
+  want /usr/bin/node nodejs          # zarvo-arena build: JavaScript entries (the sandbox's node)
+  want /usr/bin/cargo cargo          # zarvo-arena build: Rust crates
+  want /usr/bin/rustc rustc          # zarvo-arena build: Rust entries
+  want /usr/bin/go golang-go         # zarvo-arena build: Go modules
   want /usr/include/gtest/gtest.h libgtest-dev
   want /usr/include/benchmark/benchmark.h libbenchmark-dev
   want javac default-jdk-headless    # the Java launcher and the Java sample bot

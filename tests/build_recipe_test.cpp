@@ -1,6 +1,7 @@
 // Which recipe `zarvo-arena build` gives an entry directory, read from the entry's own files:
-// build.sh before every language, then C++, C, Java and Python; the script each runs, the
-// command that plays the result, and the errors when no recipe fits or a choice is ambiguous.
+// build.sh before every language, then C++, C, Java, Python, JavaScript, Rust and Go; the script
+// each runs, the command that plays the result, and the errors when no recipe fits or a choice is
+// ambiguous.
 #include "arena/entry/build_recipe.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "arena/entry/source_hash.h"
 #include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
@@ -149,7 +151,101 @@ TEST_F(BuildRecipe, AnEntryWithNothingToBuildIsRefused) {
   add("README.md");
   add("src/bot.cpp");  // only the entry's own directory is searched
   EXPECT_EQ(refusal(),
-            "nothing to build: no build.sh and no *.cpp, *.cc, *.c, *.java or *.py file");
+            "nothing to build: no build.sh and no *.cpp, *.cc, *.c, *.java or *.py file, nor "
+            "main.js, package.json, Cargo.toml, main.rs or go.mod");
+}
+
+TEST_F(BuildRecipe, JavaScriptChecksAndPlaysMainJsWithTheSandboxesNode) {
+  add("main.js");
+  add("board.js");
+  Recipe r = recipe();
+  EXPECT_EQ(r.name, "javascript");
+  EXPECT_EQ(r.script, "node --check ./main.js");
+  EXPECT_TRUE(r.command.ends_with("node ./main.js")) << r.command;
+  EXPECT_EQ(r.product, "main.js");
+}
+
+TEST_F(BuildRecipe, JavaScriptPlaysTheMainOfAPackageWithoutDependencies) {
+  add("package.json", R"({"name": "bot", "main": "src/bot's.js", "dependencies": {}})");
+  add("src/bot's.js");
+  Recipe r = recipe();
+  EXPECT_EQ(r.name, "javascript");
+  EXPECT_TRUE(r.command.ends_with("node './src/bot'\\''s.js'")) << r.command;
+  EXPECT_EQ(r.product, "src/bot's.js");
+}
+
+TEST_F(BuildRecipe, JavaScriptPackageWithDependenciesOrNoMainFileIsRefused) {
+  add("package.json", R"({"main": "bot.js", "dependencies": {"ws": "8"}})");
+  add("bot.js");
+  EXPECT_NE(refusal().find("package.json has dependencies"), std::string::npos) << refusal();
+  add("package.json", R"({"main": "../elsewhere.js"})");
+  EXPECT_EQ(refusal(), "package.json's main \"../elsewhere.js\" is no file of the entry");
+}
+
+// Its main file is what it plays, and what a rebuild must find unchanged.
+TEST_F(BuildRecipe, AJavaScriptEntrysMainFileCountsAmongItsSources) {
+  add("main.js", "console.log('Aah')\n");
+  const std::string before = arena::entry::source_hash(entry_, recipe());
+  add("main.js", "console.log('Abh')\n");
+  EXPECT_NE(arena::entry::source_hash(entry_, recipe()), before);
+}
+
+TEST_F(BuildRecipe, RustBuildsACrateOfflineAndCopiesItsBinary) {
+  add("Cargo.toml",
+      "[package]\nname = \"zarvo-bot\"  # the binary\nversion = \"0.1.0\"\n\n[dependencies]\n"
+      "# none\n\n[profile.release]\nopt-level = 3\n");
+  add("main.rs");
+  Recipe r = recipe();
+  EXPECT_EQ(r.name, "rust");
+  EXPECT_NE(r.script.find("CARGO_HOME=\"$PWD/"), std::string::npos) << r.script;
+  EXPECT_NE(r.script.find("CARGO_TARGET_DIR=\"$PWD/"), std::string::npos) << r.script;
+  EXPECT_NE(r.script.find("cargo build --release --offline && cp target/release/zarvo-bot bot"),
+            std::string::npos)
+      << r.script;
+  EXPECT_EQ(r.command, "./bot");
+  EXPECT_EQ(r.product, "bot");
+}
+
+TEST_F(BuildRecipe, RustCrateWithDependenciesIsRefused) {
+  add("Cargo.toml", "[package]\nname = \"bot\"\n[dependencies]\nrand = \"0.8\"\n");
+  EXPECT_NE(refusal().find("Cargo.toml has [dependencies] (rand = \"0.8\")"), std::string::npos)
+      << refusal();
+  add("Cargo.toml", "[package]\nname = \"bot\"\n[dependencies.rand]\nversion = \"0.8\"\n");
+  EXPECT_NE(refusal().find("Cargo.toml has [dependencies.rand]"), std::string::npos) << refusal();
+}
+
+TEST_F(BuildRecipe, RustWithoutACrateCompilesMainRs) {
+  add("main.rs");
+  Recipe r = recipe();
+  EXPECT_EQ(r.name, "rust");
+  EXPECT_EQ(r.script, "rustc -O -o bot main.rs");
+  EXPECT_EQ(r.product, "bot");
+}
+
+TEST_F(BuildRecipe, GoBuildsAModuleWithItsCachesInTheEntryAndNothingFetched) {
+  add("go.mod", "module bot\n\ngo 1.19\n");
+  add("main.go");
+  Recipe r = recipe();
+  EXPECT_EQ(r.name, "go");
+  for (const char* part : {"GOCACHE=\"$PWD/", "GOPATH=\"$PWD/", "GOFLAGS=-mod=mod", "GOPROXY=off",
+                           "GOTOOLCHAIN=local", "go build -o bot ."}) {
+    EXPECT_NE(r.script.find(part), std::string::npos) << part << "\n" << r.script;
+  }
+  EXPECT_EQ(r.product, "bot");
+  add("go.mod", "module bot\n\nrequire example.com/x v1.0.0\n");
+  EXPECT_NE(refusal().find("go.mod requires other modules"), std::string::npos) << refusal();
+}
+
+TEST_F(BuildRecipe, TheNewLanguagesComeAfterTheEarlierOnes) {
+  add("main.js");
+  add("main.rs");
+  add("go.mod");
+  add("helper.py");
+  EXPECT_EQ(recipe().name, "python");
+  fs::remove(entry_ / "helper.py");
+  EXPECT_EQ(recipe().name, "javascript");
+  fs::remove(entry_ / "main.js");
+  EXPECT_EQ(recipe().name, "rust");
 }
 
 }  // namespace

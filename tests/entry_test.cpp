@@ -1,14 +1,17 @@
 // Entrants' sources built by `zarvo-arena build` and players checked by `zarvo-arena check`,
 // through the real programs: entries in C, C++, Java and Python built in their sandboxes and
-// played in a tournament; a compile error reported and left out; builds that try the network,
-// write outside their entry or loop fail at it; each kind of failing player gets its reason, a
-// tournament does not start while one fails, and its check hides the other entrants.
+// played in a tournament, entries in JavaScript, Rust and Go built and played; dependencies that
+// a build without network cannot fetch refused; what build --ro-dir and --env show; a compile error
+// reported and left out; builds that try the network, write outside their entry or loop fail at it;
+// each kind of failing player gets its reason, a tournament does not start while one fails, and its
+// check hides the other entrants.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -71,6 +74,14 @@ std::string entry_command_line(const fs::path& entry) {
     command.replace(at, 2, entry.string() + "/");
   }
   return command;
+}
+
+// True when `program` is there; else the test is skipped naming the Debian package to install
+// (scripts/install-deps.sh installs it).
+bool toolchain(const std::string& program, const std::string& package) {
+  if (::access(program.c_str(), X_OK) == 0) return true;
+  std::cout << "[  SKIPPED ] no " << program << ": install Debian's " << package << "\n";
+  return false;
 }
 
 class Entries : public test_support::EntryDirTest {
@@ -464,6 +475,92 @@ TEST_F(Entries, EntriesUnderAPrivateDirectoryBuildAndPlay) {
                    entry_command_line(entries / "c"), entry_command_line(entries / "py")});
   EXPECT_EQ(game.status, 0) << game.out << game.err;
   EXPECT_NE(game.out.find(" winner "), std::string::npos) << game.out << game.err;
+}
+
+// Entries in JavaScript, Rust (a crate and a single file) and Go, built and each played to a
+// finished game against zarvo-random.
+TEST_F(Entries, JavaScriptRustAndGoEntriesBuildAndPlayAGame) {
+  fs::path entries = root_ / "entries";
+  fs::create_directories(entries);
+  std::vector<fs::path> built;
+  if (toolchain("/usr/bin/node", "nodejs")) {
+    fs::copy(kSource / "tests/entries/javascript", entries / "javascript");
+    built.push_back(entries / "javascript");
+  }
+  if (toolchain("/usr/bin/rustc", "rustc")) {
+    fs::copy(kSource / "tests/entries/rust", entries / "rust");
+    built.push_back(entries / "rust");
+  }
+  if (toolchain("/usr/bin/cargo", "cargo")) {
+    fs::create_directories(entries / "crate" / "src");
+    fs::copy_file(kSource / "tests/entries/rust/main.rs", entries / "crate/src/main.rs");
+    write_file(entries / "crate/Cargo.toml",
+               "[package]\nname = \"zarvo-bot\"\nversion = \"0.1.0\"\nedition = \"2021\"\n\n"
+               "[dependencies]\n");
+    built.push_back(entries / "crate");
+  }
+  if (toolchain("/usr/bin/go", "golang-go")) {
+    fs::copy(kSource / "tests/entries/go", entries / "go");
+    built.push_back(entries / "go");
+  }
+  if (built.empty()) GTEST_SKIP() << "no node, rustc, cargo or go";
+  close_to_others(entries);
+
+  std::vector<std::string> build_args = {kArena, "build"};
+  for (const fs::path& entry : built) build_args.push_back(entry.string());
+  ProgramRun build = run_program(build_args);
+  ASSERT_EQ(build.status, 0) << build.out << build.err;
+  EXPECT_EQ(usable_leftovers(entries), "");
+  for (const fs::path& entry : built) {
+    ProgramRun game = run_program({kArena, "match", "--dir", (root_ / "games").string(),
+                                   entry_command_line(entry), kBin + "/zarvo-random"});
+    EXPECT_EQ(game.status, 0) << entry << game.out << game.err;
+    EXPECT_NE(game.out.find(" winner "), std::string::npos) << entry << game.out << game.err;
+    EXPECT_EQ(game.out.find("isqualif"), std::string::npos) << entry << game.out << game.err;
+  }
+}
+
+// The build has no network: a JavaScript package or a crate that needs others is refused, and
+// the reason says so.
+TEST_F(Entries, APackageOrCrateWithDependenciesIsRefusedWithTheReason) {
+  fs::path entries = root_ / "entries";
+  write_file(entries / "js" / "package.json",
+             R"({"main": "bot.js", "dependencies": {"left-pad": "^1.3.0"}})");
+  write_file(entries / "js" / "bot.js", "console.log('Aah')\n");
+  write_file(entries / "crate" / "Cargo.toml",
+             "[package]\nname = \"bot\"\nversion = \"0.1.0\"\n\n[dependencies]\nrand = \"0.8\"\n");
+  write_file(entries / "crate" / "src/main.rs", "fn main() {}\n");
+  ProgramRun build =
+      run_program({kArena, "build", (entries / "js").string(), (entries / "crate").string()});
+  EXPECT_EQ(build.status, 1) << build.out << build.err;
+  EXPECT_NE(line_for(build.out, "FAILED", "package.json has dependencies"), "") << build.out;
+  EXPECT_NE(line_for(build.out, "FAILED", "Cargo.toml has [dependencies] (rand = \"0.8\")"), "")
+      << build.out;
+  EXPECT_NE(build.out.find("without network"), std::string::npos) << build.out;
+}
+
+// `build --ro-dir D --env NAME=VALUE` shows D and sets NAME in every build's sandbox, as a
+// compiler installed outside the system directories needs; without them the build sees neither.
+TEST_F(Entries, BuildShowsTheGivenDirectoriesAndVariables) {
+  const fs::path tools = root_ / "tools";
+  write_file(tools / "token.txt", "from the organiser\n", fs::perms(0644));
+  fs::permissions(tools, fs::perms(0755));
+  const fs::path entry = root_ / "entries" / "reader";
+  write_file(entry / "build.sh",
+             "cat " + (tools / "token.txt").string() + " > bot\necho \"$ZARVO_NOTE\" >> bot\n");
+  close_to_others(root_ / "entries");
+
+  ProgramRun without = run_program({kArena, "build", entry.string()});
+  EXPECT_EQ(without.status, 1) << without.out << without.err;
+
+  ProgramRun with = run_program(
+      {kArena, "build", "--ro-dir", tools.string(), "--env", "ZARVO_NOTE=noted", entry.string()});
+  ASSERT_EQ(with.status, 0) << with.out << with.err;
+  EXPECT_EQ(read_file(entry / "bot"), "from the organiser\nnoted\n");
+
+  ProgramRun missing =
+      run_program({kArena, "build", "--ro-dir", (root_ / "none").string(), entry.string()});
+  EXPECT_EQ(missing.status, 2) << missing.out << missing.err;
 }
 
 }  // namespace

@@ -28,10 +28,14 @@ directories and links inside the entry, no setuid or setgid bit, nothing writabl
 others, owned by the arena's user; a failed build leaves the entry as it was. An ENTRY that is a
 symbolic link, or resolves outside the directory it is given in, is refused.
 The first recipe that fits is used: the entry's build.sh (run with bash -e, so a failing command
-fails the build; it leaves the program to play as ./bot); else every *.cpp and *.cc (C++), every *.c (C), every *.java (Java, played
-through a copy of java-launcher named after the class with main) or the main *.py (Python:
-main.py, bot.py, the only one, or the only one with a __main__ block; byte-compiled as a check).
-Only the entry's own directory is searched for sources.
+fails the build; it leaves the program to play as ./bot); else every *.cpp and *.cc (C++),
+every *.c (C), every *.java (Java, played through a copy of java-launcher named after the class
+with main), the main *.py (Python: main.py, bot.py, the only one, or the only one with a
+__main__ block; byte-compiled as a check), main.js or the main file of a package.json
+(JavaScript: checked with node --check; a package.json with dependencies is refused), a
+Cargo.toml (Rust: cargo build --release --offline, a crate with dependencies refused) or a single
+main.rs (rustc), or a go.mod (Go: go build, a module that requires others refused). Nothing is
+fetched: a build has no network. Only the entry's own directory is searched for sources.
 
 Each entry receives zarvo-entry.txt (the command that plays it, the recipe, the time taken, ok
 or failed) and zarvo-build.log (the build's output). The summary has one line per entry, and the
@@ -46,6 +50,13 @@ Options (--option VALUE or --option=VALUE):
                         also the largest file it may write (512)
   --launcher PROGRAM    the java-launcher Java entries are played through (java-launcher beside
                         zarvo-arena)
+  --ro-dir DIR          show DIR, read-only at its own path, in every build's sandbox, as for a
+                        compiler installed outside the system directories (repeatable)
+  --env NAME=VALUE      set NAME in every build's environment (repeatable), which otherwise holds
+                        only PATH=/usr/local/bin:/usr/bin:/bin, HOME, LANG and PWD; a PATH given
+                        replaces that one. A rustup toolchain in root's home, for instance:
+                          --ro-dir /root/.cargo --ro-dir /root/.rustup
+                          --env RUSTUP_HOME=/root/.rustup --env PATH=/root/.cargo/bin:/usr/bin:/bin
 )";
 
 void print_outcome(const entry::BuildOutcome& outcome) {
@@ -83,6 +94,7 @@ int run_build_command(std::span<const std::string> args) {
     return 0;
   }
   entry::BuildLimits limits;
+  entry::BuildSandbox shown;
   fs::path launcher;
   std::vector<std::string> entries;
   try {
@@ -95,6 +107,18 @@ int run_build_command(std::span<const std::string> args) {
     });
     line.option("--file-limit", [&](const std::string& v) { limits.file_mb = parse_megabytes(v); });
     line.option("--launcher", [&](const std::string& v) { launcher = fs::absolute(v); });
+    // Read as `match` reads them, through its own options.
+    MatchConfig sandbox_options;
+    line.option("--ro-dir", [&](const std::string& v) {
+      std::error_code error;
+      if (!fs::is_directory(v, error)) throw std::invalid_argument("no directory " + v);
+      find_match_option("--ro-dir")->apply(sandbox_options, v);
+      shown.readonly_dirs = sandbox_options.ro_dirs;
+    });
+    line.option("--env", [&](const std::string& v) {
+      find_match_option("--env")->apply(sandbox_options, v);
+      shown.env = sandbox_options.env;
+    });
     line.positionals(entries);
     line.parse(args);
     if (entries.empty()) throw std::invalid_argument("give at least one entry directory");
@@ -111,7 +135,7 @@ int run_build_command(std::span<const std::string> args) {
   int built = 0;
   for (const std::string& given : entries) {
     if (stop_signal_received()) break;
-    entry::BuildOutcome outcome = entry::build_entry(given, limits, launcher);
+    entry::BuildOutcome outcome = entry::build_entry(given, limits, launcher, shown);
     kill_remaining_children();
     print_outcome(outcome);
     std::cout << std::flush;

@@ -11,6 +11,14 @@
 //   python    the main file (main.py, bot.py, the only *.py, or the only one with a __main__
 //             block) byte-compiled as a check, played with the python3 of the players'
 //             sandbox's PATH, named by its absolute path
+//   javascript  main.js, or the file package.json names as `main` (a package.json with
+//             dependencies is refused: nothing can be installed), checked with node --check,
+//             played with the node of the players' sandbox's PATH, named by its absolute path
+//   rust      a crate (Cargo.toml, refused with dependencies) built by cargo offline, its
+//             binary copied to `bot`, cargo's home and target directory inside the build's
+//             copy; else a single main.rs compiled by rustc into `bot`
+//   go        a module (go.mod, refused when it requires others) built by go into `bot`, its
+//             caches inside the build's copy, no module fetched, no other toolchain
 //
 // Only the entry's own directory is searched for sources, not the directories below it.
 #pragma once
@@ -32,9 +40,14 @@ inline constexpr std::string_view kJavaCompiler =
     "-J-XX:+UseSerialGC -encoding UTF-8 -d .";
 inline constexpr std::string_view kPythonCompiler = "python3 -m py_compile";
 inline constexpr std::string_view kPythonInterpreter = "python3";
+inline constexpr std::string_view kJavaScriptCheck = "node --check";
+inline constexpr std::string_view kJavaScriptInterpreter = "node";
+inline constexpr std::string_view kCargoBuild = "cargo build --release --offline";
+inline constexpr std::string_view kRustCompiler = "rustc -O -o bot";
+inline constexpr std::string_view kGoBuild = "go build -o bot";
 
 struct Recipe {
-  std::string name;    // "build.sh", "c++", "c", "java", "python"
+  std::string name;    // "build.sh", "c++", "c", "java", "python", "javascript", ...
   std::string script;  // run by /bin/sh in the entry, inside the build's sandbox
   // How the built entry is played: a command line in which "./FILE" names a file of the entry.
   std::string command;

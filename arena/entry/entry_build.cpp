@@ -121,12 +121,15 @@ struct BuildArea {
   sandbox::WorkdirSource source;  // how its sandbox finds it
 };
 
-sandbox::Policy build_policy(const fs::path& entry, const Recipe& recipe,
-                             const BuildLimits& limits) {
+sandbox::Policy build_policy(const fs::path& entry, const Recipe& recipe, const BuildLimits& limits,
+                             const BuildSandbox& shown) {
   sandbox::Policy policy;
   policy.workdir = entry;
   policy.workdir_writable = true;
   policy.readonly_dirs = recipe.readonly_dirs;
+  policy.readonly_dirs.insert(policy.readonly_dirs.end(), shown.readonly_dirs.begin(),
+                              shown.readonly_dirs.end());
+  policy.env = shown.env;
   policy.limits.memory_mb = limits.memory_mb;
   policy.limits.processes = limits.processes;
   if (sandbox::must_drop_root()) policy.identity = sandbox::build_identity();
@@ -135,7 +138,7 @@ sandbox::Policy build_policy(const fs::path& entry, const Recipe& recipe,
 
 // Runs the recipe; returns "" on success, else why it failed.
 std::string run_recipe(const fs::path& entry, const BuildArea& area, const Recipe& recipe,
-                       const BuildLimits& limits, const fs::path& log) {
+                       const BuildLimits& limits, const BuildSandbox& shown, const fs::path& log) {
   SpawnRequest request;
   request.program = "/bin/sh";
   // Everything the build writes goes to the log; what it makes is readable by the players.
@@ -143,7 +146,7 @@ std::string run_recipe(const fs::path& entry, const BuildArea& area, const Recip
   request.workdir = "/";
   request.error_file = log;
   request.file_size_limit_mb = limits.file_mb;
-  request.sandbox = build_policy(entry, recipe, limits);
+  request.sandbox = build_policy(entry, recipe, limits, shown);
   request.workdir_source = area.source;
   ChildProcess build(request);
   std::optional<ExitStatus> status = build.wait_exit(Clock::now() + limits.time);
@@ -207,8 +210,8 @@ UniqueFd open_entry(const fs::path& given, const fs::path& entry) {
 
 }  // namespace
 
-BuildOutcome build_entry(const fs::path& given, const BuildLimits& limits,
-                         const fs::path& launcher) {
+BuildOutcome build_entry(const fs::path& given, const BuildLimits& limits, const fs::path& launcher,
+                         const BuildSandbox& shown) {
   BuildOutcome outcome;
   outcome.entry = given;
   const TimePoint start = Clock::now();
@@ -240,7 +243,7 @@ BuildOutcome build_entry(const fs::path& given, const BuildLimits& limits,
       if (area.mount && area.mount->full()) throw std::runtime_error(file_limit_text(limits));
       throw;
     }
-    failure = run_recipe(entry, area, recipe, limits, log);
+    failure = run_recipe(entry, area, recipe, limits, shown, log);
     replace_file(entry / kBuildLog, read_tail(log, kKeptOutput));
     if (failure.empty()) failure = keep_result(area, sources, entry_dir.get(), limits);
     if (failure.empty() && !fs::is_regular_file(entry / recipe.product, error)) {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "arena/entry/build_recipe.h"
@@ -29,6 +30,14 @@ struct BuildLimits {
   std::size_t file_mb = 512;
 };
 
+// What the organiser adds to every build's sandbox (build --ro-dir, --env): a compiler installed
+// outside the system directories, and the PATH or variables it needs. An entry's recipe sets its
+// own variables after these.
+struct BuildSandbox {
+  std::vector<std::filesystem::path> readonly_dirs;
+  std::vector<std::pair<std::string, std::string>> env;  // PATH among them replaces the fixed one
+};
+
 struct BuildOutcome {
   std::filesystem::path entry;
   EntryRecord record;
@@ -39,6 +48,6 @@ struct BuildOutcome {
 // Builds `entry` (a directory). `launcher` is the java-launcher a Java entry is played through.
 // Never throws for a fault of the entry: the outcome says what failed.
 BuildOutcome build_entry(const std::filesystem::path& entry, const BuildLimits& limits,
-                         const std::filesystem::path& launcher);
+                         const std::filesystem::path& launcher, const BuildSandbox& shown = {});
 
 }  // namespace arena::entry

@@ -20,9 +20,14 @@ constexpr std::size_t kDigestBytes = 32;
 
 // What a build of `recipe` leaves in the entry, so that a rebuild, which finds the products of
 // the build before, hashes what the first build hashed. A Python entry's product is its main
-// file, a source: only the byte-compiled files are its build's.
+// file, a source: only the byte-compiled files are its build's. A JavaScript entry's build only
+// checks its main file, a source too, and makes nothing.
 bool is_build_product(const fs::path& relative, const Recipe& recipe) {
   if (recipe.name == "python") return *relative.begin() == "__pycache__";
+  if (recipe.name == "javascript") return false;
+  // Cargo writes Cargo.lock when the crate comes without one: with no dependencies it is always
+  // the same.
+  if (recipe.name == "rust" && relative == "Cargo.lock") return true;
   if (recipe.name == "java") {
     return relative.extension() == ".class" ||
            relative == fs::path(recipe.product).replace_extension();

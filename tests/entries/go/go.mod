@@ -1,0 +1,3 @@
+module zarvobot
+
+go 1.19
