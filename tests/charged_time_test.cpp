@@ -128,6 +128,12 @@ class ChargedTime : public ::testing::Test {
       total += answers[i];
     }
     EXPECT_NEAR(logged_time(), total, kRounding * static_cast<double>(answers.size()));
+    // usage.txt keeps the same charge for a tournament to read back.
+    std::smatch think;
+    const std::string usage = game_file("usage.txt");
+    ASSERT_TRUE(std::regex_search(usage, think, std::regex(R"(player1 .*think_ms=(\d+))")))
+        << usage;
+    EXPECT_NEAR(std::stoi(think[1]) / 1e3, logged_time(), 0.0015) << usage;
   }
 
   fs::path dir_;

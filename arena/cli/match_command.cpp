@@ -153,8 +153,9 @@ int run_match_command(std::span<const std::string> args) {
   // What each player used, for a tournament to read back beside the log.
   if (auto files = GameFiles::from_log(result.log)) {
     try {
-      write_game_usage(files->usage(), {PlayerUsage{one.cpu.count(), one.peak_kib},
-                                        PlayerUsage{two.cpu.count(), two.peak_kib}});
+      write_game_usage(files->usage(),
+                       {PlayerUsage{one.cpu.count(), one.peak_kib, one.charged.count()},
+                        PlayerUsage{two.cpu.count(), two.peak_kib, two.charged.count()}});
     } catch (const std::exception& error) {
       std::cerr << "zarvo-arena match: " << error.what() << "\n";
       return 1;

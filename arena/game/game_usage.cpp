@@ -33,6 +33,7 @@ std::string game_usage_text(const std::array<PlayerUsage, 2>& usage) {
   for (int i = 0; i < 2; ++i) {
     text += "player" + std::to_string(i + 1) + " cpu_ms=" + std::to_string(usage[i].cpu_ms);
     if (usage[i].peak_kib) text += " peak_kib=" + std::to_string(*usage[i].peak_kib);
+    if (usage[i].think_ms) text += " think_ms=" + std::to_string(*usage[i].think_ms);
     text += "\n";
   }
   return text;
@@ -51,7 +52,7 @@ std::array<std::optional<PlayerUsage>, 2> read_game_usage(const fs::path& file) 
     int player = line.starts_with("player1 ") ? 0 : line.starts_with("player2 ") ? 1 : -1;
     auto cpu = field(line, "cpu_ms");
     if (player < 0 || !cpu) continue;
-    usage[player] = PlayerUsage{*cpu, field(line, "peak_kib")};
+    usage[player] = PlayerUsage{*cpu, field(line, "peak_kib"), field(line, "think_ms")};
   }
   return usage;
 }

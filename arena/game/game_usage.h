@@ -1,6 +1,8 @@
 // What each player of a game used, kept beside the game's log in "<base>.usage.txt" so that a
 // tournament reads it back from the game's files alone: one line per player,
-// "player1 cpu_ms=1234 peak_kib=56789" (peak_kib is left out where it was not measured).
+// "player1 cpu_ms=1234 peak_kib=56789 think_ms=2000" (peak_kib is left out where it was not
+// measured; think_ms, the thinking time the player's clock charged, is missing in the files of
+// older arenas).
 #pragma once
 
 #include <array>
@@ -13,6 +15,7 @@ namespace arena {
 struct PlayerUsage {
   long long cpu_ms = 0;               // CPU time of the player's whole process tree
   std::optional<long long> peak_kib;  // its peak resident memory, where it was measured
+  std::optional<long long> think_ms;  // the thinking time its clock charged, the game's log's
 };
 
 std::string game_usage_text(const std::array<PlayerUsage, 2>& usage);
