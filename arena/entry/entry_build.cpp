@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 
 #include "arena/entry/entry_copy.h"
@@ -36,11 +38,24 @@ constexpr std::size_t kMaxEntryFiles = 20000;
 // What a build may leave: its sources and, for each, room for what compiling it makes.
 constexpr std::size_t kMaxBuildFiles = 4 * kMaxEntryFiles;
 
+// Why a name of an entry cannot go into a command, or nothing: a name goes into the command that
+// plays the entry and into lines of files (the entry's record, a tournament's job lines), and no
+// quoting keeps a line break from breaking a line.
+std::optional<std::string> name_problem(const fs::path& path, std::string_view what) {
+  const std::string name = path.filename().string();
+  if (!has_control_character(name)) return std::nullopt;
+  return "refused: " + std::string(what) + " \"" + printable(name, 100) +
+         "\" ('?' for a control character): a name with a control character cannot go into a "
+         "command";
+}
+
 // Refuses a directory that cannot be one entrant's: the root, a system directory or one below
 // it, a directory directly below the root (/home, /srv), one holding the arena itself, or one
 // with more files than any submission. A root arena writes the build's result into the entry,
-// so a slip of the organiser's must not let a build write over the machine.
-void check_entry_directory(const fs::path& entry) {
+// so a slip of the organiser's must not let a build write over the machine. Returns the first
+// name of the entry that cannot go into a command, found on the same walk: such an entry is
+// refused too, but with a record that says why.
+std::optional<std::string> check_entry_directory(const fs::path& entry) {
   auto depth = std::distance(entry.begin(), entry.end());
   if (depth < 3)
     throw std::runtime_error("refused: " + entry.string() + " is not an entry's directory");
@@ -54,6 +69,7 @@ void check_entry_directory(const fs::path& entry) {
   if (!error && sandbox::is_within(own, entry)) {
     throw std::runtime_error("refused: " + entry.string() + " holds zarvo-arena itself");
   }
+  std::optional<std::string> bad_name = name_problem(entry, "the entry's directory is named");
   std::size_t files = 0;
   for (fs::recursive_directory_iterator it(entry, error), end; !error && it != end;
        it.increment(error)) {
@@ -61,29 +77,10 @@ void check_entry_directory(const fs::path& entry) {
       throw std::runtime_error("refused: " + entry.string() + " holds more than " +
                                std::to_string(kMaxEntryFiles) + " files");
     }
+    if (!bad_name) bad_name = name_problem(it->path(), "the entry holds a file named");
   }
   if (error) throw std::runtime_error("cannot list " + entry.string() + ": " + error.message());
-}
-
-// Refuses an entry whose own name or any name in it holds a control character: a name goes
-// into the command that plays the entry and into lines of files (the entry's record, a
-// tournament's job lines), and no quoting keeps a line break from breaking a line.
-void check_names(const fs::path& entry) {
-  auto check = [](const fs::path& path, std::string_view what) {
-    const std::string name = path.filename().string();
-    if (has_control_character(name)) {
-      throw std::runtime_error("refused: " + std::string(what) + " \"" + printable(name, 100) +
-                               "\" ('?' for a control character): a name with a control "
-                               "character cannot go into a command");
-    }
-  };
-  check(entry, "the entry's directory is named");
-  std::error_code error;
-  for (fs::recursive_directory_iterator it(entry, error), end; !error && it != end;
-       it.increment(error)) {
-    check(it->path(), "the entry holds a file named");
-  }
-  if (error) throw std::runtime_error("cannot list " + entry.string() + ": " + error.message());
+  return bad_name;
 }
 
 std::string file_limit_text(const BuildLimits& limits) {
@@ -222,11 +219,11 @@ BuildOutcome build_entry(const fs::path& given, const BuildLimits& limits, const
     if (!fs::is_directory(given, error)) throw std::runtime_error("not a directory");
     const fs::path entry = fs::canonical(given);
     refuse_links(given, entry);
-    check_entry_directory(entry);
+    const std::optional<std::string> bad_name = check_entry_directory(entry);
     UniqueFd entry_dir = open_entry(given, entry);
     entry_directory = true;
     ::unlink((entry / kEntryFile).c_str());  // never left standing from an earlier build
-    check_names(entry);
+    if (bad_name) throw std::runtime_error(*bad_name);
     Recipe recipe = choose_recipe(entry, launcher);
     outcome.record.recipe = recipe.name;
     outcome.record.command = recipe.command;
