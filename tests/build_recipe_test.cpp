@@ -5,6 +5,7 @@
 #include "arena/entry/build_recipe.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -187,6 +188,15 @@ TEST_F(BuildRecipe, AJavaScriptEntrysMainFileCountsAmongItsSources) {
   add("main.js", "console.log('Aah')\n");
   const std::string before = arena::entry::source_hash(entry_, recipe());
   add("main.js", "console.log('Abh')\n");
+  EXPECT_NE(arena::entry::source_hash(entry_, recipe()), before);
+}
+
+// A FIFO an entrant left among its sources is hashed as what it is, never opened: a read of it
+// would wait for ever.
+TEST_F(BuildRecipe, AFifoAmongTheSourcesIsHashedWithoutBeingOpened) {
+  add("main.js", "console.log('Aah')\n");
+  const std::string before = arena::entry::source_hash(entry_, recipe());
+  ASSERT_EQ(::mkfifo((entry_ / "chan").c_str(), 0644), 0);
   EXPECT_NE(arena::entry::source_hash(entry_, recipe()), before);
 }
 

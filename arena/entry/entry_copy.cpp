@@ -1,6 +1,5 @@
 #include "arena/entry/entry_copy.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "arena/entry/entry_file.h"
+#include "arena/system/descriptor_io.h"
 #include "arena/system/unique_fd.h"
 
 namespace arena::entry {
@@ -39,19 +39,9 @@ std::string joined(const std::string& prefix, const std::string& name) {
 bool arena_file(const std::string& path) { return path == kEntryFile || path == kBuildLog; }
 
 std::vector<std::string> names_in(int dir, const std::string& path) {
-  int own = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* listing = own < 0 ? nullptr : ::fdopendir(own);
-  if (!listing) {
-    if (own >= 0) ::close(own);
-    fail("cannot list", path.empty() ? "." : path);
-  }
-  std::vector<std::string> names;
-  while (dirent* item = ::readdir(listing)) {
-    std::string name = item->d_name;
-    if (name != "." && name != "..") names.push_back(std::move(name));
-  }
-  ::closedir(listing);
-  return names;
+  auto names = arena::names_in(dir);
+  if (!names) fail("cannot list", path.empty() ? "." : path);
+  return std::move(*names);
 }
 
 UniqueFd open_dir(int parent, const std::string& name) {
@@ -67,21 +57,6 @@ UniqueFd open_regular(int parent, const std::string& name) {
     return UniqueFd();
   }
   return fd;
-}
-
-bool copy_bytes(int from, int to) {
-  char buffer[64 * 1024];
-  for (;;) {
-    ssize_t got = ::read(from, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return got == 0;
-    for (ssize_t done = 0; done < got;) {
-      ssize_t put = ::write(to, buffer + done, static_cast<std::size_t>(got - done));
-      if (put < 0 && errno == EINTR) continue;
-      if (put < 0) return false;
-      done += put;
-    }
-  }
 }
 
 bool keep_times(int fd, const struct stat& st) {
@@ -162,7 +137,7 @@ class SourceCopier {
     if (!source) fail("cannot read", path);
     UniqueFd copy(
         ::openat(to, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!copy || !copy_bytes(source.get(), copy.get()) ||
+    if (!copy || !copy_bytes(source.get(), copy.get()).complete ||
         ::fchmod(copy.get(), (st.st_mode & 0777) | 0600) != 0 || !keep_times(copy.get(), st) ||
         !give(copy.get())) {
       fail("cannot copy", path);
@@ -237,7 +212,7 @@ void copy_back(int from, int to, const std::string& prefix, int depth,
       UniqueFd part(
           ::openat(to, kPartName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
       if (!part) fail("cannot copy back", path);
-      if (!copy_bytes(source.get(), part.get()) ||
+      if (!copy_bytes(source.get(), part.get()).complete ||
           ::fchmod(part.get(), st.st_mode & kKeptMode) != 0 || !keep_times(part.get(), st)) {
         int saved = errno;
         clear_part(to);

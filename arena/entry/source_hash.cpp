@@ -1,14 +1,19 @@
 #include "arena/entry/source_hash.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
-#include <fstream>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
 
 #include "arena/entry/entry_file.h"
+#include "arena/system/unique_fd.h"
 #include "rng/secure_rng.h"
 
 namespace arena::entry {
@@ -35,22 +40,42 @@ bool is_build_product(const fs::path& relative, const Recipe& recipe) {
   return relative == recipe.product;
 }
 
-void inject_sized(shake256_context& hash, std::string_view bytes) {
-  const std::uint64_t size = bytes.size();
+void inject_length(shake256_context& hash, std::uint64_t size) {
   std::array<unsigned char, 8> length{};
   for (std::size_t i = 0; i < length.size(); ++i) length[i] = (size >> (8 * i)) & 0xff;
   shake256_inject(&hash, length.data(), length.size());
+}
+
+void inject_sized(shake256_context& hash, std::string_view bytes) {
+  inject_length(hash, bytes.size());
   shake256_inject(&hash, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
 }
 
-std::string contents_of(const fs::path& file) {
+// A file of the entry as "file " and its bytes, read in pieces (a source may be large), a link
+// as "link " and its target, anything else (a FIFO, which would block a read, a socket, a
+// device) as "special": never opened.
+void inject_contents(shake256_context& hash, const fs::path& file) {
   std::error_code error;
-  if (fs::is_symlink(file, error)) return "link " + fs::read_symlink(file).string();
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + file.string());
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw std::runtime_error("cannot read " + file.string());
-  return "file " + text;
+  const fs::file_status status = fs::symlink_status(file, error);
+  if (error) throw std::runtime_error("cannot read " + file.string() + ": " + error.message());
+  if (fs::is_symlink(status)) return inject_sized(hash, "link " + fs::read_symlink(file).string());
+  if (!fs::is_regular_file(status)) return inject_sized(hash, "special");
+  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat st {};
+  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    throw std::runtime_error("cannot read " + file.string());
+  constexpr std::string_view kPrefix = "file ";
+  inject_length(hash, kPrefix.size() + static_cast<std::uint64_t>(st.st_size));
+  shake256_inject(&hash, kPrefix.data(), static_cast<std::uint32_t>(kPrefix.size()));
+  std::array<char, 64 * 1024> buffer;
+  std::uint64_t left = static_cast<std::uint64_t>(st.st_size);
+  while (left > 0) {
+    ssize_t got = ::read(fd.get(), buffer.data(), std::min<std::uint64_t>(buffer.size(), left));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) throw std::runtime_error("cannot read " + file.string());
+    shake256_inject(&hash, buffer.data(), static_cast<std::uint32_t>(got));
+    left -= static_cast<std::uint64_t>(got);
+  }
 }
 
 }  // namespace
@@ -72,7 +97,7 @@ std::string source_hash(const fs::path& entry, const Recipe& recipe) {
   shake256_init(&hash);
   for (const fs::path& file : files) {
     inject_sized(hash, file.string());
-    inject_sized(hash, contents_of(entry / file));
+    inject_contents(hash, entry / file);
   }
   shake256_flip(&hash);
   std::array<unsigned char, kDigestBytes> digest{};

@@ -1,6 +1,5 @@
 #include "arena/sandbox/scratch_view.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +7,7 @@
 #include <algorithm>
 
 #include "arena/system/bounded_read.h"
+#include "arena/system/descriptor_io.h"
 #include "arena/system/open_beneath.h"
 
 namespace arena::sandbox {
@@ -43,17 +43,7 @@ struct Walk {
 // The names in the directory `dir_fd`, sorted, as many as the walk may still look at.
 std::vector<std::string> names_in(Walk& walk, int dir_fd, const fs::path* real_dir) {
   std::vector<std::string> names;
-  // The directory stream owns a descriptor of its own.
-  const int listing = ::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0);
-  if (listing < 0) return names;
-  DIR* dir = ::fdopendir(listing);
-  if (dir == nullptr) {
-    ::close(listing);
-    return names;
-  }
-  while (dirent* entry = ::readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
+  for (std::string& name : arena::names_in(dir_fd).value_or(std::vector<std::string>{})) {
     // At the top, an entry of the real directory is shown read-only, not written by the player.
     if (real_dir != nullptr) {
       struct stat real {};
@@ -65,7 +55,6 @@ std::vector<std::string> names_in(Walk& walk, int dir_fd, const fs::path* real_d
     }
     names.push_back(std::move(name));
   }
-  ::closedir(dir);
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -121,21 +110,6 @@ UniqueFd private_file(int root, const fs::path& relative) {
   return file;
 }
 
-// Copies at most `length` bytes; returns how many.
-std::uintmax_t copy_bytes(int from, int to, std::uintmax_t length) {
-  std::uintmax_t copied = 0;
-  char buffer[1 << 16];
-  while (copied < length) {
-    std::size_t want =
-        static_cast<std::size_t>(std::min<std::uintmax_t>(sizeof buffer, length - copied));
-    ssize_t got = ::read(from, buffer, want);
-    if (got <= 0) break;
-    if (::write(to, buffer, static_cast<std::size_t>(got)) != got) break;
-    copied += static_cast<std::uintmax_t>(got);
-  }
-  return copied;
-}
-
 }  // namespace
 
 std::optional<ScratchView> ScratchView::open(pid_t bwrap_pid, const fs::path& workdir) {
@@ -176,7 +150,7 @@ std::uintmax_t ScratchView::copy(WrittenFiles& files, const fs::path& into,
     UniqueFd source(
         ::open(("/proc/self/fd/" + std::to_string(handle.get())).c_str(), O_RDONLY | O_CLOEXEC));
     UniqueFd target = source ? private_file(out.get(), file.path) : UniqueFd();
-    if (target) copied += copy_bytes(source.get(), target.get(), length);
+    if (target) copied += copy_bytes(source.get(), target.get(), length).bytes;
   }
   return copied;
 }
