@@ -177,9 +177,21 @@ TEST_F(SandboxedGame, CheaterCannotReadTheTileScriptOrTheUsersFiles) {
   std::ofstream(secret) << "the opponent's source\n";
   fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
   // Run from the temporary directory that holds the referee's directory, or from the directory
-  // that gets the game's files and holds the tile script, it sees neither.
-  expect_blocked("tiles", "",
-                 {"--tiles", tiles.string(), "--cwd1", fs::temp_directory_path().string()});
+  // that gets the game's files and holds the tile script, it sees neither. The temporary
+  // directory is one of the test's own, as a shared /tmp may hold other tests' pipes, which
+  // rightly refuse a player shown them.
+  const fs::path temporary = dir_ / "tmp";
+  fs::create_directory(temporary);
+  fs::permissions(temporary, fs::perms(01777));
+  const char* given_tmpdir = std::getenv("TMPDIR");
+  const std::string kept = given_tmpdir ? given_tmpdir : "";
+  ::setenv("TMPDIR", temporary.c_str(), 1);
+  expect_blocked("tiles", "", {"--tiles", tiles.string(), "--cwd1", temporary.string()});
+  if (given_tmpdir) {
+    ::setenv("TMPDIR", kept.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
   expect_blocked("readfile", "--path=" + tiles.string(),
                  {"--tiles", tiles.string(), "--cwd1", dir_.string()});
   fs::path earlier_log = dir_ / "refereelogs" / "earlier.log";

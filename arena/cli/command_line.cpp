@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iostream>
 #include <map>
+#include <thread>
 
 #include "arena/match/match_options.h"
 #include "arena/match/option_values.h"
@@ -137,6 +138,8 @@ void add_forwarded_match_options(CommandLine& line, std::vector<std::string>& fo
 }
 
 void add_concurrency_option(CommandLine& line, int& concurrency) {
+  // Without the option, a game for each core.
+  concurrency = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   line.option("--concurrency", [&concurrency](const std::string& value) {
     concurrency = static_cast<int>(parse_whole(value, 1, kMaxConcurrency));
   });

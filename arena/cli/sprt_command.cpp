@@ -2,19 +2,14 @@
 
 #include <unistd.h>
 
-#include <charconv>
-#include <cmath>
-#include <deque>
 #include <filesystem>
 #include <iostream>
 #include <optional>
-#include <thread>
 
 #include "arena/cli/build_command.h"
 #include "arena/cli/command_line.h"
 #include "arena/match/match_options.h"
 #include "arena/match/option_values.h"
-#include "arena/series/game_pairs.h"
 #include "arena/series/game_runner.h"
 #include "arena/series/match_jobs.h"
 #include "arena/series/plan_file.h"
@@ -101,8 +96,6 @@ SprtOptions parse(std::span<const std::string> args) {
   } catch (const std::invalid_argument& error) {
     throw UsageError(error.what());
   }
-  if (options.concurrency == 0)
-    options.concurrency = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   return options;
 }
 

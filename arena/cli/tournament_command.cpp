@@ -2,21 +2,14 @@
 
 #include <unistd.h>
 
-#include <charconv>
-#include <deque>
 #include <iostream>
 #include <limits>
-#include <map>
-#include <thread>
 
 #include "arena/cli/build_command.h"
 #include "arena/cli/check_command.h"
 #include "arena/cli/command_line.h"
-#include "arena/game/game_files.h"
 #include "arena/match/match_options.h"
 #include "arena/match/option_values.h"
-#include "arena/series/game_pairs.h"
-#include "arena/series/game_record.h"
 #include "arena/series/game_runner.h"
 #include "arena/series/match_jobs.h"
 #include "arena/series/not_built.h"
@@ -144,8 +137,6 @@ TournamentOptions parse(std::span<const std::string> args) {
     throw UsageError("that is " + std::to_string(games) + " games; a tournament holds at most " +
                      std::to_string(kMaxGames));
   }
-  if (options.concurrency == 0)
-    options.concurrency = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   return options;
 }
 

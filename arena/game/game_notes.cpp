@@ -1,11 +1,11 @@
 #include "arena/game/game_notes.h"
 
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <system_error>
 
 #include "arena/game/game_outcome.h"
 #include "arena/game/printable_text.h"
+#include "arena/system/atomic_file.h"
 #include "arena/system/bounded_read.h"
 
 namespace arena {
@@ -104,18 +104,14 @@ void write_game_notes(const fs::path& file, const GameNotes& notes) {
   }
   json list = json::array();
   for (const DisqualificationNote& note : notes) list.push_back(to_json(note));
-  fs::path temporary = file;
-  temporary += ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::trunc);
+  try {
     // A player's text need not be UTF-8: bytes that are not are written as U+FFFD.
-    out << json{{"disqualifications", list}}.dump(2, ' ', false, json::error_handler_t::replace)
-        << "\n";
-    out.flush();
-    if (!out) throw GameNotesError("cannot write " + temporary.string());
+    replace_file(file, json{{"disqualifications", list}}.dump(2, ' ', false,
+                                                              json::error_handler_t::replace) +
+                           "\n");
+  } catch (const std::system_error& failure) {
+    throw GameNotesError(failure.what());
   }
-  fs::rename(temporary, file, error);
-  if (error) throw GameNotesError("cannot write " + file.string() + ": " + error.message());
 }
 
 GameNotes read_game_notes(const fs::path& file) {

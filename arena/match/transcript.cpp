@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "arena/game/printable_text.h"
+
 namespace arena {
 namespace {
 
@@ -31,12 +33,7 @@ void Transcript::write(int seat, std::string_view direction, std::string_view te
     return;
   }
   const double seconds = std::chrono::duration<double>(when - start_).count();
-  std::string line;
-  for (char c : text.substr(0, kLineWidth)) {
-    const auto u = static_cast<unsigned char>(c);
-    line += u < 0x20 || u == 0x7f ? '?' : c;
-  }
-  if (text.size() > kLineWidth) line += "...";
+  const std::string line = printable(text, kLineWidth);
   const int n = std::fprintf(file_.get(), "%10.3f %d%.*s %s\n", seconds, seat,
                              static_cast<int>(direction.size()), direction.data(), line.c_str());
   std::fflush(file_.get());
