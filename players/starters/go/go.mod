@@ -1,0 +1,3 @@
+module zarvostarter
+
+go 1.19
