@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ struct Starter {
   const char* compiler;  // what its recipe runs, looked up as the build's sandbox does
   const char* package;   // the Debian package that brings it
 };
+
+// gtest names a case by its language.
+void PrintTo(const Starter& starter, std::ostream* out) { *out << starter.language; }
 
 std::string starter_name(const testing::TestParamInfo<Starter>& info) {
   return info.param.language;

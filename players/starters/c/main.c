@@ -166,7 +166,7 @@ int main(void) {
       if (count == 0) break; /* cannot happen: the referee only sends tiles that fit */
       m = choose_move(&board, line, colour, moves, count);
       printf("%c%c%c\n", 'A' + m.row - 1, 'a' + m.col - 1, m.orientation);
-      fflush(stdout); /* the referee waits for this line */
+      fflush(stdout);       /* the referee waits for this line */
       lay(&board, m, line); /* our own move is not sent back to us */
     } else {
       fprintf(stderr, "unexpected line: %s\n", line);
