@@ -162,21 +162,22 @@ std::optional<std::string> read_line() {
 int main() {
   Board board{};  // all empty
   int colour = 0;
-  while (std::optional<std::string> line = read_line()) {
-    if (*line == "Quit") break;
-    if (*line == "Start") continue;  // we move first: our tile comes next
-    if (line->size() == 1 && (*line)[0] >= '1' && (*line)[0] <= '6') {
-      colour = (*line)[0] - '0';
-    } else if (std::optional<Move> move = parse_move(*line)) {
-      lay(board, *move, std::string_view(*line).substr(2, 6));
-    } else if (is_tile(*line)) {
+  while (std::optional<std::string> next = read_line()) {
+    const std::string& line = *next;
+    if (line == "Quit") break;
+    if (line == "Start") continue;  // we move first: our tile comes next
+    if (line.size() == 1 && line[0] >= '1' && line[0] <= '6') {
+      colour = line[0] - '0';
+    } else if (std::optional<Move> move = parse_move(line)) {
+      lay(board, *move, std::string_view(line).substr(2, 6));
+    } else if (is_tile(line)) {
       std::vector<Move> moves = legal_moves(board);
       if (moves.empty()) break;  // cannot happen: the referee only sends tiles that fit
-      Move m = choose_move(board, *line, colour, moves);
+      Move m = choose_move(board, line, colour, moves);
       std::cout << m.answer() << std::endl;  // std::endl flushes: the referee waits for it
-      lay(board, m, *line);                  // our own move is not sent back to us
+      lay(board, m, line);                   // our own move is not sent back to us
     } else {
-      std::cerr << "unexpected line: " << *line << std::endl;
+      std::cerr << "unexpected line: " << line << std::endl;
     }
   }
 }

@@ -148,8 +148,8 @@ fn choose_move(board: &Board, tile: &[u8], colour: u8, moves: &[Move]) -> Move {
             best = Some((m, points, others));
         }
     }
-    best.expect("the referee only sends tiles that fit somewhere")
-        .0
+    let (m, _, _) = best.expect("the referee only sends tiles that fit somewhere");
+    m
 }
 
 fn is_tile(text: &[u8]) -> bool {
@@ -209,11 +209,9 @@ fn main() {
                 break; // cannot happen: the referee only sends tiles that fit
             }
             let m = choose_move(&board, line, colour, &moves);
-            // The referee waits for this line: flush it at once.
-            if writeln!(output, "{}", m.answer())
-                .and_then(|_| output.flush())
-                .is_err()
-            {
+            // The referee waits for this line: flush it at once (an error: the referee is gone).
+            let sent = writeln!(output, "{}", m.answer()).and_then(|_| output.flush());
+            if sent.is_err() {
                 break;
             }
             lay(&mut board, m, line); // our own move is not sent back to us
