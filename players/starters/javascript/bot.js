@@ -167,3 +167,6 @@ process.stdin.on('data', (chunk) => {
     if (!handle(part.slice(0, MAX_LINE).replace(/\r$/, ''))) process.exit(0);
   }
 });
+process.stdin.on('end', () => {
+  if (pending !== '') handle(pending.replace(/\r$/, '')); // a last line without its line end
+});
