@@ -485,11 +485,12 @@
       this.updateTurn();
     }
 
-    // "of 10.00 s per game, +100 ms per move, at most 2.00 s per move"
+    // "of 10.00 s per game, +100 ms per move, at most 2.00 s per move" (under --clock cpu:
+    // "of 10.00 s of CPU time per game")
     budgetText() {
       const c = this.clock;
       if (!c || !Number.isFinite(c.limit_ms)) return '';
-      return 'of ' + formatMs(c.limit_ms) + ' per game' +
+      return 'of ' + formatMs(c.limit_ms) + (c.counts === 'cpu' ? ' of CPU time' : '') + ' per game' +
         (c.increment_ms > 0 ? ', +' + formatMs(c.increment_ms) + ' per move' : '') +
         (Number.isFinite(c.move_limit_ms) ? ', at most ' + formatMs(c.move_limit_ms) + ' per move' : '');
     }
