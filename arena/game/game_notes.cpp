@@ -71,16 +71,11 @@ DisqualificationNote from_json(const json& entry, const fs::path& file) {
 
 }  // namespace
 
-std::vector<std::string> note_lines(const DisqualificationNote& note) {
-  std::vector<std::string> lines = {first_line(note)};
-  for (const std::string& line : note.explanation) lines.push_back("  " + line);
-  return lines;
-}
-
 std::string notes_text(const GameNotes& notes) {
   std::string text;
   for (const DisqualificationNote& note : notes) {
-    for (const std::string& line : note_lines(note)) text += line + "\n";
+    text += first_line(note) + "\n";
+    for (const std::string& line : note.explanation) text += "  " + line + "\n";
     if (!note.stderr_tail.empty()) {
       text += "  the end of its standard error (" + note.stderr_file.string() + "):\n";
       for (const std::string& line : note.stderr_tail) text += "    " + line + "\n";

@@ -35,10 +35,6 @@ using GameNotes = std::vector<DisqualificationNote>;
 // two spaces, then the end of the standard error.
 std::string notes_text(const GameNotes& notes);
 
-// One player's note as the terminal shows it, without the end of its standard error: the first
-// line, then the explanation indented by two spaces. The replay page shows these lines.
-std::vector<std::string> note_lines(const DisqualificationNote& note);
-
 // The notes shortened for a tournament's terminal: each block's first line prefixed with
 // `prefix`, then its explanation, without the end of the standard error; every line cut to
 // `width`.

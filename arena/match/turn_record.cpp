@@ -1,5 +1,6 @@
 #include "arena/match/turn_record.h"
 
+#include <cstdint>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -81,7 +82,8 @@ nlohmann::ordered_json disqualifications_of(const TurnRecordSource& source) {
       if (note.seat != logged.player || noted[note.seat - 1]) continue;
       noted[note.seat - 1] = true;
       entry["reason"] = note.reason;
-      entry["note"] = note_lines(note);
+      // As a tournament's terminal shows it: without the end of the standard error.
+      entry["note"] = short_notes({note}, "", SIZE_MAX);
     }
     list.push_back(std::move(entry));
   }

@@ -131,7 +131,7 @@ test('the disqualified move names its reason, the arena\'s note stands under it'
   const note = await page.locator('tr.disqualified + tr.dq-note pre').textContent();
   const lines = note.split('\n');
   assert.equal(lines[0], 'teller (player 1) was disqualified: ILLEGAL in move 15: ' +
-    'Player Player 1 made an illegal move debug: (not 3 characters)');
+    'Player Player 1 made an illegal move debug: (wrong length).');
   assert.equal(lines[1], '  it wrote "debug: best so far"');
   assert.match(lines[2], /^ {2}that is not a move .*write debug output to standard error$/);
   assert.equal(await page.locator('tr.dq-note').count(), 1);
