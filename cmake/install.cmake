@@ -19,5 +19,6 @@ if(TARGET java-randombot)
   install(FILES ${ZARVO_BIN_DIR}/RandomBot.class DESTINATION ${ZARVO_INSTALL_BIN})
 endif()
 
-install(FILES ${PROJECT_SOURCE_DIR}/viewer/zarvo.js ${PROJECT_SOURCE_DIR}/viewer/zarvo.css
+# zarvo.js as the build joins it from its parts (viewer/CMakeLists.txt).
+install(FILES ${ZARVO_BIN_DIR}/resources/zarvo.js ${PROJECT_SOURCE_DIR}/viewer/zarvo.css
         DESTINATION ${ZARVO_INSTALL_RESOURCES})

@@ -59,6 +59,8 @@ TEST(PlayerClock, EachAnswerRaisesTheBudgetByTheIncrement) {
   PlayerClock clock(milliseconds(1000), std::nullopt, milliseconds(100));
   clock.delivered(at(0));
   clock.answered(at(400));
+  // What is left for the rest of the game, as the replay page shows it.
+  EXPECT_EQ(clock.left(), milliseconds(1000 + 100 - 400));
   clock.delivered(at(500));
   EXPECT_EQ(clock.deadline(at(500)), at(500 + 1000 + 100 - 400));
 }
@@ -86,6 +88,7 @@ TEST(PlayerClock, ATimeOutByTheBudgetSaysSoAndChargesTheWholeBudget) {
   EXPECT_EQ(detail.allowed, Milliseconds(1000));
   EXPECT_EQ(detail.used, Milliseconds(1000));
   EXPECT_EQ(clock.charged_ms(), Milliseconds(1000));
+  EXPECT_EQ(clock.left(), milliseconds(0));
 }
 
 TEST(PlayerClock, ATimedOutAnswerEarnsNoIncrement) {

@@ -1,166 +1,29 @@
-/* Zarvo replay viewer.
+/* Zarvo replay viewer, part 2 of 2: the page itself.
  *
  * The replay page defines the global `moves` (the start move, then every move in order) and
  * runs `new Zarvo([name1, name2], moves, [colour1, colour2])`. This file draws the board on
  * canvas-1, the points of both players after every move on canvas-2, fills p1-score, p2-score
  * and the move table, wires the five buttons and the keys Left, Right, Home, End, Space, and
- * adds a speed control for Play and a slider over the moves.
+ * adds a speed control for Play and a slider over the moves. The move table gives each move's
+ * points gained and both players' points after it; a toggle shows where the shown move's tile
+ * could legally have been laid.
  *
  * The address names the position shown: `page.html#move=N` opens the replay at move N (0 is
  * the start position), every step rewrites it in place (no new history entry), and editing it
  * while the page is open moves the replay.
  *
- * Self-contained on purpose: the page loads this one script (from disk, too), so there are no
- * imports and no requests. The game rules sit in their own section at the top and are exported
- * when the file is loaded by Node, so that they can be tested without a browser.
+ * Self-contained on purpose: the page loads one script (from disk, too), so there are no
+ * imports and no requests. The build joins zarvo_rules.js (the rules, window.ZarvoRules) and
+ * this file into that script; loaded by Node it exports the rules, PALETTE and Zarvo.
  */
 (function (root) {
   'use strict';
 
-  // ---------------------------------------------------------------------------------------
-  // Rules: move texts, where a tile lays its colours, and the points of a colour.
-  // ---------------------------------------------------------------------------------------
-
-  const ROWS = 16;
-  const COLUMNS = 20;
-  const TILE_LONG = 6;
-  const COLOURS = 6;
-
-  const rowLetter = (row) => String.fromCharCode(64 + row);
-  const columnLetter = (column) => String.fromCharCode(96 + column);
-
-  // A full move text: row letter, column letter, six colour digits, orientation letter.
-  // As on the referee, any orientation letter other than h lays the tile vertically.
-  function parseMove(text) {
-    if (typeof text !== 'string' || text.length !== 9) {
-      throw new Error('a move has nine characters, got ' + JSON.stringify(text));
-    }
-    const row = text.charCodeAt(0) - 64;
-    const column = text.charCodeAt(1) - 96;
-    const digits = [];
-    for (let i = 2; i < 8; i++) {
-      const colour = text.charCodeAt(i) - 48;
-      if (!(colour >= 1 && colour <= COLOURS)) {
-        throw new Error('move ' + text + ' has a colour digit outside 1 to 6');
-      }
-      digits.push(colour);
-    }
-    const horizontal = text[8] === 'h';
-    const lastRow = row + (horizontal ? 1 : TILE_LONG - 1);
-    const lastColumn = column + (horizontal ? TILE_LONG - 1 : 1);
-    if (!(row >= 1 && column >= 1 && lastRow <= ROWS && lastColumn <= COLUMNS)) {
-      throw new Error('move ' + text + ' does not lie on the board');
-    }
-    return { text, row, column, digits, horizontal };
-  }
-
-  // The twelve cells of a laid tile with their colours. The first line of the tile (the top
-  // row when horizontal, the right column when vertical) carries the digits in text order,
-  // the second line in reverse order.
-  function tileCells(move) {
-    const t = move.digits;
-    const cells = [];
-    for (let i = 0; i < TILE_LONG; i++) {
-      if (move.horizontal) {
-        cells.push({ row: move.row, column: move.column + i, colour: t[i] });
-        cells.push({ row: move.row + 1, column: move.column + i, colour: t[TILE_LONG - 1 - i] });
-      } else {
-        cells.push({ row: move.row + i, column: move.column, colour: t[TILE_LONG - 1 - i] });
-        cells.push({ row: move.row + i, column: move.column + 1, colour: t[i] });
-      }
-    }
-    return cells;
-  }
-
-  // A board position: the visible colour of every cell (0 = empty) and the index of the
-  // move whose tile lies on top there (-1 = empty). Rows and columns count from 1.
-  class Board {
-    constructor(other) {
-      this.colours = other ? other.colours.slice() : new Array(ROWS * COLUMNS).fill(0);
-      this.owners = other ? other.owners.slice() : new Array(ROWS * COLUMNS).fill(-1);
-    }
-    static index(row, column) { return (row - 1) * COLUMNS + (column - 1); }
-    colour(row, column) { return this.colours[Board.index(row, column)]; }
-    owner(row, column) { return this.owners[Board.index(row, column)]; }
-    // A later tile hides whatever lies beneath it.
-    lay(move, moveIndex) {
-      for (const cell of tileCells(move)) {
-        const k = Board.index(cell.row, cell.column);
-        this.colours[k] = cell.colour;
-        this.owners[k] = moveIndex;
-      }
-    }
-  }
-
-  // Every square whose four corner cells show the colour, as {row, column, size} with
-  // (row, column) its top-left corner. Each one is worth its size.
-  function scoringSquares(board, colour) {
-    const squares = [];
-    for (let r = 1; r < ROWS; r++) {
-      for (let c = 1; c < COLUMNS; c++) {
-        if (board.colour(r, c) !== colour) continue;
-        const largest = Math.min(ROWS - r, COLUMNS - c);
-        for (let d = 1; d <= largest; d++) {
-          if (board.colour(r + d, c) === colour && board.colour(r, c + d) === colour &&
-              board.colour(r + d, c + d) === colour) {
-            squares.push({ row: r, column: c, size: d });
-          }
-        }
-      }
-    }
-    return squares;
-  }
-
-  function score(board, colour) {
-    return scoringSquares(board, colour).reduce((sum, square) => sum + square.size, 0);
-  }
-
-  // The whole game, replayed once: the position and both players' points after each move.
-  // A move text that cannot be read ends the replay before it and is reported in `error`.
-  function replay(moveTexts, playerColours) {
-    const positions = [];
-    const points = [];
-    const parsed = [];
-    let error = null;
-    let board = new Board();
-    for (let i = 0; i < moveTexts.length; i++) {
-      let move;
-      try {
-        move = parseMove(moveTexts[i]);
-      } catch (e) {
-        error = 'Move ' + i + ' cannot be shown: ' + e.message;
-        break;
-      }
-      board = new Board(board);
-      board.lay(move, i);
-      parsed.push(move);
-      positions.push(board);
-      points.push(playerColours.map((colour) => (isColour(colour) ? score(board, colour) : 0)));
-    }
-    return { moves: parsed, positions, points, error };
-  }
-
-  function isColour(value) {
-    return Number.isInteger(value) && value >= 1 && value <= COLOURS;
-  }
-
-  // Move 0 is the referee's start move; then player 1 and player 2 alternate.
-  function moverOf(moveIndex) {
-    return moveIndex === 0 ? 0 : ((moveIndex - 1) % 2) + 1;
-  }
-
-  // The move a position link names: "#move=N" gives N, held to 0 .. count-1; null for an
-  // address that names no move (no hash, another key, N not a whole number, an empty game).
-  function moveFromHash(hash, count) {
-    const match = /^#?move=(-?\d{1,15})$/.exec(String(hash || ''));
-    if (!match || count < 1) return null;
-    return Math.max(0, Math.min(count - 1, Number(match[1])));
-  }
-
-  const rules = {
-    ROWS, COLUMNS, rowLetter, columnLetter, parseMove, tileCells, Board, scoringSquares, score,
-    replay, moverOf, isColour, moveFromHash,
-  };
+  const {
+    ROWS, COLUMNS, rowLetter, columnLetter, Board, scoringSquares, replay, moverOf, isColour,
+    moveFromHash, legalPlaces, shownText, signed, TILE_LONG,
+  } = root.ZarvoRules;
+  const rules = root.ZarvoRules;
 
   // ---------------------------------------------------------------------------------------
   // Viewer.
@@ -181,6 +44,7 @@
   const GRID_LINE = '#D0D0C8';
   const TILE_EDGE = '#202020';
   const LAST_MOVE = '#000000';
+  const LEGAL_PLACE = '#000000';
   const PLAYER_DASH = [[], [7, 4]];
 
   const CELL = 28;
@@ -251,6 +115,7 @@
       this.timer = null;
       this.interval = PLAY_SPEEDS.find(([name]) => name === DEFAULT_SPEED)[1];
       this.highlighted = [false, false];
+      this.showLegal = false;
       this.address = { timer: null, lastWrite: -Infinity };
 
       this.boardCanvas = element('canvas-1');
@@ -286,6 +151,7 @@
       this.drawBoard();
       this.drawChart();
       this.updateScores();
+      this.updateLegalInfo();
       this.updateMoveTable();
       this.updateSlider();
       this.updateAddress();
@@ -455,6 +321,15 @@
         this.scoreText[p].textContent = 'Player ' + (p + 1) + ' (colour ' + colour + '): ' + points;
         if (this.names[p]) this.scoreText[p].title = this.names[p];
       }
+      this.movePoints.textContent = this.current < 1 ? 'Move 0: the start tile, 0 points each.'
+        : 'Move ' + this.current + ' (' + this.playerLabel(moverOf(this.current)) + '): ' +
+          [0, 1].map((p) => signed(this.gain(this.current, p)) + ' for ' + this.playerLabel(p + 1))
+            .join(', ') + '; after it ' + this.points[this.current].join(' - ') + '.';
+    }
+
+    // What move i changed in the points of player p (0 or 1): a tile may take points too.
+    gain(i, p) {
+      return i < 1 ? 0 : this.points[i][p] - this.points[i - 1][p];
     }
 
     // The page's "Result" row gives the referee's result values (200 + difference for a win,
@@ -498,8 +373,49 @@
         label.appendChild(document.createTextNode(' squares of player ' + (p + 1)));
         bar.appendChild(label);
       }
+      const label = document.createElement('label');
+      const box = document.createElement('input');
+      box.type = 'checkbox';
+      box.id = 'show-legal';
+      box.addEventListener('change', () => {
+        this.showLegal = box.checked;
+        this.drawBoard();
+        this.updateLegalInfo();
+      });
+      label.appendChild(box);
+      label.appendChild(document.createTextNode(' legal places of this move\'s tile'));
+      bar.appendChild(label);
       const scores = this.scoreText[1].parentNode;
+      this.movePoints = document.createElement('p');
+      this.movePoints.id = 'move-points';
+      scores.appendChild(this.movePoints);
       scores.appendChild(bar);
+      this.legalInfo = document.createElement('p');
+      this.legalInfo.id = 'legal-info';
+      scores.appendChild(this.legalInfo);
+    }
+
+    // The legal places of the shown move's tile, on the board it was laid on; null when they
+    // are not shown (or for the start tile, which had no choice).
+    shownLegalPlaces() {
+      if (!this.showLegal || this.current < 1) return null;
+      return legalPlaces(this.positions[this.current - 1]);
+    }
+
+    updateLegalInfo() {
+      const places = this.shownLegalPlaces();
+      this.legalInfo.hidden = !this.showLegal;
+      if (!this.showLegal) return;
+      if (places === null) {
+        this.legalInfo.textContent = 'The referee lays the start tile itself: it had no choice.';
+        return;
+      }
+      const across = places.filter((place) => place.horizontal).length;
+      this.legalInfo.textContent = 'The board before move ' + this.current + ', with the ' +
+        places.length + ' legal places of its tile ' + this.moves[this.current].text.slice(2, 8) +
+        ': ' + across + ' horizontal (a bar along the anchor cell\'s foot), ' +
+        (places.length - across) + ' vertical (a bar down its right side). The dashed frame ' +
+        'is where it was laid.';
     }
 
     showError(message) {
@@ -530,13 +446,15 @@
       document.head.appendChild(script);
     }
 
-    // Per move: its player, the thinking time charged, whether the referee played it in place
-    // of a disqualified player (a stand-in), the disqualification it brought, and the lines
-    // the player wrote to standard error during that turn.
+    // Per move: its player, the thinking time charged and what was left of the budget after it,
+    // whether the referee played it in place of a disqualified player (a stand-in), the
+    // disqualification it brought with its reason and the arena's note, and the lines the
+    // player wrote to standard error during that turn. Records of older games lack some of it.
     applyTurnRecord(record) {
       const players = (record && Array.isArray(record.players)) ? record.players : [];
       const out = (record && Array.isArray(record.disqualifications)) ? record.disqualifications : [];
       const outAt = [0, 1].map((p) => out.find((d) => Number(d.player) === p + 1) || null);
+      this.clock = record && record.clock && typeof record.clock === 'object' ? record.clock : null;
       this.turns = this.moves.map((move, i) => {
         const player = moverOf(i);
         if (player === 0) return null;
@@ -546,15 +464,19 @@
         const entry = entries[turn - 1] || null;
         const dq = outAt[p];
         const standIn = dq !== null && i >= Number(dq.move);
-        const disqualified = dq !== null && i === Number(dq.move) ? String(dq.message) : null;
+        const disqualified = dq !== null && i === Number(dq.move) ? shownText(dq.message) : null;
         // The turn of the disqualification was the player's own, up to its end.
         const own = !standIn || disqualified !== null;
+        const number = (value) => (own && entry && Number.isFinite(value) ? Number(value) : null);
         return {
           player,
-          ms: own && entry ? Number(entry.ms) : null,
+          ms: number(entry && entry.ms),
+          left: number(entry && entry.left_ms),
           standIn,
           disqualified,
-          stderr: own && entry && Array.isArray(entry.stderr) ? entry.stderr.map(String) : [],
+          reason: disqualified !== null && typeof dq.reason === 'string' ? shownText(dq.reason) : 'out',
+          note: disqualified !== null && Array.isArray(dq.note) ? dq.note.map(shownText) : [],
+          stderr: own && entry && Array.isArray(entry.stderr) ? entry.stderr.map(shownText) : [],
           stderrCut: Boolean(own && entry && entry.stderr_cut),
         };
       });
@@ -563,19 +485,45 @@
       this.updateTurn();
     }
 
+    // "of 10.00 s per game, +100 ms per move, at most 2.00 s per move" (under --clock cpu:
+    // "of 10.00 s of CPU time per game")
+    budgetText() {
+      const c = this.clock;
+      if (!c || !Number.isFinite(c.limit_ms)) return '';
+      return 'of ' + formatMs(c.limit_ms) + (c.counts === 'cpu' ? ' of CPU time' : '') + ' per game' +
+        (c.increment_ms > 0 ? ', +' + formatMs(c.increment_ms) + ' per move' : '') +
+        (Number.isFinite(c.move_limit_ms) ? ', at most ' + formatMs(c.move_limit_ms) + ' per move' : '');
+    }
+
+    // The Time and Left columns go after the move text; a disqualification's note goes in a row
+    // of its own under its move.
     markMoveTable() {
+      const withLeft = this.turns.some((turn) => turn && turn.left !== null);
+      const counted = this.clock && this.clock.counts === 'cpu' ? 'CPU time' : 'thinking time';
       const head = this.tableBox.querySelector('thead tr');
-      const title = document.createElement('th');
-      title.textContent = 'Time';
-      head.appendChild(title);
+      const titles = [['Time', 'the thinking time charged for the move']];
+      if (withLeft) {
+        titles.push(['Left', 'the ' + counted + ' its player had left after the move, ' +
+          this.budgetText()]);
+      }
+      titles.forEach(([text, explained], k) => {
+        const title = document.createElement('th');
+        title.textContent = text;
+        title.title = explained;
+        head.insertBefore(title, head.cells[3 + k]);
+      });
+      const columns = head.cells.length;
       this.rows.forEach((row, i) => {
         const turn = this.turns[i];
-        const cell = row.insertCell();
+        const cell = row.insertCell(3);
+        const left = withLeft ? row.insertCell(4) : null;
         if (!turn) return;
+        if (left && turn.left !== null) left.textContent = formatMs(turn.left);
         if (turn.disqualified !== null) {
           row.classList.add('disqualified');
           row.title = 'Disqualified: ' + turn.disqualified + ' The referee played this move.';
-          cell.textContent = 'out';
+          cell.textContent = turn.reason;
+          if (turn.note.length > 0) this.addNoteRow(row, turn.note, columns, i);
         } else if (turn.standIn) {
           row.classList.add('stand-in');
           row.title = 'A stand-in move: the referee played it for the disqualified player.';
@@ -584,6 +532,19 @@
           cell.textContent = formatMs(turn.ms);
         }
       });
+    }
+
+    addNoteRow(row, lines, columns, moveIndex) {
+      const note = document.createElement('tr');
+      note.className = 'dq-note';
+      const cell = document.createElement('td');
+      cell.colSpan = columns;
+      const text = document.createElement('pre');
+      text.textContent = lines.join('\n');
+      cell.appendChild(text);
+      note.appendChild(cell);
+      note.addEventListener('click', () => { this.pause(); this.show(moveIndex); });
+      row.parentNode.insertBefore(note, row.nextSibling);
     }
 
     buildTurnPanel() {
@@ -619,8 +580,11 @@
           this.turnText.textContent = who + ': a stand-in move, a random legal move the' +
             ' referee played for the disqualified player.';
         } else {
+          const left = turn.left === null ? ''
+            : ', ' + formatMs(turn.left) + ' left ' + this.budgetText();
           this.turnText.textContent = who + ': ' +
-            (turn.ms !== null ? formatMs(turn.ms) + ' of thinking time.' : 'no time recorded.');
+            (turn.ms !== null ? formatMs(turn.ms) + ' of thinking time' + left + '.'
+              : 'no time recorded.');
         }
       }
       this.turnText.className = turn && turn.disqualified !== null ? 'disqualified'
@@ -692,9 +656,13 @@
       const table = document.createElement('table');
       table.className = 'moves';
       const head = table.createTHead().insertRow();
-      for (const title of ['#', 'Player', 'Move']) {
+      const titles = [['#'], ['Player'], ['Move'],
+        ['Gain', 'the points the move gained its player (a tile may also take points)'],
+        ['Points', 'both players\' points after the move, player 1 first']];
+      for (const [title, explained] of titles) {
         const cell = document.createElement('th');
         cell.textContent = title;
+        if (explained) cell.title = explained;
         head.appendChild(cell);
       }
       const body = table.createTBody();
@@ -712,6 +680,8 @@
         }
         who.appendChild(document.createTextNode(this.playerLabel(player)));
         row.insertCell().textContent = move.text;
+        row.insertCell().textContent = player > 0 ? signed(this.gain(i, player - 1)) : '';
+        row.insertCell().textContent = this.points[i].join(' - ');
         row.addEventListener('click', () => { this.pause(); this.show(i); });
         return row;
       });
@@ -756,7 +726,9 @@
 
     paintBoard() {
       const g = this.board;
-      const position = this.current >= 0 ? this.positions[this.current] : new Board();
+      const places = this.shownLegalPlaces();
+      const position = places !== null ? this.positions[this.current - 1]
+        : this.current >= 0 ? this.positions[this.current] : new Board();
       g.fillStyle = '#FFFFFF';
       g.fillRect(0, 0, this.boardWidth, this.boardHeight);
 
@@ -786,6 +758,7 @@
       }
       this.drawGrid(position);
       this.drawTileEdges(position);
+      if (places !== null) this.drawLegalPlaces(places);
       this.drawLastMove();
       for (let p = 0; p < 2; p++) {
         if (this.highlighted[p] && isColour(this.colours[p])) {
@@ -830,6 +803,21 @@
         }
       }
       g.stroke();
+    }
+
+    // Each legal place as a bar in its anchor cell, clear of the digit in the middle: along the
+    // cell's foot for a horizontal tile, down its right side for a vertical one; black on a white
+    // rim, to show on every colour.
+    drawLegalPlaces(places) {
+      const g = this.board;
+      for (const place of places) {
+        const { x, y } = this.cellRect(place.row, place.column);
+        const bar = place.horizontal ? [x + 3, y + CELL - 7, 16, 4] : [x + CELL - 7, y + 3, 4, 16];
+        g.fillStyle = '#FFFFFF';
+        g.fillRect(bar[0] - 1, bar[1] - 1, bar[2] + 2, bar[3] + 2);
+        g.fillStyle = LEGAL_PLACE;
+        g.fillRect(...bar);
+      }
     }
 
     drawLastMove() {

@@ -146,6 +146,15 @@ void remove_if_empty(const fs::path& file) {
   if (fs::file_size(file, error) == 0 && !error) fs::remove(file, error);
 }
 
+RecordedClock recorded_clock(const MatchConfig& config) {
+  RecordedClock clock;
+  clock.cpu = config.clock == TimeClock::kCpu;
+  clock.limit = std::chrono::round<Milliseconds>(config.time_limit);
+  clock.increment = std::chrono::round<Milliseconds>(config.increment);
+  if (config.move_limit) clock.move_limit = std::chrono::round<Milliseconds>(*config.move_limit);
+  return clock;
+}
+
 }  // namespace
 
 MatchResult play_match(const MatchConfig& config) {
@@ -244,21 +253,21 @@ MatchResult play_match(const MatchConfig& config) {
     if (!keep.empty() && fs::exists(keep)) record.kept_files = keep;
     remove_if_empty(record.stderr_file);
   }
-  // The page's record of every turn, for a game the referee played to its report.
-  if (report.failure.empty()) {
-    TurnRecordSource turns;
-    for (int i = 0; i < 2; ++i) {
-      turns.turns[i] = players[i]->turns();
-      turns.stderr_files[i] = plan.launches[i].stderr_file;
-    }
-    turns.log = result.log;
-    write_turn_record(files.turns(), turns);
-  }
   result.description = report.description;
   result.failure = report.failure;
   if (result.completed()) {
     remove_if_empty(result.referee_stderr);
     result.notes = game_notes(result);
+    // The page's record of every turn, for a game the referee played to its report.
+    TurnRecordSource turns;
+    turns.clock = recorded_clock(config);
+    for (int i = 0; i < 2; ++i) {
+      turns.turns[i] = players[i]->turns();
+      turns.stderr_files[i] = plan.launches[i].stderr_file;
+    }
+    turns.log = result.log;
+    turns.notes = result.notes;
+    write_turn_record(files.turns(), turns);
   }
   // Written, or a stale file of an earlier game of this id removed, for a tournament to read.
   write_game_notes(files.notes(), result.notes);

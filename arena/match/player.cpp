@@ -91,7 +91,9 @@ PlayerAnswer Player::answer(TimePoint game_deadline) {
   if (gone_) return {*gone_, {}};
   PlayerAnswer answer = await_answer(game_deadline);
   if (answer.kind != PlayerAnswer::Kind::kGameTimedOut) {
-    turn_log_.ended(clock_.charged(), answer.kind == PlayerAnswer::Kind::kLine);
+    // Under the CPU clock the budget that counts is the CPU time of its tree.
+    const Clock::duration left = cpu_limit_ ? *cpu_limit_ - process_->cpu_time() : clock_.left();
+    turn_log_.ended(clock_.charged(), left, answer.kind == PlayerAnswer::Kind::kLine);
   }
   if (transcript_) {
     const TimePoint when = answer_end_;

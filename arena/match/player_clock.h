@@ -7,6 +7,7 @@
 // tells which of the two limits fired; timeout_explanation.h says it in words.
 #pragma once
 
+#include <algorithm>
 #include <optional>
 
 #include "arena/system/deadline.h"
@@ -60,6 +61,9 @@ class PlayerClock {
 
   Clock::duration charged() const { return charged_; }
   Milliseconds charged_ms() const;
+  // What is left of the budget for the rest of the game, the increments earned so far included
+  // (0 once the time ran out).
+  Clock::duration left() const { return std::max(budget() - charged_, Clock::duration::zero()); }
 
  private:
   Clock::duration budget() const { return limit_ + added_; }

@@ -1,7 +1,7 @@
 // One player's turns over a game as the arena saw them, for the record the replay page shows:
-// for every time the player was awaited, the thinking time charged for it and how far its
-// standard error file had grown by then, so that the lines it wrote during each turn can be
-// told apart after the game.
+// for every time the player was awaited, the thinking time charged for it, what was left of its
+// budget after it, and how far its standard error file had grown by then, so that the lines it
+// wrote during each turn can be told apart after the game.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,7 @@ namespace arena {
 
 struct Turn {
   Milliseconds charged{};         // thinking time charged for this turn
+  Milliseconds left{};            // what it had left for the rest of the game after this turn
   std::uintmax_t stderr_end = 0;  // the size of its standard error file when the turn ended
   bool answered = false;          // it wrote a line (else it timed out, crashed or left)
 };
@@ -22,8 +23,9 @@ class TurnLog {
  public:
   explicit TurnLog(std::filesystem::path stderr_file) : stderr_file_(std::move(stderr_file)) {}
 
-  // A turn ended; `charged_total` is the player's thinking time charged so far.
-  void ended(Clock::duration charged_total, bool answered);
+  // A turn ended; `charged_total` is the player's thinking time charged so far, `left` what its
+  // budget holds for the rest of the game (under --clock cpu: of its CPU time).
+  void ended(Clock::duration charged_total, Clock::duration left, bool answered);
 
   const std::vector<Turn>& turns() const { return turns_; }
 

@@ -1,5 +1,6 @@
 #include "arena/match/turn_record.h"
 
+#include <cstdint>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -43,6 +44,7 @@ nlohmann::ordered_json player_turns(const std::vector<Turn>& turns,
   for (const Turn& turn : turns) {
     nlohmann::ordered_json entry;
     entry["ms"] = turn.charged.count();
+    entry["left_ms"] = turn.left.count();
     entry["answered"] = turn.answered;
     const std::uintmax_t to = std::min<std::uintmax_t>(turn.stderr_end, text.size());
     bool more = turn.stderr_end > text.size();
@@ -60,21 +62,46 @@ nlohmann::ordered_json player_turns(const std::vector<Turn>& turns,
   return list;
 }
 
+nlohmann::ordered_json clock_of(const RecordedClock& clock) {
+  return {{"counts", clock.cpu ? "cpu" : "thinking"},
+          {"limit_ms", clock.limit.count()},
+          {"increment_ms", clock.increment.count()},
+          {"move_limit_ms", clock.move_limit ? nlohmann::ordered_json(clock.move_limit->count())
+                                             : nlohmann::ordered_json(nullptr)}};
+}
+
+// The log's disqualifications; a player's first, the one that counted, with its reason and the
+// arena's note on it.
+nlohmann::ordered_json disqualifications_of(const TurnRecordSource& source) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  std::array<bool, 2> noted{};
+  for (const LoggedDisqualification& logged : read_disqualifications(source.log)) {
+    nlohmann::ordered_json entry = {
+        {"player", logged.player}, {"move", logged.move}, {"message", logged.message}};
+    for (const DisqualificationNote& note : source.notes) {
+      if (note.seat != logged.player || noted[note.seat - 1]) continue;
+      noted[note.seat - 1] = true;
+      entry["reason"] = note.reason;
+      // As a tournament's terminal shows it: without the end of the standard error.
+      entry["note"] = short_notes({note}, "", SIZE_MAX);
+    }
+    list.push_back(std::move(entry));
+  }
+  return list;
+}
+
 }  // namespace
 
 std::string turn_record_script(const TurnRecordSource& source) {
   nlohmann::ordered_json record;
   std::size_t lines_left = kLinesPerGame;
+  record["clock"] = clock_of(source.clock);
   record["players"] = nlohmann::ordered_json::array();
   for (int i = 0; i < 2; ++i) {
     record["players"].push_back(
         {{"turns", player_turns(source.turns[i], source.stderr_files[i], lines_left)}});
   }
-  record["disqualifications"] = nlohmann::ordered_json::array();
-  for (const LoggedDisqualification& entry : read_disqualifications(source.log)) {
-    record["disqualifications"].push_back(
-        {{"player", entry.player}, {"move", entry.move}, {"message", entry.message}});
-  }
+  record["disqualifications"] = disqualifications_of(source);
   // ASCII only, with what is not UTF-8 replaced: the script is read whatever the page's charset.
   return "zarvoTurnRecord(" +
          record.dump(-1, ' ', true, nlohmann::ordered_json::error_handler_t::replace) + ");\n";

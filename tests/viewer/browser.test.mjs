@@ -32,10 +32,13 @@ test('the page opens at the last move with the scores of that position', async (
   const { page, context, requests, errors } = await openSmallGame();
   assert.deepEqual(await scoresText(page), ['Player 1 (colour 6): 1', 'Player 2 (colour 1): 0']);
   const table = await moveTable(page);
+  // Each move's gain for its player and both players' points after it.
   assert.deepEqual(table.rows, [
-    ['0', 'start', 'Hh123456h'], ['1', 'alpha', 'Hn623451h'],
-    ['2', 'beta', 'Fh612345h'], ['3', 'alpha', 'Fn123456h']]);
+    ['0', 'start', 'Hh123456h', '', '0 - 0'], ['1', 'alpha', 'Hn623451h', '0', '0 - 0'],
+    ['2', 'beta', 'Fh612345h', '0', '0 - 0'], ['3', 'alpha', 'Fn123456h', '+1', '1 - 0']]);
   assert.equal(table.current, 3);
+  assert.equal(await page.textContent('#move-points'),
+    'Move 3 (alpha): +1 for alpha, 0 for beta; after it 1 - 0.');
   assert.equal(await page.textContent('#play-pause'), 'Play');
   assert.deepEqual(errors, []);
   assert.ok(requests.some((url) => url.endsWith('/zarvo.js')), 'the request listener sees the script load');

@@ -3,56 +3,14 @@
 // the last move must be the referee's, read from the game log.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  binDir, buildDir, rules, workDir, launchBrowser, openPage, scoresText, moveTable,
-  currentRowVisible, cellColours, allCells, onlyLocalRequests,
+  buildDir, rules, launchBrowser, openPage, scoresText, moveTable, currentRowVisible,
+  cellColours, allCells, onlyLocalRequests, playGame,
 } from './harness.mjs';
 
 const { PALETTE } = rules;
-
-// Plays one game into a fresh directory and returns what the log and the page say about it.
-// Players are [program, display name] pairs.
-function playGame(name, id, players) {
-  const dir = workDir(name);
-  const run = spawnSync(path.join(binDir, 'zarvo-arena'),
-    ['match', '--dir', dir, '--id', String(id), '--name1', players[0][1], '--name2', players[1][1],
-      ...players.map(([program]) => path.join(binDir, program))],
-    { cwd: dir, encoding: 'utf8', timeout: 120_000 });
-  assert.equal(run.status, 0, `zarvo-arena failed:\n${run.stdout}\n${run.stderr}`);
-  assert.match(run.stdout, new RegExp(`${players[0][1]}-${players[1][1]}\\.${id}\\.html`),
-    'the result line names the page');
-  const logs = fs.readdirSync(path.join(dir, 'refereelogs')).filter((f) => f.endsWith('.log'));
-  assert.equal(logs.length, 1, `one game log in ${dir}: ${logs}`);
-  const log = path.join(dir, 'refereelogs', logs[0]);
-  const page = log.replace(/\.log$/, '.html');
-  assert.ok(fs.existsSync(page), `the page beside the log: ${page}`);
-  return { log, page, ...readLog(fs.readFileSync(log, 'utf8')), ...readPage(fs.readFileSync(page, 'utf8')) };
-}
-
-function readLog(text) {
-  const gained = [1, 2].map((p) => {
-    const m = text.match(new RegExp(`^Player ${p} gained (\\d+) points$`, 'm'));
-    assert.ok(m, `the log names the points of player ${p}`);
-    return Number(m[1]);
-  });
-  const rounds = [...text.matchAll(/^Round (\d+) player ([12]): (\S+)$/gm)]
-    .map((m) => ({ number: Number(m[1]), player: Number(m[2]), move: m[3] }));
-  return { gained, rounds };
-}
-
-function readPage(html) {
-  const list = html.match(/var moves=\[(.*)\];/);
-  const call = html.match(/new Zarvo\(\[ '(.*)', '(.*)' \], moves, \[ (\d+), (\d+) \]\);/);
-  assert.ok(list && call, 'the page holds the moves and the viewer statement');
-  return {
-    moves: [...list[1].matchAll(/'([^']*)'/g)].map((m) => m[1]),
-    names: [call[1], call[2]],
-    colours: [Number(call[3]), Number(call[4])],
-  };
-}
 
 let browser;
 let games;
@@ -115,7 +73,7 @@ test('the move table lists every move with its number and player', async () => {
     // The record of the turns beside the page adds each move's thinking time.
     await page.waitForSelector('#turn-info');
     const table = await moveTable(page);
-    assert.deepEqual(table.rows[0], ['0', 'start', game.moves[0], '']);
+    assert.deepEqual(table.rows[0], ['0', 'start', game.moves[0], '', '', '', '0 - 0']);
     assert.deepEqual(table.rows.slice(1).map((row) => row.slice(0, 3)), game.rounds.map((r) =>
       [String(r.number), game.names[r.player - 1], r.move]));
     for (const row of table.rows.slice(1)) assert.match(row[3], /^(\d+ ms|\d+\.\d\d s)$/);

@@ -3,6 +3,8 @@
 // they request.
 import fs from 'node:fs';
 import path from 'node:path';
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
 import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
@@ -70,9 +72,10 @@ export async function launchBrowser() {
 
 // Opens a page from disk and records every request, every failed request and every script
 // error it causes. Options: `hash` ("#move=3") is added to the address; `fakeClock` gives the
-// page a clock that only moves when the test moves it (page.clock.runFor).
-export async function openPage(browser, file, { hash = '', fakeClock = false } = {}) {
-  const watched = await newWatchedPage(browser);
+// page a clock that only moves when the test moves it (page.clock.runFor); `width` is the
+// window's.
+export async function openPage(browser, file, { hash = '', fakeClock = false, width = 1200 } = {}) {
+  const watched = await newWatchedPage(browser, width);
   const { page } = watched;
   if (fakeClock) await page.clock.install({ time: 0 });
   await page.goto(pathToFileURL(file).href + hash);
@@ -83,8 +86,8 @@ export async function openPage(browser, file, { hash = '', fakeClock = false } =
 
 // A new page in a context of its own that records every request, every failed request and
 // every script error.
-export async function newWatchedPage(browser) {
-  const context = await browser.newContext({ viewport: { width: 1200, height: 1000 } });
+export async function newWatchedPage(browser, width = 1200) {
+  const context = await browser.newContext({ viewport: { width, height: 1000 } });
   const page = await context.newPage();
   const requests = [];
   const failed = [];
@@ -110,9 +113,11 @@ export const scoresText = (page) =>
   page.evaluate(() => [document.getElementById('p1-score').textContent,
     document.getElementById('p2-score').textContent]);
 
-// The move table as [number, player, move text] rows, and the index of the marked row.
+// The move table's rows of moves as lists of their cells' texts (#, player, move text, then
+// Time and Left once the record of the turns is in, then Gain and Points), and the index of the
+// marked row.
 export const moveTable = (page) => page.evaluate(() => {
-  const rows = [...document.querySelectorAll('#move-table tbody tr')];
+  const rows = [...document.querySelectorAll('#move-table tbody tr:not(.dq-note)')];
   return {
     rows: rows.map((row) => [...row.cells].map((cell) => cell.textContent)),
     current: rows.findIndex((row) => row.classList.contains('current')),
@@ -158,4 +163,45 @@ export const boardPixels = (page) => page.evaluate(async () => {
 
 export function onlyLocalRequests(requests) {
   return requests.filter((url) => !url.startsWith('file://') && !url.startsWith('data:'));
+}
+
+// Plays one game into a fresh directory and returns what the log and the page say about it.
+// Players are [program, display name] pairs; `options` are more of zarvo-arena match's.
+export function playGame(name, id, players, options = []) {
+  const dir = workDir(name);
+  const run = spawnSync(path.join(binDir, 'zarvo-arena'),
+    ['match', '--dir', dir, '--id', String(id), '--name1', players[0][1], '--name2', players[1][1],
+      ...options, ...players.map(([program]) => path.join(binDir, program))],
+    { cwd: dir, encoding: 'utf8', timeout: 120_000 });
+  assert.equal(run.status, 0, `zarvo-arena failed:\n${run.stdout}\n${run.stderr}`);
+  assert.match(run.stdout, new RegExp(`${players[0][1]}-${players[1][1]}\\.${id}\\.html`),
+    'the result line names the page');
+  const logs = fs.readdirSync(path.join(dir, 'refereelogs')).filter((f) => f.endsWith('.log'));
+  assert.equal(logs.length, 1, `one game log in ${dir}: ${logs}`);
+  const log = path.join(dir, 'refereelogs', logs[0]);
+  const page = log.replace(/\.log$/, '.html');
+  assert.ok(fs.existsSync(page), `the page beside the log: ${page}`);
+  return { log, page, ...readLog(fs.readFileSync(log, 'utf8')), ...readPage(fs.readFileSync(page, 'utf8')) };
+}
+
+function readLog(text) {
+  const gained = [1, 2].map((p) => {
+    const m = text.match(new RegExp(`^Player ${p} gained (\\d+) points$`, 'm'));
+    assert.ok(m, `the log names the points of player ${p}`);
+    return Number(m[1]);
+  });
+  const rounds = [...text.matchAll(/^Round (\d+) player ([12]): (\S+)$/gm)]
+    .map((m) => ({ number: Number(m[1]), player: Number(m[2]), move: m[3] }));
+  return { gained, rounds };
+}
+
+function readPage(html) {
+  const list = html.match(/var moves=\[(.*)\];/);
+  const call = html.match(/new Zarvo\(\[ '(.*)', '(.*)' \], moves, \[ (\d+), (\d+) \]\);/);
+  assert.ok(list && call, 'the page holds the moves and the viewer statement');
+  return {
+    moves: [...list[1].matchAll(/'([^']*)'/g)].map((m) => m[1]),
+    names: [call[1], call[2]],
+    colours: [Number(call[3]), Number(call[4])],
+  };
 }

@@ -7,9 +7,9 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const script = process.env.ZARVO_VIEWER_JS ?? path.join(here, '..', '..', 'viewer', 'zarvo.js');
+const script = process.env.ZARVO_VIEWER_JS ?? path.join(here, '..', '..', 'viewer', 'zarvo_rules.js');
 const rules = createRequire(import.meta.url)(script);
-const { Board, parseMove, tileCells, score, scoringSquares, replay, moverOf } = rules;
+const { Board, parseMove, tileCells, score, scoringSquares, replay, moverOf, legalPlaces, shownText } = rules;
 
 // A board with the given cells painted in one colour, as a tile stack could leave it.
 function paint(cells, colour) {
@@ -119,4 +119,20 @@ test('a replay stops before a move it cannot read and says which', () => {
   assert.equal(game.positions.length, 2);
   assert.match(game.error, /Move 2/);
   assert.deepEqual(replay([], [1, 2]).positions, []);
+});
+
+test('the legal places around the start tile: contact along an edge, at most 4 cells covered', () => {
+  const places = legalPlaces(layAll(['Hh523146h'])).map((place) => place.text);
+  assert.equal(places.length, 125);
+  assert.equal(places.filter((text) => text.endsWith('h')).length, 48, 'horizontal ones first');
+  assert.deepEqual([places[0], places[47], places[48], places.at(-1)], ['Fch', 'Jmh', 'Bgv', 'Jmv']);
+  assert.ok(!places.includes('Fbh'), 'a corner is no contact');
+  assert.ok(places.includes('Gfh'), '4 covered cells are allowed');
+  assert.ok(!places.includes('Ggh'), '5 are not');
+  assert.deepEqual(legalPlaces(new Board()), [], 'nothing to touch');
+});
+
+test('what a player wrote shows its control characters', () => {
+  assert.equal(shownText('Gbh\r'), 'Gbh\\r');
+  assert.equal(shownText('a\u0007b\tc'), 'a\\x07b\tc');
 });

@@ -1,15 +1,16 @@
 // Each turn on the replay page of a real game: zarvo-arena plays a Python bot that writes a line
-// to standard error on its 5th answer and prints debug output on standard output on its 8th (an
-// ILLEGAL answer), and the browser shows the record of the turns the arena wrote beside the log:
-// the thinking time of the shown move, the standard error lines of that turn, the
-// disqualification, the referee's stand-in moves after it, and a chart of the times.
+// ending in a carriage return to standard error on its 5th answer and prints debug output on
+// standard output on its 8th (an ILLEGAL answer), and the browser shows the record of the turns
+// the arena wrote beside the log: the thinking time of the shown move, the standard error lines
+// of that turn, the disqualification with its reason and the arena's note, the referee's
+// stand-in moves after it, and a chart of the times; at 700 px, without sideways scrolling.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { binDir, workDir, launchBrowser, openPage } from './harness.mjs';
+import { binDir, buildDir, workDir, launchBrowser, openPage } from './harness.mjs';
 
 const sourceBot = path.resolve(path.dirname(fileURLToPath(import.meta.url)),
   '../../players/zarvo_bot.py');
@@ -23,7 +24,7 @@ def choose_and_tell(*args, **kwargs):
     global answers
     answers += 1
     if answers == 5:
-        print('weighing 5 of many', file=sys.stderr, flush=True)
+        print('weighing 5 of many\\r', file=sys.stderr, flush=True)
     if answers == 8:
         print('debug: best so far', flush=True)
     return choose(*args, **kwargs)
@@ -65,10 +66,11 @@ const turnStderr = (page) => page.locator('#turn-stderr').evaluate((e) => (e.hid
 test('the standard error line of the 5th answer is shown at that move, and only there', async () => {
   const { page, context, errors } = await openPage(browser, game.page, { hash: '#move=9' });
   await page.waitForSelector('#turn-info');
-  assert.match(await turnInfo(page), /^Move 9 \(teller\): \d+ ms of thinking time\.$/);
-  assert.equal(await turnStderr(page), 'Standard error during this turn:\nweighing 5 of many');
+  assert.match(await turnInfo(page),
+    /^Move 9 \(teller\): \d+ ms of thinking time, \d+\.\d\d s left of 10\.00 s per game\.$/);
+  assert.equal(await turnStderr(page), 'Standard error during this turn:\nweighing 5 of many\\r');
   await page.keyboard.press('ArrowLeft');
-  assert.match(await turnInfo(page), /^Move 8 \(zarvo_random\): \d+ ms of thinking time\.$/);
+  assert.match(await turnInfo(page), /^Move 8 \(zarvo_random\): \d+ ms of thinking time, /);
   assert.equal(await turnStderr(page), '');
   await page.keyboard.press('ArrowLeft');
   assert.equal(await turnStderr(page), '', 'the 4th answer wrote nothing');
@@ -82,7 +84,7 @@ test('the disqualification and the stand-in moves after it are marked', async ()
   const info = await turnInfo(page);
   assert.match(info, /^Move 15 \(teller\): disqualified: Player Player 1 made an illegal move debug: /);
   assert.match(info, /random legal stand-in moves/);
-  const classes = await page.locator('table.moves tbody tr').evaluateAll(
+  const classes = await page.locator('table.moves tbody tr:not(.dq-note)').evaluateAll(
     (rows) => rows.map((r) => r.className));
   assert.ok(classes.length > 20, 'a whole game');
   classes.forEach((c, i) => {
@@ -113,10 +115,43 @@ test('a page without a record of its turns works as before', async () => {
   await page.waitForLoadState('load');
   await page.waitForTimeout(300);
   assert.equal(await page.locator('#turn-panel').count(), 0);
-  assert.equal(await page.locator('table.moves thead th').count(), 3);
+  assert.equal(await page.locator('table.moves thead th').count(), 5, 'no Time and Left');
   await page.click('#next');
   assert.equal(await page.locator('#move-number').textContent(), await page.evaluate(
     () => 'Move 10 of ' + (moves.length - 1)));
+  assert.deepEqual(errors, []);
+  await context.close();
+});
+
+test('the disqualified move names its reason, the arena\'s note stands under it', async () => {
+  const { page, context, errors } = await openPage(browser, game.page, { hash: '#move=15' });
+  await page.waitForSelector('#turn-info');
+  const row = page.locator('table.moves tbody tr.disqualified');
+  assert.equal(await row.locator('td').nth(3).textContent(), 'ILLEGAL');
+  const note = await page.locator('tr.disqualified + tr.dq-note pre').textContent();
+  const lines = note.split('\n');
+  assert.equal(lines[0], 'teller (player 1) was disqualified: ILLEGAL in move 15: ' +
+    'Player Player 1 made an illegal move debug: (wrong length).');
+  assert.equal(lines[1], '  it wrote "debug: best so far"');
+  assert.match(lines[2], /^ {2}that is not a move .*write debug output to standard error$/);
+  assert.equal(await page.locator('tr.dq-note').count(), 1);
+  assert.deepEqual(errors, []);
+  await context.close();
+});
+
+test('at 700 px the page does not scroll sideways and the move table is whole', async () => {
+  const { page, context, errors } = await openPage(browser, game.page, { hash: '#move=15', width: 700 });
+  await page.waitForSelector('tr.dq-note');
+  await page.check('#show-legal');
+  const fit = await page.evaluate(() => {
+    const box = document.querySelector('#move-table > div').getBoundingClientRect();
+    const root = document.documentElement;
+    return { scroll: root.scrollWidth, client: root.clientWidth, left: box.left, right: box.right };
+  });
+  assert.ok(fit.scroll <= fit.client, `the page is ${fit.scroll} px wide in ${fit.client}`);
+  assert.ok(fit.left >= 0 && fit.right <= fit.client, `the table lies in ${fit.left} to ${fit.right}`);
+  // Kept outside the sources, to look at.
+  await page.screenshot({ path: path.join(buildDir, 'viewer-700px-disqualified.png'), fullPage: true });
   assert.deepEqual(errors, []);
   await context.close();
 });
