@@ -135,6 +135,25 @@ TEST_F(Replay, UntilLeavesTheBotWaitingWithItsInputOpen) {
   EXPECT_NE(::kill(held, 0), 0) << "the bot ended with the replay";
 }
 
+TEST_F(Replay, AnIllegalAnswerIsReproducedFromItsDisqualification) {
+  const fs::path bot = dir_ / "illegal-bot";
+  std::ofstream(bot) << "#!/bin/sh\nwhile read l; do case ${#l} in 6) echo Hhx;; esac; done\n";
+  fs::permissions(bot, fs::perms::owner_all, fs::perm_options::add);
+  ASSERT_EQ(arena({"match", "--dir", (dir_ / "out").string(), "--id", "g2", "--no-sandbox",
+                   kBin + "/zarvo-random", bot.string()})
+                .status,
+            0);
+  const fs::path log = dir_ / "out/refereelogs/zarvo_random-illegal_bot.g2.log";
+  ProgramRun same = arena({"replay", log.string(), "--seat", "2", "--no-sandbox", bot.string()});
+  EXPECT_EQ(same.status, 0) << same.out << same.err;
+  EXPECT_NE(same.out.find("move   2  recorded Hhx    answered Hhx\n"), std::string::npos)
+      << same.out;
+  // Told "Quit" at its disqualification, and again at the end of the game.
+  ProgramRun lines = arena({"replay", log.string(), "--seat", "2", "--print"});
+  EXPECT_TRUE(lines.out.ends_with("\nQuit\nQuit\n")) << lines.out;
+  EXPECT_EQ(test_support::lines_of(lines.out).size(), 6u) << lines.out;
+}
+
 TEST_F(Replay, ShowDrawsTheBoardWithThePointsOfTheLog) {
   ProgramRun end = arena({"show", log_.string()});
   ASSERT_EQ(end.status, 0) << end.err;

@@ -210,8 +210,13 @@ int run_replay_command(std::span<const std::string> args) {
   const int answers = static_cast<int>(
       std::count_if(input.events.begin(), input.events.end(),
                     [](const SeatEvent& event) { return event.kind == SeatEvent::Kind::kAnswer; }));
+  for (const SeatEvent& event : input.events) {
+    if (event.lost != "TIMEOUT" || (request.until && event.move > *request.until)) continue;
+    std::cerr << "zarvo-arena replay: in the game the bot ran out of time in move " << event.move
+              << ": the replay waits for that answer up to 24 hours (Ctrl-C ends it)" << std::endl;
+  }
   std::cout << "seat " << request.seat << " of " << request.log.string() << ": " << answers
-            << " answers recorded" << std::endl;
+            << (answers == 1 ? " answer" : " answers") << " recorded" << std::endl;
   SeatReplayResult result;
   try {
     std::optional<int> first;
