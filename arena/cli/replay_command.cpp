@@ -30,8 +30,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kReplayUsage =
-    R"(usage: zarvo-arena replay LOG --seat N [--until MOVE] [--print] [--no-sandbox] -- COMMAND...
+    R"(usage: zarvo-arena replay LOG --seat N [options] -- COMMAND...
        zarvo-arena replay LOG --seat N [options] "COMMAND LINE"
+       zarvo-arena replay LOG --seat N [--until MOVE] --print
 
 Plays seat N (1 moved first) of the game whose referee's log is LOG (as `match` writes it
 under refereelogs/) again with the bot COMMAND: it is sent every line the seat received in the

@@ -9,6 +9,7 @@
 #include "arena/cli/command_line.h"
 #include "arena/game/game_board.h"
 #include "arena/game/game_files.h"
+#include "arena/game/printable_text.h"
 #include "arena/match/option_values.h"
 #include "referee/scoring.h"
 
@@ -35,7 +36,7 @@ std::array<std::string, 2> player_names(const std::filesystem::path& log) {
 std::string game_title(const std::filesystem::path& log) {
   if (auto files = GameFiles::from_log(log))
     return files->name1() + " vs " + files->name2() + ", game " + files->id();
-  return log.filename().string();
+  return printable(log.filename().string(), 60);
 }
 
 std::string legend(const GameLog& game, std::size_t move, bool colour) {
