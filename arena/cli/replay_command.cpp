@@ -158,6 +158,37 @@ int summary(const SeatReplayResult& result, std::optional<int> until) {
   return 1;
 }
 
+SeatReplayConfig replay_config(const ReplayRequest& request, std::optional<ScratchDir>& scratch) {
+  SeatReplayConfig config;
+  config.match.sandbox = request.sandbox;
+  config.match.players[request.seat - 1].command = request.command;
+  config.seat = request.seat;
+  config.until = request.until;
+  config.hidden_dir = fs::absolute(request.log).parent_path();
+  if (stderr_is_stream()) {
+    config.stderr_file = "/dev/stderr";
+  } else {
+    scratch.emplace(sandbox::kScratchDirPrefix);
+    config.stderr_file = scratch->path() / "bot.err";
+  }
+  return config;
+}
+
+// What is to come: the answers to compare, and any the game timed out on, which the replay
+// awaits for long.
+void announce(const ReplayRequest& request, const std::vector<SeatEvent>& events) {
+  int answers = 0;
+  for (const SeatEvent& event : events) {
+    if (event.kind != SeatEvent::Kind::kAnswer) continue;
+    ++answers;
+    if (event.lost != "TIMEOUT" || (request.until && event.move > *request.until)) continue;
+    std::cerr << "zarvo-arena replay: in the game the bot ran out of time in move " << event.move
+              << ": the replay waits for that answer up to 24 hours (Ctrl-C ends it)" << std::endl;
+  }
+  std::cout << "seat " << request.seat << " of " << request.log.string() << ": " << answers
+            << (answers == 1 ? " answer" : " answers") << " recorded" << std::endl;
+}
+
 }  // namespace
 
 int run_replay_command(std::span<const std::string> args) {
@@ -192,32 +223,13 @@ int run_replay_command(std::span<const std::string> args) {
     return 0;
   }
 
+  // This process replays one seat: it owns the process-wide state that takes, as `match` does.
   ignore_broken_pipes();
   catch_stop_signals(OnStopSignal::kKillGroups);
   adopt_orphans();
   std::optional<ScratchDir> scratch;
-  SeatReplayConfig config;
-  config.match.sandbox = request.sandbox;
-  config.match.players[request.seat - 1].command = request.command;
-  config.seat = request.seat;
-  config.until = request.until;
-  config.hidden_dir = fs::absolute(request.log).parent_path();
-  if (stderr_is_stream()) {
-    config.stderr_file = "/dev/stderr";
-  } else {
-    scratch.emplace(sandbox::kScratchDirPrefix);
-    config.stderr_file = scratch->path() / "bot.err";
-  }
-  const int answers = static_cast<int>(
-      std::count_if(input.events.begin(), input.events.end(),
-                    [](const SeatEvent& event) { return event.kind == SeatEvent::Kind::kAnswer; }));
-  for (const SeatEvent& event : input.events) {
-    if (event.lost != "TIMEOUT" || (request.until && event.move > *request.until)) continue;
-    std::cerr << "zarvo-arena replay: in the game the bot ran out of time in move " << event.move
-              << ": the replay waits for that answer up to 24 hours (Ctrl-C ends it)" << std::endl;
-  }
-  std::cout << "seat " << request.seat << " of " << request.log.string() << ": " << answers
-            << (answers == 1 ? " answer" : " answers") << " recorded" << std::endl;
+  SeatReplayConfig config = replay_config(request, scratch);
+  announce(request, input.events);
   SeatReplayResult result;
   try {
     std::optional<int> first;
