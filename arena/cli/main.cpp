@@ -11,6 +11,8 @@
 #include "arena/cli/check_sandbox_command.h"
 #include "arena/cli/match_command.h"
 #include "arena/cli/publish_command.h"
+#include "arena/cli/replay_command.h"
+#include "arena/cli/show_command.h"
 #include "arena/cli/sprt_command.h"
 #include "arena/cli/standings_command.h"
 #include "arena/cli/tournament_command.h"
@@ -29,6 +31,8 @@ Commands:
   check-sandbox  report whether players can be sandboxed here, and how
   build       build entrants' sources into entries, each in a sandbox (zarvo-arena build --help)
   check       check that players start and play before they enter a field (zarvo-arena check --help)
+  replay      play one seat of a logged game again with a bot, its answers beside the game's
+  show        show a logged game's board after a move, with the points and the next tile
 )";
 
 // Pipes made later must not land on descriptors 0 to 2, which a child's standard streams are
@@ -62,6 +66,8 @@ int main(int argc, char** argv) {
   if (command == "sprt") return arena::cli::run_sprt_command(args);
   if (command == "build") return arena::cli::run_build_command(args);
   if (command == "check") return arena::cli::run_check_command(args);
+  if (command == "replay") return arena::cli::run_replay_command(args);
+  if (command == "show") return arena::cli::run_show_command(args);
   if (command == "check-sandbox") return arena::cli::run_check_sandbox_command(args);
   std::cerr << "zarvo-arena: unknown command \"" << command << "\"\n" << kUsage;
   return 2;

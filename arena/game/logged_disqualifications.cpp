@@ -24,7 +24,9 @@ bool take(std::string_view& text, std::string_view prefix) {
   return true;
 }
 
-std::optional<LoggedDisqualification> parse_line(std::string_view line) {
+}  // namespace
+
+std::optional<LoggedDisqualification> parse_disqualification(std::string_view line) {
   LoggedDisqualification entry;
   if (!take(line, "Result: The Player ") || !take_int(line, entry.player) ||
       !take(line, " player has been disqualified in move ") || !take_int(line, entry.move) ||
@@ -35,8 +37,6 @@ std::optional<LoggedDisqualification> parse_line(std::string_view line) {
   return entry;
 }
 
-}  // namespace
-
 std::vector<LoggedDisqualification> read_disqualifications(const std::filesystem::path& log) {
   std::vector<LoggedDisqualification> found;
   std::string text = read_head(log, kLogLimit);
@@ -44,7 +44,7 @@ std::vector<LoggedDisqualification> read_disqualifications(const std::filesystem
   while (!rest.empty()) {
     std::string_view line = take_line(rest);
     if (line.ends_with('\r')) line.remove_suffix(1);
-    if (auto entry = parse_line(line)) found.push_back(std::move(*entry));
+    if (auto entry = parse_disqualification(line)) found.push_back(std::move(*entry));
   }
   return found;
 }

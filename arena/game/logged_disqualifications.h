@@ -3,7 +3,9 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace arena {
@@ -14,7 +16,11 @@ struct LoggedDisqualification {
   std::string message;
 };
 
-// The disqualifications of `log`, in order. Reads at most the first MiB.
+// The disqualification a log line records, or nothing when it records none.
+std::optional<LoggedDisqualification> parse_disqualification(std::string_view line);
+
+// The disqualifications of `log`, in order; none when it cannot be read. Reads at most the
+// first MiB.
 std::vector<LoggedDisqualification> read_disqualifications(const std::filesystem::path& log);
 
 }  // namespace arena

@@ -14,6 +14,7 @@
 #include "arena/match/referee_protocol.h"
 #include "arena/match/referee_workdir.h"
 #include "arena/match/sandbox_plan.h"
+#include "arena/match/seat_launch.h"
 #include "arena/match/turn_record.h"
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
@@ -41,65 +42,18 @@ struct GamePlan {
   std::array<std::optional<PlayerWorkdir>, 2> workdirs;
 };
 
-template <typename F>
-auto or_setup_error(std::string_view what, F&& f) {
-  try {
-    return f();
-  } catch (const std::exception& error) {
-    throw MatchSetupError(std::string(what) + error.what());
-  }
-}
-
-Clock::duration wall_limit(const MatchConfig& config) {
-  return config.wall_limit.value_or(3 * config.time_limit + std::chrono::seconds(10));
-}
-
 GamePlan plan_game(const MatchConfig& config) {
   GamePlan plan;
   fs::path own_dir = or_setup_error("", [] { return own_directory(); });
   plan.users = seat_users(config);
   for (int i = 0; i < 2; ++i) {
-    const PlayerConfig& player = config.players[i];
-    std::string who = "player " + std::to_string(i + 1) + ": ";
-    if (player.command.empty()) throw MatchSetupError(who + "no program given");
-    const std::vector<std::string>& command = player.command;
-    PlayerCommand entry = or_setup_error(who, [&] {
-      return resolve_player(command,
-                            config.sandbox ? ProgramLookup::kSandbox : ProgramLookup::kArena);
-    });
-    plan.names[i] = player.name.value_or(entry.name);
-    if (auto problem = player_name_problem(plan.names[i])) throw MatchSetupError(who + *problem);
-
-    PlayerLaunch& launch = plan.launches[i];
-    launch.program = entry.program;
-    launch.args = command;
-    // The script is handed over as an absolute path: the player runs in another directory.
-    if (entry.script)
-      launch.args[*entry.script] = fs::absolute(launch.args[*entry.script]).string();
-    plan.workdirs[i] = or_setup_error(who, [&] { return PlayerWorkdir(entry, player.workdir); });
-    launch.workdir = plan.workdirs[i]->path();
-    plan.own_dirs[i] = entrant_dirs(entry, launch.workdir);
-    std::error_code error;
-    if (!fs::is_directory(launch.workdir, error)) {
-      throw MatchSetupError(who + "working directory " + launch.workdir.string() +
-                            " does not exist");
-    }
-    launch.time_limit = config.time_limit;
-    launch.memory_limit_mb = memory_limit_mb(config);
-    launch.file_limit_mb = config.file_limit_mb;
-    launch.cpu_clock = config.clock == TimeClock::kCpu;
-    launch.wall_limit = wall_limit(config);
-    launch.move_limit = config.move_limit;
-    launch.increment = config.increment;
-    launch.freeze_when_idle = config.sandbox && !config.ponder;
-    if (config.sandbox) {
-      std::optional<fs::path> script;
-      if (entry.script) script = launch.args[*entry.script];
-      std::optional<sandbox::Identity> user;
-      if (!plan.users.empty()) user = plan.users[i].identity();
-      launch.sandbox =
-          seat_policy(config, i + 1, launch.program, launch.args, launch.workdir, script, user);
-    }
+    std::optional<sandbox::Identity> user;
+    if (!plan.users.empty()) user = plan.users[i].identity();
+    SeatLaunch seat = plan_seat(config, i + 1, user);
+    plan.launches[i] = std::move(seat.launch);
+    plan.names[i] = std::move(seat.name);
+    plan.workdirs[i] = std::move(seat.workdir);
+    plan.own_dirs[i] = std::move(seat.own_dirs);
   }
 
   plan.game_id = config.game_id.value_or(unique_game_id());

@@ -111,6 +111,9 @@ class Player {
   // Every turn the player was awaited, in order.
   const std::vector<Turn>& turns() const { return turn_log_.turns(); }
 
+  // The process the arena started: the player itself, or its sandbox's bubblewrap.
+  pid_t pid() const { return process_->pid(); }
+
   // Closes the player's input; returns at once.
   void close_input() { input_.reset(); }
   // Waits until the player has ended or `deadline` passes, then kills its group and reaps it.

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "arena/game/game_files.h"
+#include "arena/game/game_log.h"
 #include "arena/game/logged_disqualifications.h"
 #include "arena/system/bounded_read.h"
 
@@ -18,28 +19,12 @@ constexpr std::string_view kReportStart = "Manager report: ";
 // always enough and keeps a huge or foreign file from being read whole.
 constexpr std::size_t kTailBytes = 64 * 1024;
 
-bool parse_int(std::string_view text, int& value) {
-  if (text.empty()) return false;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size();
-}
-
-// "Manager report: DESCRIPTION Score: R1-R2." into the record; false when the
-// line differs.
+// The report line's results into the record; false when the line is no report.
 bool parse_report(std::string_view line, GameRecord& record) {
-  if (!line.starts_with(kReportStart) || !line.ends_with(".")) return false;
-  line.remove_prefix(kReportStart.size());
-  line.remove_suffix(1);
-  auto score = line.rfind(" Score: ");
-  if (score == std::string_view::npos) return false;
-  std::string_view values = line.substr(score + 8);
-  record.description = line.substr(0, score);
-  // The first value is never negative, so the first '-' separates the two.
-  auto dash = values.find('-', 1);
-  if (dash == std::string_view::npos || !parse_int(values.substr(0, dash), record.values[0]) ||
-      !parse_int(values.substr(dash + 1), record.values[1])) {
-    return false;
-  }
+  std::optional<ManagerReport> report = parse_manager_report(line);
+  if (!report) return false;
+  record.description = std::move(report->description);
+  record.values = report->values;
   // Entries "PLAYER_1:_TEXT" separated by ";_", in the order the referee set
   // them; a later entry for the same player wins, as its value does.
   record.texts = result_texts(record.description);
