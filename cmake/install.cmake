@@ -20,4 +20,5 @@ if(TARGET java-randombot)
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/viewer/zarvo.js ${PROJECT_SOURCE_DIR}/viewer/zarvo.css
+              ${PROJECT_SOURCE_DIR}/viewer/zarvo-play.js ${PROJECT_SOURCE_DIR}/viewer/zarvo-play.css
         DESTINATION ${ZARVO_INSTALL_RESOURCES})
