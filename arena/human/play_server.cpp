@@ -29,6 +29,8 @@ constexpr std::size_t kMaxBody = 256;
 constexpr auto kLongPoll = std::chrono::seconds(10);
 // How long the replay stays served after the result was shown, without a request.
 constexpr auto kLinger = std::chrono::seconds(120);
+// How long the server may take to begin listening.
+constexpr auto kStartPatience = std::chrono::seconds(10);
 // The largest file served: the viewer's and a game's files are far smaller.
 constexpr std::size_t kMaxServedFile = 16u << 20;
 // The header every move and close must carry: a page of another site cannot send it to us
@@ -114,6 +116,9 @@ void PlayServer::Impl::route() {
   server.Get("/", [](const httplib::Request&, httplib::Response& response) {
     response.set_content(kPage, "text/html; charset=utf-8");
   });
+  // The page has no icon; saying so spares the browser a 404.
+  server.Get("/favicon.ico",
+             [](const httplib::Request&, httplib::Response& response) { response.status = 204; });
   server.Get(R"(/viewer/(zarvo\.js|zarvo\.css|zarvo-play\.js|zarvo-play\.css))",
              [this](const httplib::Request& request, httplib::Response& response) {
                send_file(response, viewer_dir / request.matches[1].str());
@@ -218,6 +223,17 @@ PlayServer::PlayServer(PersonSeat& seat, const fs::path& viewer_dir, int port)
     throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
   }
   impl_->thread = std::thread([this] { impl_->server.listen_after_bind(); });
+  // stop() only ends a server that has begun to listen: a game that fails at once must not
+  // leave the destructor waiting on one that began later.
+  const TimePoint patience = Clock::now() + kStartPatience;
+  while (!server.is_running() && Clock::now() < patience) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (!server.is_running()) {
+    server.stop();
+    impl_->thread.join();
+    throw std::runtime_error("the page's server did not start");
+  }
 }
 
 PlayServer::~PlayServer() {

@@ -53,7 +53,7 @@ function illegalAnswer(legal) {
 test('a person plays a whole game at the page; its result is the arena\'s and the log\'s',
   { timeout: 300_000 }, async () => {
     const dir = workDir('play-human');
-    const { url, lines, exited } = await startArena(dir, ['--id', 'play1', 'zarvo-random']);
+    const { url, lines, exited } = await startArena(dir, ['--id', 'play1', path.join(binDir, 'zarvo-random')]);
     browser = await launchBrowser();
     const { page, errors } = await newWatchedPage(browser);
     await page.goto(url);
