@@ -73,7 +73,7 @@
       make('label', { for: 'move-text', text: 'or type a move (row, column, h or v): ' }, form);
       this.text = make('input', { id: 'move-text', size: 4, maxlength: 3, autocomplete: 'off' },
         form);
-      make('button', { type: 'submit', text: 'Play' }, form);
+      this.play = make('button', { type: 'submit', text: 'Play' }, form);
       form.addEventListener('submit', (event) => {
         event.preventDefault();
         this.send(this.text.value.trim());
@@ -131,6 +131,7 @@
       if (state.end) phase = 'over';
       else if (state.tile) phase = 'your-turn';
       document.body.dataset.state = phase;
+      this.text.disabled = this.play.disabled = phase !== 'your-turn';
       document.body.dataset.moves = String(state.moves.length);
       if (phase === 'your-turn') {
         this.status.textContent = 'Your turn: place the tile on a marked cell';

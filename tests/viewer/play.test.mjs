@@ -116,3 +116,20 @@ test('a person plays a whole game at the page; its result is the arena\'s and th
     const { code, stderr } = await exited;
     assert.equal(code, 0, stderr);
   });
+
+test('with a time limit the person\'s clock runs: one who does not move loses on time',
+  { timeout: 300_000 }, async () => {
+    const dir = workDir('play-human-clock');
+    const { url, lines, exited } = await startArena(dir,
+      ['--seat', '2', '--time-limit', '1', path.join(binDir, 'zarvo-random')]);
+    browser ??= await launchBrowser();
+    const { page } = await newWatchedPage(browser);
+    await page.goto(url);
+    await page.waitForSelector('body[data-state="over"]');
+    assert.match(await page.locator('#notice').textContent(), /time ran out/);
+    const resultLine = (await lines.next()).value;
+    assert.match(resultLine, /^zarvo_random vs human: \d+ 0 \S*PLAYER_2:_TIMEOUT\S* winner zarvo_random /);
+    assert.equal(await page.locator('#result-line').textContent(), resultLine);
+    await page.locator('#close').click();
+    assert.equal((await exited).code, 0);
+  });
