@@ -11,12 +11,9 @@ namespace {
 
 bool is_colour_digit(char c) { return c >= '1' && c <= '6'; }
 
+// Six colour digits: a drawn tile holds each once, but a tile script may give any.
 bool is_tile(std::string_view text) {
-  if (text.size() != 6) return false;
-  for (char c : text) {
-    if (!is_colour_digit(c) || std::count(text.begin(), text.end(), c) != 1) return false;
-  }
-  return true;
+  return text.size() == 6 && std::all_of(text.begin(), text.end(), is_colour_digit);
 }
 
 // Row letter, column letter, six colour digits, h or v, with the tile wholly on the board.
