@@ -23,7 +23,7 @@ const char* const kUsage = R"(usage: zarvo-arena COMMAND [options]
 
 Commands:
   match       play one game between two programs (zarvo-arena match --help)
-  play-human  play one game yourself against a program, at a web page (zarvo-arena play-human --help)
+  play-human  play a game yourself against a program, in a browser (zarvo-arena play-human --help)
   tournament  play many games between several programs (zarvo-arena tournament --help)
   standings   rebuild a tournament's results and standings from its logs
   publish     write a static site of a tournament's results for the contestants

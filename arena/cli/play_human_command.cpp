@@ -144,12 +144,12 @@ usual game log and replay page. The arena prints the page's address alone on a l
 click one of the highlighted places for each tile (or type the move), and watch BOT answer.
   zarvo-arena play-human build/bin/zarvo-greedy
   zarvo-arena play-human --seat 2 --time-limit 300 "build/bin/zarvo-random --seed 7"
+Your display name is "human" unless --name1 or --name2 names your seat. Your clock is off
+unless --time-limit is given, which then holds you as it holds BOT.
 
 Options (--option VALUE or --option=VALUE):
   --seat 1|2                  your seat: 1 moves first (default: 1)
   --port P                    the page's port on 127.0.0.1; 0: a free one (default: 0)
-  your display name is "human" unless --name1 or --name2 names your seat; your clock is off
-  unless --time-limit is given, which then holds you as it holds BOT
 )" + match_options_help(false) +
          R"(
 At the end it prints the result line of `zarvo-arena match` and serves the replay until you
