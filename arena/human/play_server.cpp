@@ -146,8 +146,12 @@ void PlayServer::Impl::route() {
                send_file(response, file);
              });
   server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
-    if (response.body.empty()) {
-      response.set_content("HTTP " + std::to_string(response.status), "text/plain");
+    if (!response.body.empty()) return;
+    switch (response.status) {
+      case 404: return send_error(response, 404, "no such page here");
+      case 413: return send_error(response, 413, "too large a request: a move is 3 characters");
+      default:
+        return send_error(response, response.status, "HTTP " + std::to_string(response.status));
     }
   });
   server.set_exception_handler(

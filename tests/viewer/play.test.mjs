@@ -69,7 +69,9 @@ test('a person plays a whole game at the page; its result is the arena\'s and th
         assert.equal((await post(url, 'Hah\n')).status, 400, 'a move with more than the move');
         assert.equal((await post(url, illegalAnswer(shown.legal))).status, 422, 'an illegal place');
         assert.equal((await post(url, shown.legal[0], {})).status, 403, 'a move not from the page');
-        assert.equal((await post(url, 'x'.repeat(100_000))).status, 413, 'a huge body');
+        const huge = await post(url, 'x'.repeat(100_000));
+        assert.equal(huge.status, 413, 'a huge body');
+        assert.match(huge.body.error, /too large/);
         const after = await state(url);
         assert.deepEqual([after.moves, after.tile], [shown.moves, shown.tile],
           'no refused request played a move');
