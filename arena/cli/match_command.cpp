@@ -87,10 +87,12 @@ int run_match_command(std::span<const std::string> args) {
     kill_remaining_children();
   } catch (const MatchSetupError& error) {
     kill_remaining_children();
+    if (auto status = stopped_by_signal("match")) return *status;
     std::cerr << "zarvo-arena match: " << error.what() << "\n";
     return 2;
   } catch (const std::exception& error) {
     kill_remaining_children();
+    if (auto status = stopped_by_signal("match")) return *status;
     std::cerr << "zarvo-arena match: the game could not be run: " << error.what() << "\n";
     return 1;
   }

@@ -37,6 +37,13 @@ std::array<SideResult, 2> match_sides(const MatchResult& result) {
 
 }  // namespace
 
+std::optional<int> stopped_by_signal(std::string_view command) {
+  const int sig = stop_signal_received();
+  if (sig == 0) return std::nullopt;
+  std::cerr << "zarvo-arena " << command << ": stopped by signal " << sig << std::endl;
+  return 128 + sig;
+}
+
 MatchReport report_match(const MatchResult& result, std::string_view command) {
   const std::string prefix = "zarvo-arena " + std::string(command) + ": ";
   MatchReport report;

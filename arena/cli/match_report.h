@@ -3,6 +3,7 @@
 // what each player used beside the log, and the result line on standard output.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,11 @@ struct MatchReport {
   std::string result_line;  // as printed, without its newline; empty when none was
   std::string winner;       // the winner's name, "-" for none
 };
+
+// When a stop signal has been received: says so for `command` and gives the exit status,
+// 128 + N. A signal that came while the game was being set up (a player's sandbox being made)
+// makes that set-up fail too, which is not to be reported as a set-up error.
+std::optional<int> stopped_by_signal(std::string_view command);
 
 // Writes the report of `result` for `command` ("match"); a stop signal received during the
 // game makes it say so and nothing else.

@@ -179,10 +179,12 @@ int run_play_human_command(std::span<const std::string> args) {
     return play(game);
   } catch (const MatchSetupError& error) {
     kill_remaining_children();
+    if (auto status = stopped_by_signal("play-human")) return *status;
     std::cerr << "zarvo-arena play-human: " << error.what() << "\n";
     return 2;
   } catch (const std::exception& error) {
     kill_remaining_children();
+    if (auto status = stopped_by_signal("play-human")) return *status;
     std::cerr << "zarvo-arena play-human: the game could not be run: " << error.what() << "\n";
     return 1;
   }

@@ -135,3 +135,16 @@ test('with a time limit the person\'s clock runs: one who does not move loses on
     await page.locator('#close').click();
     assert.equal((await exited).code, 0);
   });
+
+test('Ctrl-C stops a game the person is still thinking about', { timeout: 120_000 }, async () => {
+  const dir = workDir('play-human-stopped');
+  const { url, exited } = await startArena(dir, ['--id', 'stopped', path.join(binDir, 'zarvo-random')]);
+  let shown = await state(url);
+  while (!shown.tile) {
+    shown = await (await fetch(new URL(`state?seen=${shown.version}`, url))).json();
+  }
+  arena.kill('SIGINT');
+  const { code, stderr } = await exited;
+  assert.equal(code, 130, stderr);
+  assert.match(stderr, /game stopped stopped by signal 2/);
+});
