@@ -21,4 +21,5 @@ endif()
 
 # zarvo.js as the build joins it from its parts (viewer/CMakeLists.txt).
 install(FILES ${ZARVO_BIN_DIR}/resources/zarvo.js ${PROJECT_SOURCE_DIR}/viewer/zarvo.css
+              ${PROJECT_SOURCE_DIR}/viewer/zarvo-play.js ${PROJECT_SOURCE_DIR}/viewer/zarvo-play.css
         DESTINATION ${ZARVO_INSTALL_RESOURCES})

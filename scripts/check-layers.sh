@@ -4,7 +4,7 @@
 # stats stands apart: pure arithmetic that includes no other folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-layers=(system sandbox process game match entry stats series tournament sprt cli)
+layers=(system sandbox process game match entry stats series tournament sprt human cli)
 declare -A rank
 for i in "${!layers[@]}"; do rank[${layers[$i]}]=$i; done
 status=0

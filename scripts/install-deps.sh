@@ -2,8 +2,8 @@
 # Installs, from Debian's archive and the npm registry, whatever the build and the tests need
 # and this machine lacks. Safe to run again: it installs nothing that is already there.
 # `install-deps.sh play` installs only what `make play` needs to build and play a game (the
-# compiler, CMake, Ninja, nlohmann-json, CLI11 and bubblewrap): no test tools and nothing from
-# npm.
+# compiler, CMake, Ninja, nlohmann-json, CLI11, cpp-httplib and bubblewrap): no test tools and
+# nothing from npm.
 set -euo pipefail
 mode=${1:-all}
 [[ $mode == all || $mode == play ]] || { echo "usage: $0 [play]" >&2; exit 2; }
@@ -19,6 +19,7 @@ want ninja ninja-build
 want g++ g++
 want /usr/include/nlohmann/json.hpp nlohmann-json3-dev  # sprt.json of zarvo-arena sprt
 want /usr/include/CLI/CLI.hpp libcli11-dev  # zarvo-arena's command lines
+want /usr/include/httplib.h libcpp-httplib-dev  # the page of zarvo-arena play-human
 want bwrap bubblewrap             # sandboxed players (namespaces and mounts)
 want /usr/include/seccomp.h libseccomp-dev  # the players' system-call filter
 want pkg-config pkg-config         # finds libseccomp for CMake

@@ -16,3 +16,4 @@ result=$("$bin/zarvo-arena" match "${sandbox[@]}" --dir "$build" "$bin/zarvo-gre
 echo "$result"
 page=${result##* page }
 echo "Replay page: $(realpath "$page")"
+echo "Play a game yourself against a bot: $bin/zarvo-arena play-human ${sandbox[*]:+${sandbox[*]} }$bin/zarvo-greedy"

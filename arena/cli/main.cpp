@@ -10,6 +10,7 @@
 #include "arena/cli/check_command.h"
 #include "arena/cli/check_sandbox_command.h"
 #include "arena/cli/match_command.h"
+#include "arena/cli/play_human_command.h"
 #include "arena/cli/publish_command.h"
 #include "arena/cli/replay_command.h"
 #include "arena/cli/show_command.h"
@@ -24,6 +25,7 @@ const char* const kUsage = R"(usage: zarvo-arena COMMAND [options]
 
 Commands:
   match       play one game between two programs (zarvo-arena match --help)
+  play-human  play a game yourself against a program, in a browser (zarvo-arena play-human --help)
   tournament  play many games between several programs (zarvo-arena tournament --help)
   standings   rebuild a tournament's results and standings from its logs
   publish     write a static site of a tournament's results for the contestants
@@ -56,10 +58,12 @@ int main(int argc, char** argv) {
   args.erase(args.begin());
   // The arena and the referee it starts must outlive a memory crisis that a player causes;
   // only root may lower the score, any other user keeps the one it has.
-  if (command == "match" || command == "tournament" || command == "sprt") {
+  if (command == "match" || command == "play-human" || command == "tournament" ||
+      command == "sprt") {
     arena::set_own_oom_score_adj(arena::kArenaOomScoreAdj);
   }
   if (command == "match") return arena::cli::run_match_command(args);
+  if (command == "play-human") return arena::cli::run_play_human_command(args);
   if (command == "tournament") return arena::cli::run_tournament_command(args);
   if (command == "standings") return arena::cli::run_standings_command(args);
   if (command == "publish") return arena::cli::run_publish_command(args);

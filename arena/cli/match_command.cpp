@@ -1,38 +1,23 @@
 #include "arena/cli/match_command.h"
 
-#include <fstream>
 #include <functional>
 #include <iostream>
-#include <map>
-#include <sstream>
 #include <string_view>
 
 #include "arena/cli/command_line.h"
-#include "arena/game/game_files.h"
-#include "arena/game/game_outcome.h"
-#include "arena/game/game_usage.h"
-#include "arena/match/disqualification_notes.h"
+#include "arena/cli/match_report.h"
 #include "arena/match/limit_warnings.h"
 #include "arena/match/match.h"
 #include "arena/match/match_options.h"
 #include "arena/match/sandbox_plan.h"
-#include "arena/match/written_files_notes.h"
 #include "arena/process/orphan_reaper.h"
 #include "arena/process/pipe_writer.h"
 #include "arena/process/shell_words.h"
 #include "arena/process/stop_signals.h"
 #include "arena/sandbox/host_support.h"
-#include "arena/system/bounded_read.h"
 
 namespace arena::cli {
 namespace {
-
-// The last part of the referee's standard error, for the report of a failed game.
-std::string tail_of(const std::filesystem::path& file, std::size_t limit = 4096) {
-  std::string text = read_tail(file, limit + 1);
-  if (text.size() > limit) text = "..." + text.substr(1);
-  return text;
-}
 
 MatchConfig parse(std::span<const std::string> args) {
   MatchConfig config;
@@ -52,20 +37,6 @@ MatchConfig parse(std::span<const std::string> args) {
       throw UsageError("player " + std::to_string(i + 1) + " is empty");
   }
   return config;
-}
-
-// Each side of a played game, with the move of a disqualification as the log gives it.
-std::array<SideResult, 2> match_sides(const MatchResult& result) {
-  std::array<std::string, 2> texts = result_texts(result.description);
-  std::array<SideResult, 2> sides;
-  for (int i = 0; i < 2; ++i) {
-    sides[i] = {result.players[i].name, result.players[i].result, texts[i], std::nullopt};
-  }
-  for (const LoggedDisqualification& entry : read_disqualifications(result.log)) {
-    if ((entry.player == 1 || entry.player == 2) && !sides[entry.player - 1].out_in_move)
-      sides[entry.player - 1].out_in_move = entry.move;
-  }
-  return sides;
 }
 
 }  // namespace
@@ -116,56 +87,17 @@ int run_match_command(std::span<const std::string> args) {
     kill_remaining_children();
   } catch (const MatchSetupError& error) {
     kill_remaining_children();
+    if (auto status = stopped_by_signal("match")) return *status;
     std::cerr << "zarvo-arena match: " << error.what() << "\n";
     return 2;
   } catch (const std::exception& error) {
     kill_remaining_children();
+    if (auto status = stopped_by_signal("match")) return *status;
     std::cerr << "zarvo-arena match: the game could not be run: " << error.what() << "\n";
     return 1;
   }
 
-  if (int sig = stop_signal_received()) {
-    std::cerr << "zarvo-arena match: game " << result.game_id << " stopped by signal " << sig
-              << "\n";
-    return 128 + sig;
-  }
-  if (!result.completed()) {
-    std::cerr << "zarvo-arena match: game " << result.game_id << ": " << result.failure << "\n"
-              << "referee's standard error (" << result.referee_stderr.string() << "):\n"
-              << tail_of(result.referee_stderr);
-    // The referee reports its own set-up errors in the game log.
-    if (std::filesystem::exists(result.log)) {
-      std::cerr << "end of the game log (" << result.log.string() << "):\n"
-                << tail_of(result.log, 1024);
-    }
-    std::cerr << std::flush;
-    return 1;
-  }
-  // Why a player lost by disqualification, where a person sees it; the result line stays alone
-  // on standard output for scripts.
-  std::cerr << disqualification_notes(result) << written_files_notes(result) << std::flush;
-  const auto& [one, two] = result.players;
-  std::array<SideResult, 2> sides = match_sides(result);
-  GameOutcome outcome = game_outcome(sides);
-  if (is_disqualification(sides[0].text) || is_disqualification(sides[1].text)) {
-    std::cerr << "zarvo-arena match: " << outcome.story(sides) << "\n" << std::flush;
-  }
-  // What each player used, for a tournament to read back beside the log.
-  if (auto files = GameFiles::from_log(result.log)) {
-    try {
-      write_game_usage(files->usage(),
-                       {PlayerUsage{one.cpu.count(), one.peak_kib, one.charged.count()},
-                        PlayerUsage{two.cpu.count(), two.peak_kib, two.charged.count()}});
-    } catch (const std::exception& error) {
-      std::cerr << "zarvo-arena match: " << error.what() << "\n";
-      return 1;
-    }
-  }
-  std::cout << one.name << " vs " << two.name << ": " << one.result << " " << two.result << " "
-            << result.description << " winner "
-            << (outcome.winner ? result.players[outcome.winner - 1].name : std::string("-"))
-            << " log " << result.log.string() << " page " << result.page.string() << std::endl;
-  return 0;
+  return report_match(result, "match").status;
 }
 
 }  // namespace arena::cli

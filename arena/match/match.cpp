@@ -47,6 +47,14 @@ GamePlan plan_game(const MatchConfig& config) {
   fs::path own_dir = or_setup_error("", [] { return own_directory(); });
   plan.users = seat_users(config);
   for (int i = 0; i < 2; ++i) {
+    const PlayerConfig& player = config.players[i];
+    if (player.own_seat) {
+      std::string who = "player " + std::to_string(i + 1) + ": ";
+      if (!player.name) throw MatchSetupError(who + "a seat of the caller's needs a name");
+      plan.names[i] = *player.name;
+      if (auto problem = player_name_problem(plan.names[i])) throw MatchSetupError(who + *problem);
+      continue;
+    }
     std::optional<sandbox::Identity> user;
     if (!plan.users.empty()) user = plan.users[i].identity();
     SeatLaunch seat = plan_seat(config, i + 1, user);
@@ -109,6 +117,22 @@ RecordedClock recorded_clock(const MatchConfig& config) {
   return clock;
 }
 
+// What a player program did besides answering, after it has been stopped.
+void record_program(const Player& player, const PlayerLaunch& launch, const MatchConfig& config,
+                    const GameFiles& files, int seat, PlayerRecord& record) {
+  record.stderr_file = launch.stderr_file;
+  record.unfinished_output = player.unfinished_output();
+  record.memory_killed = player.memory_killed();
+  record.first_answer = player.first_answer();
+  record.peak_kib = player.peak_memory_kib();
+  record.timeout = player.timeout();
+  record.last_line = player.last_line();
+  const fs::path keep = config.keep_player_files ? files.player_files(seat) : fs::path();
+  record.written = player.written_files(kListedFiles, keep, kKeptPlayerBytes);
+  if (!keep.empty() && fs::exists(keep)) record.kept_files = keep;
+  remove_if_empty(record.stderr_file);
+}
+
 }  // namespace
 
 MatchResult play_match(const MatchConfig& config) {
@@ -133,8 +157,8 @@ MatchResult play_match(const MatchConfig& config) {
   for (int i = 0; i < 2; ++i) {
     if (!plan.launches[i].sandbox) continue;
     sandbox::Policy& policy = *plan.launches[i].sandbox;
-    policy.hidden = {fs::absolute(config.out_dir), fs::absolute(files.log_dir()), workdir.path(),
-                     plan.launches[1 - i].workdir};
+    policy.hidden = {fs::absolute(config.out_dir), fs::absolute(files.log_dir()), workdir.path()};
+    if (!config.players[1 - i].own_seat) policy.hidden.push_back(plan.launches[1 - i].workdir);
     if (!plan.tiles.empty()) policy.hidden.push_back(plan.tiles);
     // A directory shown with --ro-dir stays shown; the entrants' directories within it do not.
     std::vector<fs::path> kept = plan.own_dirs[i];
@@ -148,9 +172,16 @@ MatchResult play_match(const MatchConfig& config) {
     for (int i = 0; i < 2; ++i) plan.launches[i].transcript = &*transcript;
   }
   for (int i = 0; i < 2; ++i) plan.launches[i].seat = i + 1;
-  std::optional<Player> player1, player2;
-  player1.emplace(plan.launches[0]);
-  player2.emplace(plan.launches[1]);
+  // A program for every seat the caller does not play itself.
+  std::array<std::optional<Player>, 2> programs;
+  std::array<Seat*, 2> seats{};
+  for (int i = 0; i < 2; ++i) {
+    if (Seat* own = config.players[i].own_seat) {
+      seats[i] = own;
+    } else {
+      seats[i] = &programs[i].emplace(plan.launches[i]);
+    }
+  }
   SpawnRequest request;
   request.program = plan.referee;
   request.args = {plan.referee.string(), files.log_argument()};
@@ -166,8 +197,8 @@ MatchResult play_match(const MatchConfig& config) {
   // sandbox failed.
   const TimePoint started_by = Clock::now() + kSandboxStartPatience;
   for (int i = 0; i < 2; ++i) {
-    Player& player = i == 0 ? *player1 : *player2;
-    if (!player.wait_started(started_by)) {
+    if (!programs[i]) continue;
+    if (!programs[i]->wait_started(started_by)) {
       std::string why;
       for (const auto& line : last_lines(plan.launches[i].stderr_file, 3, 300)) why += line + " ";
       throw MatchSetupError("player " + std::to_string(i + 1) +
@@ -177,35 +208,26 @@ MatchResult play_match(const MatchConfig& config) {
     }
   }
 
-  RefereeReport report = run_referee_protocol(referee_output, referee_input.get(), referee,
-                                              {&*player1, &*player2}, plan.deadline);
+  RefereeReport report =
+      run_referee_protocol(referee_output, referee_input.get(), referee, seats, plan.deadline);
   referee.kill_group();
   referee.reap();
 
-  player1->close_input();
-  player2->close_input();
+  for (auto& program : programs) {
+    if (program) program->close_input();
+  }
   TimePoint grace_end = Clock::now() + config.grace;
-  player1->stop(grace_end);
-  player2->stop(grace_end);
+  for (auto& program : programs) {
+    if (program) program->stop(grace_end);
+  }
 
-  Player* players[2] = {&*player1, &*player2};
   for (int i = 0; i < 2; ++i) {
     PlayerRecord& record = result.players[i];
     record.name = plan.names[i];
     record.result = report.results[i];
-    record.charged = players[i]->times().real;
-    record.cpu = players[i]->times().used;
-    record.stderr_file = plan.launches[i].stderr_file;
-    record.unfinished_output = players[i]->unfinished_output();
-    record.memory_killed = players[i]->memory_killed();
-    record.first_answer = players[i]->first_answer();
-    record.peak_kib = players[i]->peak_memory_kib();
-    record.timeout = players[i]->timeout();
-    record.last_line = players[i]->last_line();
-    const fs::path keep = config.keep_player_files ? files.player_files(i + 1) : fs::path();
-    record.written = players[i]->written_files(kListedFiles, keep, kKeptPlayerBytes);
-    if (!keep.empty() && fs::exists(keep)) record.kept_files = keep;
-    remove_if_empty(record.stderr_file);
+    record.charged = seats[i]->times().real;
+    record.cpu = seats[i]->times().used;
+    if (programs[i]) record_program(*programs[i], plan.launches[i], config, files, i + 1, record);
   }
   result.description = report.description;
   result.failure = report.failure;
@@ -216,8 +238,8 @@ MatchResult play_match(const MatchConfig& config) {
     TurnRecordSource turns;
     turns.clock = recorded_clock(config);
     for (int i = 0; i < 2; ++i) {
-      turns.turns[i] = players[i]->turns();
-      turns.stderr_files[i] = plan.launches[i].stderr_file;
+      turns.turns[i] = seats[i]->turns();
+      if (programs[i]) turns.stderr_files[i] = plan.launches[i].stderr_file;
     }
     turns.log = result.log;
     turns.notes = result.notes;

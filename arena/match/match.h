@@ -27,10 +27,15 @@
 
 namespace arena {
 
+class Seat;
+
 struct PlayerConfig {
   std::vector<std::string> command;  // the program, then its arguments
   std::optional<std::string> name;   // none: derived from the program's file name
   std::filesystem::path workdir;     // empty: the program's own directory
+  // A seat the caller plays itself (play-human's person), which outlives the game: no program
+  // is started for it and `command` and `workdir` are not used; `name` must be given.
+  Seat* own_seat = nullptr;
 };
 
 // How much of a player's files --keep-player-files copies at most, each file whole or not at

@@ -13,6 +13,7 @@
 
 #include "arena/match/loss_details.h"
 #include "arena/match/player_clock.h"
+#include "arena/match/seat.h"
 #include "arena/match/transcript.h"
 #include "arena/match/turn_log.h"
 #include "arena/process/child_process.h"
@@ -44,38 +45,14 @@ struct PlayerLaunch {
   bool freeze_when_idle = false;
 };
 
-// What became of one wait for the player's answer.
-struct PlayerAnswer {
-  enum class Kind {
-    kLine,          // the player wrote a line (`line`, without its newline)
-    kTimedOut,      // its thinking time ran out; it has been killed
-    kCrashed,       // it was ended by a signal or exited with a non-zero status
-    kExited,        // it exited with status 0, or closed its output, before answering
-    kGameTimedOut,  // the game's deadline passed while the player still had time
-  };
-  Kind kind;
-  std::string line;
-};
-
-// A player's time over the game so far.
-struct PlayerTimes {
-  Milliseconds real;  // the thinking time charged
-  Milliseconds used;  // the CPU time it used
-};
-
-class Player {
+class Player : public Seat {
  public:
   explicit Player(const PlayerLaunch& launch);
 
-  // Passes one line on (the newline is added). A player that has stopped reading or has gone
-  // loses the line; it can never hold up the game.
-  void send(std::string_view text);
-
-  // Waits for the player's next line until its time or `game_deadline` runs out. Once the player
-  // has timed out, crashed or exited, every later call gives the same answer at once.
-  PlayerAnswer answer(TimePoint game_deadline);
-
-  PlayerTimes times() const { return {clock_.charged_ms(), process_->cpu_time()}; }
+  void send(std::string_view text) override;
+  PlayerAnswer answer(TimePoint game_deadline) override;
+  PlayerTimes times() const override { return {clock_.charged_ms(), process_->cpu_time()}; }
+  const std::vector<Turn>& turns() const override { return turn_log_.turns(); }
 
   // Waits until a sandboxed player's sandbox is up; false when bwrap could not make it (its
   // message is in the player's error file) or `deadline` passed. Its program starts only once
@@ -107,9 +84,6 @@ class Player {
   // The last line the player wrote, its first kKeptAnswer + 1 characters (more than
   // kKeptAnswer: the line was longer).
   const std::string& last_line() const { return last_line_; }
-
-  // Every turn the player was awaited, in order.
-  const std::vector<Turn>& turns() const { return turn_log_.turns(); }
 
   // The process the arena started: the player itself, or its sandbox's bubblewrap.
   pid_t pid() const { return process_->pid(); }

@@ -91,7 +91,7 @@ std::optional<std::string> answer_word(std::string_view line) {
 }
 
 RefereeReport run_referee_protocol(LineReader& from_referee, int to_referee, ChildProcess& referee,
-                                   std::array<Player*, 2> players, TimePoint deadline) {
+                                   std::array<Seat*, 2> seats, TimePoint deadline) {
   RefereeReport report;
   auto fail = [&](std::string why) {
     report.failure = std::move(why);
@@ -111,15 +111,15 @@ RefereeReport run_referee_protocol(LineReader& from_referee, int to_referee, Chi
     std::string_view rest = line;
     std::optional<std::string> reply;
     if (rest.size() >= 2 && rest[1] == ' ' && player_index(rest.substr(0, 1))) {
-      players[*player_index(rest.substr(0, 1))]->send(rest.substr(2));
+      seats[*player_index(rest.substr(0, 1))]->send(rest.substr(2));
     } else if (rest == "I lock") {
       reply = "lock_ok";
     } else if (rest == "I unlock") {
     } else if (consume(rest, "I listen ") && player_index(rest)) {
-      reply = listen_reply(players[*player_index(rest)]->answer(deadline));
+      reply = listen_reply(seats[*player_index(rest)]->answer(deadline));
       if (!reply) return fail("the game did not finish within its game timeout");
     } else if (consume(rest, "I request_time ") && player_index(rest)) {
-      reply = time_reply(players[*player_index(rest)]->times());
+      reply = time_reply(seats[*player_index(rest)]->times());
     } else if (consume(rest, "M report ") && parse_report(rest, report)) {
       report.reported = true;
     } else {

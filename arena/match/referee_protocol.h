@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "arena/match/player.h"
+#include "arena/match/seat.h"
 #include "arena/process/child_process.h"
 #include "arena/process/line_reader.h"
 #include "arena/system/deadline.h"
@@ -31,6 +31,6 @@ struct RefereeReport {
 // Runs until the referee has reported and ended, failed, or `deadline` passed. The referee
 // is left for the caller to stop and reap.
 RefereeReport run_referee_protocol(LineReader& from_referee, int to_referee, ChildProcess& referee,
-                                   std::array<Player*, 2> players, TimePoint deadline);
+                                   std::array<Seat*, 2> seats, TimePoint deadline);
 
 }  // namespace arena

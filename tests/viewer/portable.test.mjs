@@ -123,13 +123,14 @@ test('an installed tree plays from any directory and its pages find their viewer
   const prefix = path.join(root, 'prefix');
   run(process.env.ZARVO_CMAKE ?? 'cmake', ['--install', buildDir, '--prefix', prefix], root);
 
-  // The programs, the sample bots and the viewer files; no test program.
+  // The programs, the sample bots and the viewer files (the replay's and play-human's page's);
+  // no test program.
   const javaBot = fs.existsSync(path.join(binDir, 'RandomBot.class'));
   const expected = ['java-launcher', 'zarvo-arena', 'zarvo-checker', 'zarvo-greedy', 'zarvo-random',
     'zarvo_bot.py', ...(javaBot ? ['RandomBot', 'RandomBot.class'] : [])].sort();
   assert.deepEqual(fs.readdirSync(path.join(prefix, 'bin')).sort(), expected);
   assert.deepEqual(fs.readdirSync(path.join(prefix, 'share', 'zarvo', 'resources')).sort(),
-    ['zarvo.css', 'zarvo.js']);
+    ['zarvo-play.css', 'zarvo-play.js', 'zarvo.css', 'zarvo.js']);
 
   const bin = path.join(prefix, 'bin');
   const games = [[path.join(bin, 'zarvo-greedy'), path.join(bin, 'zarvo-random')]];
