@@ -29,6 +29,7 @@ namespace {
 struct GamePlan {
   std::array<PlayerLaunch, 2> launches;
   std::array<std::string, 2> names;
+  std::optional<std::string> shared_name;  // the one name both players were given, if so
   std::string game_id;
   fs::path referee;
   std::optional<GameFiles> files;
@@ -72,10 +73,7 @@ GamePlan plan_game(const MatchConfig& config) {
 
     PlayerLaunch& launch = plan.launches[i];
     launch.program = entry.program;
-    launch.args = command;
-    // The script is handed over as an absolute path: the player runs in another directory.
-    if (entry.script)
-      launch.args[*entry.script] = fs::absolute(launch.args[*entry.script]).string();
+    launch.args = entry.arguments;
     plan.workdirs[i] = or_setup_error(who, [&] { return PlayerWorkdir(entry, player.workdir); });
     launch.workdir = plan.workdirs[i]->path();
     plan.own_dirs[i] = entrant_dirs(entry, launch.workdir);
@@ -101,6 +99,9 @@ GamePlan plan_game(const MatchConfig& config) {
           seat_policy(config, i + 1, launch.program, launch.args, launch.workdir, script, user);
     }
   }
+
+  const std::string name = plan.names[0];
+  if (number_same_names(plan.names)) plan.shared_name = name;
 
   plan.game_id = config.game_id.value_or(unique_game_id());
   if (auto problem = game_id_problem(plan.game_id)) throw MatchSetupError(*problem);
@@ -153,6 +154,7 @@ MatchResult play_match(const MatchConfig& config) {
 
   MatchResult result;
   result.game_id = plan.game_id;
+  result.shared_name = plan.shared_name;
   const GameFiles& files = *plan.files;
   result.log = files.log();
   result.page = files.page();
