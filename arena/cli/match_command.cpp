@@ -109,7 +109,10 @@ int run_match_command(std::span<const std::string> args) {
   // inside a sandbox, which outlives the bubblewrap the arena started when the sandbox is
   // killed whole. Without this they would be left to an ancestor that may never reap them.
   adopt_orphans();
-  if (config.sandbox) std::cerr << weak_limit_warnings(config) << std::flush;
+  if (config.sandbox) {
+    std::cerr << (config.quiet ? weak_limits_line(config) : weak_limit_warnings(config))
+              << std::flush;
+  }
   MatchResult result;
   try {
     result = play_match(config);
@@ -124,6 +127,12 @@ int run_match_command(std::span<const std::string> args) {
     return 1;
   }
 
+  if (result.shared_name) {
+    std::cerr << "zarvo-arena match: both players are named " << *result.shared_name
+              << ", so they play as " << result.players[0].name << " and " << result.players[1].name
+              << " (--name1 and --name2 name them otherwise)\n"
+              << std::flush;
+  }
   if (int sig = stop_signal_received()) {
     std::cerr << "zarvo-arena match: game " << result.game_id << " stopped by signal " << sig
               << "\n";
