@@ -3,14 +3,17 @@
 # first: uncommitted changes are not in it), built without ccache. Prints the wall time, the
 # CPU time (user + sys of make and everything it ran: the figure that does not depend on how
 # busy the machine is) and the translation units that took longest to compile.
-# Usage: scripts/time-play.sh [COUNT]   (COUNT: how many of the heaviest units, default 12)
+# Usage: scripts/time-play.sh [COUNT [REVISION]]   (COUNT: how many of the heaviest units,
+# default 12; REVISION: what to clone, default HEAD, for a figure to compare with)
 set -euo pipefail
 count=${1:-12}
+revision=${2:-HEAD}
 source_dir=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-git clone --quiet --no-hardlinks "$source_dir" "$scratch/zarvo"
+git clone --quiet --no-hardlinks --no-checkout "$source_dir" "$scratch/zarvo"
 cd "$scratch/zarvo"
+git checkout --quiet "$(git -C "$source_dir" rev-parse "$revision")"
 echo "make play in $scratch/zarvo at $(git rev-parse --short HEAD), $(nproc) cores," \
   "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
