@@ -1,17 +1,24 @@
 // zarvo-greedy: plays the legal move after which its own colour scores most, choosing at random
 // among equally good moves. Usage: zarvo-greedy [--seed N]   (other arguments are ignored)
 #include <random>
-#include <string>
+#include <string_view>
 #include <vector>
 
+#include "players/bot_arguments.h"
 #include "players/bot_loop.h"
 #include "referee/scoring.h"
 
+constexpr std::string_view kUsage =
+    "usage: zarvo-greedy [--seed N]\n"
+    "A Zarvo bot: plays the legal move after which its own colour scores most, choosing at "
+    "random\namong equally good moves.\n"
+    "It reads the referee's lines on standard input and answers on standard output; play it\n"
+    "with zarvo-arena match. --seed N plays the same moves again for the same game.\n";
+
 int main(int argc, char** argv) {
-  std::mt19937_64 random(std::random_device{}());
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::string(argv[i]) == "--seed") random.seed(std::stoull(argv[i + 1]));
-  }
+  const BotArguments arguments = read_bot_arguments(argc, argv);
+  if (auto status = answer_bot_arguments(arguments, kUsage)) return *status;
+  std::mt19937_64 random(arguments.seed.value_or(std::random_device{}()));
   std::vector<int> best;
   return play_game([&](const BotView& view, const move* moves, int count) -> const move& {
     int best_score = -1;

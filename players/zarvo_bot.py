@@ -21,6 +21,7 @@ Python holds back output written to a pipe until its buffer is full.
 Usage: zarvo_bot.py [--seed N] [--random]
     --seed N    seed the random choices, for games that can be replayed
     --random    play a random legal move instead of the greedy one
+    --help      print this and exit
 """
 
 import random
@@ -172,12 +173,22 @@ def is_tile(line):
     return len(line) == 6 and all(digit in "123456" for digit in line)
 
 
+USAGE = __doc__[__doc__.index("Usage: "):]
+
+
 def parse_arguments(argv):
     seed, greedy = None, True
     i = 1
     while i < len(argv):
+        if argv[i] in ("--help", "-h"):
+            sys.stdout.write(USAGE)
+            sys.stdout.flush()
+            sys.exit(0)
         if argv[i] == "--seed" and i + 1 < len(argv):
-            seed = int(argv[i + 1])
+            try:
+                seed = int(argv[i + 1])
+            except ValueError:
+                sys.exit("--seed takes a whole number, not %r" % argv[i + 1])
             i += 1
         elif argv[i] == "--random":
             greedy = False

@@ -44,9 +44,16 @@ if [[ $mode == all ]]; then
 fi
 
 if ((${#need_apt[@]})); then
-  echo "installing: ${need_apt[*]}"
   sudo_cmd=()
-  [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+  if [[ $(id -u) -ne 0 ]]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+      echo "$0: missing Debian packages, and neither root nor sudo to install them; as root run:" >&2
+      echo "  apt-get install ${need_apt[*]}" >&2
+      exit 1
+    fi
+    sudo_cmd=(sudo)
+  fi
+  echo "installing: ${need_apt[*]}"
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${need_apt[@]}"
 fi

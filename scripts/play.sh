@@ -12,7 +12,7 @@ if ! check=$("$bin/zarvo-arena" check-sandbox 2>&1); then
   grep -E '^no sandbox|FAILED|not found' <<<"$check" | sed 's/^/  /' || true
   sandbox=(--no-sandbox)
 fi
-result=$("$bin/zarvo-arena" match "${sandbox[@]}" --dir "$build" "$bin/zarvo-greedy" "$bin/zarvo-random")
+result=$("$bin/zarvo-arena" match --quiet "${sandbox[@]}" --dir "$build" "$bin/zarvo-greedy" "$bin/zarvo-random")
 echo "$result"
 page=${result##* page }
 echo "Replay page: $(realpath "$page")"

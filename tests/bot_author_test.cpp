@@ -103,6 +103,67 @@ TEST_F(BotAuthor, ExecutableRunsBesideItsFiles) {
   EXPECT_EQ(player_errors("zarvo_greedy-mybot", 2), "found sub-file\n");
 }
 
+TEST_F(BotAuthor, EnvIsLookedThroughToTheScriptAndUnclearFormsAreRefused) {
+  write_file(dir_ / "sub" / "mybot.py", telling_bot_py());
+  write_file(
+      dir_ / "sub" / "mybot",
+      "#!/bin/sh\necho \"found $(cat beside.txt) $ZARVO_X\" >&2\nexec " + kBin + "/zarvo-random\n",
+      true);
+  for (const char* command :
+       {"/usr/bin/env python3 sub/mybot.py", "env -i -u HOME python3 sub/mybot.py",
+        "env -S 'python3 sub/mybot.py'", "env '-S python3' sub/mybot.py",
+        "/usr/bin/env -i -- X=1 python3 sub/mybot.py",
+        "env --unset=HOME --split-string='python3 -u' sub/mybot.py"}) {
+    ProgramRun run = match(command, kBin + "/zarvo-greedy");
+    ASSERT_EQ(run.status, 0) << command << "\n" << run.err;
+    EXPECT_TRUE(run.out.starts_with("mybot vs zarvo_greedy: ")) << command << "\n" << run.out;
+    EXPECT_EQ(player_errors("mybot-zarvo_greedy", 1), "found sub-file\n") << command;
+    fs::remove_all(dir_ / "out");
+  }
+  // A program of the player's own, started by env with a variable set.
+  ProgramRun own = match("env ZARVO_X=set sub/mybot", kBin + "/zarvo-greedy");
+  ASSERT_EQ(own.status, 0) << own.err;
+  EXPECT_TRUE(own.out.starts_with("mybot vs zarvo_greedy: ")) << own.out;
+  EXPECT_EQ(player_errors("mybot-zarvo_greedy", 1), "found sub-file set\n");
+
+  for (const char* command : {"env -C sub python3 mybot.py", "env --ign python3 sub/mybot.py",
+                              "env -S 'python3 $HOME/x.py'", "env X=1", "env X=1 -i python3"}) {
+    ProgramRun run = match(command, kBin + "/zarvo-greedy");
+    EXPECT_EQ(run.status, 2) << command;
+    EXPECT_NE(run.err.find("zarvo-arena match: player 1: env"), std::string::npos)
+        << command << "\n"
+        << run.err;
+  }
+}
+
+TEST_F(BotAuthor, TwoPlayersOfOneNameAreNumberedApart) {
+  write_file(dir_ / "sub" / "mybot.py", telling_bot_py());
+  write_file(dir_ / "other" / "mybot.py", telling_bot_py());
+  ProgramRun run = match("python3 sub/mybot.py", "python3 other/mybot.py");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(run.out.starts_with("mybot_1 vs mybot_2: ")) << run.out;
+  EXPECT_NE(run.err.find("both players are named mybot, so they play as mybot_1 and mybot_2"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(player_errors("mybot_1-mybot_2", 1), "found sub-file\n");
+  EXPECT_EQ(player_errors("mybot_1-mybot_2", 2), "found other-file\n");
+}
+
+TEST(SampleBots, AnswerHelpWithTheirUsage) {
+  for (const std::vector<std::string>& bot :
+       {std::vector<std::string>{kBin + "/zarvo-random", "--help"},
+        std::vector<std::string>{kBin + "/zarvo-greedy", "--seed", "3", "--help"},
+        std::vector<std::string>{"/usr/bin/python3", kBin + "/zarvo_bot.py", "--help"}}) {
+    ProgramRun run = test_support::run_program(bot);
+    EXPECT_EQ(run.status, 0) << bot[0] << run.err;
+    EXPECT_NE(run.out.find("sage: zarvo"), std::string::npos) << bot[0] << run.out;
+  }
+  // A seed that is no number is named, not a crash.
+  ProgramRun bad = test_support::run_program({kBin + "/zarvo-random", "--seed", "x7"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("--seed takes a whole number"), std::string::npos) << bad.err;
+}
+
 TEST_F(BotAuthor, GivenWorkingDirectoryAndNameWin) {
   write_file(dir_ / "sub" / "mybot.py", telling_bot_py());
   ProgramRun run =
@@ -317,13 +378,14 @@ TEST_F(BotAuthor, IllegalMoveIsExplained) {
              "import sys\n"
              "for line in sys.stdin:\n"
              "    if len(line.strip()) == 6:\n"
-             "        print('Zzz', flush=True)\n");
+             "        print('Zzz', end='\\r\\n', flush=True)\n");
   ProgramRun run = match(kBin + "/zarvo-random", "python3 sub/wrong.py");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("wrong (player 2) was disqualified: ILLEGAL in move 2: "),
             std::string::npos)
       << run.err;
-  EXPECT_NE(run.err.find("  it wrote \"Zzz\"\n"), std::string::npos) << run.err;
+  // A CRLF line end is named, not hidden behind a '?'.
+  EXPECT_NE(run.err.find("  it wrote \"Zzz\\r\"\n"), std::string::npos) << run.err;
   // A wrong move is still a move: no word about what standard output is for.
   EXPECT_EQ(run.err.find("standard output carries answers only"), std::string::npos) << run.err;
 }

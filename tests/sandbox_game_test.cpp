@@ -688,6 +688,36 @@ TEST_F(SandboxedGame, SampleBotsPlayUnderTheFilterAndTheDefaultLimits) {
   const bool memory_group = !arena::sandbox::host_support().cgroups.memory.empty();
   EXPECT_EQ(native.err.find("warning: no memory limit") == std::string::npos, memory_group)
       << native.err;
+  // --quiet says the same in one line, and only where there is something to say; tried as an
+  // ordinary user too (when the test runs as root), who often gets weaker limits.
+  std::vector<std::string> as_user;
+  if (::getuid() == 0)
+    as_user = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  char out_template[] = "/tmp/quiet-game-test.XXXXXX";
+  const fs::path out = ::mkdtemp(out_template);
+  fs::permissions(out, fs::perms::all);
+  auto run = [&](std::vector<std::string> options) {
+    std::vector<std::string> args = as_user;
+    args.insert(args.end(), {kArena, "match", "--dir", out.string()});
+    args.insert(args.end(), options.begin(), options.end());
+    args.insert(args.end(), {kBin + "/zarvo-greedy", kBin + "/zarvo-random"});
+    return test_support::run_program(args);
+  };
+  const ProgramRun loud = run({}), quiet = run({"--quiet"});
+  ASSERT_EQ(loud.status, 0) << loud.err;
+  ASSERT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_EQ(quiet.err.find("warning:"), std::string::npos) << quiet.err;
+  const auto limited = quiet.err.find("zarvo-arena match: sandbox: limited here (");
+  EXPECT_EQ(limited == std::string::npos, loud.err.find("warning:") == std::string::npos)
+      << loud.err << quiet.err;
+  if (limited != std::string::npos) {
+    const std::string line = quiet.err.substr(limited, quiet.err.find('\n', limited) - limited);
+    EXPECT_TRUE(line.ends_with("); see zarvo-arena check-sandbox")) << line;
+    EXPECT_EQ(line.find("no memory limit") == std::string::npos,
+              loud.err.find("warning: no memory limit") == std::string::npos)
+        << line;
+  }
+  fs::remove_all(out);
   if (!fs::exists(kBin + "/RandomBot") || !fs::exists(kBin + "/RandomBot.class")) {
     GTEST_SKIP() << "RandomBot was not built (no javac or no java-launcher)";
   }

@@ -80,7 +80,10 @@ int run_match_command(std::span<const std::string> args) {
   // inside a sandbox, which outlives the bubblewrap the arena started when the sandbox is
   // killed whole. Without this they would be left to an ancestor that may never reap them.
   adopt_orphans();
-  if (config.sandbox) std::cerr << weak_limit_warnings(config) << std::flush;
+  if (config.sandbox) {
+    std::cerr << (config.quiet ? weak_limits_line(config) : weak_limit_warnings(config))
+              << std::flush;
+  }
   MatchResult result;
   try {
     result = play_match(config);

@@ -47,6 +47,12 @@ std::optional<int> stopped_by_signal(std::string_view command) {
 MatchReport report_match(const MatchResult& result, std::string_view command) {
   const std::string prefix = "zarvo-arena " + std::string(command) + ": ";
   MatchReport report;
+  if (result.shared_name) {
+    std::cerr << prefix << "both players are named " << *result.shared_name << ", so they play as "
+              << result.players[0].name << " and " << result.players[1].name
+              << " (--name1 and --name2 name them otherwise)\n"
+              << std::flush;
+  }
   if (int sig = stop_signal_received()) {
     std::cerr << prefix << "game " << result.game_id << " stopped by signal " << sig << "\n";
     report.status = 128 + sig;

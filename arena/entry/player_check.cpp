@@ -29,17 +29,11 @@ PlayerCommand resolve_command(const std::vector<std::string>& command, bool sand
 
 // Whether the player's sandbox can be made as a game makes it (its files shown to the seat's
 // user, private directories included): the problem, or nothing.
-std::optional<std::string> sandbox_problem(const MatchConfig& game,
-                                           const std::vector<std::string>& command,
-                                           const PlayerCommand& entry) {
-  std::vector<std::string> args = command;
+std::optional<std::string> sandbox_problem(const MatchConfig& game, const PlayerCommand& entry) {
   std::optional<fs::path> script;
-  if (entry.script) {
-    script = fs::absolute(command.at(*entry.script));
-    args[*entry.script] = script->string();
-  }
+  if (entry.script) script = entry.arguments.at(*entry.script);
   try {
-    seat_policy(game, 1, entry.program, args, PlayerWorkdir(entry, {}).path(), script);
+    seat_policy(game, 1, entry.program, entry.arguments, PlayerWorkdir(entry, {}).path(), script);
   } catch (const MatchSetupError& error) {
     const bool unreadable = error.kind == MatchSetupError::Kind::kUnreadableFile;
     return (unreadable ? "not readable: " : "cannot start: ") + std::string(error.what());
@@ -133,7 +127,7 @@ CheckOutcome check_player(const std::string& name, const std::vector<std::string
     return outcome;
   }
   if (game.sandbox) {
-    if (auto problem = sandbox_problem(game, command, entry)) {
+    if (auto problem = sandbox_problem(game, entry)) {
       outcome.problem = *problem;
       return outcome;
     }

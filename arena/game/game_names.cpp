@@ -62,6 +62,14 @@ std::string name_from_program(std::string_view file_name) {
   return name.empty() ? "player" : name;
 }
 
+bool number_same_names(std::array<std::string, 2>& names) {
+  if (names[0] != names[1]) return false;
+  for (int i = 0; i < 2; ++i) {
+    names[i] = names[i].substr(0, kMaxNameLength - 2) + "_" + std::to_string(i + 1);
+  }
+  return true;
+}
+
 std::string unique_game_id() {
   static std::atomic<unsigned> games{0};
   unsigned number = ++games;

@@ -8,7 +8,8 @@
 
 namespace arena {
 
-// At most `width` characters of `text`, control characters shown as '?', and "..." when cut.
+// At most `width` characters of `text`, a carriage return and a tab shown as \r and \t,
+// other control characters as '?', and "..." when cut.
 std::string printable(std::string_view text, std::size_t width);
 
 }  // namespace arena

@@ -30,6 +30,7 @@ namespace {
 struct GamePlan {
   std::array<PlayerLaunch, 2> launches;
   std::array<std::string, 2> names;
+  std::optional<std::string> shared_name;  // the one name both players were given, if so
   std::string game_id;
   fs::path referee;
   std::optional<GameFiles> files;
@@ -63,6 +64,9 @@ GamePlan plan_game(const MatchConfig& config) {
     plan.workdirs[i] = std::move(seat.workdir);
     plan.own_dirs[i] = std::move(seat.own_dirs);
   }
+
+  const std::string name = plan.names[0];
+  if (number_same_names(plan.names)) plan.shared_name = name;
 
   plan.game_id = config.game_id.value_or(unique_game_id());
   if (auto problem = game_id_problem(plan.game_id)) throw MatchSetupError(*problem);
@@ -140,6 +144,7 @@ MatchResult play_match(const MatchConfig& config) {
 
   MatchResult result;
   result.game_id = plan.game_id;
+  result.shared_name = plan.shared_name;
   const GameFiles& files = *plan.files;
   result.log = files.log();
   result.page = files.page();

@@ -95,6 +95,8 @@ struct MatchConfig {
   // sandbox of the host (arena/sandbox/user_leases.h).
   sandbox::UserRange user_range;
   TimeClock clock = TimeClock::kWall;
+  // The limits the sandbox cannot hold here in one line before the game, not a warning each.
+  bool quiet = false;
   // Under the CPU clock, the thinking time each player may take over the game, so that a
   // player that sleeps cannot hang it; empty: three times the time limit plus 10 seconds.
   std::optional<Clock::duration> wall_limit;
@@ -133,6 +135,9 @@ struct MatchResult {
   TimeClock clock = TimeClock::kWall;
   // Why a player was disqualified, written beside the game's files too (GameFiles::notes).
   GameNotes notes;
+  // Set when the two players had one name and were numbered apart (see number_same_names):
+  // the name they shared.
+  std::optional<std::string> shared_name;
 
   bool completed() const { return failure.empty(); }
 };

@@ -162,6 +162,11 @@ const std::array kOptions = {
                 "64 MB each (default: the arena names them after the game)",
                 false, false,
                 [](MatchConfig& c, const std::string&) { c.keep_player_files = true; }, true},
+    MatchOption{"--quiet", "--quiet",
+                "where the sandbox has known limits here (zarvo-arena check-sandbox lists them), "
+                "name them in one line instead of a warning each (a tournament's games are "
+                "always quiet)",
+                true, false, [](MatchConfig& c, const std::string&) { c.quiet = true; }, true},
     MatchOption{"--ponder", "--ponder",
                 "let players think while the opponent does (default: a sandboxed player's whole "
                 "process tree is frozen from its answer until its next line)",

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "arena/game/game_names.h"
+#include "arena/match/env_command.h"
 #include "arena/process/program_path.h"
 #include "arena/sandbox/bwrap_command.h"
 #include "arena/sandbox/sandbox_policy.h"
@@ -63,65 +64,89 @@ bool looks_like_path(const std::string& argument) {
 
 }  // namespace
 
+namespace {
+
+// The executable a command word names, as `lookup` says it is found.
+fs::path locate(const std::string& word, ProgramLookup lookup) {
+  if (lookup == ProgramLookup::kArena) return find_program(word);
+  if (word.find('/') != std::string::npos) return find_program(word, sandbox::kSandboxPath);
+  try {
+    return find_program(word, sandbox::kSandboxPath);
+  } catch (const std::runtime_error& error) {
+    throw std::runtime_error(std::string(error.what()) +
+                             ", the PATH of a sandboxed player (give its path, or play "
+                             "--no-sandbox to use the arena's PATH)");
+  }
+}
+
+// The index of the script that the interpreter at index `at` runs, if it runs one.
+std::optional<std::size_t> find_script(const std::vector<std::string>& words, std::size_t at) {
+  // The first argument that looks like a script's path but names nothing, unless program text
+  // came before it (`sh -c 'cat ./notes'`).
+  std::optional<std::string> missing;
+  bool program_text = false;
+  for (std::size_t i = at + 1; i < words.size(); ++i) {
+    if (words[i].empty()) continue;
+    if (words[i].starts_with("-")) {
+      program_text = program_text || takes_program_text(words[i]);
+      continue;
+    }
+    std::error_code error;
+    if (fs::is_regular_file(words[i], error)) return i;
+    if (!missing && !program_text && looks_like_path(words[i]) && !fs::exists(words[i], error)) {
+      missing = words[i];
+    }
+  }
+  if (missing) {
+    throw std::runtime_error(*missing + ": no such file, so " +
+                             fs::path(words[at]).filename().string() + " has no script to run");
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 PlayerCommand resolve_player(const std::vector<std::string>& command, ProgramLookup lookup) {
   if (command.empty()) throw std::runtime_error("no program given");
   PlayerCommand entry;
-  if (lookup == ProgramLookup::kArena) {
-    entry.program = find_program(command[0]);
-  } else if (command[0].find('/') != std::string::npos) {
-    entry.program = find_program(command[0], sandbox::kSandboxPath);
-  } else {
-    try {
-      entry.program = find_program(command[0], sandbox::kSandboxPath);
-    } catch (const std::runtime_error& error) {
-      throw std::runtime_error(std::string(error.what()) +
-                               ", the PATH of a sandboxed player (give its path, or play "
-                               "--no-sandbox to use the arena's PATH)");
-    }
+  entry.arguments = command;
+  std::vector<std::string>& words = entry.arguments;
+  entry.program = locate(words[0], lookup);
+  // The program that plays: the one env starts, when the command goes through env.
+  std::size_t at = 0;
+  fs::path player = entry.program;
+  while (is_env(player.filename().string())) {
+    at = program_after_env(words, at);
+    player = locate(words[at], lookup);
   }
-  fs::path main_file = entry.program;
-  if (is_interpreter(entry.program.filename().string())) {
-    // The first argument that looks like a script's path but names nothing, unless program text
-    // came before it (`sh -c 'cat ./notes'`).
-    std::optional<std::string> missing;
-    bool program_text = false;
-    for (std::size_t i = 1; i < command.size(); ++i) {
-      if (command[i].empty()) continue;
-      if (command[i].starts_with("-")) {
-        program_text = program_text || takes_program_text(command[i]);
-        continue;
-      }
-      std::error_code error;
-      if (fs::is_regular_file(command[i], error)) {
-        entry.script = i;
-        main_file = fs::absolute(command[i]).lexically_normal();
-        entry.script_path = main_file;
-        break;
-      }
-      if (!missing && !program_text && looks_like_path(command[i]) &&
-          !fs::exists(command[i], error)) {
-        missing = command[i];
-      }
-    }
-    if (!entry.script && missing) {
-      throw std::runtime_error(*missing + ": no such file, so " +
-                               entry.program.filename().string() + " has no script to run");
-    }
-  }
-  if (entry.script && ::access(main_file.c_str(), R_OK) != 0) {
-    throw std::runtime_error(command[*entry.script] + ": the script cannot be read");
+  const bool interpreted = is_interpreter(player.filename().string());
+  if (interpreted) {
+    entry.script = find_script(words, at);
+  } else if (at > 0 && words[at].find('/') != std::string::npos) {
+    // A program of the player's own that env starts stands where an interpreter's script does:
+    // it is shown to the player and handed over by its absolute path.
+    entry.script = at;
   }
   if (entry.script) {
-    entry.workdir = main_file.parent_path();
-    entry.name = name_from_program(main_file.stem().string());
-  } else {
-    // An interpreter without a script keeps an empty workdir: PlayerWorkdir gives it one.
-    if (!is_interpreter(entry.program.filename().string()))
-      entry.workdir = entry.program.parent_path();
-    const fs::path file = entry.program.filename();
-    entry.name = name_from_program(
-        is_script_extension(file.extension().string()) ? file.stem().string() : file.string());
+    const fs::path main_file = fs::absolute(words[*entry.script]).lexically_normal();
+    if (::access(main_file.c_str(), R_OK) != 0) {
+      throw std::runtime_error(words[*entry.script] + ": the script cannot be read");
+    }
+    entry.script_path = main_file;
+    // The script is handed over as an absolute path: the player runs in another directory.
+    words[*entry.script] = fs::absolute(words[*entry.script]).string();
+    player = main_file;
   }
+  if (interpreted && !entry.script) {
+    // An interpreter without a script keeps an empty workdir: PlayerWorkdir gives it one.
+  } else {
+    entry.workdir = player.parent_path();
+  }
+  const fs::path file = player.filename();
+  entry.name = name_from_program((interpreted && entry.script) ||
+                                         is_script_extension(file.extension().string())
+                                     ? file.stem().string()
+                                     : file.string());
   return entry;
 }
 

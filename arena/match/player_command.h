@@ -13,6 +13,9 @@
 //   or ends in a script's extension) but names nothing is refused, naming it, rather than leave
 //   the player to fail in that scratch directory.
 //
+// A command that starts with `env` (see env_command.h) is read from the program env starts on:
+// `/usr/bin/env -i node sub/mybot.js` runs in sub/ as "mybot", and still starts env.
+//
 // So `python3 sub/mybot.py` and `/usr/bin/python3 sub/mybot.py` run in sub/ as "mybot",
 // `sub/mybot` runs in sub/ as "mybot", and `build/bin/RandomBot` (a copy of the Java launcher)
 // runs beside its class file. --cwd1/--cwd2 and --name1/--name2 choose otherwise.
@@ -31,7 +34,11 @@ namespace arena {
 
 struct PlayerCommand {
   std::filesystem::path program;  // the executable, an absolute path
-  // The index in the command of the script an interpreter runs, if it runs one.
+  // The command as it is started: as given, with the script's path made absolute (the player
+  // runs in another directory) and the words of an `env -S` string as words of their own.
+  std::vector<std::string> arguments;
+  // The index in `arguments` of the script an interpreter runs, if it runs one; through `env`,
+  // also of a program of the player's own that env starts (`env FOO=1 ./mybot`).
   std::optional<std::size_t> script;
   std::optional<std::filesystem::path> script_path;  // that script, an absolute path
   // Absolute; empty for a command that names no file of the player's own (see PlayerWorkdir).

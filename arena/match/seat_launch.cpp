@@ -29,9 +29,7 @@ SeatLaunch plan_seat(const MatchConfig& config, int seat,
 
   PlayerLaunch& launch = seat_launch.launch;
   launch.program = entry.program;
-  launch.args = command;
-  // The script is handed over as an absolute path: the player runs in another directory.
-  if (entry.script) launch.args[*entry.script] = fs::absolute(launch.args[*entry.script]).string();
+  launch.args = entry.arguments;
   seat_launch.workdir = or_setup_error(who, [&] { return PlayerWorkdir(entry, player.workdir); });
   launch.workdir = seat_launch.workdir->path();
   seat_launch.own_dirs = entrant_dirs(entry, launch.workdir);

@@ -73,42 +73,42 @@ std::vector<LimitNote> limit_notes(const CgroupLayout& cgroups) {
   if (!cgroups.memory.empty()) {
     notes.push_back({"memory: resident memory of the player's whole process tree (" + by +
                          " memory; a kill counts as CRASH)",
-                     false});
+                     false, ""});
   } else {
     notes.push_back(
         {"memory: WEAK: the address space of each process on its own (RLIMIT_AS), "
          "not resident memory and not the whole tree; a JVM needs a limit far "
          "above its heap",
-         true});
+         true, "memory per process only"});
   }
   if (!cgroups.pids.empty()) {
-    notes.push_back(
-        {"processes: processes and threads of the whole process tree (" + by + " pids)", false});
+    notes.push_back({"processes: processes and threads of the whole process tree (" + by + " pids)",
+                     false, ""});
   } else {
     notes.push_back(
         {"processes: processes and threads of the sandbox (RLIMIT_NPROC, which the "
          "kernel counts per user namespace)",
-         false});
+         false, ""});
   }
   if (!cgroups.freezer.empty()) {
     notes.push_back({"idle player: its whole process tree frozen while the opponent thinks (" + by +
                          (cgroups.version == CgroupVersion::kV1 ? " freezer)" : " cgroup.freeze)"),
-                     false});
+                     false, ""});
   } else {
     notes.push_back(
         {"idle player: WEAK: stopped with SIGSTOP (every process of its PID namespace) while the "
          "opponent thinks and continued with SIGCONT, which a player can notice",
-         true});
+         true, "idle players stopped with SIGSTOP"});
   }
   if (!cgroups.cpu.empty()) {
     notes.push_back({"CPU time: of the whole process tree (" + by +
                          (cgroups.version == CgroupVersion::kV1 ? " cpuacct)" : " cpu.stat)"),
-                     false});
+                     false, ""});
   } else {
     notes.push_back(
         {"CPU time: of the whole process tree, read from /proc (its live processes "
          "and what they waited for)",
-         false});
+         false, ""});
   }
   return notes;
 }

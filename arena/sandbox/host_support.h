@@ -32,6 +32,7 @@ HostSupport look_at_host();
 struct LimitNote {
   std::string line;
   bool weak = false;  // a fallback that does not cover the whole process tree
+  std::string brief;  // of a weak one, a few words for a list ("memory per process only")
 };
 std::vector<LimitNote> limit_notes(const CgroupLayout& cgroups);
 

@@ -11,6 +11,7 @@
 #include "arena/game/game_files.h"
 #include "arena/game/game_notes.h"
 #include "arena/game/printable_text.h"
+#include "arena/match/limit_warnings.h"
 #include "arena/process/child_process.h"
 #include "arena/process/stop_signals.h"
 #include "arena/system/bounded_read.h"
@@ -42,9 +43,15 @@ RunningGame start(MatchJob job) {
   return game;
 }
 
+// The first line of a failed match's standard error after the line about the sandbox's limits.
 std::string first_line_of(const fs::path& file) {
   constexpr std::size_t kLimit = 300;
-  std::string text = read_head(file, kLimit + 1);
+  constexpr std::size_t kLimitsLine = 200;
+  std::string text = read_head(file, kLimitsLine + kLimit + 1);
+  if (text.starts_with("zarvo-arena match: " + std::string(kLimitedHere))) {
+    const std::size_t end = text.find('\n');
+    text = end == std::string::npos ? "" : text.substr(end + 1);
+  }
   text = text.substr(0, text.find('\n'));
   if (text.size() > kLimit) text = text.substr(0, kLimit) + "...";
   return text;

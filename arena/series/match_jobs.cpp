@@ -27,8 +27,8 @@ std::string absolute_command(const TournamentPlayer& player, ProgramLookup looku
         dirs.push_back(dir.string());
       }
     }
+    words = entry.arguments;
     words.at(0) = entry.program.string();
-    if (entry.script) words[*entry.script] = fs::absolute(words[*entry.script]).string();
   } catch (const std::exception& error) {
     throw std::runtime_error("player " + player.name + ": " + error.what());
   }
@@ -81,8 +81,9 @@ MatchJob JobFactory::make(const ScheduledGame& game) const {
   const std::string& second = settings_.players[game.second].name;
   std::string id = std::to_string(game.number);
   MatchJob job{game.number, GameFiles(dir_, first, second, id), {}, {}};
-  job.argv = {arena_.string(), "match", "--name1",     first,  "--name2",
-              second,          "--dir", dir_.string(), "--id", id};
+  // Quiet: a game's warnings would only stand before the reason it failed, if it does.
+  job.argv = {arena_.string(), "match", "--quiet",     "--name1", first, "--name2",
+              second,          "--dir", dir_.string(), "--id",    id};
   job.tiles = job.files.tiles();
   replace_file(job.tiles, derive_tile_script(tile_seed_, game.pair));
   job.argv.insert(job.argv.end(), {"--tiles", job.tiles.string()});
