@@ -50,14 +50,14 @@ PlayerAnswer PersonSeat::answer(TimePoint game_deadline) {
   }
   if (handed_in_) {
     clock_.answered(Clock::now());
-    turns_.ended(clock_.charged(), true);
+    turns_.ended(clock_.charged(), clock_.left(), true);
     std::string line = std::move(*handed_in_);
     handed_in_.reset();
     return {PlayerAnswer::Kind::kLine, std::move(line)};
   }
   if (Clock::now() < own_deadline) return {PlayerAnswer::Kind::kGameTimedOut, {}};
   clock_.expired();
-  turns_.ended(clock_.charged(), false);
+  turns_.ended(clock_.charged(), clock_.left(), false);
   gone_ = PlayerAnswer::Kind::kTimedOut;
   notice_ = "Your time ran out: the referee plays your tiles at random from here on.";
   changed();
