@@ -1,4 +1,4 @@
-/* Zarvo replay viewer, part 2 of 2: the page itself.
+/* Zarvo replay viewer: the page itself, after the rules of zarvo_rules.js.
  *
  * The replay page defines the global `moves` (the start move, then every move in order) and
  * runs `new Zarvo([name1, name2], moves, [colour1, colour2])`. This file draws the board on

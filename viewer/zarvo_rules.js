@@ -1,4 +1,4 @@
-/* Zarvo replay viewer, part 1 of 2: the rules the page replays the game by (move texts, where
+/* Zarvo replay viewer: the rules the page replays the game by (move texts, where
  * a tile lays its colours, the points of a colour, the legal places of a tile) and small texts.
  *
  * No browser needed: the build joins this file and zarvo.js into the one zarvo.js a replay page

@@ -155,3 +155,23 @@ test('at 700 px the page does not scroll sideways and the move table is whole', 
   assert.deepEqual(errors, []);
   await context.close();
 });
+
+test('a record of an older arena, without the clock, the budget left and the notes, still shows', async () => {
+  const old = path.join(game.dir, 'refereelogs', 'old.html');
+  fs.copyFileSync(game.page, old);
+  const script = fs.readFileSync(game.record, 'utf8');
+  const record = JSON.parse(script.slice('zarvoTurnRecord('.length, -');\n'.length));
+  delete record.clock;
+  for (const player of record.players) for (const turn of player.turns) delete turn.left_ms;
+  for (const out of record.disqualifications) { delete out.reason; delete out.note; }
+  fs.writeFileSync(old.replace(/\.html$/, '.turns.js'), `zarvoTurnRecord(${JSON.stringify(record)});\n`);
+  const { page, context, errors } = await openPage(browser, old, { hash: '#move=9' });
+  await page.waitForSelector('#turn-info');
+  assert.deepEqual(await page.locator('table.moves thead th').allTextContents(),
+    ['#', 'Player', 'Move', 'Time', 'Gain', 'Points']);
+  assert.match(await turnInfo(page), /^Move 9 \(teller\): \d+ ms of thinking time\.$/);
+  assert.equal(await page.locator('tr.disqualified td').nth(3).textContent(), 'out');
+  assert.equal(await page.locator('tr.dq-note').count(), 0);
+  assert.deepEqual(errors, []);
+  await context.close();
+});
