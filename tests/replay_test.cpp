@@ -118,14 +118,15 @@ TEST_F(Replay, UntilLeavesTheBotWaitingWithItsInputOpen) {
                                            "1", "--until", "5", "--no-sandbox", bot.string()},
                                           out.string());
   ASSERT_GT(pid, 0);
-  // The answer to move 5 is printed, then the replay holds the bot, which ends only when Ctrl-C
-  // comes, since its input stays open.
+  // The answer to move 5 is printed, then the replay holds the bot, which ends only when a stop
+  // signal comes (Ctrl-C's SIGINT at a terminal; SIGTERM here, which a test run in the
+  // background does not ignore), since its input stays open.
   for (int i = 0; i < 600 && read_file(out).find("move   5") == std::string::npos; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ASSERT_NE(read_file(out).find("move   5"), std::string::npos) << read_file(out);
   const pid_t held = std::stoi(read_file(dir_ / "held.pid"));
   EXPECT_EQ(::kill(held, 0), 0) << "the bot is still there";
-  ::kill(pid, SIGINT);
+  ::kill(pid, SIGTERM);
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
