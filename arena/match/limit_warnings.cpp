@@ -48,7 +48,8 @@ std::string weak_limit_warnings(const MatchConfig& config) {
 std::string weak_limits_line(const MatchConfig& config) {
   std::string list;
   for (const sandbox::LimitNote& note : weak_limits(config)) {
-    list += (list.empty() ? "" : ", ") + note.brief;
+    if (!list.empty()) list += ", ";
+    list += note.brief;
   }
   if (list.empty()) return "";
   return "zarvo-arena match: " + std::string(kLimitedHere) + list +

@@ -73,7 +73,8 @@ std::vector<LimitNote> limit_notes(const CgroupLayout& cgroups) {
   if (!cgroups.memory.empty()) {
     notes.push_back({"memory: resident memory of the player's whole process tree (" + by +
                          " memory; a kill counts as CRASH)",
-                     false, ""});
+                     false,
+                     {}});
   } else {
     notes.push_back(
         {"memory: WEAK: the address space of each process on its own (RLIMIT_AS), "
@@ -83,17 +84,20 @@ std::vector<LimitNote> limit_notes(const CgroupLayout& cgroups) {
   }
   if (!cgroups.pids.empty()) {
     notes.push_back({"processes: processes and threads of the whole process tree (" + by + " pids)",
-                     false, ""});
+                     false,
+                     {}});
   } else {
     notes.push_back(
         {"processes: processes and threads of the sandbox (RLIMIT_NPROC, which the "
          "kernel counts per user namespace)",
-         false, ""});
+         false,
+         {}});
   }
   if (!cgroups.freezer.empty()) {
     notes.push_back({"idle player: its whole process tree frozen while the opponent thinks (" + by +
                          (cgroups.version == CgroupVersion::kV1 ? " freezer)" : " cgroup.freeze)"),
-                     false, ""});
+                     false,
+                     {}});
   } else {
     notes.push_back(
         {"idle player: WEAK: stopped with SIGSTOP (every process of its PID namespace) while the "
@@ -103,12 +107,14 @@ std::vector<LimitNote> limit_notes(const CgroupLayout& cgroups) {
   if (!cgroups.cpu.empty()) {
     notes.push_back({"CPU time: of the whole process tree (" + by +
                          (cgroups.version == CgroupVersion::kV1 ? " cpuacct)" : " cpu.stat)"),
-                     false, ""});
+                     false,
+                     {}});
   } else {
     notes.push_back(
         {"CPU time: of the whole process tree, read from /proc (its live processes "
          "and what they waited for)",
-         false, ""});
+         false,
+         {}});
   }
   return notes;
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "arena/sandbox/cgroup_layout.h"
@@ -32,7 +33,8 @@ HostSupport look_at_host();
 struct LimitNote {
   std::string line;
   bool weak = false;  // a fallback that does not cover the whole process tree
-  std::string brief;  // of a weak one, a few words for a list ("memory per process only")
+  // Of a weak one, a few words for a list ("memory per process only"); a literal.
+  std::string_view brief;
 };
 std::vector<LimitNote> limit_notes(const CgroupLayout& cgroups);
 
