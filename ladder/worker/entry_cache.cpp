@@ -69,8 +69,9 @@ EntryBuild build_in_place(const fs::path& entry, const fs::path& scratch,
   } catch (const std::exception& error) {
     build.result = error.what();
   }
-  build.build_log = arena::read_tail(entry / arena::entry::kBuildLog, kKeptBuildLog);
-  if (build.build_log.empty()) build.build_log = run.output;
+  const fs::path log = entry / arena::entry::kBuildLog;
+  std::error_code error;
+  build.build_log = fs::exists(log, error) ? arena::read_tail(log, kKeptBuildLog) : run.output;
   if (!record) {
     if (build.result.empty()) {
       build.result =

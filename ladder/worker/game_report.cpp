@@ -19,11 +19,10 @@ constexpr std::size_t kNotesCap = 256u << 10;
 nlohmann::json game_report(const arena::series::GameRecord& record, const arena::GameFiles& files,
                            const std::array<long long, 2>& seats) {
   const arena::GameOutcome outcome = arena::series::outcome_of(record);
-  const std::array<double, 2> points = outcome.points();
   std::error_code error;
   const bool has_notes = std::filesystem::exists(files.notes(), error);
   return {{"players", {seats[0], seats[1]}},
-          {"points", {points[0], points[1]}},
+          {"points", {record.values[0], record.values[1]}},
           {"outcome", record.description},
           {"winner", outcome.winner},
           {"log", arena::read_head(files.log(), kLogCap)},
