@@ -58,6 +58,9 @@ ArenaRun run_arena(const std::vector<std::string>& args, const std::filesystem::
     if (!output_open && child.exited()) break;
   }
   run.status = child.reap();
+  // A stop signal sent to the whole process group (systemd, Slurm) may have ended the command
+  // before the worker asked it to: that is a stop too, not a failure of the entry.
+  if (stop_asked()) run.stopped = true;
   if (run.output.size() > kKeptOutput) run.output.erase(0, run.output.size() - kKeptOutput);
   return run;
 }

@@ -69,10 +69,15 @@ nlohmann::json do_pair_job(const LeasedJob& job, JobContext& context) {
   report["games"] = nlohmann::json::array();
   for (const arena::series::MatchJob& match : matches) {
     const auto found = outcomes.find(match.number);
-    if (found == outcomes.end() || found->second.status == arena::series::JobStatus::stopped) {
+    // A stop signal sent to the whole process group ends the games before the runner stops
+    // them: they failed because the worker was stopped.
+    const bool played =
+        found != outcomes.end() && found->second.status == arena::series::JobStatus::played;
+    if (!played && (found == outcomes.end() || context.stop_asked() ||
+                    found->second.status == arena::series::JobStatus::stopped)) {
       throw JobStopped{};
     }
-    if (found->second.status != arena::series::JobStatus::played) {
+    if (!played) {
       throw JobError("game " + std::to_string(match.number) +
                      " of the pair failed: " + found->second.problem);
     }
