@@ -30,7 +30,7 @@ back to the server, exit status 0.
 Options:
   --server URL        the ladder, http://HOST:PORT or https://HOST
   --token-file FILE   the file holding this worker's token (keep it chmod 600)
-  --concurrency J     jobs at once (1); each game runs two sandboxed players
+  --concurrency J     jobs at once, as the arena plays games: one per core without it
   --cache DIR         the built entries, one per source archive (~/.cache/zarvo-ladder, or
                       /var/cache/zarvo-ladder for root: the players' users must reach it)
   --work DIR          where games write their files until they are reported (DIR/work of
