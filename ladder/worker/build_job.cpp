@@ -13,11 +13,13 @@ namespace {
 
 nlohmann::json build_report(const LeasedJob& job, bool built, bool passed,
                             const std::string& reason, const std::string& log) {
-  return {
-      {"lease", job.lease}, {"job", job.id},
-      {"kind", "build"},    {"built", built},
-      {"passed", passed},   {"reason", reason.empty() ? nlohmann::json() : nlohmann::json(reason)},
-      {"build_log", log}};
+  return {{"lease", job.lease},
+          {"job", job.id},
+          {"kind", "build"},
+          {"built", built},
+          {"passed", passed},
+          {"reason", reason.empty() ? nlohmann::json() : nlohmann::json(report_reason(reason))},
+          {"build_log", log}};
 }
 
 // What `zarvo-arena check` says of a failed player: its "FAILED  NAME  PROBLEM" line and the

@@ -82,6 +82,12 @@ LeasedJob read_leased_job(const json& object, LeasedJob& partial) {
   return job;
 }
 
+std::string report_reason(std::string_view reason) {
+  constexpr std::size_t kLongest = 4000;
+  if (reason.size() <= kLongest) return std::string(reason);
+  return std::string(reason.substr(0, kLongest - 3)) + "...";
+}
+
 std::string version_label(const LeasedVersion& version) {
   return version.entrant + " v" + std::to_string(version.number);
 }

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ladder::worker {
@@ -39,6 +40,9 @@ struct JobError : std::runtime_error {
 // The lease's job; throws JobError for one that does not read (the lease and id, when they
 // read, are in `partial`, so that the job can still be reported).
 LeasedJob read_leased_job(const nlohmann::json& job, LeasedJob& partial);
+
+// A report's reason the server takes: at most 4000 bytes, cut with "..." when longer.
+std::string report_reason(std::string_view reason);
 
 // "alice v4"
 std::string version_label(const LeasedVersion& version);

@@ -66,7 +66,8 @@ std::optional<client::Reply> post_patiently(client::ApiClient& client, const std
 }
 
 nlohmann::json error_report(const LeasedJob& job, const std::string& reason) {
-  return {{"lease", job.lease}, {"job", job.id}, {"kind", "error"}, {"reason", reason}};
+  return {
+      {"lease", job.lease}, {"job", job.id}, {"kind", "error"}, {"reason", report_reason(reason)}};
 }
 
 void send_report(client::ApiClient& client, const LeasedJob& job, nlohmann::json report,
