@@ -54,7 +54,9 @@ int wait_exit(pid_t pid) {
 
 class Ladder {
  public:
-  Ladder(fs::path dir, std::string db) : dir_(std::move(dir)), db_(std::move(db)) {}
+  Ladder(fs::path dir, std::string db) : dir_(std::move(dir)), db_(std::move(db)) {
+    fs::create_directories(dir_ / "data");
+  }
   ~Ladder() {
     for (pid_t pid : workers_) stop(pid);
     if (server_ > 0) stop(server_);
