@@ -73,7 +73,7 @@ json history_json(Transaction& tx, std::int64_t version) {
 
 json game_json(const soci::row& row) {
   int winner = static_cast<int>(row.get<long long>(7));
-  return {{"id", row.get<long long>(0)},
+  return {{"id", as_integer(row, 0)},
           {"job", row.get<long long>(1)},
           {"players",
            {{{"entrant", row.get<std::string>(11)}, {"version", row.get<long long>(12)}},
@@ -138,7 +138,7 @@ std::optional<json> entrant_json(Transaction& tx, std::string_view name) {
                         {"high", nullable(row, 7)},
                         {"pairs", row.get<long long>(8)},
                         {"games", row.get<long long>(9)},
-                        {"history", history_json(tx, row.get<long long>(0))}});
+                        {"history", history_json(tx, as_integer(row, 0))}});
   }
   return json{{"entrant", text}, {"active", active}, {"versions", std::move(versions)}};
 }
@@ -215,7 +215,7 @@ json status_json(Transaction& tx) {
       (tx.sql().prepare
        << "SELECT id, kind, reason FROM jobs WHERE state = 'failed' ORDER BY id DESC LIMIT 100");
   for (const soci::row& row : jobs) {
-    failed.push_back({{"job", row.get<long long>(0)},
+    failed.push_back({{"job", as_integer(row, 0)},
                       {"kind", row.get<std::string>(1)},
                       {"reason", nullable(row, 2)}});
   }

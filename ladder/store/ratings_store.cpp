@@ -6,6 +6,14 @@ namespace ladder::store {
 
 namespace {
 
+// A key column (INTEGER PRIMARY KEY on SQLite) comes as an int from SOCI there, a long long on
+// PostgreSQL.
+long long key_of(const soci::row& row, std::size_t column) {
+  return row.get_properties(column).get_data_type() == soci::dt_integer
+             ? row.get<int>(column)
+             : row.get<long long>(column);
+}
+
 // Reads plain columns only: SOCI types the columns of a row by their declared types, which
 // SQLite does not give an expression.
 std::vector<VersionRecord> versions_where(Transaction& tx, const std::string& condition) {
@@ -25,7 +33,7 @@ std::vector<VersionRecord> versions_where(Transaction& tx, const std::string& co
        << condition << " ORDER BY v.id");
   for (const soci::row& row : rows) {
     VersionRecord record;
-    record.id = row.get<long long>(0);
+    record.id = key_of(row, 0);
     record.entrant = row.get<long long>(1);
     record.rating = row.get_indicator(2) == soci::i_null ? 0.0 : row.get<double>(2);
     record.pairs = static_cast<int>(row.get<long long>(3));
@@ -123,7 +131,7 @@ std::vector<FinalGame> final_games(Transaction& tx) {
       (tx.sql().prepare << "SELECT id, player1, player2, points1, points2, winner, files"
                            " FROM games WHERE is_final = 1 AND voided = 0 ORDER BY id");
   for (const soci::row& row : rows) {
-    games.push_back({row.get<long long>(0), row.get<long long>(1), row.get<long long>(2),
+    games.push_back({key_of(row, 0), row.get<long long>(1), row.get<long long>(2),
                      static_cast<int>(row.get<long long>(3)),
                      static_cast<int>(row.get<long long>(4)),
                      static_cast<int>(row.get<long long>(5)), row.get<std::string>(6)});
