@@ -36,6 +36,8 @@ Database::Database(const std::string& url)
       configure_sqlite(session_);
     } else {
       session_.open(soci::postgresql, url);
+      // "already exists, skipping" and the like are no news to the operator.
+      session_ << "SET client_min_messages = warning";
     }
   } catch (const soci::soci_error& e) {
     throw DatabaseError("cannot open the database " + url + ": " + e.what());

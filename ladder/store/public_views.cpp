@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "ladder/store/ratings_store.h"
+#include "ladder/store/row_values.h"
 
 namespace ladder::store {
 
@@ -11,38 +12,28 @@ namespace {
 
 using nlohmann::json;
 
-// SQLite gives an aggregate no declared type, so SOCI may hand a count over in any of its forms.
-long long as_integer(const soci::row& row, std::size_t column) {
-  switch (row.get_properties(column).get_data_type()) {
-    case soci::dt_string: return std::stoll(row.get<std::string>(column));
-    case soci::dt_double: return static_cast<long long>(row.get<double>(column));
-    case soci::dt_integer: return row.get<int>(column);
-    default: return row.get<long long>(column);
-  }
-}
-
 json nullable(const soci::row& row, std::size_t column) {
-  if (row.get_indicator(column) == soci::i_null) return nullptr;
+  if (row_is_null(row, column)) return nullptr;
   if (row.get_properties(column).get_data_type() == soci::dt_string) {
-    return row.get<std::string>(column);
+    return row_text(row, column);
   }
-  return row.get<double>(column);
+  return row_real(row, column);
 }
 
 // Columns 0 to 9 of a leaderboard row: name, number, rating, low, high, games, wins, draws,
 // losses, provisional.
 json standing(const soci::row& row, int rank) {
   return {{"rank", rank},
-          {"entrant", row.get<std::string>(0)},
-          {"version", row.get<long long>(1)},
+          {"entrant", row_text(row, 0)},
+          {"version", row_integer(row, 1)},
           {"rating", nullable(row, 2)},
           {"low", nullable(row, 3)},
           {"high", nullable(row, 4)},
-          {"games", row.get<long long>(5)},
-          {"wins", row.get<long long>(6)},
-          {"draws", row.get<long long>(7)},
-          {"losses", row.get<long long>(8)},
-          {"provisional", row.get<long long>(9) != 0}};
+          {"games", row_integer(row, 5)},
+          {"wins", row_integer(row, 6)},
+          {"draws", row_integer(row, 7)},
+          {"losses", row_integer(row, 8)},
+          {"provisional", row_integer(row, 9) != 0}};
 }
 
 json final_standings(Transaction& tx) {
@@ -72,18 +63,18 @@ json history_json(Transaction& tx, std::int64_t version) {
 }
 
 json game_json(const soci::row& row) {
-  int winner = static_cast<int>(row.get<long long>(7));
-  return {{"id", as_integer(row, 0)},
-          {"job", row.get<long long>(1)},
+  int winner = static_cast<int>(row_integer(row, 7));
+  return {{"id", row_integer(row, 0)},
+          {"job", row_integer(row, 1)},
           {"players",
-           {{{"entrant", row.get<std::string>(11)}, {"version", row.get<long long>(12)}},
-            {{"entrant", row.get<std::string>(13)}, {"version", row.get<long long>(14)}}}},
-          {"points", {row.get<long long>(4), row.get<long long>(5)}},
-          {"outcome", row.get<std::string>(6)},
+           {{{"entrant", row_text(row, 11)}, {"version", row_integer(row, 12)}},
+            {{"entrant", row_text(row, 13)}, {"version", row_integer(row, 14)}}}},
+          {"points", {row_integer(row, 4), row_integer(row, 5)}},
+          {"outcome", row_text(row, 6)},
           {"winner", winner},
-          {"ranked", row.get<long long>(8) != 0},
-          {"final", row.get<long long>(9) != 0},
-          {"finished", row.get<long long>(10)}};
+          {"ranked", row_integer(row, 8) != 0},
+          {"final", row_integer(row, 9) != 0},
+          {"finished", row_integer(row, 10)}};
 }
 
 const char* const kGameColumns =
@@ -123,22 +114,21 @@ std::optional<json> entrant_json(Transaction& tx, std::string_view name) {
               " AND j.kind = 'build' WHERE v.entrant = :e ORDER BY v.number",
        soci::use(id));
   for (const soci::row& row : rows) {
-    std::string state = row.get<std::string>(2);
-    if (state == "queued" && row.get_indicator(10) == soci::i_ok &&
-        row.get<std::string>(10) == "leased") {
+    std::string state = row_text(row, 2);
+    if (state == "queued" && row_text(row, 10) == "leased") {
       state = "building";
     }
-    if (state == "active") active = row.get<long long>(1);
-    versions.push_back({{"number", row.get<long long>(1)},
+    if (state == "active") active = row_integer(row, 1);
+    versions.push_back({{"number", row_integer(row, 1)},
                         {"state", state},
                         {"reason", nullable(row, 3)},
-                        {"submitted", row.get<long long>(4)},
+                        {"submitted", row_integer(row, 4)},
                         {"rating", nullable(row, 5)},
                         {"low", nullable(row, 6)},
                         {"high", nullable(row, 7)},
-                        {"pairs", row.get<long long>(8)},
-                        {"games", row.get<long long>(9)},
-                        {"history", history_json(tx, as_integer(row, 0))}});
+                        {"pairs", row_integer(row, 8)},
+                        {"games", row_integer(row, 9)},
+                        {"history", history_json(tx, row_integer(row, 0))}});
   }
   return json{{"entrant", text}, {"active", active}, {"versions", std::move(versions)}};
 }
@@ -173,8 +163,8 @@ std::optional<GameView> game_view(Transaction& tx, std::int64_t id) {
   for (const soci::row& row : rows) {
     GameView view;
     view.json = game_json(row);
-    view.files = row.get<std::string>(15);
-    view.entrants = {row.get<long long>(16), row.get<long long>(17)};
+    view.files = row_text(row, 15);
+    view.entrants = {row_integer(row, 16), row_integer(row, 17)};
     return view;
   }
   return std::nullopt;
@@ -195,29 +185,27 @@ json status_json(Transaction& tx) {
        << "SELECT kind, is_final, state, COUNT(*) AS n FROM jobs GROUP BY kind, is_final, state"
           " ORDER BY kind, is_final, state");
   for (const soci::row& row : counts) {
-    std::string kind = row.get<std::string>(0);
-    if (row.get<long long>(1) != 0) kind = "final pair";
-    queue.push_back(
-        {{"kind", kind}, {"state", row.get<std::string>(2)}, {"jobs", as_integer(row, 3)}});
+    std::string kind = row_text(row, 0);
+    if (row_integer(row, 1) != 0) kind = "final pair";
+    queue.push_back({{"kind", kind}, {"state", row_text(row, 2)}, {"jobs", row_integer(row, 3)}});
   }
   json workers = json::array();
   soci::rowset<soci::row> rows =
       (tx.sql().prepare
        << "SELECT name, blocked, last_heartbeat, games FROM workers ORDER BY name");
   for (const soci::row& row : rows) {
-    workers.push_back({{"name", row.get<std::string>(0)},
-                       {"blocked", row.get<long long>(1) != 0},
-                       {"last_heartbeat", row.get<long long>(2)},
-                       {"games", row.get<long long>(3)}});
+    workers.push_back({{"name", row_text(row, 0)},
+                       {"blocked", row_integer(row, 1) != 0},
+                       {"last_heartbeat", row_integer(row, 2)},
+                       {"games", row_integer(row, 3)}});
   }
   json failed = json::array();
   soci::rowset<soci::row> jobs =
       (tx.sql().prepare
        << "SELECT id, kind, reason FROM jobs WHERE state = 'failed' ORDER BY id DESC LIMIT 100");
   for (const soci::row& row : jobs) {
-    failed.push_back({{"job", as_integer(row, 0)},
-                      {"kind", row.get<std::string>(1)},
-                      {"reason", nullable(row, 2)}});
+    failed.push_back(
+        {{"job", row_integer(row, 0)}, {"kind", row_text(row, 1)}, {"reason", nullable(row, 2)}});
   }
   return {{"queue", std::move(queue)}, {"workers", std::move(workers)}, {"failed", failed}};
 }

@@ -2,17 +2,11 @@
 
 #include <map>
 
+#include "ladder/store/row_values.h"
+
 namespace ladder::store {
 
 namespace {
-
-// A key column (INTEGER PRIMARY KEY on SQLite) comes as an int from SOCI there, a long long on
-// PostgreSQL.
-long long key_of(const soci::row& row, std::size_t column) {
-  return row.get_properties(column).get_data_type() == soci::dt_integer
-             ? row.get<int>(column)
-             : row.get<long long>(column);
-}
 
 // Reads plain columns only: SOCI types the columns of a row by their declared types, which
 // SQLite does not give an expression.
@@ -22,8 +16,8 @@ std::vector<VersionRecord> versions_where(Transaction& tx, const std::string& co
       (tx.sql().prepare << "SELECT player1, player2 FROM jobs WHERE is_ranked = 1"
                            " AND state IN ('queued', 'leased')");
   for (const soci::row& row : jobs) {
-    ++in_flight[row.get<long long>(0)];
-    ++in_flight[row.get<long long>(1)];
+    ++in_flight[row_integer(row, 0)];
+    ++in_flight[row_integer(row, 1)];
   }
   std::vector<VersionRecord> records;
   soci::rowset<soci::row> rows =
@@ -33,13 +27,13 @@ std::vector<VersionRecord> versions_where(Transaction& tx, const std::string& co
        << condition << " ORDER BY v.id");
   for (const soci::row& row : rows) {
     VersionRecord record;
-    record.id = key_of(row, 0);
-    record.entrant = row.get<long long>(1);
-    record.rating = row.get_indicator(2) == soci::i_null ? 0.0 : row.get<double>(2);
-    record.pairs = static_cast<int>(row.get<long long>(3));
-    record.last_played = row.get<long long>(4);
-    record.last_opponent = row.get<long long>(5);
-    record.active = row.get<std::string>(6) == "active" && row.get<long long>(7) == 0;
+    record.id = row_integer(row, 0);
+    record.entrant = row_integer(row, 1);
+    record.rating = row_real(row, 2);
+    record.pairs = static_cast<int>(row_integer(row, 3));
+    record.last_played = row_integer(row, 4);
+    record.last_opponent = row_integer(row, 5);
+    record.active = row_text(row, 6) == "active" && row_integer(row, 7) == 0;
     record.in_flight = in_flight[record.id];
     records.push_back(record);
   }
@@ -62,7 +56,7 @@ std::vector<PairTotal> pair_totals(Transaction& tx) {
       (tx.sql().prepare << "SELECT a, b, games, points_a FROM pair_totals WHERE games > 0");
   for (const soci::row& row : rows) {
     totals.push_back(
-        {row.get<long long>(0), row.get<long long>(1), row.get<double>(2), row.get<double>(3)});
+        {row_integer(row, 0), row_integer(row, 1), row_real(row, 2), row_real(row, 3)});
   }
   return totals;
 }
@@ -100,7 +94,7 @@ std::vector<HistoryPoint> rating_history(Transaction& tx, std::int64_t version) 
                            " ORDER BY taken",
        soci::use(version));
   for (const soci::row& row : rows) {
-    points.emplace_back(row.get<long long>(0), row.get<double>(1));
+    points.emplace_back(row_integer(row, 0), row_real(row, 1));
   }
   return points;
 }
@@ -131,10 +125,9 @@ std::vector<FinalGame> final_games(Transaction& tx) {
       (tx.sql().prepare << "SELECT id, player1, player2, points1, points2, winner, files"
                            " FROM games WHERE is_final = 1 AND voided = 0 ORDER BY id");
   for (const soci::row& row : rows) {
-    games.push_back({key_of(row, 0), row.get<long long>(1), row.get<long long>(2),
-                     static_cast<int>(row.get<long long>(3)),
-                     static_cast<int>(row.get<long long>(4)),
-                     static_cast<int>(row.get<long long>(5)), row.get<std::string>(6)});
+    games.push_back({row_integer(row, 0), row_integer(row, 1), row_integer(row, 2),
+                     static_cast<int>(row_integer(row, 3)), static_cast<int>(row_integer(row, 4)),
+                     static_cast<int>(row_integer(row, 5)), row_text(row, 6)});
   }
   return games;
 }
