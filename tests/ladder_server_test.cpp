@@ -223,6 +223,37 @@ TEST(LadderServer, ReportsCountOnceAndSurviveTheServerBeingKilled) {
   EXPECT_EQ(board[0]["wins"], 1);
   EXPECT_EQ(server->expect(200, "GET", "/api/games", "")["games"].size(), 2u);
   EXPECT_EQ(server->call("GET", one["replay"].get<std::string>(), "")->body, "<html>replay</html>");
+
+  // The final round comes before ranked pairs, freezes submissions, and its last report
+  // settles the final standings and their site.
+  admin(scratch.dir, {"final", "--top", "2", "--games-per-pair", "2"});
+  server->expect(403, "POST", "/api/submissions", alice);
+  json final_pair = lease(*server, box);
+  ASSERT_EQ(final_pair["final"], true);
+  first = final_pair["players"][0]["version_id"];
+  second = final_pair["players"][1]["version_id"];
+  server->expect(200, "POST", "/api/worker/report", box,
+                 {{"lease", final_pair["lease"]},
+                  {"job", final_pair["id"]},
+                  {"kind", "pair"},
+                  {"games", {game(first, second, 1), game(second, first, 2)}}});
+  json final_board;
+  for (int i = 0; i < 600 && (final_board.is_null() || final_board["final"].is_null()); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    final_board = server->expect(200, "GET", "/api/leaderboard", "");
+  }
+  ASSERT_EQ(final_board["final"].size(), 2u);
+  EXPECT_EQ(final_board["final"][0]["wins"], 2);
+  EXPECT_TRUE(fs::exists(scratch.dir / "ladder" / "final" / "index.html"));
+  EXPECT_FALSE(final_board["entries"][0]["rating"].is_null());
+}
+
+TEST(LadderServer, StopsWithAReasonWhenItsDatabaseCannotBeOpened) {
+  Scratch scratch;
+  auto run = test_support::run_program({kLadder, "serve", "--data", scratch.dir.string(), "--db",
+                                        "sqlite:/nonexistent/dir/ladder.db"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cannot open the database"), std::string::npos) << run.err;
 }
 
 TEST(LadderServer, AnExpiredLeaseComesBackAndFailsAfterThreeAttempts) {
