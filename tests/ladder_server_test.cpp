@@ -13,6 +13,7 @@
 
 #include "ladder/archive/entry_archive.h"
 #include "tests/support/process_check.h"
+#include "tests/support/scratch_postgres.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -32,8 +33,10 @@ struct Scratch {
 };
 
 // The token an admin command printed on its last line.
-std::string admin(const fs::path& data, const std::vector<std::string>& words) {
+std::string admin(const fs::path& data, const std::vector<std::string>& words,
+                  const std::vector<std::string>& db = {}) {
   std::vector<std::string> args = {kLadder, "admin", "--data", (data / "ladder").string()};
+  args.insert(args.end(), db.begin(), db.end());
   args.insert(args.end(), words.begin(), words.end());
   auto run = test_support::run_program(args);
   EXPECT_EQ(run.status, 0) << run.err;
@@ -159,13 +162,27 @@ TEST(LadderServer, RefusesUnknownTokensWrongKindsAndOversizedOrBadBodies) {
   EXPECT_TRUE(server.expect(200, "GET", "/api/entrants/alice", "")["versions"].empty());
 }
 
-TEST(LadderServer, ReportsCountOnceAndSurviveTheServerBeingKilled) {
+// The same on the data directory's SQLite and on a scratch PostgreSQL.
+class LadderCycle : public ::testing::TestWithParam<std::string> {
+ protected:
+  static void TearDownTestSuite() { postgres_.reset(); }
+  std::vector<std::string> database() {
+    if (GetParam() == "sqlite") return {};
+    if (!postgres_) postgres_ = std::make_unique<test_support::ScratchPostgres>();
+    return {"--db", postgres_->new_database()};
+  }
+  static std::unique_ptr<test_support::ScratchPostgres> postgres_;
+};
+std::unique_ptr<test_support::ScratchPostgres> LadderCycle::postgres_;
+
+TEST_P(LadderCycle, ReportsCountOnceAndSurviveTheServerBeingKilled) {
   Scratch scratch;
-  std::string alice = admin(scratch.dir, {"add-entrant", "alice"});
-  std::string bob = admin(scratch.dir, {"add-entrant", "bob"});
-  std::string box = admin(scratch.dir, {"add-worker", "box"});
-  std::string other = admin(scratch.dir, {"add-worker", "other"});
-  auto server = std::make_unique<Server>(scratch.dir);
+  auto db = database();
+  std::string alice = admin(scratch.dir, {"add-entrant", "alice"}, db);
+  std::string bob = admin(scratch.dir, {"add-entrant", "bob"}, db);
+  std::string box = admin(scratch.dir, {"add-worker", "box"}, db);
+  std::string other = admin(scratch.dir, {"add-worker", "other"}, db);
+  auto server = std::make_unique<Server>(scratch.dir, db);
   ASSERT_NE(server->port(), 0);
   submit(*server, alice, entry_archive(scratch.dir, "alice"), 1);
   submit(*server, bob, entry_archive(scratch.dir, "bob"), 1);
@@ -215,7 +232,7 @@ TEST(LadderServer, ReportsCountOnceAndSurviveTheServerBeingKilled) {
 
   // Killed at once and started again, the server has every acknowledged report, once.
   server->kill(SIGKILL);
-  server = std::make_unique<Server>(scratch.dir);
+  server = std::make_unique<Server>(scratch.dir, db);
   EXPECT_EQ(server->expect(200, "POST", "/api/worker/report", box, report)["duplicate"], true);
   json board = server->expect(200, "GET", "/api/leaderboard", "")["entries"];
   ASSERT_EQ(board.size(), 2u);
@@ -226,7 +243,7 @@ TEST(LadderServer, ReportsCountOnceAndSurviveTheServerBeingKilled) {
 
   // The final round comes before ranked pairs, freezes submissions, and its last report
   // settles the final standings and their site.
-  admin(scratch.dir, {"final", "--top", "2", "--games-per-pair", "2"});
+  admin(scratch.dir, {"final", "--top", "2", "--games-per-pair", "2"}, db);
   server->expect(403, "POST", "/api/submissions", alice);
   json final_pair = lease(*server, box);
   ASSERT_EQ(final_pair["final"], true);
@@ -247,6 +264,9 @@ TEST(LadderServer, ReportsCountOnceAndSurviveTheServerBeingKilled) {
   EXPECT_TRUE(fs::exists(scratch.dir / "ladder" / "final" / "index.html"));
   EXPECT_FALSE(final_board["entries"][0]["rating"].is_null());
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, LadderCycle, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& info) { return info.param; });
 
 TEST(LadderServer, StopsWithAReasonWhenItsDatabaseCannotBeOpened) {
   Scratch scratch;
