@@ -13,6 +13,7 @@
 
 #include "ladder/archive/entry_archive.h"
 #include "tests/support/process_check.h"
+#include "tests/support/scratch_postgres.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -32,8 +33,10 @@ struct Scratch {
 };
 
 // The token an admin command printed on its last line.
-std::string admin(const fs::path& data, const std::vector<std::string>& words) {
+std::string admin(const fs::path& data, const std::vector<std::string>& words,
+                  const std::vector<std::string>& db = {}) {
   std::vector<std::string> args = {kLadder, "admin", "--data", (data / "ladder").string()};
+  args.insert(args.end(), db.begin(), db.end());
   args.insert(args.end(), words.begin(), words.end());
   auto run = test_support::run_program(args);
   EXPECT_EQ(run.status, 0) << run.err;
@@ -127,6 +130,8 @@ json lease(Server& server, const std::string& worker) {
 }
 
 TEST(LadderServer, RefusesUnknownTokensWrongKindsAndOversizedOrBadBodies) {
+  // The server stops reading an oversized upload: the rest of it meets a closed socket.
+  ::signal(SIGPIPE, SIG_IGN);
   Scratch scratch;
   std::string alice = admin(scratch.dir, {"add-entrant", "alice"});
   std::string box = admin(scratch.dir, {"add-worker", "box"});
@@ -142,23 +147,42 @@ TEST(LadderServer, RefusesUnknownTokensWrongKindsAndOversizedOrBadBodies) {
   server.expect(400, "POST", "/api/worker/report", box, {{"lease", "x"}, {"job", -1}});
   server.expect(404, "GET", "/api/no-such-thing", "");
 
-  std::string big(6 << 20, 'x');
-  auto res = server.call("POST", "/api/submissions", alice, big, "application/gzip");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 413);
-  res = server.call("POST", "/api/submissions", alice, "not a gzip", "application/gzip");
+  // curl asks before it sends a large body, as clients of uploads do, and hears 413 at once.
+  fs::path big = scratch.dir / "big.tar.gz";
+  std::ofstream(big) << std::string(6 << 20, 'x');
+  auto curl = test_support::run_program(
+      {"/usr/bin/curl", "-s", "-o", "/dev/null", "-w", "%{http_code}", "-H",
+       "Authorization: Bearer " + alice, "-H", "Content-Type: application/gzip", "--data-binary",
+       "@" + big.string(),
+       "http://127.0.0.1:" + std::to_string(server.port()) + "/api/submissions"});
+  EXPECT_EQ(curl.out, "413");
+  auto res = server.call("POST", "/api/submissions", alice, "not a gzip", "application/gzip");
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 400) << res->body;
   EXPECT_TRUE(server.expect(200, "GET", "/api/entrants/alice", "")["versions"].empty());
 }
 
-TEST(LadderServer, ReportsCountOnceAndSurviveTheServerBeingKilled) {
+// The same on the data directory's SQLite and on a scratch PostgreSQL.
+class LadderCycle : public ::testing::TestWithParam<std::string> {
+ protected:
+  static void TearDownTestSuite() { postgres_.reset(); }
+  std::vector<std::string> database() {
+    if (GetParam() == "sqlite") return {};
+    if (!postgres_) postgres_ = std::make_unique<test_support::ScratchPostgres>();
+    return {"--db", postgres_->new_database()};
+  }
+  static std::unique_ptr<test_support::ScratchPostgres> postgres_;
+};
+std::unique_ptr<test_support::ScratchPostgres> LadderCycle::postgres_;
+
+TEST_P(LadderCycle, ReportsCountOnceAndSurviveTheServerBeingKilled) {
   Scratch scratch;
-  std::string alice = admin(scratch.dir, {"add-entrant", "alice"});
-  std::string bob = admin(scratch.dir, {"add-entrant", "bob"});
-  std::string box = admin(scratch.dir, {"add-worker", "box"});
-  std::string other = admin(scratch.dir, {"add-worker", "other"});
-  auto server = std::make_unique<Server>(scratch.dir);
+  auto db = database();
+  std::string alice = admin(scratch.dir, {"add-entrant", "alice"}, db);
+  std::string bob = admin(scratch.dir, {"add-entrant", "bob"}, db);
+  std::string box = admin(scratch.dir, {"add-worker", "box"}, db);
+  std::string other = admin(scratch.dir, {"add-worker", "other"}, db);
+  auto server = std::make_unique<Server>(scratch.dir, db);
   ASSERT_NE(server->port(), 0);
   submit(*server, alice, entry_archive(scratch.dir, "alice"), 1);
   submit(*server, bob, entry_archive(scratch.dir, "bob"), 1);
@@ -208,7 +232,7 @@ TEST(LadderServer, ReportsCountOnceAndSurviveTheServerBeingKilled) {
 
   // Killed at once and started again, the server has every acknowledged report, once.
   server->kill(SIGKILL);
-  server = std::make_unique<Server>(scratch.dir);
+  server = std::make_unique<Server>(scratch.dir, db);
   EXPECT_EQ(server->expect(200, "POST", "/api/worker/report", box, report)["duplicate"], true);
   json board = server->expect(200, "GET", "/api/leaderboard", "")["entries"];
   ASSERT_EQ(board.size(), 2u);
@@ -216,6 +240,40 @@ TEST(LadderServer, ReportsCountOnceAndSurviveTheServerBeingKilled) {
   EXPECT_EQ(board[0]["wins"], 1);
   EXPECT_EQ(server->expect(200, "GET", "/api/games", "")["games"].size(), 2u);
   EXPECT_EQ(server->call("GET", one["replay"].get<std::string>(), "")->body, "<html>replay</html>");
+
+  // The final round comes before ranked pairs, freezes submissions, and its last report
+  // settles the final standings and their site.
+  admin(scratch.dir, {"final", "--top", "2", "--games-per-pair", "2"}, db);
+  server->expect(403, "POST", "/api/submissions", alice);
+  json final_pair = lease(*server, box);
+  ASSERT_EQ(final_pair["final"], true);
+  first = final_pair["players"][0]["version_id"];
+  second = final_pair["players"][1]["version_id"];
+  server->expect(200, "POST", "/api/worker/report", box,
+                 {{"lease", final_pair["lease"]},
+                  {"job", final_pair["id"]},
+                  {"kind", "pair"},
+                  {"games", {game(first, second, 1), game(second, first, 2)}}});
+  json final_board;
+  for (int i = 0; i < 600 && (final_board.is_null() || final_board["final"].is_null()); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    final_board = server->expect(200, "GET", "/api/leaderboard", "");
+  }
+  ASSERT_EQ(final_board["final"].size(), 2u);
+  EXPECT_EQ(final_board["final"][0]["wins"], 2);
+  EXPECT_TRUE(fs::exists(scratch.dir / "ladder" / "final" / "index.html"));
+  EXPECT_FALSE(final_board["entries"][0]["rating"].is_null());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, LadderCycle, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& info) { return info.param; });
+
+TEST(LadderServer, StopsWithAReasonWhenItsDatabaseCannotBeOpened) {
+  Scratch scratch;
+  auto run = test_support::run_program({kLadder, "serve", "--data", scratch.dir.string(), "--db",
+                                        "sqlite:/nonexistent/dir/ladder.db"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cannot open the database"), std::string::npos) << run.err;
 }
 
 TEST(LadderServer, AnExpiredLeaseComesBackAndFailsAfterThreeAttempts) {

@@ -7,6 +7,7 @@
 #include "ladder/cli/ladder_usage.h"
 #include "ladder/league/final_round.h"
 #include "ladder/store/accounts.h"
+#include "ladder/store/data_dir.h"
 #include "ladder/store/job_reports.h"
 #include "ladder/store/jobs.h"
 #include "ladder/store/ladder_settings.h"
@@ -93,6 +94,7 @@ void start_final(store::Database& db, int top, int games_per_pair) {
 }
 
 int run(const AdminLine& line) {
+  store::DataDir(line.store.data_dir).create();
   store::Database db(database_url(line.store));
   store::migrate(db);
   store::ensure_ladder_seed(db);

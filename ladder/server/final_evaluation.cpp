@@ -68,14 +68,14 @@ std::vector<store::FinalStanding> standings_of(const FinalRound& round) {
   return standings;
 }
 
-league::FinalResults site_results(const FinalRound& round) {
+league::FinalResults site_results(const FinalRound& round, const store::DataDir& dir) {
   league::FinalResults results;
   for (const auto& [id, ref] : round.versions) {
     results.entrants.push_back({ref.entrant, ref.number, id});
   }
   for (const auto& game : round.games) {
     results.games.push_back({game.seat1, game.seat2, game.points1, game.points2, game.winner,
-                             "../games/" + game.files + "/replay.html"});
+                             (dir.game(game.files) / "replay.html").string()});
   }
   return results;
 }
@@ -97,7 +97,7 @@ bool settle_final_round(store::Database& db, const store::DataDir& dir) {
   }
   // The site first: killed before the database says the round is settled, the server settles
   // it again at its next start.
-  league::write_final_site(dir.final_dir(), site_results(round));
+  league::write_final_site(dir.final_dir(), site_results(round, dir));
   store::Transaction tx(db);
   store::store_final_standings(tx, standings_of(round));
   store::set_final_state(tx, store::FinalState::kDone);

@@ -1,6 +1,7 @@
 #include "ladder/server/ladder_server.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <iostream>
 #include <thread>
@@ -65,8 +66,11 @@ std::thread stop_on_signal(httplib::Server& server) {
 }  // namespace
 
 int run_server(const ServerOptions& options) {
+  // A client that goes away while it is answered must cost its connection, not the server.
+  ::signal(SIGPIPE, SIG_IGN);
   store::DataDir dir(options.data_dir);
   dir.create();
+  dir.discard_unfinished_uploads();
   std::string url = options.database_url.empty() ? store::default_database_url(options.data_dir)
                                                  : options.database_url;
   store::Database db(url);

@@ -8,7 +8,9 @@ void DataDir::create() const {
   for (const char* dir : {"sources", "builds", "games", "uploads"}) {
     make_durable_directories(root_ / dir);
   }
-  // Uploads a killed server left half-written are no one's.
+}
+
+void DataDir::discard_unfinished_uploads() const {
   for (const auto& entry : std::filesystem::directory_iterator(uploads())) {
     std::filesystem::remove_all(entry.path());
   }

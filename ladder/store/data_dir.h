@@ -21,6 +21,9 @@ class DataDir {
 
   // Creates the directories; throws std::filesystem::filesystem_error.
   void create() const;
+  // Removes the uploads a killed server left half-written: only for a server starting, never
+  // beside one that serves.
+  void discard_unfinished_uploads() const;
 
   const std::filesystem::path& root() const { return root_; }
   std::filesystem::path sources(std::string_view sha256) const;
