@@ -246,6 +246,13 @@ void play_a_ladder(const std::string& db) {
     EXPECT_EQ(entry["games"].get<std::size_t>(), games.size()) << board.dump();
   }
   EXPECT_EQ(games.size(), 2 * games_of_job.size());
+  // A game's replay page is served from the files its worker reported.
+  const json newest =
+      ladder.get("/api/games/" + std::to_string(games.front()["id"].get<long long>()));
+  ladder::client::ApiClient client(ladder.url(), "");
+  const ladder::client::Reply page = client.get(newest.value("replay", "/missing"));
+  EXPECT_EQ(page.status, 200);
+  EXPECT_NE(page.body.find("<html"), std::string::npos);
   const json failed = ladder.get("/api/entrants/carol");
   EXPECT_EQ(failed["versions"][0]["state"], "failed") << failed.dump();
 }

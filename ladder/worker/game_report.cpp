@@ -14,6 +14,16 @@ constexpr std::size_t kUsageCap = 64u << 10;
 constexpr std::size_t kStderrCap = 1u << 20;
 constexpr std::size_t kNotesCap = 256u << 10;
 
+// The turn record's data: the file is a script, "zarvoTurnRecord(JSON);\n", for a page opened
+// from disk; the report carries the JSON alone.
+std::string turns_json(std::string script) {
+  constexpr std::string_view kHead = "zarvoTurnRecord(", kTail = ");\n";
+  if (script.starts_with(kHead) && script.ends_with(kTail)) {
+    return script.substr(kHead.size(), script.size() - kHead.size() - kTail.size());
+  }
+  return script;
+}
+
 }  // namespace
 
 nlohmann::json game_report(const arena::series::GameRecord& record, const arena::GameFiles& files,
@@ -27,7 +37,7 @@ nlohmann::json game_report(const arena::series::GameRecord& record, const arena:
           {"winner", outcome.winner},
           {"log", arena::read_head(files.log(), kLogCap)},
           {"replay", arena::read_head(files.page(), kPageCap)},
-          {"turns", arena::read_head(files.turns(), kTurnsCap)},
+          {"turns", turns_json(arena::read_head(files.turns(), kTurnsCap))},
           {"usage", arena::read_head(files.usage(), kUsageCap)},
           {"stderr",
            {arena::read_tail(files.player_errors(1), kStderrCap),
