@@ -1,6 +1,7 @@
 #include "ladder/client/submit_command.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <iostream>
 #include <optional>

@@ -1,6 +1,5 @@
 #include "ladder/worker/entry_cache.h"
 
-#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
