@@ -37,6 +37,18 @@ if [[ $mode == all ]]; then
   want parallel parallel             # the tournament test runs emitted jobs with GNU parallel
   want clang++ clang                 # make fuzz: libFuzzer targets
   want /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
+  # zarvo-ladder: its database through SOCI (SQLite and PostgreSQL back ends; Debian's SOCI
+  # headers include Boost), its HTTP server and client, entry archives, SHA-256; the ladder's
+  # tests start a scratch PostgreSQL 15.
+  want /usr/include/soci/soci.h libsoci-dev
+  want /usr/include/boost/fusion/include/for_each.hpp libboost-dev
+  want /usr/include/sqlite3.h libsqlite3-dev
+  want /usr/include/postgresql/libpq-fe.h libpq-dev
+  want /usr/lib/postgresql/15/bin/initdb postgresql
+  want /usr/include/httplib.h libcpp-httplib-dev
+  want /usr/include/archive.h libarchive-dev
+  want /usr/include/openssl/evp.h libssl-dev
+  want curl curl
   # Replay viewer tests: Node's test runner drives Debian's Chromium through playwright-core.
   want /usr/bin/chromium chromium
   want node nodejs

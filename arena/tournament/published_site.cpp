@@ -76,16 +76,6 @@ std::string settings_html(const std::optional<RunSettings>& settings, const std:
   return text + "</table>\n";
 }
 
-std::string player_file(const std::string& name) { return "players/" + name + ".html"; }
-
-std::string entrants_html(const FieldStandings& field) {
-  std::string text = "<p id=\"entrants\">Entrants:";
-  for (const Standing& s : field.rows) {
-    text += " <a href=\"" + html(url_path(player_file(s.name))) + "\">" + html(s.name) + "</a>";
-  }
-  return text + "</p>\n";
-}
-
 // The arena's explanation of each disqualification in a game, a line each.
 std::string notes_html(const GameNotes& notes) {
   std::string text;
@@ -93,40 +83,6 @@ std::string notes_html(const GameNotes& notes) {
     for (const std::string& line : note_lines(note)) text += "<div>" + html(line) + "</div>";
   }
   return text;
-}
-
-std::string player_page(const std::string& title, const FieldStandings& field, std::size_t row,
-                        const std::vector<GameRecord>& games) {
-  const Standing& s = field.rows[row];
-  std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"UTF-8\">\n";
-  page += "<title>" + html(s.name) + " - " + html(title) + "</title>\n" + std::string(kPageStyle);
-  page += "</head>\n<body>\n<p><a href=\"../index.html\">" + html(title) + "</a></p>\n<h1>" +
-          html(s.name) + "</h1>\n";
-  page += "<p id=\"record\">Rank " + std::to_string(row + 1) + " of " +
-          std::to_string(field.rows.size()) + ": " + std::to_string(s.games) + " games, " +
-          std::to_string(s.wins) + " wins, " + std::to_string(s.draws) + " draws, " +
-          std::to_string(s.losses) + " losses; Elo " + decimal("%+.1f", s.elo) + " +/- " +
-          decimal("%.1f", s.elo_margin) + "</p>\n";
-  page +=
-      "<table id=\"games\">\n<tr><th>Game</th><th>Seat</th><th>Opponent</th><th>Result</th>"
-      "<th>Points</th><th>Outcome</th><th>Replay</th><th>Why disqualified</th></tr>\n";
-  for (const GameRecord& g : games) {
-    int side = g.names[0] == s.name ? 0 : g.names[1] == s.name ? 1 : -1;
-    if (side < 0) continue;
-    GameOutcome outcome = outcome_of(g);
-    double points = outcome.points()[side];
-    page += "<tr><td class=\"num\">" + html(g.id) + "</td><td>" + (side == 0 ? "first" : "second") +
-            "</td><td>" + html(g.names[1 - side]) + "</td><td class=\"num\">" +
-            std::to_string(g.values[side]) + " - " + std::to_string(g.values[1 - side]) +
-            "</td><td class=\"num\">" +
-            (points == 0.5 ? "1/2"
-             : points == 1 ? "1"
-                           : "0") +
-            "</td><td>" + html(outcome.story(sides_of(g))) + "</td><td><a href=\"../" +
-            html(url_path(g.page)) + "\">replay</a></td><td class=\"note\">" + notes_html(g.notes) +
-            "</td></tr>\n";
-  }
-  return page + "</table>\n</body>\n</html>\n";
 }
 
 void copy_into_site(const fs::path& from, const fs::path& to) {
@@ -202,6 +158,50 @@ std::size_t write_private_folders(const fs::path& dir, const fs::path& private_d
 }
 
 }  // namespace
+
+std::string player_file(const std::string& name) { return "players/" + name + ".html"; }
+
+std::string entrants_html(const FieldStandings& field) {
+  std::string text = "<p id=\"entrants\">Entrants:";
+  for (const Standing& s : field.rows) {
+    text += " <a href=\"" + html(url_path(player_file(s.name))) + "\">" + html(s.name) + "</a>";
+  }
+  return text + "</p>\n";
+}
+
+std::string player_page(const std::string& title, const FieldStandings& field, std::size_t row,
+                        const std::vector<GameRecord>& games) {
+  const Standing& s = field.rows[row];
+  std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"UTF-8\">\n";
+  page += "<title>" + html(s.name) + " - " + html(title) + "</title>\n" + std::string(kPageStyle);
+  page += "</head>\n<body>\n<p><a href=\"../index.html\">" + html(title) + "</a></p>\n<h1>" +
+          html(s.name) + "</h1>\n";
+  page += "<p id=\"record\">Rank " + std::to_string(row + 1) + " of " +
+          std::to_string(field.rows.size()) + ": " + std::to_string(s.games) + " games, " +
+          std::to_string(s.wins) + " wins, " + std::to_string(s.draws) + " draws, " +
+          std::to_string(s.losses) + " losses; Elo " + decimal("%+.1f", s.elo) + " +/- " +
+          decimal("%.1f", s.elo_margin) + "</p>\n";
+  page +=
+      "<table id=\"games\">\n<tr><th>Game</th><th>Seat</th><th>Opponent</th><th>Result</th>"
+      "<th>Points</th><th>Outcome</th><th>Replay</th><th>Why disqualified</th></tr>\n";
+  for (const GameRecord& g : games) {
+    int side = g.names[0] == s.name ? 0 : g.names[1] == s.name ? 1 : -1;
+    if (side < 0) continue;
+    GameOutcome outcome = outcome_of(g);
+    double points = outcome.points()[side];
+    page += "<tr><td class=\"num\">" + html(g.id) + "</td><td>" + (side == 0 ? "first" : "second") +
+            "</td><td>" + html(g.names[1 - side]) + "</td><td class=\"num\">" +
+            std::to_string(g.values[side]) + " - " + std::to_string(g.values[1 - side]) +
+            "</td><td class=\"num\">" +
+            (points == 0.5 ? "1/2"
+             : points == 1 ? "1"
+                           : "0") +
+            "</td><td>" + html(outcome.story(sides_of(g))) + "</td><td><a href=\"../" +
+            html(url_path(g.page)) + "\">replay</a></td><td class=\"note\">" + notes_html(g.notes) +
+            "</td></tr>\n";
+  }
+  return page + "</table>\n</body>\n</html>\n";
+}
 
 PublishSummary publish_site(const fs::path& dir, const fs::path& out,
                             const PublishOptions& options) {

@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "arena/series/game_record.h"
+#include "arena/tournament/standings.h"
+
 namespace arena::tournament {
 
 struct PublishOptions {
@@ -34,5 +37,15 @@ struct PublishSummary {
 // written.
 PublishSummary publish_site(const std::filesystem::path& dir, const std::filesystem::path& out,
                             const PublishOptions& options);
+
+// Where an entrant's page lies in a site: "players/<name>.html" (a name is a player name, so
+// it is safe in a path).
+std::string player_file(const std::string& name);
+// A line linking every entrant's page, in the order of the standings.
+std::string entrants_html(const FieldStandings& field);
+// The page of the entrant in `row` of `field`: its record and rating and each game of `games`
+// it played, with a link to the replay page (relative to the site, reached from "players/").
+std::string player_page(const std::string& title, const FieldStandings& field, std::size_t row,
+                        const std::vector<series::GameRecord>& games);
 
 }  // namespace arena::tournament

@@ -1,0 +1,24 @@
+// Files that must survive the server being killed at any moment: written whole to a temporary
+// beside their place, flushed to the disk, renamed into place and the directory flushed too.
+// A file is durable before the database names it, so the database never points at a file that a
+// crash lost, and writing it again (a retried report) replaces it with the same bytes.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace ladder::store {
+
+// Throws std::system_error naming `path`.
+void write_durable_file(const std::filesystem::path& path, std::string_view content);
+
+// Moves the finished file `from` to `to` (same file system) and flushes both to the disk.
+void move_durable_file(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Flushes the file or directory `path` to the disk.
+void sync_path(const std::filesystem::path& path);
+
+// create_directories, each new directory flushed in its parent.
+void make_durable_directories(const std::filesystem::path& dir);
+
+}  // namespace ladder::store
