@@ -306,7 +306,7 @@ void BM_WorkerRound(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(report_ms.size()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_WorkerRound)
-    ->Iterations(1000)
+    ->Iterations(500)
     ->Threads(1)
     ->Threads(16)
     ->UseRealTime()
