@@ -5,6 +5,8 @@
 
 #include "ladder/cli/admin_command.h"
 #include "ladder/cli/serve_command.h"
+#include "ladder/client/submit_command.h"
+#include "ladder/worker/worker_command.h"
 
 namespace {
 
@@ -13,6 +15,8 @@ const char* const kUsage = R"(usage: zarvo-ladder COMMAND [options]
 Commands:
   serve   run the ladder's HTTP server (zarvo-ladder serve --help)
   admin   manage entrants, workers, submissions and the final round (zarvo-ladder admin --help)
+  submit  send a new version of your entry and follow its build (zarvo-ladder submit --help)
+  worker  build entries and play pairs for a ladder server (zarvo-ladder worker --help)
 )";
 
 }  // namespace
@@ -27,6 +31,8 @@ int main(int argc, char** argv) {
   args.erase(args.begin());
   if (command == "serve") return ladder::cli::run_serve_command(args);
   if (command == "admin") return ladder::cli::run_admin_command(args);
+  if (command == "submit") return ladder::client::run_submit_command(args);
+  if (command == "worker") return ladder::worker::run_worker_command(args);
   std::cerr << "zarvo-ladder: unknown command \"" << command << "\"\n" << kUsage;
   return 2;
 }
