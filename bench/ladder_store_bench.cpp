@@ -10,8 +10,9 @@
 //  - BM_Refit: what the ratings thread does after games finish: read the versions and the
 //    totals, refit, store the ratings and their history points (target <= 200 ms).
 // The database is SQLite in a fresh temporary directory unless LADDER_BENCH_DATABASE names
-// another ("postgresql://..." or "dbname=... host=..."; it must be empty, or already filled by
-// an earlier run of this benchmark).
+// another: "postgresql://..." or "dbname=... host=..." (empty, or filled by an earlier run of
+// this benchmark), "sqlite:PATH", or "scratch-postgresql" for a PostgreSQL 15 cluster of the
+// benchmark's own (tests/support/scratch_postgres).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,9 @@
 #include "ladder/store/public_views.h"
 #include "ladder/store/ratings_store.h"
 #include "ladder/store/schema.h"
+#ifdef LADDER_BENCH_SCRATCH_POSTGRES
+#include "tests/support/scratch_postgres.h"
+#endif
 
 namespace {
 
@@ -155,6 +160,9 @@ void populate(store::Database& db) {
 }
 
 struct Ladder {
+#ifdef LADDER_BENCH_SCRATCH_POSTGRES
+  std::unique_ptr<test_support::ScratchPostgres> postgres;
+#endif
   fs::path scratch;
   std::unique_ptr<store::Database> db;
   std::unique_ptr<store::DataDir> data;
@@ -162,9 +170,7 @@ struct Ladder {
   Ladder() {
     scratch = fs::temp_directory_path() / ("ladder_store_bench_" + std::to_string(getpid()));
     fs::create_directories(scratch);
-    const char* url = std::getenv("LADDER_BENCH_DATABASE");
-    db = std::make_unique<store::Database>(
-        url && *url ? std::string(url) : "sqlite:" + (scratch / "ladder.db").string());
+    db = std::make_unique<store::Database>(database_url());
     data = std::make_unique<store::DataDir>(scratch / "data");
     data->create();
     store::migrate(*db);
@@ -176,7 +182,23 @@ struct Ladder {
     }
     if (games < kGames) populate(*db);
   }
-  ~Ladder() { fs::remove_all(scratch); }
+  ~Ladder() {
+    db.reset();
+    fs::remove_all(scratch);
+  }
+
+  std::string database_url() {
+    const char* named = std::getenv("LADDER_BENCH_DATABASE");
+    const std::string url = named ? named : "";
+    if (url.empty()) return "sqlite:" + (scratch / "ladder.db").string();
+    if (url != "scratch-postgresql") return url;
+#ifdef LADDER_BENCH_SCRATCH_POSTGRES
+    postgres = std::make_unique<test_support::ScratchPostgres>();
+    return postgres->new_database();
+#else
+    throw std::runtime_error("this build has no scratch PostgreSQL (tests/support)");
+#endif
+  }
 };
 
 Ladder& ladder() {
@@ -284,7 +306,7 @@ void BM_WorkerRound(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(report_ms.size()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_WorkerRound)
-    ->Iterations(1000)
+    ->Iterations(500)
     ->Threads(1)
     ->Threads(16)
     ->UseRealTime()

@@ -35,19 +35,21 @@ void sync_path(const std::filesystem::path& path) {
   if (::fsync(fd.get()) != 0) fail("cannot flush", path);
 }
 
+void write_synced_file(const std::filesystem::path& path, std::string_view content) {
+  arena::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (!fd) fail("cannot create", path);
+  if (!write_all(fd.get(), content) || ::fsync(fd.get()) != 0) {
+    int saved = errno;
+    ::unlink(path.c_str());
+    errno = saved;
+    fail("cannot write", path);
+  }
+}
+
 void write_durable_file(const std::filesystem::path& path, std::string_view content) {
   std::filesystem::path temporary = path;
   temporary += ".tmp-" + random_hex(8);
-  {
-    arena::UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    if (!fd) fail("cannot create", temporary);
-    if (!write_all(fd.get(), content) || ::fsync(fd.get()) != 0) {
-      int saved = errno;
-      ::unlink(temporary.c_str());
-      errno = saved;
-      fail("cannot write", temporary);
-    }
-  }
+  write_synced_file(temporary, content);
   move_durable_file(temporary, path);
 }
 

@@ -12,6 +12,10 @@ namespace ladder::store {
 // Throws std::system_error naming `path`.
 void write_durable_file(const std::filesystem::path& path, std::string_view content);
 
+// Writes `content` to the new file `path` and flushes it, without the rename: for the files of a
+// directory that is itself renamed into place once they are all written.
+void write_synced_file(const std::filesystem::path& path, std::string_view content);
+
 // Moves the finished file `from` to `to` (same file system) and flushes both to the disk.
 void move_durable_file(const std::filesystem::path& from, const std::filesystem::path& to);
 

@@ -3,6 +3,7 @@
 #include "ladder/store/durable_file.h"
 #include "ladder/store/jobs.h"
 #include "ladder/store/ladder_settings.h"
+#include "ladder/store/secrets.h"
 #include "ladder/store/versions.h"
 
 namespace ladder::store {
@@ -49,16 +50,24 @@ std::string files_name(const JobReport& report, int seat_order, std::string_view
   return game_files_name(report.job, seat_order) + "-" + std::string(lease.substr(0, 16));
 }
 
+// The files are written into a fresh directory that is renamed into place whole, one flush of
+// the directory standing for all of them. A directory already in place is what a server killed
+// before its commit left of this very lease's report: it is written again.
 void write_game_files(const DataDir& dir, const std::string& name, const GameReport& game) {
   auto place = dir.game(name);
-  make_durable_directories(place);
-  write_durable_file(place / "log", game.log);
-  write_durable_file(place / "replay.html", game.replay);
-  write_durable_file(place / "turns.json", game.turns);
-  write_durable_file(place / "usage", game.usage);
-  write_durable_file(place / "stderr1", game.stderr_text[0]);
-  write_durable_file(place / "stderr2", game.stderr_text[1]);
-  if (game.notes) write_durable_file(place / "notes.json", *game.notes);
+  auto temporary = place;
+  temporary += ".tmp-" + random_hex(8);
+  std::filesystem::create_directory(temporary);
+  write_synced_file(temporary / "log", game.log);
+  write_synced_file(temporary / "replay.html", game.replay);
+  write_synced_file(temporary / "turns.json", game.turns);
+  write_synced_file(temporary / "usage", game.usage);
+  write_synced_file(temporary / "stderr1", game.stderr_text[0]);
+  write_synced_file(temporary / "stderr2", game.stderr_text[1]);
+  if (game.notes) write_synced_file(temporary / "notes.json", *game.notes);
+  sync_path(temporary);
+  std::filesystem::remove_all(place);
+  move_durable_file(temporary, place);
 }
 
 void write_report_files(const DataDir& dir, const HeldJob& held, const JobReport& report,
