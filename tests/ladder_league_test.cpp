@@ -95,6 +95,9 @@ TEST(Matchmaker, KeepsItsRulesOverManyCalls) {
   std::vector<ActiveVersion> settling = {
       {1, 1, 0, 0, 0, 0, 0}, {2, 2, 0, 0, 0, 0, 0}, {3, 3, 0, 0, 1, 0, 0}};
   EXPECT_EQ(pick_pairs(settling, 10, rng).size(), 2u);
+  // A rating that is not a number is ranked, not a broken order.
+  std::vector<ActiveVersion> unrated = {{1, 1, NAN, 50, 0, 0, 0}, {2, 2, 0, 50, 0, 0, 0}};
+  EXPECT_EQ(pick_pairs(unrated, 1, rng).size(), 1u);
 }
 
 // A random field of `n` versions, each meeting a few others: the totals as both fits read them.

@@ -107,6 +107,10 @@ struct Field {
 
 std::vector<Pick> pick_pairs(std::vector<ActiveVersion> versions, std::size_t wanted,
                              std::mt19937_64& rng) {
+  // A rating that is not a number (never fitted, or a broken row) ranks as 0, so the order stays
+  // a strict one.
+  for (ActiveVersion& v : versions)
+    if (!std::isfinite(v.rating)) v.rating = 0;
   std::sort(versions.begin(), versions.end(), [](const ActiveVersion& a, const ActiveVersion& b) {
     return a.rating != b.rating ? a.rating > b.rating : a.id < b.id;
   });
