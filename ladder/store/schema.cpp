@@ -59,6 +59,11 @@ const std::vector<std::vector<std::string>> kSteps = {
         " high DOUBLE PRECISION NOT NULL, games BIGINT NOT NULL, wins BIGINT NOT NULL,"
         " draws BIGINT NOT NULL, losses BIGINT NOT NULL)",
     },
+    {
+        "CREATE TABLE sessions (id_hash TEXT PRIMARY KEY, entrant BIGINT NOT NULL,"
+        " csrf TEXT NOT NULL, created BIGINT NOT NULL, expires BIGINT NOT NULL)",
+        "CREATE INDEX sessions_by_expiry ON sessions (expires)",
+    },
 };
 
 std::string spelled_for(Backend backend, std::string statement) {
