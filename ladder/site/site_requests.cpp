@@ -10,8 +10,9 @@ namespace ladder::site {
 using server::HttpError;
 
 std::string cookie_value(const httplib::Request& req, std::string_view name) {
-  std::string_view header = req.get_header_value("Cookie");
-  if (header.size() > 8192) return "";
+  const std::string text = req.get_header_value("Cookie");
+  if (text.size() > 8192) return "";
+  std::string_view header = text;
   while (!header.empty()) {
     auto end = header.find(';');
     std::string_view pair = header.substr(0, end);
