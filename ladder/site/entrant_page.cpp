@@ -1,5 +1,6 @@
 // An entrant's page, "/entrants/NAME": its versions with their states and rating histories, and
-// its games, paged and filtered by version and opponent with a plain GET form. The entrant
+// its games, paged and filtered by version and opponent with a plain GET form; another
+// signed-in entrant may challenge it from here. The entrant
 // itself, signed in, also sees each version's build log and links to its own error files. The
 // page refreshes while a version waits for or undergoes its build.
 #include <ctime>
@@ -176,6 +177,7 @@ void entrant_page(server::LadderContext& context, const httplib::Request& req,
   } else {
     html += "<p>Active version: " + std::to_string(entrant->at("active").get<int>()) + "</p>";
   }
+  if (session && !own && !entrant->at("active").is_null()) html += challenge_form(*session, name);
   html += versions_section(context, *entrant, own ? filter.entrant : 0);
   html += "<h2>Games</h2>" + filter_form(name, *entrant, others, filter, opponent) +
           games_table(games, own);

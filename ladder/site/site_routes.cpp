@@ -11,6 +11,7 @@ void add_site_routes(httplib::Server& server, server::LadderContext& context) {
   add_signin_pages(server, context);
   add_submit_page(server, context);
   add_status_page(server, context);
+  add_challenge_page(server, context);
 }
 
 }  // namespace ladder::site

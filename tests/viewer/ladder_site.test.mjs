@@ -209,3 +209,20 @@ test('forms from elsewhere, without their token, or after sign-out are refused',
   assert.doesNotMatch(await again.text(), /Sign out/);
   await context.close();
 });
+
+test('challenges queue unranked pairs within their limits', async () => {
+  const { context, page } = await signIn(alice);
+  for (const pairs of ['5', '5']) {
+    await page.goto(base + '/entrants/bob');
+    await page.fill('input[name=pairs]', pairs);
+    await Promise.all([page.waitForURL(base + '/entrants/alice'), page.click('form[action$="/challenge"] button')]);
+  }
+  await page.goto(base + '/entrants/bob');
+  await page.fill('input[name=pairs]', '1');
+  const [answer] = await Promise.all([page.waitForResponse(/\/challenge$/), page.click('form[action$="/challenge"] button')]);
+  assert.equal(answer.status(), 429);
+  assert.match(await page.textContent('main'), /at most 10 pairs an hour.*next free slot is at \d{4}-/s);
+  await page.goto(base + '/entrants/alice');
+  assert.equal(await page.$('form[action$="/challenge"]'), null, 'no challenging oneself');
+  await context.close();
+});
