@@ -189,6 +189,14 @@ test('forms from elsewhere, without their token, or after sign-out are refused',
   const sessionCookie = (await context.cookies()).find((c) => c.name === 'zarvo_session');
   assert.equal(sessionCookie.httpOnly, true);
   assert.equal(sessionCookie.sameSite, 'Strict');
+  const overTls = await fetch(base + '/signin', {
+    method: 'POST', redirect: 'manual',
+    headers: { 'Content-Type': 'application/x-www-form-urlencoded', 'X-Forwarded-Proto': 'https',
+      Origin: base.replace('http:', 'https:') },
+    body: `token=${alice}`,
+  });
+  assert.equal(overTls.status, 303);
+  assert.match(overTls.headers.get('set-cookie'), /HttpOnly; SameSite=Strict; Secure/);
   await page.goto(base + '/signout');
   const csrf = await page.getAttribute('input[name=csrf]', 'value');
   const post = (headers, body) => fetch(base + '/signout', {
@@ -200,6 +208,17 @@ test('forms from elsewhere, without their token, or after sign-out are refused',
   assert.equal((await post({ Origin: base }, '')).status, 403);
   assert.equal((await post({ Origin: base }, 'csrf=' + '0'.repeat(64))).status, 403);
   assert.equal((await fetch(base + '/submit', { headers: { Cookie: cookie }, redirect: 'manual' })).status, 200);
+
+  const upload = (origin, size) => {
+    const form = new FormData();
+    form.append('csrf', csrf);
+    form.append('archive', new Blob([new Uint8Array(size)]), 'entry.tar.gz');
+    return fetch(base + '/submit', { method: 'POST', redirect: 'manual', body: form,
+      headers: { Cookie: cookie, Origin: origin } });
+  };
+  assert.equal((await upload('http://evil.example', 10)).status, 403);
+  assert.equal((await upload(base, 6 << 20)).status, 413);
+  assert.equal((await upload(base, 10)).status, 400);
 
   await Promise.all([page.waitForURL(base + '/'), page.click('form button')]);
   const after = await fetch(base + '/submit', { headers: { Cookie: cookie }, redirect: 'manual' });
