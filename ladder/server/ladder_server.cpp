@@ -13,6 +13,7 @@
 #include "ladder/server/matchmaking.h"
 #include "ladder/server/public_routes.h"
 #include "ladder/server/worker_routes.h"
+#include "ladder/site/site_routes.h"
 #include "ladder/store/ladder_settings.h"
 #include "ladder/store/schema.h"
 
@@ -94,6 +95,7 @@ int run_server(const ServerOptions& options) {
   add_public_routes(server, context);
   add_entrant_routes(server, context);
   add_worker_routes(server, context);
+  site::add_site_routes(server, context);
 
   int port = options.port == 0
                  ? server.bind_to_any_port(options.host)

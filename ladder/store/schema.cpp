@@ -59,6 +59,15 @@ const std::vector<std::vector<std::string>> kSteps = {
         " high DOUBLE PRECISION NOT NULL, games BIGINT NOT NULL, wins BIGINT NOT NULL,"
         " draws BIGINT NOT NULL, losses BIGINT NOT NULL)",
     },
+    {
+        "CREATE TABLE sessions (id_hash TEXT PRIMARY KEY, entrant BIGINT NOT NULL,"
+        " csrf TEXT NOT NULL, created BIGINT NOT NULL, expires BIGINT NOT NULL)",
+        "CREATE INDEX sessions_by_expiry ON sessions (expires)",
+        "CREATE TABLE challenges (id ID, entrant BIGINT NOT NULL, own_version BIGINT NOT NULL,"
+        " opponent_version BIGINT NOT NULL, pairs BIGINT NOT NULL, created BIGINT NOT NULL)",
+        "CREATE INDEX challenges_by_entrant ON challenges (entrant, created)",
+        "ALTER TABLE jobs ADD COLUMN challenge BIGINT NOT NULL DEFAULT 0",
+    },
 };
 
 std::string spelled_for(Backend backend, std::string statement) {
