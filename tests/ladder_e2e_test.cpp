@@ -253,6 +253,13 @@ void play_a_ladder(const std::string& db) {
   const ladder::client::Reply page = client.get(newest.value("replay", "/missing"));
   EXPECT_EQ(page.status, 200);
   EXPECT_NE(page.body.find("<html"), std::string::npos);
+  // And the record of its turns that the page loads beside itself, which the public gets
+  // without the players' standard error.
+  const ladder::client::Reply turns =
+      client.get(newest.value("replay", "/missing")
+                     .replace(newest.value("replay", "").size() - 5, 5, ".turns.js"));
+  EXPECT_EQ(turns.status, 200);
+  EXPECT_EQ(turns.body.rfind("zarvoTurnRecord(", 0), 0u) << turns.body.substr(0, 200);
   const json failed = ladder.get("/api/entrants/carol");
   EXPECT_EQ(failed["versions"][0]["state"], "failed") << failed.dump();
 }

@@ -1,5 +1,6 @@
 #include "ladder/server/public_routes.h"
 
+#include "arena/match/turn_record.h"
 #include "arena/system/bounded_read.h"
 #include "ladder/server/http_answers.h"
 #include "ladder/store/accounts.h"
@@ -97,6 +98,22 @@ void add_public_routes(httplib::Server& server, LadderContext& context) {
                send_file(context, res, context.dir.game(game.files) / req.matches[2].str(),
                          replay ? "text/html; charset=utf-8" : "text/plain; charset=utf-8");
              }));
+  // The record of the turns that the replay page loads beside itself, with a player's standard
+  // error only for that player's entrant.
+  server.Get(
+      R"(/files/games/(\d+)/replay\.turns\.js)", guarded([&](const auto& req, auto& res) {
+        auto game = find_game(context, req.matches[1].str());
+        const auto file = context.dir.game(game.files) / "turns.json";
+        if (!std::filesystem::is_regular_file(file)) throw HttpError(404, "the file is gone");
+        std::string script =
+            "zarvoTurnRecord(" + arena::read_head(file, context.options.max_report_bytes) + ");\n";
+        try {
+          script = arena::turn_record_without_stderr(script, callers_seat(context, req, game));
+        } catch (const std::invalid_argument&) {
+          throw HttpError(404, "the game has no readable record of its turns");
+        }
+        res.set_content(script, "text/javascript; charset=utf-8");
+      }));
   server.Get(R"(/files/games/(\d+)/stderr/([12]))", guarded([&](const auto& req, auto& res) {
                auto game = find_game(context, req.matches[1].str());
                std::string seat = req.matches[2].str();
