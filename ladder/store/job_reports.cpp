@@ -141,8 +141,10 @@ void apply(Transaction& tx, const HeldJob& held, const JobReport& report, std::s
                                                                : "the entry did not build")
                                                : report.reason;
     set_version_built(tx, held.version, passed, passed ? "" : reason);
-    tx.sql() << "UPDATE versions SET build_log = :f WHERE id = :v",
-        soci::use(std::to_string(held.version) + ".log"), soci::use(held.version);
+    // Named: a bound value must outlive the statement, which runs at the end of the line.
+    const std::string log_file = std::to_string(held.version) + ".log";
+    tx.sql() << "UPDATE versions SET build_log = :f WHERE id = :v", soci::use(log_file),
+        soci::use(held.version);
   } else {
     record_pair(tx, held, report, lease, worker, now);
   }
