@@ -40,15 +40,17 @@ GamesPage entrant_games(store::Transaction& tx, const GamesFilter& filter) {
               " g.winner, g.is_ranked, g.finished, v1.entrant FROM games g"
               " JOIN versions v1 ON v1.id = g.player1 JOIN entrants e1 ON e1.id = v1.entrant"
               " JOIN versions v2 ON v2.id = g.player2 JOIN entrants e2 ON e2.id = v2.entrant"
-              " WHERE g.voided = 0 AND g.id < :before AND (v1.entrant = :m1 OR v2.entrant = :m2)"
-              " AND (:n0 = 0 OR (v1.entrant = :m3 AND v1.number = :n1)"
-              " OR (v2.entrant = :m4 AND v2.number = :n2))"
-              " AND (:o0 = 0 OR (v1.entrant = :m5 AND v2.entrant = :o1)"
-              " OR (v2.entrant = :m6 AND v1.entrant = :o2))"
+              // Each seat's games of the entrant's versions, found through the games' indexes by
+              // player, so that a rare opponent costs no walk through every game.
+              " WHERE g.voided = 0 AND g.id < :before AND ("
+              " (g.player1 IN (SELECT id FROM versions WHERE entrant = :m1"
+              " AND (:n0 = 0 OR number = :n1)) AND (:o0 = 0 OR v2.entrant = :o1))"
+              " OR (g.player2 IN (SELECT id FROM versions WHERE entrant = :m2"
+              " AND (:n2 = 0 OR number = :n3)) AND (:o2 = 0 OR v1.entrant = :o3)))"
               " ORDER BY g.id DESC LIMIT :lim",
-       soci::use(before), soci::use(me), soci::use(me), soci::use(version), soci::use(me),
-       soci::use(version), soci::use(me), soci::use(version), soci::use(opponent), soci::use(me),
-       soci::use(opponent), soci::use(me), soci::use(opponent), soci::use(fetch));
+       soci::use(before), soci::use(me), soci::use(version), soci::use(version),
+       soci::use(opponent), soci::use(opponent), soci::use(me), soci::use(version),
+       soci::use(version), soci::use(opponent), soci::use(opponent), soci::use(fetch));
   GamesPage page;
   for (const soci::row& row : rows) {
     if (static_cast<int>(page.games.size()) == kGamesPerPage) {
