@@ -35,15 +35,33 @@ void sync_path(const std::filesystem::path& path) {
   if (::fsync(fd.get()) != 0) fail("cannot flush", path);
 }
 
-void write_synced_file(const std::filesystem::path& path, std::string_view content) {
+namespace {
+
+void write_new_file(const std::filesystem::path& path, std::string_view content, bool sync) {
   arena::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
   if (!fd) fail("cannot create", path);
-  if (!write_all(fd.get(), content) || ::fsync(fd.get()) != 0) {
+  if (!write_all(fd.get(), content) || (sync && ::fsync(fd.get()) != 0)) {
     int saved = errno;
     ::unlink(path.c_str());
     errno = saved;
     fail("cannot write", path);
   }
+}
+
+}  // namespace
+
+void write_synced_file(const std::filesystem::path& path, std::string_view content) {
+  write_new_file(path, content, true);
+}
+
+void write_unsynced_file(const std::filesystem::path& path, std::string_view content) {
+  write_new_file(path, content, false);
+}
+
+void sync_file_system(const std::filesystem::path& path) {
+  arena::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) fail("cannot open", path);
+  if (::syncfs(fd.get()) != 0) fail("cannot flush the file system of", path);
 }
 
 void write_durable_file(const std::filesystem::path& path, std::string_view content) {

@@ -16,6 +16,13 @@ void write_durable_file(const std::filesystem::path& path, std::string_view cont
 // directory that is itself renamed into place once they are all written.
 void write_synced_file(const std::filesystem::path& path, std::string_view content);
 
+// Writes `content` to the new file `path`, not yet flushed: for files that one
+// sync_file_system flushes together before anything names them.
+void write_unsynced_file(const std::filesystem::path& path, std::string_view content);
+
+// Flushes everything written to the file system that holds `path`: one flush for many files.
+void sync_file_system(const std::filesystem::path& path);
+
 // Moves the finished file `from` to `to` (same file system) and flushes both to the disk.
 void move_durable_file(const std::filesystem::path& from, const std::filesystem::path& to);
 

@@ -50,24 +50,22 @@ std::string files_name(const JobReport& report, int seat_order, std::string_view
   return game_files_name(report.job, seat_order) + "-" + std::string(lease.substr(0, 16));
 }
 
-// The files are written into a fresh directory that is renamed into place whole, one flush of
-// the directory standing for all of them. A directory already in place is what a server killed
-// before its commit left of this very lease's report: it is written again.
-void write_game_files(const DataDir& dir, const std::string& name, const GameReport& game) {
-  auto place = dir.game(name);
-  auto temporary = place;
+// Each game's files are written into a fresh directory, both games' flushed to the disk at once
+// and the directories then renamed into place whole. A directory already in place is what a
+// server killed before its commit left of this very lease's report: it is written again.
+std::filesystem::path write_unsynced_game_files(const DataDir& dir, const std::string& name,
+                                                const GameReport& game) {
+  auto temporary = dir.game(name);
   temporary += ".tmp-" + random_hex(8);
   std::filesystem::create_directory(temporary);
-  write_synced_file(temporary / "log", game.log);
-  write_synced_file(temporary / "replay.html", game.replay);
-  write_synced_file(temporary / "turns.json", game.turns);
-  write_synced_file(temporary / "usage", game.usage);
-  write_synced_file(temporary / "stderr1", game.stderr_text[0]);
-  write_synced_file(temporary / "stderr2", game.stderr_text[1]);
-  if (game.notes) write_synced_file(temporary / "notes.json", *game.notes);
-  sync_path(temporary);
-  std::filesystem::remove_all(place);
-  move_durable_file(temporary, place);
+  write_unsynced_file(temporary / "log", game.log);
+  write_unsynced_file(temporary / "replay.html", game.replay);
+  write_unsynced_file(temporary / "turns.json", game.turns);
+  write_unsynced_file(temporary / "usage", game.usage);
+  write_unsynced_file(temporary / "stderr1", game.stderr_text[0]);
+  write_unsynced_file(temporary / "stderr2", game.stderr_text[1]);
+  if (game.notes) write_unsynced_file(temporary / "notes.json", *game.notes);
+  return temporary;
 }
 
 void write_report_files(const DataDir& dir, const HeldJob& held, const JobReport& report,
@@ -75,8 +73,15 @@ void write_report_files(const DataDir& dir, const HeldJob& held, const JobReport
   if (report.kind == ReportKind::kBuild) {
     write_durable_file(dir.build_log(held.version), report.build_log);
   } else if (report.kind == ReportKind::kPair) {
+    std::array<std::filesystem::path, 2> written;
     for (int i = 0; i < 2; ++i)
-      write_game_files(dir, files_name(report, i, lease), report.games[i]);
+      written[i] = write_unsynced_game_files(dir, files_name(report, i, lease), report.games[i]);
+    sync_file_system(written[0]);
+    for (int i = 0; i < 2; ++i) {
+      const auto place = dir.game(files_name(report, i, lease));
+      std::filesystem::remove_all(place);
+      move_durable_file(written[i], place);
+    }
   }
 }
 
