@@ -3,23 +3,11 @@
 #include <cstdio>
 #include <ctime>
 
+#include "arena/tournament/report_format.h"
+
 namespace ladder::site {
 
-std::string escape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+std::string escape(std::string_view text) { return arena::tournament::html(text); }
 
 std::string url_part(std::string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";

@@ -1,11 +1,9 @@
 #include "ladder/store/secrets.h"
 
 #include <openssl/crypto.h>
-#include <openssl/evp.h>
 #include <sys/random.h>
 
 #include <cerrno>
-#include <stdexcept>
 #include <system_error>
 #include <vector>
 
@@ -38,50 +36,8 @@ std::string random_hex(std::size_t bytes) {
   return to_hex(buffer.data(), bytes);
 }
 
-struct Sha256::Context {
-  EVP_MD_CTX* md = EVP_MD_CTX_new();
-  ~Context() { EVP_MD_CTX_free(md); }
-};
-
-Sha256::Sha256() : context_(std::make_unique<Context>()) {
-  if (context_->md == nullptr || EVP_DigestInit_ex(context_->md, EVP_sha256(), nullptr) != 1) {
-    throw std::runtime_error("cannot start a SHA-256 digest");
-  }
-}
-
-Sha256::~Sha256() = default;
-
-void Sha256::update(std::string_view data) {
-  if (EVP_DigestUpdate(context_->md, data.data(), data.size()) != 1) {
-    throw std::runtime_error("SHA-256 digest failed");
-  }
-}
-
-std::string Sha256::hex() {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int size = 0;
-  if (EVP_DigestFinal_ex(context_->md, digest, &size) != 1) {
-    throw std::runtime_error("SHA-256 digest failed");
-  }
-  return to_hex(digest, size);
-}
-
-std::string sha256_hex(std::string_view data) {
-  Sha256 digest;
-  digest.update(data);
-  return digest.hex();
-}
-
 bool constant_time_equal(std::string_view a, std::string_view b) {
   return a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
-}
-
-bool is_hex64(std::string_view text) {
-  if (text.size() != 64) return false;
-  for (char c : text) {
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-  }
-  return true;
 }
 
 }  // namespace ladder::store

@@ -3,9 +3,10 @@
 // that the time of a refusal tells nothing about how near a guess came.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
+
+#include "ladder/archive/archive_digest.h"
 
 namespace ladder::store {
 
@@ -15,27 +16,13 @@ std::string random_hex(std::size_t bytes);
 // A fresh token: 32 random bytes, 64 hex digits.
 inline std::string new_token() { return random_hex(32); }
 
-// SHA-256 of `data`, 64 lower-case hex digits.
-std::string sha256_hex(std::string_view data);
+// The ladder's SHA-256 (of tokens, leases' keys and uploads) is the archives' one.
+using archive::Sha256;
+using archive::sha256_hex;
 
 bool constant_time_equal(std::string_view a, std::string_view b);
 
-// SHA-256 over data that arrives in pieces (an upload as it streams in).
-class Sha256 {
- public:
-  Sha256();
-  ~Sha256();
-  Sha256(const Sha256&) = delete;
-  Sha256& operator=(const Sha256&) = delete;
-  void update(std::string_view data);
-  std::string hex();  // once, at the end
-
- private:
-  struct Context;
-  std::unique_ptr<Context> context_;
-};
-
 // True for 64 lower-case hex digits, the shape of a hash or a token.
-bool is_hex64(std::string_view text);
+inline bool is_hex64(std::string_view text) { return archive::is_sha256_hex(text); }
 
 }  // namespace ladder::store
